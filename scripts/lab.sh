@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# The network lab: two namespaces joined by three veth links, its own Wine prefix and X display.
+#
+#   lab.sh up      create the namespaces, start Xvfb and the lab's wineserver inside the tool side
+#   lab.sh down    stop everything and delete the namespaces
+#   lab.sh tool CMD...   run CMD in the tool side, with the lab's Wine and display environment
+#   lab.sh cam CMD...    run CMD in the camera side
+#   lab.sh check   fail unless the tool side holds only lab interfaces
+#
+# LAB_NAME (default "lv") names the lab, so that several labs can exist side by side.
+# Addresses come from 198.18.0.0/15, the range set aside for network test benches.
+#
+# Tool side            camera side
+#   lab0 198.18.1.10  -- lab0c 198.18.1.2
+#   lab1 198.18.2.10  -- lab1c 198.18.2.2
+#   lab2 198.18.3.1   -- lab2c 198.18.3.2     (the tool skips an address ending in .1)
+# The camera side may send from any address of 198.18.1.128/25, 198.18.2.128/25,
+# 198.18.16.0/20 and from 192.168.100.100 (local routes on lo), so that simulated
+# cameras answer from their own addresses.
+set -euo pipefail
+
+LAB_NAME=${LAB_NAME:-lv}
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+state=${LAB_STATE:-$root/build/lab-$LAB_NAME}
+tool_ns=$LAB_NAME-tool
+cam_ns=$LAB_NAME-cam
+LAB_PREFIXES="198.18.0.0/15"
+
+ns_exists() { ip netns list | awk '{print $1}' | grep -qx "$1"; }
+
+lab_env() {
+  export WINEPREFIX=$state/wineprefix
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  export DISPLAY=:$(cat "$state/display")
+  export LARKVANE_LAB=$LAB_NAME
+  export LARKVANE_LAB_STATE=$state
+}
+
+check_tool_side() {
+  # Every non-loopback IPv4 address of the tool side must be a lab address.
+  local bad
+  bad=$(ip netns exec "$tool_ns" ip -o -4 addr show | awk '$2 != "lo" {print $2, $4}' |
+        grep -v -E ' 198\.1[89]\.' || true)
+  if [ -n "$bad" ]; then
+    echo "lab: refusing: the tool side has non-lab interfaces: $bad" >&2
+    return 1
+  fi
+  local links
+  links=$(ip netns exec "$tool_ns" ip -o link show | awk -F': ' '{print $2}' | sed 's/@.*//' |
+          grep -v -E '^(lo|lab[0-2])$' || true)
+  if [ -n "$links" ]; then
+    echo "lab: refusing: the tool side has unknown links: $links" >&2
+    return 1
+  fi
+}
+
+veth() { # index tool-address cam-address
+  local i=$1
+  local tmp=lvt$$x$i tmpc=lvc$$x$i
+  ip link add "$tmp" type veth peer name "$tmpc"
+  ip link set "$tmp" netns "$tool_ns"
+  ip link set "$tmpc" netns "$cam_ns"
+  ip -n "$tool_ns" link set "$tmp" name "lab$i"
+  ip -n "$cam_ns" link set "$tmpc" name "lab${i}c"
+  ip -n "$tool_ns" addr add "$2" dev "lab$i"
+  ip -n "$cam_ns" addr add "$3" dev "lab${i}c"
+  ip -n "$tool_ns" link set "lab$i" up
+  ip -n "$cam_ns" link set "lab${i}c" up
+}
+
+up() {
+  down_quiet
+  mkdir -p "$state"
+  ip netns add "$tool_ns"
+  ip netns add "$cam_ns"
+  ip -n "$tool_ns" link set lo up
+  ip -n "$cam_ns" link set lo up
+  veth 0 198.18.1.10/24 198.18.1.2/24
+  veth 1 198.18.2.10/24 198.18.2.2/24
+  veth 2 198.18.3.1/24 198.18.3.2/24
+  ip -n "$tool_ns" route add default via 198.18.1.2 dev lab0
+  ip -n "$cam_ns" route add default via 198.18.1.10 dev lab0c
+  for net in 198.18.1.128/25 198.18.2.128/25 198.18.16.0/20 192.168.100.100/32; do
+    ip -n "$cam_ns" route add local "$net" dev lo table local
+  done
+  check_tool_side
+
+  # The display lives inside the tool side; its socket file is reachable from both sides.
+  rm -f "$state/display"
+  exec 7>"$state/display.fd"
+  ip netns exec "$tool_ns" setsid Xvfb -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp \
+    >"$state/xvfb.log" 2>&1 &
+  echo $! >"$state/xvfb.pid"
+  exec 7>&-
+  for _ in $(seq 100); do
+    [ -s "$state/display.fd" ] && break
+    sleep 0.1
+  done
+  tr -d '\n' <"$state/display.fd" >"$state/display"
+  [ -s "$state/display" ] || { echo "lab: Xvfb did not start" >&2; cat "$state/xvfb.log" >&2; return 1; }
+
+  lab_env
+  # The prefix belongs to this lab: created and served only from inside the tool side.
+  local fresh=0
+  [ -f "$WINEPREFIX/system.reg" ] || fresh=1
+  mkdir -p "$WINEPREFIX"
+  ip netns exec "$tool_ns" wineserver -p
+  if [ $fresh = 1 ]; then
+    ip netns exec "$tool_ns" wineboot -i >"$state/wineboot.log" 2>&1 || true
+    ip netns exec "$tool_ns" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  fi
+  ip netns exec "$tool_ns" wineserver -w >/dev/null 2>&1 &   # returns at once when the server is persistent
+  echo "lab $LAB_NAME up: display $DISPLAY, prefix $WINEPREFIX"
+}
+
+down_quiet() {
+  if ns_exists "$tool_ns"; then
+    if [ -d "$state/wineprefix" ]; then
+      WINEPREFIX=$state/wineprefix ip netns exec "$tool_ns" wineserver -k >/dev/null 2>&1 || true
+    fi
+    # Anything still running in the namespaces goes with them.
+    for ns in "$tool_ns" "$cam_ns"; do
+      ns_exists "$ns" && for p in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$p" 2>/dev/null || true; done
+    done
+  fi
+  [ -f "$state/xvfb.pid" ] && kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
+  rm -f "$state/xvfb.pid"
+  for ns in "$tool_ns" "$cam_ns"; do
+    ns_exists "$ns" && ip netns del "$ns"
+  done
+  return 0
+}
+
+case "${1:-}" in
+  up) up ;;
+  down) down_quiet; echo "lab $LAB_NAME down" ;;
+  check) check_tool_side ;;
+  tool) shift; check_tool_side; lab_env; exec ip netns exec "$tool_ns" env LC_ALL="${LAB_LC_ALL:-zh_CN.UTF-8}" "$@" ;;
+  cam) shift; lab_env; exec ip netns exec "$cam_ns" "$@" ;;
+  *) echo "usage: lab.sh up|down|check|tool CMD...|cam CMD..." >&2; exit 2 ;;
+esac

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The test command: sets up, builds, then runs the native tests, the Windows tests under
+# Wine inside the network lab (with the camera simulator), and a bounded fuzzing run.
+# The lab is removed at the end, also when tests fail.
+set -uo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+export LAB_NAME=${LAB_NAME:-lv}
+state=$root/build/lab-$LAB_NAME
+
+bash scripts/setup.sh || exit 1
+mkdir -p build
+bash scripts/build.sh || exit 1
+
+trap 'bash scripts/lab.sh down >/dev/null 2>&1' EXIT
+bash scripts/lab.sh up || exit 1
+
+fail=0
+echo "== native tests"
+ctest --test-dir build/native --output-on-failure || fail=1
+
+echo "== Windows tests under Wine, in the lab"
+if [ -x build/native/tools/camsim/camsim ]; then
+  bash scripts/lab.sh cam build/native/tools/camsim/camsim --control 8700 \
+       --log "$state/camsim.log" >"$state/camsim.out" 2>&1 &
+fi
+bash scripts/lab.sh tool ctest --test-dir build/win --output-on-failure || fail=1
+
+if [ -x scripts/fuzz.sh ]; then
+  echo "== fuzzing"
+  bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}" || fail=1
+fi
+
+[ -d build/artifacts ] && echo "artefacts: $root/build/artifacts"
+exit $fail
