@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 inline constexpr std::size_t MESSAGE_SIZE = 1088;
 inline constexpr std::uint16_t CAMERA_PORT = 8628;
@@ -88,3 +90,83 @@ struct DeviceRecord {
 static_assert(sizeof(DeviceRecord) == MESSAGE_SIZE + 16 + 4);
 static_assert(offsetof(DeviceRecord, sourceIp) == MESSAGE_SIZE);
 static_assert(offsetof(DeviceRecord, netType) == MESSAGE_SIZE + 16);
+
+// ---------------------------------------------------------------------------------------------
+// Building and checking messages. Plain functions on fixed buffers: no allocation except where a
+// std::string is returned, no failure results.
+
+inline constexpr std::size_t NAME_TEXT_MAX = sizeof(WireMessage::name) - 1; // room for the zero
+inline constexpr std::size_t SSID_TEXT_MAX = sizeof(WireMessage::ssid) - 1; // last byte is kept
+
+// A discovery request: all zero except the type and "HdvsGet".
+void BuildGetRequest(WireMessage& request);
+
+// True when the first `received` bytes of `buffer` are an acceptable MSG_INFO reply: at least one
+// byte, type 87 as a whole 32-bit value, and an idSerial that passes IsValidIdSerial. Reads no
+// byte at or past min(received, MESSAGE_SIZE); bytes the datagram did not fill count as zero, as
+// in a zeroed receive buffer. A negative count (a failed receive) is refused.
+bool IsValidInfoReply(const void* buffer, std::ptrdiff_t received);
+
+// The shape check for a MSG_INFO_EXTRA datagram: type 88 and an idSerial of exactly 12 characters
+// (any first character). Matching it against the known cameras is the caller's business.
+bool IsValidInfoExtra(const void* buffer, std::ptrdiff_t received);
+
+// True when the text, up to its first zero or its end, has exactly 12 characters and begins with
+// 'a', 'b', 'c', 'd', 'f' or 'F'.
+bool IsValidIdSerial(std::string_view text);
+
+// The acknowledgement of an accepted reply (whose name is already converted): the reply's bytes
+// with type 129 and "3G\0" at offsets 48 to 50.
+void BuildAck(const WireMessage& reply, WireMessage& ack);
+
+// The set-parameters message: the record's image with type 135 and "HdvsSetInfo\0" at offsets 4 to
+// 15; every other byte (16 to 27 and all uninterpreted bytes included) is the record's.
+void BuildSetInfo(const DeviceRecord& record, WireMessage& message);
+
+// Same camera: idSerial texts equal without regard to ASCII letter case, each read up to its first
+// zero or the end of the view (pass the whole 64-byte field; nothing past it is read).
+bool SameCamera(std::string_view idSerialA, std::string_view idSerialB);
+bool SameCamera(const WireMessage& a, const WireMessage& b);
+
+// "%02X:%02X:%02X:%02X:%02X:%02X" of the first six bytes.
+std::string FormatMac(const std::uint8_t (&mac)[8]);
+
+// "WIFI" for 1, "LAN" for every other value.
+const char* NetTypeText(std::int32_t netType);
+
+// ---------------------------------------------------------------------------------------------
+// Text fields. A field's text ends at its first zero or at the end of the field.
+
+// The text of a field, never reading past `width` bytes.
+std::string ReadTextField(const char* field, std::size_t width);
+template <std::size_t N> std::string ReadTextField(const char (&field)[N])
+{
+    return ReadTextField(field, N);
+}
+
+// The layout's rule for text fields: copy at most `width` bytes of the text (up to its first zero)
+// and zero-fill the rest, so a text exactly as long as the field has no terminator.
+void WriteTextField(char* field, std::size_t width, std::string_view text);
+template <std::size_t N> void WriteTextField(char (&field)[N], std::string_view text)
+{
+    WriteTextField(field, N, text);
+}
+
+// ssid is written with at most 127 bytes; its 128th byte (offset 511) keeps its value.
+void WriteSsid(WireMessage& message, std::string_view text);
+
+// The longest prefix of `utf8`, at most `maxBytes` long, that does not split a UTF-8 character.
+// A complete character is never cut; bytes that are not well-formed UTF-8 are cut like single bytes.
+std::size_t CutUtf8(std::string_view utf8, std::size_t maxBytes);
+
+// Writes a UTF-8 camera name for sending: cut at a character boundary to at most 19 bytes, then
+// zero-filled, so `name` always keeps its terminating zero and ackTag is never touched.
+void WriteNameUtf8(WireMessage& message, std::string_view utf8);
+
+// Writes a received name back after its conversion to the ANSI code page: at most 19 bytes and a
+// terminating zero at offset 28, the rest of the field zero-filled. This function only bounds
+// bytes; it cannot know the code page's double-byte characters. The Windows caller cuts the
+// converted text by whole characters to at most NAME_TEXT_MAX bytes before calling it (in the
+// ANSI code page a name never needs more bytes than in UTF-8, but a 20-byte name without a
+// terminator on the wire converts to 20 bytes, which must not spill into ackTag).
+void WriteConvertedName(WireMessage& message, std::string_view ansiText);
