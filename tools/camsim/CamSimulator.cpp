@@ -1,0 +1,210 @@
+#include "tools/camsim/CamSimulator.h"
+
+#include "tools/camsim/SimText.h"
+
+#include <arpa/inet.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+
+#include <cerrno>
+#include <cstring>
+
+CCamSimulator::CCamSimulator(LabNetwork network) : m_network(std::move(network)) {}
+
+bool CCamSimulator::Open(std::string& error)
+{
+    CUniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!fd.Valid()) {
+        error = std::string("socket: ") + std::strerror(errno);
+        return false;
+    }
+    const int on = 1;
+    setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(fd.Get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    setsockopt(fd.Get(), IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    const int buffer = 4 << 20; // a burst of a thousand replies must not stall on the send buffer
+    setsockopt(fd.Get(), SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+    setsockopt(fd.Get(), SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(CAMERA_PORT);
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        error = std::string("bind 0.0.0.0:8628: ") + std::strerror(errno);
+        return false;
+    }
+    m_socket = std::move(fd);
+    return true;
+}
+
+CSimCamera* CCamSimulator::Find(std::string_view idSerial)
+{
+    for (CSimCamera& camera : m_cameras)
+        if (EqualsNoCase(camera.IdSerial(), idSerial))
+            return &camera;
+    return nullptr;
+}
+
+void CCamSimulator::CancelPending()
+{
+    m_pending = {};
+}
+
+void CCamSimulator::ClearLog()
+{
+    m_logLines.clear();
+    m_nRepliesSent = 0;
+}
+
+void CCamSimulator::OnReadable()
+{
+    for (;;) {
+        static char buffer[65536];
+        char control[256];
+        sockaddr_in sender{};
+        iovec io{buffer, sizeof buffer};
+        msghdr header{};
+        header.msg_name = &sender;
+        header.msg_namelen = sizeof sender;
+        header.msg_iov = &io;
+        header.msg_iovlen = 1;
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
+        ssize_t received = ::recvmsg(m_socket.Get(), &header, MSG_DONTWAIT);
+        if (received < 0)
+            return; // EAGAIN: drained
+        int ifindex = 0;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c))
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO)
+                ifindex = reinterpret_cast<const in_pktinfo*>(CMSG_DATA(c))->ipi_ifindex;
+        Handle(std::string(buffer, static_cast<std::size_t>(received)), ntohl(sender.sin_addr.s_addr),
+               ntohs(sender.sin_port), ifindex);
+    }
+}
+
+void CCamSimulator::Handle(const std::string& bytes, std::uint32_t sender, std::uint16_t port, int ifindex)
+{
+    Log(bytes, sender, port, ifindex);
+    // Cameras act only on whole messages.
+    if (bytes.size() != MESSAGE_SIZE)
+        return;
+    WireMessage message;
+    std::memcpy(&message, bytes.data(), MESSAGE_SIZE);
+    if (message.type == MSG_GET) {
+        Answer(ifindex);
+    } else if (message.type == MSG_SET_INFO) {
+        const std::string id = FieldText(message.idSerial, sizeof message.idSerial);
+        if (CSimCamera* camera = Find(id)) {
+            camera->AdoptImage(message);
+            if (m_bVerbose)
+                std::fprintf(stderr, "camsim: %s took new settings\n", id.c_str());
+        }
+    }
+}
+
+void CCamSimulator::Answer(int ifindex)
+{
+    auto linkIt = m_network.labLinks.find(ifindex);
+    const std::string link = linkIt == m_network.labLinks.end() ? std::string() : linkIt->second;
+    const Clock::time_point now = Clock::now();
+    std::size_t position = 0;
+    for (const CSimCamera& camera : m_cameras) {
+        // A camera hears only the requests on its own link, unless told otherwise.
+        if (!camera.AnswersAnyLink() && camera.ListenDevice() != link)
+            continue;
+        std::string warning;
+        const auto due = now + std::chrono::microseconds(static_cast<long long>(position++) * m_nPaceUs) +
+                         std::chrono::milliseconds(camera.DelayMs());
+        for (SimReply& reply : camera.BuildReplies(warning))
+            m_pending.push({due, m_nOrder++, std::move(reply)});
+        if (!warning.empty())
+            std::fprintf(stderr, "camsim: %s\n", warning.c_str());
+    }
+}
+
+std::optional<CCamSimulator::Clock::duration> CCamSimulator::SendDue()
+{
+    while (!m_pending.empty()) {
+        const Clock::time_point now = Clock::now();
+        if (m_pending.top().due > now)
+            return m_pending.top().due - now;
+        Send(m_pending.top().reply);
+        m_pending.pop();
+    }
+    return std::nullopt;
+}
+
+bool CCamSimulator::Send(const SimReply& reply)
+{
+    int ifindex = static_cast<int>(if_nametoindex(reply.device.c_str()));
+    // Replies leave only by the lab's own links, and only as limited broadcasts.
+    if (ifindex == 0 || !m_network.labLinks.count(ifindex)) {
+        std::fprintf(stderr, "camsim: %s is not a lab link; reply dropped\n", reply.device.c_str());
+        return false;
+    }
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(REPLY_PORT);
+    target.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    iovec io{const_cast<char*>(reply.bytes.data()), reply.bytes.size()};
+    msghdr header{};
+    header.msg_name = &target;
+    header.msg_namelen = sizeof target;
+    header.msg_iov = &io;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&header);
+    c->cmsg_level = IPPROTO_IP;
+    c->cmsg_type = IP_PKTINFO;
+    c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_ifindex = ifindex;                        // out of this link
+    info.ipi_spec_dst.s_addr = htonl(reply.source);    // from the camera's own address
+    std::memcpy(CMSG_DATA(c), &info, sizeof info);
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        if (::sendmsg(m_socket.Get(), &header, 0) >= 0) {
+            ++m_nRepliesSent;
+            return true;
+        }
+        if (errno != EAGAIN && errno != ENOBUFS)
+            break;
+        usleep(500); // the link's queue is full during a large burst
+    }
+    std::fprintf(stderr, "camsim: send from %s on %s: %s\n", FormatIpv4(reply.source).c_str(),
+                 reply.device.c_str(), std::strerror(errno));
+    return false;
+}
+
+void CCamSimulator::Log(const std::string& bytes, std::uint32_t sender, std::uint16_t port, int ifindex)
+{
+    timeval now{};
+    gettimeofday(&now, nullptr);
+    char ifname[IF_NAMESIZE + 1] = "?";
+    if (ifindex > 0)
+        if_indextoname(static_cast<unsigned>(ifindex), ifname);
+    std::string type = "-";
+    if (bytes.size() >= 4) {
+        std::int32_t value;
+        std::memcpy(&value, bytes.data(), 4);
+        type = std::to_string(value);
+    }
+    std::string id;
+    if (bytes.size() > offsetof(WireMessage, idSerial))
+        id = FieldText(bytes.data() + offsetof(WireMessage, idSerial),
+                       std::min<std::size_t>(64, bytes.size() - offsetof(WireMessage, idSerial)));
+    char time[32];
+    std::snprintf(time, sizeof time, "%lld.%06ld", static_cast<long long>(now.tv_sec),
+                  static_cast<long>(now.tv_usec));
+    std::string line = std::string("t=") + time + " type=" + type + " from=" + FormatIpv4(sender) + ":" +
+                       std::to_string(port) + " if=" + ifname + " id=" + PercentEncode(id) +
+                       " len=" + std::to_string(bytes.size()) + " hex=" + HexEncode(bytes.data(), bytes.size());
+    if (m_pLogFile) {
+        std::fprintf(m_pLogFile, "%s\n", line.c_str());
+        std::fflush(m_pLogFile);
+    }
+    m_logLines.push_back(std::move(line));
+}

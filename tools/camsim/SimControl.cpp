@@ -1,0 +1,194 @@
+#include "tools/camsim/SimControl.h"
+
+#include "tools/camsim/SimFleet.h"
+#include "tools/camsim/SimText.h"
+
+#include <charconv>
+#include <vector>
+
+namespace {
+
+std::vector<std::string_view> SplitWords(std::string_view line)
+{
+    std::vector<std::string_view> words;
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
+            ++pos;
+        std::size_t end = pos;
+        while (end < line.size() && line[end] != ' ' && line[end] != '\t')
+            ++end;
+        if (end > pos)
+            words.push_back(line.substr(pos, end - pos));
+        pos = end;
+    }
+    return words;
+}
+
+// Applies key=value words from first on; an error text names the word that failed.
+std::string ApplySettings(CSimCamera& camera, const std::vector<std::string_view>& words, std::size_t first)
+{
+    for (std::size_t i = first; i < words.size(); ++i) {
+        std::size_t eq = words[i].find('=');
+        if (eq == std::string_view::npos)
+            return "expected key=value, got " + std::string(words[i]);
+        std::string error = camera.Apply(words[i].substr(0, eq), words[i].substr(eq + 1));
+        if (!error.empty())
+            return std::string(words[i].substr(0, eq)) + ": " + error;
+    }
+    return {};
+}
+
+bool ParseCount(std::string_view text, std::size_t high, std::size_t& out)
+{
+    std::size_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value > high)
+        return false;
+    out = value;
+    return true;
+}
+
+const char HELP[] = "commands: reset | fleet default|N | camera id=ID key=value... | set ID|* key=value... | "
+                    "remove ID | burst on|off | pace MS | log | log clear | get ID | list | count | sent | "
+                    "quit | shutdown";
+
+} // namespace
+
+bool CSimControl::LoadFleet(std::string_view which, std::string& error)
+{
+    std::size_t count = 0;
+    if (which == "default") {
+        m_simulator.Cameras() = DefaultFleet();
+    } else if (ParseCount(which, MAX_FLEET, count)) {
+        m_simulator.Cameras() = GeneratedFleet(count);
+    } else {
+        error = "fleet is default or a count up to " + std::to_string(MAX_FLEET);
+        return false;
+    }
+    m_simulator.CancelPending();
+    return true;
+}
+
+std::string CSimControl::Execute(std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.remove_suffix(1);
+    const std::vector<std::string_view> words = SplitWords(line);
+    if (words.empty())
+        return "err empty command\n";
+    const std::string_view command = words[0];
+    auto& cameras = m_simulator.Cameras();
+    std::string error;
+
+    if (command == "help")
+        return std::string("ok ") + HELP + "\n";
+    if (command == "count")
+        return "ok " + std::to_string(cameras.size()) + "\n";
+    if (command == "sent")
+        return "ok " + std::to_string(m_simulator.RepliesSent()) + "\n";
+    if (command == "reset") {
+        LoadFleet("default", error);
+        m_simulator.SetPaceMicroseconds(CCamSimulator::DEFAULT_PACE_US);
+        m_simulator.ClearLog();
+        return "ok " + std::to_string(cameras.size()) + "\n";
+    }
+    if (command == "fleet" && words.size() == 2) {
+        if (!LoadFleet(words[1], error))
+            return "err " + error + "\n";
+        return "ok " + std::to_string(cameras.size()) + "\n";
+    }
+    if (command == "camera") {
+        // The camera starts from generated values for its position, then takes the given keys.
+        std::string id;
+        for (std::size_t i = 1; i < words.size(); ++i)
+            if (words[i].substr(0, 3) == "id=")
+                id = std::string(words[i].substr(3));
+        if (id.empty())
+            return "err camera needs id=\n";
+        CSimCamera* existing = m_simulator.Find(id);
+        const std::size_t position = existing ? static_cast<std::size_t>(existing - cameras.data()) : cameras.size();
+        if (position >= MAX_FLEET)
+            return "err the fleet is full\n";
+        CSimCamera camera = CSimCamera::Generated(position);
+        error = ApplySettings(camera, words, 1);
+        if (!error.empty())
+            return "err " + error + "\n";
+        if (existing)
+            *existing = std::move(camera);
+        else
+            cameras.push_back(std::move(camera));
+        return "ok " + PercentEncode(cameras[position].IdSerial()) + "\n";
+    }
+    if (command == "set" && words.size() >= 3) {
+        std::vector<CSimCamera*> targets;
+        if (words[1] == "*") {
+            for (CSimCamera& camera : cameras)
+                targets.push_back(&camera);
+        } else if (CSimCamera* camera = m_simulator.Find(words[1])) {
+            targets.push_back(camera);
+        } else {
+            return "err no camera " + std::string(words[1]) + "\n";
+        }
+        // All or nothing: every target takes the settings on a copy first.
+        std::vector<CSimCamera> changed;
+        for (CSimCamera* target : targets) {
+            changed.push_back(*target);
+            error = ApplySettings(changed.back(), words, 2);
+            if (!error.empty())
+                return "err " + error + "\n";
+        }
+        for (std::size_t i = 0; i < targets.size(); ++i)
+            *targets[i] = std::move(changed[i]);
+        return "ok " + std::to_string(targets.size()) + "\n";
+    }
+    if (command == "remove" && words.size() == 2) {
+        CSimCamera* camera = m_simulator.Find(words[1]);
+        if (!camera)
+            return "err no camera " + std::string(words[1]) + "\n";
+        cameras.erase(cameras.begin() + (camera - cameras.data()));
+        return "ok " + std::to_string(cameras.size()) + "\n";
+    }
+    if (command == "burst" && words.size() == 2 && (words[1] == "on" || words[1] == "off")) {
+        m_simulator.SetPaceMicroseconds(words[1] == "on" ? 0 : CCamSimulator::DEFAULT_PACE_US);
+        return "ok\n";
+    }
+    if (command == "pace" && words.size() == 2) {
+        std::size_t ms = 0;
+        if (!ParseCount(words[1], 10000, ms))
+            return "err pace is 0 to 10000 ms\n";
+        m_simulator.SetPaceMicroseconds(static_cast<int>(ms) * 1000);
+        return "ok\n";
+    }
+    if (command == "log" && words.size() == 1) {
+        std::string out;
+        for (const std::string& entry : m_simulator.LogLines())
+            out += entry + "\n";
+        return out + "end\n";
+    }
+    if (command == "log" && words.size() == 2 && words[1] == "clear") {
+        m_simulator.ClearLog();
+        return "ok\n";
+    }
+    if (command == "get" && words.size() == 2) {
+        CSimCamera* camera = m_simulator.Find(words[1]);
+        if (!camera)
+            return "err no camera " + std::string(words[1]) + "\n";
+        return "ok " + HexEncode(&camera->Image(), MESSAGE_SIZE) + "\n";
+    }
+    if (command == "list" && words.size() == 1) {
+        std::string out;
+        for (const CSimCamera& camera : cameras)
+            out += camera.Describe() + "\n";
+        return out + "end\n";
+    }
+    if (command == "quit") {
+        m_bClose = true;
+        return "ok bye\n";
+    }
+    if (command == "shutdown") {
+        m_bShutdown = true;
+        return "ok\n";
+    }
+    return "err unknown or malformed command: " + std::string(line.substr(0, 80)) + " (" + HELP + ")\n";
+}
