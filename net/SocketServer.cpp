@@ -1,0 +1,272 @@
+#include "net/SocketServer.h"
+
+#include "net/GenSockTrace.h"
+
+#include <memory>
+#include <mutex>
+#include <new>
+
+namespace {
+
+// Every launched server that found a free slot. Launchers and closers on any thread use it.
+GenSockServerContext* GenSockServerTable[GENSOCK_SERVER_TABLE_SIZE] = {};
+std::mutex g_tableLock;
+
+constexpr DWORD READY_WAIT_MS = 10000;
+constexpr DWORD RETRY_PAUSE_MS = 5000;
+constexpr int UDP_RECV_TIMEOUT_MS = 10000;
+constexpr int ACCEPTED_BUFFER_SIZE = 65535;
+constexpr int LISTEN_BACKLOG = 5;
+
+void Register(GenSockServerContext* context)
+{
+    std::lock_guard<std::mutex> lock(g_tableLock);
+    for (auto& slot : GenSockServerTable) {
+        if (!slot) {
+            slot = context;
+            return;
+        }
+    }
+}
+
+// Takes the context that owns socket out of the table.
+GenSockServerContext* Unregister(GenSocket socket)
+{
+    std::lock_guard<std::mutex> lock(g_tableLock);
+    for (auto& slot : GenSockServerTable) {
+        if (slot && slot->socket.load() == socket) {
+            GenSockServerContext* context = slot;
+            slot = nullptr;
+            return context;
+        }
+    }
+    return nullptr;
+}
+
+void Release(GenSockServerContext* context)
+{
+    if (context->references.fetch_sub(1) != 1)
+        return;
+    if (context->thread)
+        CloseHandle(context->thread);
+    if (context->ready)
+        CloseHandle(context->ready);
+    if (context->stopEvent)
+        CloseHandle(context->stopEvent);
+    delete context;
+}
+
+void SetOption(GenSocket socket, int option, int value)
+{
+    setsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, option, reinterpret_cast<const char*>(&value),
+               sizeof value);
+}
+
+bool BindAnyAddress(GenSocket socket, unsigned short port)
+{
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    return bind(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+}
+
+// The socket is closed by exactly one side: the thread when the socket fails on its own, or
+// GenSockClose once `stop` is set. Whoever takes it out of the context closes it.
+void CloseIfStillOwned(GenSockServerContext* context, GenSocket socket)
+{
+    if (context->socket.compare_exchange_strong(socket, GENSOCK_INVALID))
+        closesocket(static_cast<SOCKET>(socket));
+}
+
+void Publish(GenSockServerContext* context, GenSocket socket)
+{
+    context->socket.store(socket);
+    // A close that came before the socket was visible found nothing to close.
+    if (context->stop.load())
+        CloseIfStillOwned(context, socket);
+    SetEvent(context->ready);
+}
+
+bool IsSocketFailure(int error)
+{
+    return error != 0 && error != WSAETIMEDOUT && error != WSAECONNRESET && error != WSAEMSGSIZE;
+}
+
+// One listening socket's life. True when the thread is to end.
+bool RunTcpRound(GenSockServerContext* context)
+{
+    GenSocket listener = GenSockCreate(SOCKET_KIND_TCP);
+    if (listener == GENSOCK_INVALID)
+        return false;
+    SetOption(listener, SO_REUSEADDR, 1);
+    if (!BindAnyAddress(listener, context->port) || listen(static_cast<SOCKET>(listener), LISTEN_BACKLOG) != 0) {
+        GENSOCK_TRACE("GenSockServerThread::TCP Listen [Port:%d] Error %d\n", context->port, WSAGetLastError());
+        closesocket(static_cast<SOCKET>(listener));
+        return false;
+    }
+    Publish(context, listener);
+    for (;;) {
+        if (context->stop.load())
+            return true;
+        sockaddr_in peer{};
+        int peerLength = sizeof peer;
+        SOCKET accepted = accept(static_cast<SOCKET>(listener), reinterpret_cast<sockaddr*>(&peer), &peerLength);
+        if (accepted == INVALID_SOCKET) {
+            if (context->stop.load())
+                return true;
+            CloseIfStillOwned(context, listener);
+            return false;
+        }
+        GenSocket connection = static_cast<GenSocket>(accepted);
+        GenSockSetBufferSizes(connection, ACCEPTED_BUFFER_SIZE, SOCKET_DIR_BOTH);
+        if (context->handler)
+            context->handler(context, connection, &peer, nullptr, 0);
+        else
+            closesocket(accepted); // nobody would ever own it
+        Sleep(1);
+    }
+}
+
+// One bound datagram socket's life. True when the thread is to end.
+bool RunUdpRound(GenSockServerContext* context, char* buffer)
+{
+    GenSocket socket = GenSockCreate(SOCKET_KIND_UDP);
+    if (socket == GENSOCK_INVALID)
+        return false;
+    if (context->broadcast)
+        SetOption(socket, SO_BROADCAST, 1);
+    SetOption(socket, SO_REUSEADDR, 1);
+    if (!BindAnyAddress(socket, context->port)) {
+        GENSOCK_TRACE("GenSockServerThread::UDP Listen [Port:%d] Error %d\n", context->port, WSAGetLastError());
+        closesocket(static_cast<SOCKET>(socket));
+        return false;
+    }
+    Publish(context, socket);
+    // Without a handler the caller receives on the socket itself.
+    if (!context->handler)
+        return true;
+    for (;;) {
+        Sleep(1);
+        if (context->stop.load())
+            return true;
+        if (!buffer) {
+            WaitForSingleObject(context->stopEvent, UDP_RECV_TIMEOUT_MS);
+            continue;
+        }
+        sockaddr_in sender{};
+        int got = ForceRecv(socket, buffer, context->bufferSize, UDP_RECV_TIMEOUT_MS, 1, &sender);
+        int error = WSAGetLastError();
+        if (got > 0) {
+            // Only what arrived reaches the handler; a time-out with nothing received does not.
+            buffer[got] = 0;
+            context->handler(context, 0, &sender, buffer, got);
+            continue;
+        }
+        if (context->stop.load())
+            return true;
+        if (IsSocketFailure(error)) {
+            CloseIfStillOwned(context, socket);
+            return false;
+        }
+    }
+}
+
+GenSockServerContext* Launch(int kind, unsigned short port, int broadcast, GenSockHandler handler, int bufferSize)
+{
+    GenSockStartup();
+    auto* context = new (std::nothrow) GenSockServerContext;
+    if (!context)
+        return nullptr;
+    context->kind = kind;
+    context->port = port;
+    context->broadcast = broadcast;
+    context->handler = handler;
+    context->bufferSize = kind == GENSOCK_SERVER_UDP ? bufferSize : 0;
+    context->ready = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    context->stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    context->references.store(2);
+    context->thread = CreateThread(nullptr, 0, GenSockServerThread, context, 0, nullptr);
+    if (!context->thread)
+        context->references.store(1);
+    Register(context);
+    if (context->thread && context->ready)
+        WaitForSingleObject(context->ready, READY_WAIT_MS);
+    return context;
+}
+
+} // namespace
+
+GenSockServerContext* GenSockOpenTcpServer(unsigned short port, GenSockHandler handler)
+{
+    return Launch(GENSOCK_SERVER_TCP, port, 0, handler, 0);
+}
+
+GenSockServerContext* GenSockOpenUdpServer(unsigned short port, int broadcast, GenSockHandler handler,
+                                           int bufferSize)
+{
+    return Launch(GENSOCK_SERVER_UDP, port, broadcast, handler, bufferSize);
+}
+
+DWORD WINAPI GenSockServerThread(LPVOID parameter)
+{
+    auto* context = static_cast<GenSockServerContext*>(parameter);
+    std::unique_ptr<char[]> buffer;
+    bool usable = true;
+    if (context->kind == GENSOCK_SERVER_UDP && context->bufferSize > 0) {
+        buffer.reset(new (std::nothrow) char[static_cast<size_t>(context->bufferSize) + 1]());
+        usable = buffer != nullptr;
+    }
+    while (usable && !context->stop.load()) {
+        bool leave = context->kind == GENSOCK_SERVER_TCP ? RunTcpRound(context) : RunUdpRound(context, buffer.get());
+        if (leave || context->stop.load())
+            break;
+        WaitForSingleObject(context->stopEvent, RETRY_PAUSE_MS);
+    }
+    buffer.reset();
+    Release(context);
+    return 0;
+}
+
+int GenSockClose(GenSocket socket)
+{
+    if (socket == GENSOCK_INVALID)
+        return 1;
+    GenSockServerContext* context = Unregister(socket);
+    if (!context) {
+        closesocket(static_cast<SOCKET>(socket));
+        return 0;
+    }
+    // Stop first, then close: a thread woken by the close must already see that it is to end.
+    context->stop.store(1);
+    if (context->stopEvent)
+        SetEvent(context->stopEvent);
+    CloseIfStillOwned(context, socket);
+    if (context->thread && GetThreadId(context->thread) != GetCurrentThreadId())
+        WaitForSingleObject(context->thread, INFINITE);
+    Release(context);
+    return 1;
+}
+
+void NotifySocketToEnd(unsigned short port, int tcp)
+{
+    char payload[128] = "NotifySocketToEnd";
+    if (tcp) {
+        GenSocket socket = GenSockConnect(port, "127.0.0.1");
+        if (socket == GENSOCK_INVALID)
+            return;
+        send(static_cast<SOCKET>(socket), payload, sizeof payload, 0);
+        closesocket(static_cast<SOCKET>(socket));
+    } else {
+        GenSockBroadcastSend(port, payload, sizeof payload, 0, "127.0.0.1");
+    }
+}
+
+int GenSockServerTableSlot(const GenSockServerContext* context)
+{
+    std::lock_guard<std::mutex> lock(g_tableLock);
+    for (int i = 0; i < GENSOCK_SERVER_TABLE_SIZE; ++i)
+        if (GenSockServerTable[i] == context)
+            return i;
+    return -1;
+}
