@@ -174,8 +174,8 @@ std::vector<CamSimLogEntry> CCamSimClient::Log()
     return entries;
 }
 
-std::vector<CamSimLogEntry> CCamSimClient::WaitForLog(
-    const std::function<bool(const std::vector<CamSimLogEntry>&)>& done, int timeoutMs)
+std::vector<CamSimLogEntry>
+CCamSimClient::WaitForLog(const std::function<bool(const std::vector<CamSimLogEntry>&)>& done, int timeoutMs)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {

@@ -30,7 +30,7 @@ struct CamSimLogEntry {
 };
 
 class CCamSimClient {
-public:
+  public:
     CCamSimClient() = default;
     ~CCamSimClient();
     CCamSimClient(CCamSimClient&& other) noexcept;
@@ -54,8 +54,8 @@ public:
     std::vector<CamSimLogEntry> Log();
     bool ClearLog() { return Ok("log clear"); }
     // Polls the log every 50 ms until done(entries) holds or timeoutMs passes; returns the last log.
-    std::vector<CamSimLogEntry> WaitForLog(const std::function<bool(const std::vector<CamSimLogEntry>&)>& done,
-                                           int timeoutMs);
+    std::vector<CamSimLogEntry>
+    WaitForLog(const std::function<bool(const std::vector<CamSimLogEntry>&)>& done, int timeoutMs);
     // The camera's current 1088-byte block, empty when there is no such camera.
     std::vector<std::uint8_t> Image(const std::string& idSerial);
 
@@ -64,7 +64,7 @@ public:
     // For name=, ssid=, ... values: every byte outside printable ASCII, '%', '=' and space escaped.
     static std::string PercentEncode(const std::string& bytes);
 
-private:
+  private:
     std::string ReadLine();
     void Close();
 

@@ -162,8 +162,8 @@ bool CCamSimulator::Send(const SimReply& reply)
     c->cmsg_type = IP_PKTINFO;
     c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
     in_pktinfo info{};
-    info.ipi_ifindex = ifindex;                        // out of this link
-    info.ipi_spec_dst.s_addr = htonl(reply.source);    // from the camera's own address
+    info.ipi_ifindex = ifindex;                     // out of this link
+    info.ipi_spec_dst.s_addr = htonl(reply.source); // from the camera's own address
     std::memcpy(CMSG_DATA(c), &info, sizeof info);
     for (int attempt = 0; attempt < 200; ++attempt) {
         if (::sendmsg(m_socket.Get(), &header, 0) >= 0) {
@@ -201,7 +201,8 @@ void CCamSimulator::Log(const std::string& bytes, std::uint32_t sender, std::uin
                   static_cast<long>(now.tv_usec));
     std::string line = std::string("t=") + time + " type=" + type + " from=" + FormatIpv4(sender) + ":" +
                        std::to_string(port) + " if=" + ifname + " id=" + PercentEncode(id) +
-                       " len=" + std::to_string(bytes.size()) + " hex=" + HexEncode(bytes.data(), bytes.size());
+                       " len=" + std::to_string(bytes.size()) +
+                       " hex=" + HexEncode(bytes.data(), bytes.size());
     if (m_pLogFile) {
         std::fprintf(m_pLogFile, "%s\n", line.c_str());
         std::fflush(m_pLogFile);

@@ -17,7 +17,7 @@
 #include <vector>
 
 class CCamSimulator {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
     static constexpr int DEFAULT_PACE_US = 2000;
 
@@ -47,7 +47,7 @@ public:
     void ClearLog();
     std::uint64_t RepliesSent() const { return m_nRepliesSent; }
 
-private:
+  private:
     struct Pending {
         Clock::time_point due;
         std::uint64_t order;

@@ -34,7 +34,7 @@ int g_failures = 0;
 #define CHECK(cond)                                                                                          \
     do {                                                                                                     \
         if (!(cond)) {                                                                                       \
-            std::fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #cond);                   \
+            std::fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #cond);                    \
             ++g_failures;                                                                                    \
         }                                                                                                    \
     } while (0)
@@ -44,7 +44,7 @@ int g_failures = 0;
         const auto& va = (a);                                                                                \
         const auto& vb = (b);                                                                                \
         if (!(va == vb)) {                                                                                   \
-            std::fprintf(stderr, "%s:%d: CHECK_EQ failed: %s == %s\n  left:  %s\n  right: %s\n", __FILE__,  \
+            std::fprintf(stderr, "%s:%d: CHECK_EQ failed: %s == %s\n  left:  %s\n  right: %s\n", __FILE__,   \
                          __LINE__, #a, #b, Show(va).c_str(), Show(vb).c_str());                              \
             ++g_failures;                                                                                    \
         }                                                                                                    \
@@ -104,9 +104,15 @@ void TestText()
         const char* text;
         bool valid;
         std::uint32_t value;
-    } const ips[] = {{"198.18.1.2", true, 0xC6120102u}, {"0.0.0.0", true, 0},   {"255.255.255.255", true, 0xFFFFFFFFu},
-                     {"1.2.3", false, 0},               {"1.2.3.4.5", false, 0}, {"256.1.1.1", false, 0},
-                     {"1.2.3.4 ", false, 0},            {"", false, 0},          {"1..2.3", false, 0}};
+    } const ips[] = {{"198.18.1.2", true, 0xC6120102u},
+                     {"0.0.0.0", true, 0},
+                     {"255.255.255.255", true, 0xFFFFFFFFu},
+                     {"1.2.3", false, 0},
+                     {"1.2.3.4.5", false, 0},
+                     {"256.1.1.1", false, 0},
+                     {"1.2.3.4 ", false, 0},
+                     {"", false, 0},
+                     {"1..2.3", false, 0}};
     for (auto& c : ips) {
         auto parsed = ParseIpv4(c.text);
         CHECK_EQ(parsed.has_value(), c.valid);
@@ -116,9 +122,9 @@ void TestText()
     struct {
         const char* text;
         bool lab;
-    } const labs[] = {{"198.18.0.0", true},     {"198.19.255.255", true},   {"198.17.255.255", false},
-                      {"198.20.0.0", false},    {"192.168.100.100", true},  {"192.168.100.101", false},
-                      {"10.0.0.1", false},      {"192.168.1.10", false}};
+    } const labs[] = {{"198.18.0.0", true},  {"198.19.255.255", true},  {"198.17.255.255", false},
+                      {"198.20.0.0", false}, {"192.168.100.100", true}, {"192.168.100.101", false},
+                      {"10.0.0.1", false},   {"192.168.1.10", false}};
     for (auto& c : labs)
         CHECK_EQ(IsLabAddress(*ParseIpv4(c.text)), c.lab);
     CHECK(IsLabSourceAddress(*ParseIpv4("198.18.16.5")));
@@ -222,7 +228,8 @@ void TestReplyOptions()
     auto wifi = build({{"from", "wifi"}});
     CHECK(wifi.size() == 1 && FormatIpv4(wifi[0].source) == "198.18.2.132" && wifi[0].device == "lab1c");
     auto special = build({{"from", "192.168.100.100"}});
-    CHECK(special.size() == 1 && FormatIpv4(special[0].source) == "192.168.100.100" && special[0].device == "lab0c");
+    CHECK(special.size() == 1 && FormatIpv4(special[0].source) == "192.168.100.100" &&
+          special[0].device == "lab0c");
     CHECK_EQ(build({{"dup", "3"}}).size(), std::size_t(3));
     CHECK_EQ(build({{"dup", "0"}}).size(), std::size_t(0));
 
@@ -232,9 +239,12 @@ void TestReplyOptions()
         std::int32_t type;
         const char* idSerial; // nullptr: unchanged
     } const shapes[] = {
-        {"type", MESSAGE_SIZE, 343, nullptr},          {"idlen", MESSAGE_SIZE, MSG_INFO, "b2000000000"},
-        {"idletter", MESSAGE_SIZE, MSG_INFO, "e20000000001"}, {"short", 544, MSG_INFO, nullptr},
-        {"extra", MESSAGE_SIZE, MSG_INFO_EXTRA, nullptr},     {"noterm", MESSAGE_SIZE, MSG_INFO, nullptr},
+        {"type", MESSAGE_SIZE, 343, nullptr},
+        {"idlen", MESSAGE_SIZE, MSG_INFO, "b2000000000"},
+        {"idletter", MESSAGE_SIZE, MSG_INFO, "e20000000001"},
+        {"short", 544, MSG_INFO, nullptr},
+        {"extra", MESSAGE_SIZE, MSG_INFO_EXTRA, nullptr},
+        {"noterm", MESSAGE_SIZE, MSG_INFO, nullptr},
         {"badutf8", MESSAGE_SIZE, MSG_INFO, nullptr},
     };
     for (auto& s : shapes) {
@@ -360,7 +370,7 @@ struct Received {
 };
 
 class CLabPeer {
-public:
+  public:
     bool Open(int controlPort)
     {
         m_control = Connect(controlPort);
@@ -373,7 +383,8 @@ public:
     std::string Command(const std::string& line)
     {
         std::string text = line + "\n";
-        if (::send(m_control.Get(), text.data(), text.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(text.size()))
+        if (::send(m_control.Get(), text.data(), text.size(), MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(text.size()))
             return "(send failed)";
         return ReadLine();
     }
@@ -381,7 +392,8 @@ public:
     std::vector<std::string> CommandLines(const std::string& line)
     {
         std::vector<std::string> lines;
-        for (std::string reply = Command(line); reply != "end" && reply.rfind("(", 0) != 0; reply = ReadLine())
+        for (std::string reply = Command(line); reply != "end" && reply.rfind("(", 0) != 0;
+             reply = ReadLine())
             lines.push_back(reply);
         return lines;
     }
@@ -405,22 +417,25 @@ public:
         auto last = start;
         for (;;) {
             const auto now = Clock::now();
-            const auto quietEnd = std::max(last + std::chrono::milliseconds(quietMs),
-                                           start + std::chrono::milliseconds(minMs));
+            const auto quietEnd =
+                std::max(last + std::chrono::milliseconds(quietMs), start + std::chrono::milliseconds(minMs));
             if (now >= quietEnd)
                 break;
             pollfd p{m_reply.Get(), POLLIN, 0};
-            int wait = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(quietEnd - now).count());
+            int wait = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(quietEnd - now).count());
             if (::poll(&p, 1, wait + 1) <= 0)
                 continue;
             char buffer[4096];
             sockaddr_in from{};
             socklen_t length = sizeof from;
-            ssize_t n = ::recvfrom(m_reply.Get(), buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+            ssize_t n = ::recvfrom(m_reply.Get(), buffer, sizeof buffer, 0,
+                                   reinterpret_cast<sockaddr*>(&from), &length);
             if (n < 0)
                 continue;
             last = Clock::now();
-            out.push_back({FormatIpv4(ntohl(from.sin_addr.s_addr)), std::string(buffer, static_cast<std::size_t>(n)), last});
+            out.push_back({FormatIpv4(ntohl(from.sin_addr.s_addr)),
+                           std::string(buffer, static_cast<std::size_t>(n)), last});
         }
         return out;
     }
@@ -442,7 +457,7 @@ public:
 
     Clock::time_point SentAt() const { return m_sentAt; }
 
-private:
+  private:
     std::string ReadLine()
     {
         for (;;) {

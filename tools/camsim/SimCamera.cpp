@@ -63,11 +63,16 @@ void FillOpaque(WireMessage& m, std::size_t seed)
 const char* FromName(CSimCamera::From from)
 {
     switch (from) {
-    case CSimCamera::From::Auto: return "auto";
-    case CSimCamera::From::Lan: return "lan";
-    case CSimCamera::From::Wifi: return "wifi";
-    case CSimCamera::From::Both: return "both";
-    case CSimCamera::From::Address: return "address";
+    case CSimCamera::From::Auto:
+        return "auto";
+    case CSimCamera::From::Lan:
+        return "lan";
+    case CSimCamera::From::Wifi:
+        return "wifi";
+    case CSimCamera::From::Both:
+        return "both";
+    case CSimCamera::From::Address:
+        return "address";
     }
     return "?";
 }
@@ -85,7 +90,8 @@ CSimCamera CSimCamera::Generated(std::size_t index)
     FillOpaque(m, index);
 
     char text[64];
-    std::snprintf(text, sizeof text, "%c%011zx", "abcdf"[index % 5], static_cast<std::size_t>(0x1000000 + index));
+    std::snprintf(text, sizeof text, "%c%011zx", "abcdf"[index % 5],
+                  static_cast<std::size_t>(0x1000000 + index));
     SetText(m.idSerial, text);
     if (index % 2 == 0)
         std::snprintf(text, sizeof text, "Cam-%04zu", index);
@@ -94,7 +100,8 @@ CSimCamera CSimCamera::Generated(std::size_t index)
     SetText(m.name, text);
 
     // Hosts .2 to .254 of each /24, so no camera sits on a network or broadcast-looking address.
-    const unsigned third = static_cast<unsigned>(index / 253), fourth = static_cast<unsigned>(2 + index % 253);
+    const unsigned third = static_cast<unsigned>(index / 253),
+                   fourth = static_cast<unsigned>(2 + index % 253);
     std::snprintf(text, sizeof text, "198.18.%u.%u", 16 + third, fourth);
     SetText(m.lanIp, text);
     SetText(m.lanMask, "255.255.248.0");
@@ -105,8 +112,12 @@ CSimCamera CSimCamera::Generated(std::size_t index)
     SetText(m.wifiMask, "255.255.248.0");
     SetText(m.wifiGateway, "198.18.24.1");
     SetText(m.wifiDns, "198.18.24.1");
-    const std::uint8_t lanMac[6] = {0x00, 0x1A, 0x2B, static_cast<std::uint8_t>(index >> 16),
-                                    static_cast<std::uint8_t>(index >> 8), static_cast<std::uint8_t>(index)};
+    const std::uint8_t lanMac[6] = {0x00,
+                                    0x1A,
+                                    0x2B,
+                                    static_cast<std::uint8_t>(index >> 16),
+                                    static_cast<std::uint8_t>(index >> 8),
+                                    static_cast<std::uint8_t>(index)};
     std::memcpy(m.lanMac, lanMac, 6);
     std::memcpy(m.wifiMac, lanMac, 6);
     m.wifiMac[2] = 0x2C;
@@ -155,8 +166,9 @@ std::string CSimCamera::Apply(std::string_view key, std::string_view value)
         auto bytes = PercentDecode(value);
         if (!bytes)
             return "bad percent encoding";
-        return key == "ssid" ? SetText(m.ssid, *bytes)
-                             : key == "appass" ? SetText(m.apPassword, *bytes) : SetText(m.wifiPassword, *bytes);
+        return key == "ssid"     ? SetText(m.ssid, *bytes)
+               : key == "appass" ? SetText(m.apPassword, *bytes)
+                                 : SetText(m.wifiPassword, *bytes);
     }
     if (key == "lanmac")
         return SetMac(m.lanMac, value);
@@ -165,8 +177,10 @@ std::string CSimCamera::Apply(std::string_view key, std::string_view value)
     if (key == "landhcp" || key == "wifidhcp" || key == "apmode" || key == "encrypt") {
         if (!ParseInt(value, -2147483647, 2147483647, number))
             return "expected a number";
-        (key == "landhcp" ? m.lanDhcp : key == "wifidhcp" ? m.wifiDhcp : key == "apmode" ? m.apMode : m.encryptType) =
-            number;
+        (key == "landhcp"    ? m.lanDhcp
+         : key == "wifidhcp" ? m.wifiDhcp
+         : key == "apmode"   ? m.apMode
+                             : m.encryptType) = number;
         return {};
     }
     if (key == "net") {
@@ -202,8 +216,9 @@ std::string CSimCamera::Apply(std::string_view key, std::string_view value)
     if (key == "dup")
         return ParseInt(value, 0, 1000, m_nDuplicates) ? "" : "dup is 0 to 1000";
     if (key == "shortlen")
-        return ParseInt(value, 0, static_cast<int>(MESSAGE_SIZE) - 1, m_nShortLength) ? ""
-                                                                                       : "shortlen is 0 to 1087";
+        return ParseInt(value, 0, static_cast<int>(MESSAGE_SIZE) - 1, m_nShortLength)
+                   ? ""
+                   : "shortlen is 0 to 1087";
     if (key == "anylink") {
         if (value != "0" && value != "1")
             return "anylink is 0 or 1";

@@ -17,7 +17,7 @@ struct SimReply {
 };
 
 class CSimCamera {
-public:
+  public:
     enum class From { Auto, Lan, Wifi, Both, Address };
     enum class Bad { None, Type, IdLength, IdLetter, Short, NoTerminator, BadUtf8, Extra };
 
@@ -46,7 +46,7 @@ public:
     // One line for the control protocol's "list".
     std::string Describe() const;
 
-private:
+  private:
     void Shape(std::string& bytes) const;
 
     WireMessage m_image{};

@@ -107,7 +107,8 @@ std::string CSimControl::Execute(std::string_view line)
         if (id.empty())
             return "err camera needs id=\n";
         CSimCamera* existing = m_simulator.Find(id);
-        const std::size_t position = existing ? static_cast<std::size_t>(existing - cameras.data()) : cameras.size();
+        const std::size_t position =
+            existing ? static_cast<std::size_t>(existing - cameras.data()) : cameras.size();
         if (position >= MAX_FLEET)
             return "err the fleet is full\n";
         CSimCamera camera = CSimCamera::Generated(position);

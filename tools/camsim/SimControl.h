@@ -9,7 +9,7 @@
 #include <utility>
 
 class CSimControl {
-public:
+  public:
     explicit CSimControl(CCamSimulator& simulator) : m_simulator(simulator) {}
 
     // The reply to one command line, every line ending in '\n'.
@@ -22,7 +22,7 @@ public:
     // Replaces the fleet: "default" or a count; false with a message when the argument is bad.
     bool LoadFleet(std::string_view which, std::string& error);
 
-private:
+  private:
     CCamSimulator& m_simulator;
     bool m_bShutdown = false;
     bool m_bClose = false;

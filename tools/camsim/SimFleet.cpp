@@ -19,7 +19,7 @@ std::vector<CSimCamera> DefaultFleet()
         {"d40000000003", "Warehouse-2", false, "V2.4.1"},
         {"F12345678901", "停车场入口", false, "V3.0.12"},
         {"a60000000005", "Loading Dock East 1", false, "V2.1.0"}, // 19 bytes, the longest that fits
-        {"f70000000006", "仓库北侧通道", false, "V2.4.1"},           // 18 bytes
+        {"f70000000006", "仓库北侧通道", false, "V2.4.1"},        // 18 bytes
         {"b80000000007", "后门", true, "V3.1.0"},
         {"c90000000008", "Garden", true, "V3.1.0"},
         {"da0000000009", "办公室", true, "V2.4.1"},

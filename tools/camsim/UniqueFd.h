@@ -6,7 +6,7 @@
 #include <utility>
 
 class CUniqueFd {
-public:
+  public:
     CUniqueFd() = default;
     explicit CUniqueFd(int fd) : m_fd(fd) {}
     CUniqueFd(CUniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
@@ -31,6 +31,6 @@ public:
         m_fd = -1;
     }
 
-private:
+  private:
     int m_fd = -1;
 };

@@ -48,7 +48,8 @@ CUniqueFd Listen(int port)
     local.sin_family = AF_INET;
     local.sin_port = htons(static_cast<std::uint16_t>(port));
     local.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || ::listen(fd.Get(), 8) != 0)
+    if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        ::listen(fd.Get(), 8) != 0)
         return CUniqueFd();
     return fd;
 }
@@ -123,9 +124,11 @@ int main(int argc, char** argv)
     LabNetwork network = ScanLabNetwork();
     if (!network.foreign.empty()) {
         for (const std::string& entry : network.foreign)
-            std::fprintf(stderr, "camsim: refusing to run: %s is outside the lab (198.18.0.0/15, 192.168.100.100)\n",
+            std::fprintf(stderr,
+                         "camsim: refusing to run: %s is outside the lab (198.18.0.0/15, 192.168.100.100)\n",
                          entry.c_str());
-        std::fprintf(stderr, "camsim: start it only in the lab's camera side: scripts/lab.sh cam camsim ...\n");
+        std::fprintf(stderr,
+                     "camsim: start it only in the lab's camera side: scripts/lab.sh cam camsim ...\n");
         return 2;
     }
     if (network.labLinks.empty()) {
@@ -166,12 +169,14 @@ int main(int argc, char** argv)
     if (controlPort > 0) {
         listener = Listen(controlPort);
         if (!listener.Valid()) {
-            std::fprintf(stderr, "camsim: cannot listen on control port %d: %s\n", controlPort, std::strerror(errno));
+            std::fprintf(stderr, "camsim: cannot listen on control port %d: %s\n", controlPort,
+                         std::strerror(errno));
             return 1;
         }
     }
     std::fprintf(stderr, "camsim: %zu cameras on UDP %u%s%s\n", simulator.Cameras().size(), CAMERA_PORT,
-                 controlPort ? ", control on TCP " : "", controlPort ? std::to_string(controlPort).c_str() : "");
+                 controlPort ? ", control on TCP " : "",
+                 controlPort ? std::to_string(controlPort).c_str() : "");
 
     std::vector<ControlClient> clients;
     while (!g_stop && !control.ShutdownRequested()) {
