@@ -2,6 +2,7 @@
 
 #include "tools/camsim/SimText.h"
 
+#include <cstdio>
 #include <string>
 
 std::vector<CSimCamera> DefaultFleet()
@@ -31,7 +32,8 @@ std::vector<CSimCamera> DefaultFleet()
         CSimCamera camera = CSimCamera::Generated(i);
         const Entry& e = entries[i];
         const std::string host = std::to_string(131 + i);
-        const std::string mac = std::to_string(50 + i);
+        char mac[4];
+        std::snprintf(mac, sizeof mac, "%02X", static_cast<unsigned>(0x50 + i));
         camera.Apply("id", e.id);
         camera.Apply("name", PercentEncode(e.name));
         camera.Apply("net", e.wifi ? "wifi" : "lan");
@@ -44,8 +46,8 @@ std::vector<CSimCamera> DefaultFleet()
         camera.Apply("wifimask", "255.255.255.0");
         camera.Apply("wifigw", "198.18.2.1");
         camera.Apply("wifidns", "198.18.2.1");
-        camera.Apply("lanmac", "00:1A:2B:3C:4D:" + mac);
-        camera.Apply("wifimac", "00:1A:2B:3C:5E:" + mac);
+        camera.Apply("lanmac", std::string("00:1A:2B:3C:4D:") + mac);
+        camera.Apply("wifimac", std::string("00:1A:2B:3C:5E:") + mac);
         camera.Apply("wifidhcp", e.wifi && i % 2 == 0 ? "1" : "0");
         fleet.push_back(std::move(camera));
     }
