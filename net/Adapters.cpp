@@ -18,13 +18,6 @@ void FormatMac(char* text, const unsigned char* mac)
     std::snprintf(text, 18, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
 }
 
-// "x.y.z.0" (an unconnected adapter) and "x.y.z.1" (typically a host-side virtual adapter).
-bool IsUnusableAddress(const char* text)
-{
-    size_t length = std::strlen(text);
-    return length >= 2 && text[length - 2] == '.' && (text[length - 1] == '0' || text[length - 1] == '1');
-}
-
 void CopyRow(AdapterRow row, const char* text)
 {
     std::strncpy(row, text, ADAPTER_ROW_SIZE - 1);
@@ -32,6 +25,12 @@ void CopyRow(AdapterRow row, const char* text)
 }
 
 } // namespace
+
+bool IsUsableAdapterAddress(const char* dotted)
+{
+    size_t length = std::strlen(dotted);
+    return !(length >= 2 && dotted[length - 2] == '.' && (dotted[length - 1] == '0' || dotted[length - 1] == '1'));
+}
 
 int ListLocalAdapters(AdapterRow* addresses, AdapterRow* macs, int capacity)
 {
@@ -58,7 +57,7 @@ int ListLocalAdapters(AdapterRow* addresses, AdapterRow* macs, int capacity)
          adapter = adapter->Next) {
         bool usable = true;
         for (IP_ADDR_STRING* address = &adapter->IpAddressList; address; address = address->Next) {
-            if (IsUnusableAddress(address->IpAddress.String)) {
+            if (!IsUsableAdapterAddress(address->IpAddress.String)) {
                 usable = false;
                 break;
             }

@@ -8,6 +8,10 @@
 constexpr int ADAPTER_ROW_SIZE = 20;
 using AdapterRow = char[ADAPTER_ROW_SIZE];
 
+// False for "x.y.z.0" (an unconnected adapter) and "x.y.z.1" (typically a host-side virtual
+// adapter): adapters with such an address are left out.
+bool IsUsableAdapterAddress(const char* dotted);
+
 // Fills row i of addresses and macs ("%02X:%02X:%02X:%02X:%02X:%02X") for the i-th usable
 // adapter: one without an address ending in .0 or .1. Writes at most capacity rows of each
 // table and returns the number of rows written.

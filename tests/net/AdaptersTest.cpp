@@ -30,6 +30,19 @@ bool IsMacText(const char* text)
     return true;
 }
 
+TEST(AdapterAddressRule, LeavesOutAddressesEndingInDotZeroOrDotOne)
+{
+    struct Case {
+        const char* address;
+        bool usable;
+    };
+    const Case cases[] = {{"0.0.0.0", false},      {"192.168.1.1", false}, {"198.18.3.1", false},
+                          {"10.0.0.0", false},     {"192.168.1.21", true}, {"10.0.0.10", true},
+                          {"198.18.1.10", true},   {"172.16.0.11", true},  {"192.168.1.100", true}};
+    for (const Case& c : cases)
+        EXPECT_EQ(IsUsableAdapterAddress(c.address), c.usable) << c.address;
+}
+
 TEST_F(AdaptersTest, ListsTheUsableAdaptersWithTheirMacTexts)
 {
     AdapterRow addresses[8];
@@ -76,6 +89,13 @@ TEST_F(AdaptersTest, NetbiosMacIsSixBytesWithTextOnlyWhenKnown)
         std::snprintf(expected, sizeof expected, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2], mac[3],
                       mac[4], mac[5]);
         EXPECT_STREQ(text, expected);
+        // The NetBIOS adapter is one of the machine's adapters.
+        AdapterRow addresses[8], macs[8];
+        const int count = ListLocalAdapters(addresses, macs);
+        bool listed = false;
+        for (int i = 0; i < count; ++i)
+            listed |= std::strcmp(macs[i], text) == 0;
+        EXPECT_TRUE(listed) << text;
     } else {
         EXPECT_EQ(std::string(text), std::string(31, '#'));
     }
