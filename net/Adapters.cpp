@@ -29,7 +29,8 @@ void CopyRow(AdapterRow row, const char* text)
 bool IsUsableAdapterAddress(const char* dotted)
 {
     size_t length = std::strlen(dotted);
-    return !(length >= 2 && dotted[length - 2] == '.' && (dotted[length - 1] == '0' || dotted[length - 1] == '1'));
+    return !(length >= 2 && dotted[length - 2] == '.' &&
+             (dotted[length - 1] == '0' || dotted[length - 1] == '1'));
 }
 
 int ListLocalAdapters(AdapterRow* addresses, AdapterRow* macs, int capacity)

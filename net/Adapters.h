@@ -18,8 +18,7 @@ bool IsUsableAdapterAddress(const char* dotted);
 int ListLocalAdapters(AdapterRow* addresses, AdapterRow* macs, int capacity);
 
 // The same for two arrays of equal length, which sets the capacity.
-template <std::size_t N>
-int ListLocalAdapters(AdapterRow (&addresses)[N], AdapterRow (&macs)[N])
+template <std::size_t N> int ListLocalAdapters(AdapterRow (&addresses)[N], AdapterRow (&macs)[N])
 {
     return ListLocalAdapters(addresses, macs, static_cast<int>(N));
 }

@@ -208,8 +208,8 @@ int GenSockBroadcastSend(unsigned short port, const void* data, int length, int 
         source.sin_addr = local;
         // Binding pins the datagram to this interface; if the port is taken it still goes out.
         bind(socket, reinterpret_cast<const sockaddr*>(&source), sizeof source);
-        sendto(socket, static_cast<const char*>(data), size, 0, reinterpret_cast<const sockaddr*>(&destination),
-               sizeof destination);
+        sendto(socket, static_cast<const char*>(data), size, 0,
+               reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
         closesocket(socket);
     }
     return result;
@@ -235,7 +235,8 @@ GenSocket GenSockAccept(GenSocket listener, int milliseconds, sockaddr_in* peer)
         return GENSOCK_INVALID;
     sockaddr_in from{};
     int fromLength = sizeof from;
-    GenSocket accepted = FromSocket(accept(AsSocket(listener), reinterpret_cast<sockaddr*>(&from), &fromLength));
+    GenSocket accepted =
+        FromSocket(accept(AsSocket(listener), reinterpret_cast<sockaddr*>(&from), &fromLength));
     if (accepted == GENSOCK_INVALID)
         return GENSOCK_INVALID;
     GenSockSetBufferSizes(accepted, DEFAULT_BUFFER_SIZE, SOCKET_DIR_BOTH);
@@ -282,7 +283,8 @@ int ForceSend(GenSocket socket, const void* data, int length, int milliseconds, 
     }
 }
 
-int ForceRecv(GenSocket socket, void* buffer, int length, int milliseconds, int withAddress, sockaddr_in* sender)
+int ForceRecv(GenSocket socket, void* buffer, int length, int milliseconds, int withAddress,
+              sockaddr_in* sender)
 {
     if (length < 1 || !buffer)
         return 0;

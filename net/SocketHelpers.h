@@ -63,4 +63,5 @@ int ForceSend(GenSocket socket, const void* data, int length, int milliseconds, 
 // Receives until length bytes are gathered (over several datagrams on a UDP socket), an error
 // or a time-out. With withAddress 1 the sender of the last receive call goes to sender (zeros
 // when that call failed). Returns the bytes received, never -1.
-int ForceRecv(GenSocket socket, void* buffer, int length, int milliseconds, int withAddress, sockaddr_in* sender);
+int ForceRecv(GenSocket socket, void* buffer, int length, int milliseconds, int withAddress,
+              sockaddr_in* sender);

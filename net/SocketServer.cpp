@@ -100,8 +100,10 @@ bool RunTcpRound(GenSockServerContext* context)
     if (listener == GENSOCK_INVALID)
         return false;
     SetOption(listener, SO_REUSEADDR, 1);
-    if (!BindAnyAddress(listener, context->port) || listen(static_cast<SOCKET>(listener), LISTEN_BACKLOG) != 0) {
-        GENSOCK_TRACE("GenSockServerThread::TCP Listen [Port:%d] Error %d\n", context->port, WSAGetLastError());
+    if (!BindAnyAddress(listener, context->port) ||
+        listen(static_cast<SOCKET>(listener), LISTEN_BACKLOG) != 0) {
+        GENSOCK_TRACE("GenSockServerThread::TCP Listen [Port:%d] Error %d\n", context->port,
+                      WSAGetLastError());
         closesocket(static_cast<SOCKET>(listener));
         return false;
     }
@@ -111,7 +113,8 @@ bool RunTcpRound(GenSockServerContext* context)
             return true;
         sockaddr_in peer{};
         int peerLength = sizeof peer;
-        SOCKET accepted = accept(static_cast<SOCKET>(listener), reinterpret_cast<sockaddr*>(&peer), &peerLength);
+        SOCKET accepted =
+            accept(static_cast<SOCKET>(listener), reinterpret_cast<sockaddr*>(&peer), &peerLength);
         if (accepted == INVALID_SOCKET) {
             if (context->stop.load())
                 return true;
@@ -138,7 +141,8 @@ bool RunUdpRound(GenSockServerContext* context, char* buffer)
         SetOption(socket, SO_BROADCAST, 1);
     SetOption(socket, SO_REUSEADDR, 1);
     if (!BindAnyAddress(socket, context->port)) {
-        GENSOCK_TRACE("GenSockServerThread::UDP Listen [Port:%d] Error %d\n", context->port, WSAGetLastError());
+        GENSOCK_TRACE("GenSockServerThread::UDP Listen [Port:%d] Error %d\n", context->port,
+                      WSAGetLastError());
         closesocket(static_cast<SOCKET>(socket));
         return false;
     }
@@ -172,7 +176,8 @@ bool RunUdpRound(GenSockServerContext* context, char* buffer)
     }
 }
 
-GenSockServerContext* Launch(int kind, unsigned short port, int broadcast, GenSockHandler handler, int bufferSize)
+GenSockServerContext* Launch(int kind, unsigned short port, int broadcast, GenSockHandler handler,
+                             int bufferSize)
 {
     GenSockStartup();
     auto* context = new (std::nothrow) GenSockServerContext;
@@ -218,7 +223,8 @@ DWORD WINAPI GenSockServerThread(LPVOID parameter)
         usable = buffer != nullptr;
     }
     while (usable && !context->stop.load()) {
-        bool leave = context->kind == GENSOCK_SERVER_TCP ? RunTcpRound(context) : RunUdpRound(context, buffer.get());
+        bool leave =
+            context->kind == GENSOCK_SERVER_TCP ? RunTcpRound(context) : RunUdpRound(context, buffer.get());
         if (leave || context->stop.load())
             break;
         WaitForSingleObject(context->stopEvent, RETRY_PAUSE_MS);

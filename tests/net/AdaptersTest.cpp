@@ -14,7 +14,7 @@
 namespace {
 
 class AdaptersTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { RequireLabNetwork(); }
 };
 
@@ -36,9 +36,9 @@ TEST(AdapterAddressRule, LeavesOutAddressesEndingInDotZeroOrDotOne)
         const char* address;
         bool usable;
     };
-    const Case cases[] = {{"0.0.0.0", false},      {"192.168.1.1", false}, {"198.18.3.1", false},
-                          {"10.0.0.0", false},     {"192.168.1.21", true}, {"10.0.0.10", true},
-                          {"198.18.1.10", true},   {"172.16.0.11", true},  {"192.168.1.100", true}};
+    const Case cases[] = {{"0.0.0.0", false},    {"192.168.1.1", false}, {"198.18.3.1", false},
+                          {"10.0.0.0", false},   {"192.168.1.21", true}, {"10.0.0.10", true},
+                          {"198.18.1.10", true}, {"172.16.0.11", true},  {"192.168.1.100", true}};
     for (const Case& c : cases)
         EXPECT_EQ(IsUsableAdapterAddress(c.address), c.usable) << c.address;
 }
@@ -86,8 +86,8 @@ TEST_F(AdaptersTest, NetbiosMacIsSixBytesWithTextOnlyWhenKnown)
     const bool known = std::any_of(mac, mac + 6, [](unsigned char b) { return b != 0; });
     if (known) {
         char expected[18];
-        std::snprintf(expected, sizeof expected, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2], mac[3],
-                      mac[4], mac[5]);
+        std::snprintf(expected, sizeof expected, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2],
+                      mac[3], mac[4], mac[5]);
         EXPECT_STREQ(text, expected);
         // The NetBIOS adapter is one of the machine's adapters.
         AdapterRow addresses[8], macs[8];

@@ -14,7 +14,7 @@
 namespace {
 
 class SocketHelpersTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         RequireLabNetwork();
@@ -37,7 +37,8 @@ TEST_F(SocketHelpersTest, CreateGivesTheKindWithDefaultsAndRefusesOtherKinds)
         int kind;
         int type; // 0: no socket expected
     };
-    const Case cases[] = {{SOCKET_KIND_TCP, SOCK_STREAM}, {SOCKET_KIND_UDP, SOCK_DGRAM}, {0, 0}, {3, 0}, {-1, 0}};
+    const Case cases[] = {
+        {SOCKET_KIND_TCP, SOCK_STREAM}, {SOCKET_KIND_UDP, SOCK_DGRAM}, {0, 0}, {3, 0}, {-1, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kind);
         CTestSocket socket(GenSockCreate(c.kind));
@@ -317,7 +318,8 @@ TEST_F(BroadcastSendTest, ResolvableTargetGetsUnicastAndUnresolvableFallsBackToB
         const char* target;
         const char* destination;
     };
-    const Case cases[] = {{"198.18.1.10", "198.18.1.10"}, {UnresolvableHost(), "255.255.255.255"},
+    const Case cases[] = {{"198.18.1.10", "198.18.1.10"},
+                          {UnresolvableHost(), "255.255.255.255"},
                           {nullptr, "255.255.255.255"}};
     unsigned short port = 41703;
     for (const Case& c : cases) {

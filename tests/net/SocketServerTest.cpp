@@ -12,7 +12,7 @@
 namespace {
 
 class SocketServerTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { RequireLabNetwork(); }
 };
 
@@ -63,7 +63,8 @@ TEST_F(SocketServerTest, PortHeldExclusivelyGivesNoSocketAfterTheWaitAndTheThrea
     const unsigned short port = 41810;
     CTestSocket holder(static_cast<GenSocket>(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)));
     BOOL on = TRUE;
-    ASSERT_EQ(setsockopt(holder.Raw(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on),
+    ASSERT_EQ(setsockopt(holder.Raw(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on),
+                         sizeof on),
               0);
     sockaddr_in local = MakeAddress("0.0.0.0", port);
     ASSERT_EQ(bind(holder.Raw(), reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
@@ -90,7 +91,8 @@ TEST_F(SocketServerTest, TheServerBeyondTheTableStillRunsButIsNotRegistered)
     GenSockServerContext* outside = nullptr;
     // Other tests may hold slots already; fill what is left and one more.
     for (int i = 0; i <= GENSOCK_SERVER_TABLE_SIZE && !outside; ++i) {
-        GenSockServerContext* context = GenSockOpenUdpServer(static_cast<unsigned short>(42000 + i), 0, nullptr, 0);
+        GenSockServerContext* context =
+            GenSockOpenUdpServer(static_cast<unsigned short>(42000 + i), 0, nullptr, 0);
         ASSERT_NE(context, nullptr);
         ASSERT_NE(context->socket.load(), GENSOCK_INVALID);
         if (GenSockServerTableSlot(context) < 0)
@@ -124,7 +126,8 @@ struct SlowHandlerProbe {
 };
 SlowHandlerProbe* g_probe = nullptr;
 
-int SlowTcpHandler(GenSockServerContext* context, GenSocket socket, const sockaddr_in*, char* buffer, int size)
+int SlowTcpHandler(GenSockServerContext* context, GenSocket socket, const sockaddr_in*, char* buffer,
+                   int size)
 {
     ++g_probe->calls;
     EXPECT_EQ(buffer, nullptr);
@@ -185,7 +188,8 @@ struct DatagramLog {
 };
 DatagramLog* g_log = nullptr;
 
-int RecordingUdpHandler(GenSockServerContext*, GenSocket socket, const sockaddr_in* peer, char* buffer, int size)
+int RecordingUdpHandler(GenSockServerContext*, GenSocket socket, const sockaddr_in* peer, char* buffer,
+                        int size)
 {
     EXPECT_EQ(socket, 0);
     EXPECT_EQ(buffer[size], 0);

@@ -16,7 +16,7 @@
 
 // Closes its socket when it goes; move-only.
 class CTestSocket {
-public:
+  public:
     CTestSocket() = default;
     explicit CTestSocket(GenSocket socket) : m_socket(socket) {}
     CTestSocket(CTestSocket&& other) noexcept : m_socket(std::exchange(other.m_socket, GENSOCK_INVALID)) {}
@@ -36,7 +36,7 @@ public:
     SOCKET Raw() const { return static_cast<SOCKET>(m_socket); }
     GenSocket Release() { return std::exchange(m_socket, GENSOCK_INVALID); }
 
-private:
+  private:
     GenSocket m_socket = GENSOCK_INVALID;
 };
 
@@ -117,8 +117,8 @@ inline std::vector<ReceivedDatagram> CollectDatagrams(GenSocket socket, int quie
         char buffer[2048];
         sockaddr_in from{};
         int fromLength = sizeof from;
-        int n = recvfrom(static_cast<SOCKET>(socket), buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
-                         &fromLength);
+        int n = recvfrom(static_cast<SOCKET>(socket), buffer, sizeof buffer, 0,
+                         reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (n < 0)
             return out;
         out.push_back({AddressText(from), std::string(buffer, n)});
@@ -138,8 +138,8 @@ inline std::vector<ReceivedDatagram> CollectDatagramsWithDestination(GenSocket s
     LPFN_WSARECVMSG recvMsg = nullptr;
     GUID id = WSAID_WSARECVMSG;
     DWORD bytes = 0;
-    if (WSAIoctl(raw, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof id, &recvMsg, sizeof recvMsg, &bytes, nullptr,
-                 nullptr) != 0)
+    if (WSAIoctl(raw, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof id, &recvMsg, sizeof recvMsg, &bytes,
+                 nullptr, nullptr) != 0)
         return out;
     for (;;) {
         char buffer[2048];
@@ -156,7 +156,8 @@ inline std::vector<ReceivedDatagram> CollectDatagramsWithDestination(GenSocket s
         if (recvMsg(raw, &message, &received, nullptr, nullptr) != 0)
             return out;
         ReceivedDatagram datagram{AddressText(from), std::string(buffer, received), ""};
-        for (WSACMSGHDR* header = WSA_CMSG_FIRSTHDR(&message); header; header = WSA_CMSG_NXTHDR(&message, header)) {
+        for (WSACMSGHDR* header = WSA_CMSG_FIRSTHDR(&message); header;
+             header = WSA_CMSG_NXTHDR(&message, header)) {
             if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
                 auto* info = reinterpret_cast<IN_PKTINFO*>(WSA_CMSG_DATA(header));
                 datagram.destination = inet_ntoa(info->ipi_addr);
@@ -168,7 +169,8 @@ inline std::vector<ReceivedDatagram> CollectDatagramsWithDestination(GenSocket s
 
 inline long long MillisecondsSince(std::chrono::steady_clock::time_point start)
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 // A host name that fails at once in the resolver (a label longer than 63 characters), so that
