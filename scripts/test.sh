@@ -19,6 +19,9 @@ fail=0
 echo "== native tests"
 ctest --test-dir build/native --output-on-failure || fail=1
 
+echo "== camera simulator self-test, in the lab"
+bash tools/camsim/selftest.sh build/native || fail=1
+
 echo "== Windows tests under Wine, in the lab"
 if [ -x build/native/tools/camsim/camsim ]; then
   bash scripts/lab.sh cam build/native/tools/camsim/camsim --control 8700 \
