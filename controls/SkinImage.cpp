@@ -71,6 +71,65 @@ SIZE FitSize(UINT w, UINT h, int rw, int rh)
     return SIZE{static_cast<LONG>(w * scale), static_cast<LONG>(h * scale)};
 }
 
+// Draws image scaled into the given box. Mirrored wrapping keeps GDI+ from blending the image's
+// border pixels with the transparent outside, which would fade the edges of a stretched skin.
+bool DrawScaled(Gdiplus::Graphics& graphics, Gdiplus::Image* image, int x, int y, int w, int h)
+{
+    Gdiplus::ImageAttributes attributes;
+    attributes.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+    return graphics.DrawImage(image, Gdiplus::Rect(x, y, w, h), 0, 0, static_cast<INT>(image->GetWidth()),
+                              static_cast<INT>(image->GetHeight()), Gdiplus::UnitPixel, &attributes) == Gdiplus::Ok;
+}
+
+// The mask's pixels, 0x00RRGGBB, top row first; empty when the bitmap cannot be read.
+std::vector<DWORD> ReadPixels(HBITMAP bitmap, int& width, int& height)
+{
+    BITMAP info = {};
+    if (!GetObjectW(bitmap, sizeof(info), &info) || info.bmWidth < 1 || info.bmHeight < 1)
+        return {};
+    width = info.bmWidth;
+    height = info.bmHeight;
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
+    HDC dc = CreateCompatibleDC(nullptr);
+    const int rows = dc ? GetDIBits(dc, bitmap, 0, height, pixels.data(), &bi, DIB_RGB_COLORS) : 0;
+    if (dc)
+        DeleteDC(dc);
+    if (rows != height)
+        return {};
+    return pixels;
+}
+
+// Whitens the pixels of output (w x h) where mask, stretched to that size, is white.
+bool ApplyWhiteMask(Gdiplus::Bitmap& output, HBITMAP mask, int w, int h)
+{
+    int mw = 0;
+    int mh = 0;
+    const std::vector<DWORD> maskPixels = ReadPixels(mask, mw, mh);
+    if (maskPixels.empty())
+        return false;
+    Gdiplus::Rect all(0, 0, w, h);
+    Gdiplus::BitmapData bits;
+    if (output.LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB,
+                        &bits) != Gdiplus::Ok)
+        return false;
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<UINT32*>(static_cast<BYTE*>(bits.Scan0) + static_cast<ptrdiff_t>(y) * bits.Stride);
+        const DWORD* maskRow = maskPixels.data() + static_cast<size_t>(static_cast<long long>(y) * mh / h) * mw;
+        for (int x = 0; x < w; ++x)
+            if ((maskRow[static_cast<long long>(x) * mw / w] & 0xFFFFFF) == 0xFFFFFF)
+                row[x] = 0xFFFFFFFF;
+    }
+    output.UnlockBits(&bits);
+    return true;
+}
+
 } // namespace
 
 bool StartGdiplus()
@@ -124,16 +183,13 @@ bool DrawImage(Gdiplus::Image* image, HDC dc, RECT rect, int mode)
         const SIZE size = FitSize(iw, ih, rw, rh);
         if (size.cx < 1 || size.cy < 1)
             return false;
-        const INT x = rect.left + (rw - size.cx) / 2;
-        const INT y = rect.top + (rh - size.cy) / 2;
-        return graphics.DrawImage(image, x, y, static_cast<INT>(size.cx), static_cast<INT>(size.cy)) ==
-               Gdiplus::Ok;
+        return DrawScaled(graphics, image, rect.left + (rw - size.cx) / 2, rect.top + (rh - size.cy) / 2,
+                          size.cx, size.cy);
     }
     case DRAW_IMAGE_STRETCH:
         if (rw < 1 || rh < 1)
             return false;
-        return graphics.DrawImage(image, static_cast<INT>(rect.left), static_cast<INT>(rect.top), rw, rh) ==
-               Gdiplus::Ok;
+        return DrawScaled(graphics, image, rect.left, rect.top, rw, rh);
     case DRAW_IMAGE_ACTUAL:
         return graphics.DrawImage(image, static_cast<INT>(rect.left), static_cast<INT>(rect.top), w, h) ==
                Gdiplus::Ok;
@@ -296,36 +352,8 @@ bool SaveImageAs(std::wstring_view source, std::wstring_view target, int width, 
         if (graphics.DrawImage(image.get(), 0, 0, w, h) != Gdiplus::Ok)
             return false;
     }
-    if (mask) {
-        Gdiplus::Bitmap maskSource(mask, nullptr);
-        Gdiplus::Bitmap stretched(w, h, PixelFormat24bppRGB);
-        {
-            Gdiplus::Graphics graphics(&stretched);
-            graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
-            if (graphics.DrawImage(&maskSource, 0, 0, w, h) != Gdiplus::Ok)
-                return false;
-        }
-        Gdiplus::Rect all(0, 0, w, h);
-        Gdiplus::BitmapData maskBits;
-        Gdiplus::BitmapData outBits;
-        if (stretched.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &maskBits) !=
-            Gdiplus::Ok)
-            return false;
-        if (output.LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite,
-                            PixelFormat32bppARGB, &outBits) != Gdiplus::Ok) {
-            stretched.UnlockBits(&maskBits);
-            return false;
-        }
-        for (int y = 0; y < h; ++y) {
-            auto* m = reinterpret_cast<const UINT32*>(static_cast<const BYTE*>(maskBits.Scan0) + y * maskBits.Stride);
-            auto* o = reinterpret_cast<UINT32*>(static_cast<BYTE*>(outBits.Scan0) + y * outBits.Stride);
-            for (int x = 0; x < w; ++x)
-                if ((m[x] & 0xFFFFFF) == 0xFFFFFF)
-                    o[x] = 0xFFFFFFFF;
-        }
-        output.UnlockBits(&outBits);
-        stretched.UnlockBits(&maskBits);
-    }
+    if (mask && !ApplyWhiteMask(output, mask, w, h))
+        return false;
     const std::wstring file(target);
     return output.Save(file.c_str(), &encoder, nullptr) == Gdiplus::Ok;
 }
