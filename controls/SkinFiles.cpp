@@ -11,28 +11,72 @@
 namespace {
 
 constexpr const wchar_t* DEFAULT_SKIN_NAMES[DEFAULT_SKIN_COUNT] = {
-    L"cmbDefThumb-down.bmp",     L"cmbDefThumb-hover.bmp",  L"cmbDefThumb-normal.bmp",
-    L"DlgBtn-CloseNor.bmp",      L"DlgBtn-CloseOver.bmp",   L"DlgBtn-MaximizeNor.bmp",
-    L"DlgBtn-MaximizeOver.bmp",  L"DlgBtn-MinimizeNor.bmp", L"DlgBtn-MinimizeOver.bmp",
-    L"DlgBtn-RestoreNor.bmp",    L"DlgBtn-RestoreOver.bmp", L"DlgBtn-SetNoTopNor.bmp",
-    L"DlgBtn-SetNoTopOver.bmp",  L"DlgBtn-SetTopNor.bmp",   L"DlgBtn-SetTopOver.bmp",
-    L"DlgToolBarBk.bmp",         L"PopWinBkCenterBottom.bmp", L"PopWinBkCenterTop.bmp",
-    L"PopWinBkLeft.bmp",         L"PopWinBkLeftBottom.bmp", L"PopWinBkLeftTop.bmp",
-    L"PopWinBkRight.bmp",        L"PopWinBkRightBottom.bmp", L"PopWinBkRightTop.bmp",
-    L"off.png",                  L"on.png",                 L"up.png",
-    L"down.png",                 L"General_OK1.png",        L"General_NG1.png",
-    L"General_OK2.png",          L"General_NG2.png",        L"General_Search.png",
-    L"General_Help.png",         L"General_Guaide.png",     L"General_Setting.png",
-    L"General_RButtonON.png",    L"General_Refesh1.png",    L"General_Save.png",
-    L"General_Redo.png",         L"General_Undo.png",       L"General_Copy.png",
-    L"General_Cut.png",          L"General_Paste.png",      L"General_Refresh2.png",
-    L"General_Forbidden.png",    L"General_Information.png", L"General_Question.png",
-    L"General_Warning1.png",     L"General_Warning2.png",   L"General_Calendar.png",
-    L"General_Heart1.png",       L"General_Heart2.png",     L"General_ArrowDown.png",
-    L"General_ArrowLeft.png",    L"General_ArrowRight.png", L"General_ArrowUp.png",
-    L"General_Add1.png",         L"General_Add2.png",       L"General_Remove1.png",
-    L"General_Remove2.png",      L"General_NG3.png",        L"General_NG4.png",
-    L"General_OK3.png",          L"General_OK4.png",        L"General_ListChkBoxY.png",
+    L"cmbDefThumb-down.bmp",
+    L"cmbDefThumb-hover.bmp",
+    L"cmbDefThumb-normal.bmp",
+    L"DlgBtn-CloseNor.bmp",
+    L"DlgBtn-CloseOver.bmp",
+    L"DlgBtn-MaximizeNor.bmp",
+    L"DlgBtn-MaximizeOver.bmp",
+    L"DlgBtn-MinimizeNor.bmp",
+    L"DlgBtn-MinimizeOver.bmp",
+    L"DlgBtn-RestoreNor.bmp",
+    L"DlgBtn-RestoreOver.bmp",
+    L"DlgBtn-SetNoTopNor.bmp",
+    L"DlgBtn-SetNoTopOver.bmp",
+    L"DlgBtn-SetTopNor.bmp",
+    L"DlgBtn-SetTopOver.bmp",
+    L"DlgToolBarBk.bmp",
+    L"PopWinBkCenterBottom.bmp",
+    L"PopWinBkCenterTop.bmp",
+    L"PopWinBkLeft.bmp",
+    L"PopWinBkLeftBottom.bmp",
+    L"PopWinBkLeftTop.bmp",
+    L"PopWinBkRight.bmp",
+    L"PopWinBkRightBottom.bmp",
+    L"PopWinBkRightTop.bmp",
+    L"off.png",
+    L"on.png",
+    L"up.png",
+    L"down.png",
+    L"General_OK1.png",
+    L"General_NG1.png",
+    L"General_OK2.png",
+    L"General_NG2.png",
+    L"General_Search.png",
+    L"General_Help.png",
+    L"General_Guaide.png",
+    L"General_Setting.png",
+    L"General_RButtonON.png",
+    L"General_Refesh1.png",
+    L"General_Save.png",
+    L"General_Redo.png",
+    L"General_Undo.png",
+    L"General_Copy.png",
+    L"General_Cut.png",
+    L"General_Paste.png",
+    L"General_Refresh2.png",
+    L"General_Forbidden.png",
+    L"General_Information.png",
+    L"General_Question.png",
+    L"General_Warning1.png",
+    L"General_Warning2.png",
+    L"General_Calendar.png",
+    L"General_Heart1.png",
+    L"General_Heart2.png",
+    L"General_ArrowDown.png",
+    L"General_ArrowLeft.png",
+    L"General_ArrowRight.png",
+    L"General_ArrowUp.png",
+    L"General_Add1.png",
+    L"General_Add2.png",
+    L"General_Remove1.png",
+    L"General_Remove2.png",
+    L"General_NG3.png",
+    L"General_NG4.png",
+    L"General_OK3.png",
+    L"General_OK4.png",
+    L"General_ListChkBoxY.png",
     L"General_ListChkBoxN.png",
 };
 
@@ -262,15 +306,16 @@ int WriteDefaultSkins()
         const std::wstring path = dir + DEFAULT_SKIN_NAMES[i];
         if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
             continue;
-        HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(IDR_DEFAULT_SKIN_FIRST + i), MAKEINTRESOURCEW(10));
+        HRSRC info =
+            FindResourceW(module, MAKEINTRESOURCEW(IDR_DEFAULT_SKIN_FIRST + i), MAKEINTRESOURCEW(10));
         HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
         const void* data = loaded ? LockResource(loaded) : nullptr;
         const DWORD size = info ? SizeofResource(module, info) : 0;
         if (!data || size == 0)
             continue;
         // CREATE_NEW: a file that appeared since the check above is still not replaced.
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
+        HANDLE file =
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             continue;
         DWORD done = 0;

@@ -11,7 +11,7 @@ namespace {
 
 // Releases a window's device context.
 class CWindowDC {
-public:
+  public:
     explicit CWindowDC(HWND window) : m_hWnd(window), m_hDC(GetDC(window)) {}
     ~CWindowDC()
     {
@@ -22,7 +22,7 @@ public:
     CWindowDC& operator=(const CWindowDC&) = delete;
     HDC Get() const { return m_hDC; }
 
-private:
+  private:
     HWND m_hWnd;
     HDC m_hDC;
 };
@@ -35,11 +35,16 @@ bool IsEmpty(const RECT& r)
 const wchar_t* MimeType(int format)
 {
     switch (format) {
-    case IMAGE_FORMAT_JPEG: return L"image/jpeg";
-    case IMAGE_FORMAT_GIF: return L"image/gif";
-    case IMAGE_FORMAT_TIFF: return L"image/tiff";
-    case IMAGE_FORMAT_PNG: return L"image/png";
-    default: return L"image/bmp";
+    case IMAGE_FORMAT_JPEG:
+        return L"image/jpeg";
+    case IMAGE_FORMAT_GIF:
+        return L"image/gif";
+    case IMAGE_FORMAT_TIFF:
+        return L"image/tiff";
+    case IMAGE_FORMAT_PNG:
+        return L"image/png";
+    default:
+        return L"image/bmp";
     }
 }
 
@@ -78,7 +83,8 @@ bool DrawScaled(Gdiplus::Graphics& graphics, Gdiplus::Image* image, int x, int y
     Gdiplus::ImageAttributes attributes;
     attributes.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
     return graphics.DrawImage(image, Gdiplus::Rect(x, y, w, h), 0, 0, static_cast<INT>(image->GetWidth()),
-                              static_cast<INT>(image->GetHeight()), Gdiplus::UnitPixel, &attributes) == Gdiplus::Ok;
+                              static_cast<INT>(image->GetHeight()), Gdiplus::UnitPixel,
+                              &attributes) == Gdiplus::Ok;
 }
 
 // The mask's pixels, 0x00RRGGBB, top row first; empty when the bitmap cannot be read.
@@ -120,8 +126,10 @@ bool ApplyWhiteMask(Gdiplus::Bitmap& output, HBITMAP mask, int w, int h)
                         &bits) != Gdiplus::Ok)
         return false;
     for (int y = 0; y < h; ++y) {
-        auto* row = reinterpret_cast<UINT32*>(static_cast<BYTE*>(bits.Scan0) + static_cast<ptrdiff_t>(y) * bits.Stride);
-        const DWORD* maskRow = maskPixels.data() + static_cast<size_t>(static_cast<long long>(y) * mh / h) * mw;
+        auto* row = reinterpret_cast<UINT32*>(static_cast<BYTE*>(bits.Scan0) +
+                                              static_cast<ptrdiff_t>(y) * bits.Stride);
+        const DWORD* maskRow =
+            maskPixels.data() + static_cast<size_t>(static_cast<long long>(y) * mh / h) * mw;
         for (int x = 0; x < w; ++x)
             if ((maskRow[static_cast<long long>(x) * mw / w] & 0xFFFFFF) == 0xFFFFFF)
                 row[x] = 0xFFFFFFFF;
@@ -199,7 +207,8 @@ bool DrawImage(Gdiplus::Image* image, HDC dc, RECT rect, int mode)
         bool any = false;
         for (LONG y = rect.top; y < rect.bottom; y += h)
             for (LONG x = rect.left; x < rect.right; x += w)
-                any = (graphics.DrawImage(image, static_cast<INT>(x), static_cast<INT>(y), w, h) == Gdiplus::Ok) ||
+                any = (graphics.DrawImage(image, static_cast<INT>(x), static_cast<INT>(y), w, h) ==
+                       Gdiplus::Ok) ||
                       any;
         return any;
     }

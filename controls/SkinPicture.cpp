@@ -15,7 +15,7 @@ constexpr UINT DEFAULT_FRAME_DELAY = 500;
 
 // A memory DC with a bitmap of the given size selected; restores and frees both.
 class CBufferDC {
-public:
+  public:
     CBufferDC(HDC target, int width, int height)
         : m_hDC(CreateCompatibleDC(target)), m_hBitmap(CreateCompatibleBitmap(target, width, height))
     {
@@ -35,7 +35,7 @@ public:
     CBufferDC& operator=(const CBufferDC&) = delete;
     HDC Get() const { return m_hOld ? m_hDC : nullptr; }
 
-private:
+  private:
     HDC m_hDC;
     HBITMAP m_hBitmap;
     HGDIOBJ m_hOld = nullptr;
@@ -201,8 +201,9 @@ void CMyPicture::AnimationLoop()
                 }
                 m_nFrame = (m_nFrame + 1) % m_nFrameCount;
             }
-            wait = m_frameDelays.empty() ? DEFAULT_FRAME_DELAY
-                                         : m_frameDelays[std::min<size_t>(m_nFrame, m_frameDelays.size() - 1)];
+            wait = m_frameDelays.empty()
+                       ? DEFAULT_FRAME_DELAY
+                       : m_frameDelays[std::min<size_t>(m_nFrame, m_frameDelays.size() - 1)];
         }
     }
     SetEvent(m_hEvent); // lets another waiter on the event through as well
@@ -280,10 +281,18 @@ void CMyPicture::DrawFrameLocked(HDC dc, const RECT& client)
             graphics.DrawImage(m_pImage.get(), (cw - iw) / 2, (ch - ih) / 2, iw, ih);
             break;
         }
-        case FIT_TOP_LEFT: DrawImage(m_pImage.get(), buffer.Get(), local, DRAW_IMAGE_ACTUAL); break;
-        case FIT_STRETCH: DrawImage(m_pImage.get(), buffer.Get(), local, DRAW_IMAGE_STRETCH); break;
-        case FIT_TILE: DrawImage(m_pImage.get(), buffer.Get(), local, DRAW_IMAGE_TILE); break;
-        default: DrawImage(m_pImage.get(), buffer.Get(), local, DRAW_IMAGE_FIT); break;
+        case FIT_TOP_LEFT:
+            DrawImage(m_pImage.get(), buffer.Get(), local, DRAW_IMAGE_ACTUAL);
+            break;
+        case FIT_STRETCH:
+            DrawImage(m_pImage.get(), buffer.Get(), local, DRAW_IMAGE_STRETCH);
+            break;
+        case FIT_TILE:
+            DrawImage(m_pImage.get(), buffer.Get(), local, DRAW_IMAGE_TILE);
+            break;
+        default:
+            DrawImage(m_pImage.get(), buffer.Get(), local, DRAW_IMAGE_FIT);
+            break;
         }
     } else {
         RECT text = local;

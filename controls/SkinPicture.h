@@ -14,7 +14,7 @@
 #include <vector>
 
 class CMyPicture {
-public:
+  public:
     // How the frame is placed in the client area.
     static constexpr int FIT_CENTER = 0;   // own size, centred
     static constexpr int FIT_TOP_LEFT = 1; // own size at the top-left corner
@@ -55,7 +55,7 @@ public:
     // Draws the current frame (or "Image Lost") into client of dc through an off-screen bitmap.
     void Paint(HDC dc, const RECT& client);
 
-private:
+  private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR refData);
     bool Replace(SkinImagePtr image, IStream* stream);

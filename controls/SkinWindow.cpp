@@ -12,7 +12,7 @@ constexpr const wchar_t* RUN_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersio
 
 // Closes a registry key.
 class CRegKey {
-public:
+  public:
     CRegKey() = default;
     ~CRegKey()
     {
@@ -24,7 +24,7 @@ public:
     HKEY* Out() { return &m_hKey; }
     HKEY Get() const { return m_hKey; }
 
-private:
+  private:
     HKEY m_hKey = nullptr;
 };
 
@@ -73,7 +73,8 @@ void FlushRects(std::vector<RECT>& rects, UniqueHRgn& result, const RECT& bounds
     header->nRgnSize = static_cast<DWORD>(rects.size() * sizeof(RECT));
     header->rcBound = bounds;
     std::copy(rects.begin(), rects.end(), reinterpret_cast<RECT*>(data.data() + sizeof(RGNDATAHEADER)));
-    HRGN part = ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data()));
+    HRGN part =
+        ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data()));
     rects.clear();
     if (!part)
         return;
@@ -129,9 +130,7 @@ UniqueHRgn BitmapToRegion(HBITMAP bitmap, COLORREF key, COLORREF tolerance)
     if (rows != height)
         return nullptr;
 
-    auto range = [](BYTE low, BYTE extra) {
-        return std::pair<int, int>(low, std::min(255, low + extra));
-    };
+    auto range = [](BYTE low, BYTE extra) { return std::pair<int, int>(low, std::min(255, low + extra)); };
     const auto [lr, hr] = range(GetRValue(key), GetRValue(tolerance));
     const auto [lg, hg] = range(GetGValue(key), GetGValue(tolerance));
     const auto [lb, hb] = range(GetBValue(key), GetBValue(tolerance));

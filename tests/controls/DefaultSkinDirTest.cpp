@@ -20,8 +20,7 @@ TEST(DefaultSkinDir, LivesUnderLocalAppDataAndReceivesTheBuiltInFiles)
     // Earlier runs may have written some already; afterwards all of them are there.
     WriteDefaultSkins();
     for (int i = 0; i < DEFAULT_SKIN_COUNT; ++i)
-        EXPECT_NE(GetFileAttributesW((dir + GetDefaultSkinName(i)).c_str()), INVALID_FILE_ATTRIBUTES)
-            << i;
+        EXPECT_NE(GetFileAttributesW((dir + GetDefaultSkinName(i)).c_str()), INVALID_FILE_ATTRIBUTES) << i;
     EXPECT_EQ(WriteDefaultSkins(), 0);
 }
 

@@ -11,7 +11,7 @@ namespace {
 
 // Points the default skin directory at a scratch directory of its own.
 class SkinDirs : public testing::Test {
-protected:
+  protected:
     void SetUp() override { InitSkins(m_dir.Path()); }
     // A directory beside the test program (where "DefSkins" and friends live), emptied afterwards.
     std::wstring ModuleSubdir(const wchar_t* name)
@@ -70,8 +70,8 @@ TEST_F(SkinDirs, BareNameExtensionRule)
         {L"   ", L""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ResolveSkinFile(c.name), c.expected) << "name: [" << testing::PrintToString(std::wstring(c.name))
-                                                      << "]";
+        EXPECT_EQ(ResolveSkinFile(c.name), c.expected)
+            << "name: [" << testing::PrintToString(std::wstring(c.name)) << "]";
 }
 
 TEST_F(SkinDirs, FindsBareNameInDefaultDirectory)
@@ -173,7 +173,9 @@ TEST_F(SkinDirs, InitSkinsSetsTheDefaultDirectoryAndTheBuiltInDirectories)
     // often InitSkins runs.
     InitSkins(m_dir.Path());
     const std::vector<std::wstring> paths = GetSkinPaths();
-    auto count = [&](const wchar_t* name) { return std::count(paths.begin(), paths.end(), GetModuleDir() + name); };
+    auto count = [&](const wchar_t* name) {
+        return std::count(paths.begin(), paths.end(), GetModuleDir() + name);
+    };
     auto at = [&](const wchar_t* name) {
         return std::find(paths.begin(), paths.end(), GetModuleDir() + name) - paths.begin();
     };
@@ -220,39 +222,72 @@ struct DefaultSkin {
     UINT height;
 };
 constexpr DefaultSkin DEFAULT_SKINS[] = {
-    {L"cmbDefThumb-down.bmp", 15, 16},     {L"cmbDefThumb-hover.bmp", 15, 16},
-    {L"cmbDefThumb-normal.bmp", 15, 16},   {L"DlgBtn-CloseNor.bmp", 21, 21},
-    {L"DlgBtn-CloseOver.bmp", 21, 21},     {L"DlgBtn-MaximizeNor.bmp", 21, 21},
-    {L"DlgBtn-MaximizeOver.bmp", 21, 21},  {L"DlgBtn-MinimizeNor.bmp", 21, 21},
-    {L"DlgBtn-MinimizeOver.bmp", 21, 21},  {L"DlgBtn-RestoreNor.bmp", 21, 21},
-    {L"DlgBtn-RestoreOver.bmp", 21, 21},   {L"DlgBtn-SetNoTopNor.bmp", 21, 21},
-    {L"DlgBtn-SetNoTopOver.bmp", 21, 21},  {L"DlgBtn-SetTopNor.bmp", 21, 21},
-    {L"DlgBtn-SetTopOver.bmp", 21, 21},    {L"DlgToolBarBk.bmp", 10, 32},
-    {L"PopWinBkCenterBottom.bmp", 5, 5},   {L"PopWinBkCenterTop.bmp", 10, 26},
-    {L"PopWinBkLeft.bmp", 5, 10},          {L"PopWinBkLeftBottom.bmp", 5, 5},
-    {L"PopWinBkLeftTop.bmp", 8, 25},       {L"PopWinBkRight.bmp", 5, 10},
-    {L"PopWinBkRightBottom.bmp", 5, 5},    {L"PopWinBkRightTop.bmp", 8, 25},
-    {L"off.png", 95, 36},                  {L"on.png", 95, 36},
-    {L"up.png", 50, 50},                   {L"down.png", 50, 50},
-    {L"General_OK1.png", 32, 32},          {L"General_NG1.png", 32, 32},
-    {L"General_OK2.png", 32, 32},          {L"General_NG2.png", 32, 32},
-    {L"General_Search.png", 32, 32},       {L"General_Help.png", 32, 32},
-    {L"General_Guaide.png", 32, 32},       {L"General_Setting.png", 32, 32},
-    {L"General_RButtonON.png", 32, 32},    {L"General_Refesh1.png", 32, 32},
-    {L"General_Save.png", 32, 32},         {L"General_Redo.png", 256, 256},
-    {L"General_Undo.png", 256, 256},       {L"General_Copy.png", 256, 256},
-    {L"General_Cut.png", 256, 256},        {L"General_Paste.png", 256, 256},
-    {L"General_Refresh2.png", 256, 256},   {L"General_Forbidden.png", 256, 256},
-    {L"General_Information.png", 256, 256}, {L"General_Question.png", 256, 256},
-    {L"General_Warning1.png", 256, 256},   {L"General_Warning2.png", 256, 256},
-    {L"General_Calendar.png", 256, 256},   {L"General_Heart1.png", 256, 256},
-    {L"General_Heart2.png", 256, 256},     {L"General_ArrowDown.png", 256, 256},
-    {L"General_ArrowLeft.png", 256, 256},  {L"General_ArrowRight.png", 256, 256},
-    {L"General_ArrowUp.png", 256, 256},    {L"General_Add1.png", 256, 256},
-    {L"General_Add2.png", 256, 256},       {L"General_Remove1.png", 256, 256},
-    {L"General_Remove2.png", 256, 256},    {L"General_NG3.png", 256, 256},
-    {L"General_NG4.png", 256, 256},        {L"General_OK3.png", 256, 256},
-    {L"General_OK4.png", 256, 256},        {L"General_ListChkBoxY.png", 56, 56},
+    {L"cmbDefThumb-down.bmp", 15, 16},
+    {L"cmbDefThumb-hover.bmp", 15, 16},
+    {L"cmbDefThumb-normal.bmp", 15, 16},
+    {L"DlgBtn-CloseNor.bmp", 21, 21},
+    {L"DlgBtn-CloseOver.bmp", 21, 21},
+    {L"DlgBtn-MaximizeNor.bmp", 21, 21},
+    {L"DlgBtn-MaximizeOver.bmp", 21, 21},
+    {L"DlgBtn-MinimizeNor.bmp", 21, 21},
+    {L"DlgBtn-MinimizeOver.bmp", 21, 21},
+    {L"DlgBtn-RestoreNor.bmp", 21, 21},
+    {L"DlgBtn-RestoreOver.bmp", 21, 21},
+    {L"DlgBtn-SetNoTopNor.bmp", 21, 21},
+    {L"DlgBtn-SetNoTopOver.bmp", 21, 21},
+    {L"DlgBtn-SetTopNor.bmp", 21, 21},
+    {L"DlgBtn-SetTopOver.bmp", 21, 21},
+    {L"DlgToolBarBk.bmp", 10, 32},
+    {L"PopWinBkCenterBottom.bmp", 5, 5},
+    {L"PopWinBkCenterTop.bmp", 10, 26},
+    {L"PopWinBkLeft.bmp", 5, 10},
+    {L"PopWinBkLeftBottom.bmp", 5, 5},
+    {L"PopWinBkLeftTop.bmp", 8, 25},
+    {L"PopWinBkRight.bmp", 5, 10},
+    {L"PopWinBkRightBottom.bmp", 5, 5},
+    {L"PopWinBkRightTop.bmp", 8, 25},
+    {L"off.png", 95, 36},
+    {L"on.png", 95, 36},
+    {L"up.png", 50, 50},
+    {L"down.png", 50, 50},
+    {L"General_OK1.png", 32, 32},
+    {L"General_NG1.png", 32, 32},
+    {L"General_OK2.png", 32, 32},
+    {L"General_NG2.png", 32, 32},
+    {L"General_Search.png", 32, 32},
+    {L"General_Help.png", 32, 32},
+    {L"General_Guaide.png", 32, 32},
+    {L"General_Setting.png", 32, 32},
+    {L"General_RButtonON.png", 32, 32},
+    {L"General_Refesh1.png", 32, 32},
+    {L"General_Save.png", 32, 32},
+    {L"General_Redo.png", 256, 256},
+    {L"General_Undo.png", 256, 256},
+    {L"General_Copy.png", 256, 256},
+    {L"General_Cut.png", 256, 256},
+    {L"General_Paste.png", 256, 256},
+    {L"General_Refresh2.png", 256, 256},
+    {L"General_Forbidden.png", 256, 256},
+    {L"General_Information.png", 256, 256},
+    {L"General_Question.png", 256, 256},
+    {L"General_Warning1.png", 256, 256},
+    {L"General_Warning2.png", 256, 256},
+    {L"General_Calendar.png", 256, 256},
+    {L"General_Heart1.png", 256, 256},
+    {L"General_Heart2.png", 256, 256},
+    {L"General_ArrowDown.png", 256, 256},
+    {L"General_ArrowLeft.png", 256, 256},
+    {L"General_ArrowRight.png", 256, 256},
+    {L"General_ArrowUp.png", 256, 256},
+    {L"General_Add1.png", 256, 256},
+    {L"General_Add2.png", 256, 256},
+    {L"General_Remove1.png", 256, 256},
+    {L"General_Remove2.png", 256, 256},
+    {L"General_NG3.png", 256, 256},
+    {L"General_NG4.png", 256, 256},
+    {L"General_OK3.png", 256, 256},
+    {L"General_OK4.png", 256, 256},
+    {L"General_ListChkBoxY.png", 56, 56},
     {L"General_ListChkBoxN.png", 56, 56},
 };
 static_assert(std::size(DEFAULT_SKINS) == DEFAULT_SKIN_COUNT);
@@ -283,7 +318,8 @@ TEST_F(SkinDirs, WriteDefaultSkinsWritesEveryBuiltInFileInItsFormatAndSize)
         EXPECT_EQ(image->GetHeight(), skin.height);
     }
     // The check box pictures differ: one of them carries the tick.
-    EXPECT_NE(ReadBytes(m_dir.Path() + L"General_ListChkBoxY.png"), ReadBytes(m_dir.Path() + L"General_ListChkBoxN.png"));
+    EXPECT_NE(ReadBytes(m_dir.Path() + L"General_ListChkBoxY.png"),
+              ReadBytes(m_dir.Path() + L"General_ListChkBoxN.png"));
 }
 
 TEST_F(SkinDirs, WriteDefaultSkinsNeverOverwritesAndRestoresDeletedFiles)

@@ -12,7 +12,7 @@ constexpr COLORREF RED = RGB(255, 0, 0);
 constexpr COLORREF BLUE = RGB(0, 0, 255);
 
 class SkinImages : public testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         InitSkins(m_dir.Path());
@@ -39,8 +39,8 @@ void ExpectPixels(const CCanvas& canvas, std::initializer_list<Probe> probes)
 {
     for (const Probe& p : probes)
         EXPECT_TRUE(Near(canvas.Pixel(p.x, p.y), p.colour))
-            << "pixel (" << p.x << ", " << p.y << ") is " << std::hex << canvas.Pixel(p.x, p.y) << ", expected "
-            << p.colour;
+            << "pixel (" << p.x << ", " << p.y << ") is " << std::hex << canvas.Pixel(p.x, p.y)
+            << ", expected " << p.colour;
 }
 
 TEST_F(SkinImages, FitKeepsAspectRatioAndCentres)
@@ -49,8 +49,14 @@ TEST_F(SkinImages, FitKeepsAspectRatioAndCentres)
     SkinImagePtr image = Load(L"red100x50.bmp");
     CCanvas canvas(260, 260);
     ASSERT_TRUE(DrawImage(image.get(), canvas.DC(), RECT{20, 20, 220, 220}, DRAW_IMAGE_FIT));
-    ExpectPixels(canvas, {{120, 67, WHITE}, {120, 73, RED}, {120, 167, RED}, {120, 173, WHITE},
-                          {23, 120, RED}, {216, 120, RED}, {17, 120, WHITE}, {223, 120, WHITE}});
+    ExpectPixels(canvas, {{120, 67, WHITE},
+                          {120, 73, RED},
+                          {120, 167, RED},
+                          {120, 173, WHITE},
+                          {23, 120, RED},
+                          {216, 120, RED},
+                          {17, 120, WHITE},
+                          {223, 120, WHITE}});
 }
 
 TEST_F(SkinImages, StretchFillsTheRectangle)
@@ -58,8 +64,9 @@ TEST_F(SkinImages, StretchFillsTheRectangle)
     SkinImagePtr image = Load(L"red100x50.bmp");
     CCanvas canvas(120, 120);
     ASSERT_TRUE(DrawImage(image.get(), canvas.DC(), RECT{10, 10, 70, 100}, DRAW_IMAGE_STRETCH));
-    ExpectPixels(canvas, {{13, 13, RED}, {66, 96, RED}, {40, 55, RED}, {74, 55, WHITE}, {40, 104, WHITE},
-                          {6, 6, WHITE}});
+    ExpectPixels(
+        canvas,
+        {{13, 13, RED}, {66, 96, RED}, {40, 55, RED}, {74, 55, WHITE}, {40, 104, WHITE}, {6, 6, WHITE}});
 }
 
 TEST_F(SkinImages, ActualSizeAtTopLeftAndNegativeCornerTakenAsZero)
@@ -80,11 +87,17 @@ TEST_F(SkinImages, TileRepeatsAndStaysInsideTheRectangle)
     CCanvas canvas(140, 100);
     ASSERT_TRUE(DrawImage(image.get(), canvas.DC(), RECT{5, 5, 100, 60}, DRAW_IMAGE_TILE));
     ExpectPixels(canvas, {
-                             {7, 7, BLUE},    {22, 7, RED},   // first tile
-                             {37, 7, BLUE},   {52, 7, RED},   // second tile across
-                             {7, 27, BLUE},   {22, 47, RED},  // rows below
-                             {97, 7, BLUE},   {97, 57, BLUE}, // the last, partial tiles
-                             {102, 10, WHITE}, {10, 62, WHITE}, {102, 62, WHITE}, // nothing past the edges
+                             {7, 7, BLUE},
+                             {22, 7, RED}, // first tile
+                             {37, 7, BLUE},
+                             {52, 7, RED}, // second tile across
+                             {7, 27, BLUE},
+                             {22, 47, RED}, // rows below
+                             {97, 7, BLUE},
+                             {97, 57, BLUE}, // the last, partial tiles
+                             {102, 10, WHITE},
+                             {10, 62, WHITE},
+                             {102, 62, WHITE}, // nothing past the edges
                              {2, 2, WHITE},
                          });
 }
@@ -106,7 +119,8 @@ TEST_F(SkinImages, RefusesWhatItCannotDraw)
 
 TEST_F(SkinImages, EmptyRectangleMeansTheWindowsClientArea)
 {
-    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 80, 60, nullptr, nullptr, nullptr, nullptr);
+    HWND window =
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 80, 60, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(window);
     SkinImagePtr image = Load(L"red100x50.bmp");
     EXPECT_TRUE(DrawImageOnWindow(image.get(), window, RECT{}, DRAW_IMAGE_FIT));
@@ -123,8 +137,12 @@ TEST(SkinGradients, TwoColourGradientRunsAcrossOrDown)
 {
     CCanvas canvas(256, 256, RGB(1, 2, 3));
     ASSERT_TRUE(GradientFillRect(canvas.DC(), RECT{0, 0, 256, 100}, RGB(0, 0, 0), RGB(255, 255, 255), false));
-    ExpectPixels(canvas, {{0, 50, RGB(0, 0, 0)}, {128, 50, RGB(128, 128, 128)}, {255, 50, RGB(255, 255, 255)},
-                          {128, 0, RGB(128, 128, 128)}, {128, 99, RGB(128, 128, 128)}, {128, 101, RGB(1, 2, 3)}});
+    ExpectPixels(canvas, {{0, 50, RGB(0, 0, 0)},
+                          {128, 50, RGB(128, 128, 128)},
+                          {255, 50, RGB(255, 255, 255)},
+                          {128, 0, RGB(128, 128, 128)},
+                          {128, 99, RGB(128, 128, 128)},
+                          {128, 101, RGB(1, 2, 3)}});
 
     ASSERT_TRUE(GradientFillRect(canvas.DC(), RECT{0, 100, 256, 256}, RED, BLUE, true));
     ExpectPixels(canvas, {{10, 100, RED}, {200, 100, RED}, {10, 255, BLUE}, {100, 178, RGB(128, 0, 128)}});
@@ -140,7 +158,8 @@ TEST(SkinGradients, MultiGradientBandsInOrderAndReversed)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "reverse " << c.reverse << " vertical " << c.vertical);
         CCanvas canvas(220, 220);
-        ASSERT_TRUE(MultiGradientFill(canvas.DC(), RECT{10, 10, 210, 210}, colours, 3, c.reverse, c.vertical));
+        ASSERT_TRUE(
+            MultiGradientFill(canvas.DC(), RECT{10, 10, 210, 210}, colours, 3, c.reverse, c.vertical));
         const COLORREF first = c.reverse ? BLUE : RED;
         const COLORREF last = c.reverse ? RED : BLUE;
         auto at = [&](int along) { return c.vertical ? Probe{110, along, 0} : Probe{along, 110, 0}; };
@@ -191,12 +210,9 @@ TEST_F(SkinImages, SaveImageAsPicksTheFormatFromTheExtension)
         const wchar_t* target;
         std::vector<uint8_t> magic;
     } cases[] = {
-        {L"out-noext", {0xFF, 0xD8, 0xFF}},
-        {L"out.jpg", {0xFF, 0xD8, 0xFF}},
-        {L"out.JPEG", {0xFF, 0xD8, 0xFF}},
-        {L"out.xyz", {0xFF, 0xD8, 0xFF}},
-        {L"out.bmp", {'B', 'M'}},
-        {L"out.png", {0x89, 'P', 'N', 'G'}},
+        {L"out-noext", {0xFF, 0xD8, 0xFF}}, {L"out.jpg", {0xFF, 0xD8, 0xFF}},
+        {L"out.JPEG", {0xFF, 0xD8, 0xFF}},  {L"out.xyz", {0xFF, 0xD8, 0xFF}},
+        {L"out.bmp", {'B', 'M'}},           {L"out.png", {0x89, 'P', 'N', 'G'}},
         {L"out.gif", {'G', 'I', 'F', '8'}},
     };
     for (const auto& c : cases) {
@@ -207,9 +223,9 @@ TEST_F(SkinImages, SaveImageAsPicksTheFormatFromTheExtension)
         ASSERT_GE(bytes.size(), c.magic.size());
         EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + c.magic.size()), c.magic);
     }
-    const std::vector<uint8_t> tiff = ReadBytes((SaveImageAs(L"red100x50.bmp", m_dir.Path() + L"out.tiff", 0, 0,
-                                                             nullptr, false),
-                                                 m_dir.Path() + L"out.tiff"));
+    const std::vector<uint8_t> tiff =
+        ReadBytes((SaveImageAs(L"red100x50.bmp", m_dir.Path() + L"out.tiff", 0, 0, nullptr, false),
+                   m_dir.Path() + L"out.tiff"));
     ASSERT_GE(tiff.size(), 4u);
     EXPECT_TRUE((tiff[0] == 'I' && tiff[1] == 'I') || (tiff[0] == 'M' && tiff[1] == 'M'));
 }
@@ -223,7 +239,7 @@ TEST_F(SkinImages, SaveImageAsFitsOrKeepsTheSize)
         UINT savedWidth;
         UINT savedHeight;
     } cases[] = {
-        {0, 0, false, 100, 50}, {50, 50, false, 50, 25}, {50, 50, true, 50, 50},
+        {0, 0, false, 100, 50},    {50, 50, false, 50, 25}, {50, 50, true, 50, 50},
         {300, 60, false, 120, 60}, {0, 10, true, 100, 10},
     };
     for (const auto& c : cases) {

@@ -19,10 +19,12 @@ std::vector<uint8_t> AnimatedGif(std::initializer_list<uint16_t> delays)
     std::vector<uint8_t> gif;
     Append(gif, {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0});
     Append(gif, {0xFF, 0, 0, 0, 0, 0xFF}); // two global colours: red, blue
-    Append(gif, {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0, 0, 0}); // loop
+    Append(gif,
+           {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0, 0, 0}); // loop
     int index = 0;
     for (uint16_t delay : delays) {
-        Append(gif, {0x21, 0xF9, 4, 0, static_cast<uint8_t>(delay & 0xFF), static_cast<uint8_t>(delay >> 8), 0, 0});
+        Append(gif, {0x21, 0xF9, 4, 0, static_cast<uint8_t>(delay & 0xFF), static_cast<uint8_t>(delay >> 8),
+                     0, 0});
         Append(gif, {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0});
         // Minimum code size 2; 3-bit codes clear (4), the pixel, end (5).
         Append(gif, {2, 2, static_cast<uint8_t>(0x44 | ((index % 2) << 3)), 0x01, 0});
@@ -33,11 +35,12 @@ std::vector<uint8_t> AnimatedGif(std::initializer_list<uint16_t> delays)
 }
 
 class SkinPicture : public testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         InitSkins(m_dir.Path());
-        m_hWnd = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, nullptr, nullptr);
+        m_hWnd =
+            CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, nullptr, nullptr);
         ASSERT_TRUE(m_hWnd);
     }
     void TearDown() override

@@ -66,8 +66,10 @@ void WriteBmp(const std::wstring& path, int width, int height, const std::functi
     info.biPlanes = 1;
     info.biBitCount = 24;
     info.biSizeImage = static_cast<DWORD>(data.size());
-    std::vector<uint8_t> bytes(reinterpret_cast<uint8_t*>(&file), reinterpret_cast<uint8_t*>(&file) + sizeof(file));
-    bytes.insert(bytes.end(), reinterpret_cast<uint8_t*>(&info), reinterpret_cast<uint8_t*>(&info) + sizeof(info));
+    std::vector<uint8_t> bytes(reinterpret_cast<uint8_t*>(&file),
+                               reinterpret_cast<uint8_t*>(&file) + sizeof(file));
+    bytes.insert(bytes.end(), reinterpret_cast<uint8_t*>(&info),
+                 reinterpret_cast<uint8_t*>(&info) + sizeof(info));
     bytes.insert(bytes.end(), data.begin(), data.end());
     WriteBytes(path, bytes);
 }
@@ -90,7 +92,8 @@ void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
 std::vector<uint8_t> ReadBytes(const std::wstring& path)
 {
     std::vector<uint8_t> bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return bytes;
     bytes.resize(GetFileSize(file, nullptr));
@@ -144,6 +147,7 @@ COLORREF CCanvas::Pixel(int x, int y) const
 
 bool Near(COLORREF a, COLORREF b, int tolerance)
 {
-    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
+           std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
            std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }

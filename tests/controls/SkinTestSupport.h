@@ -10,7 +10,7 @@
 
 // A fresh directory under the temporary folder, removed with its files at the end.
 class CTempDir {
-public:
+  public:
     CTempDir();
     ~CTempDir();
     CTempDir(const CTempDir&) = delete;
@@ -18,7 +18,7 @@ public:
     // Ends in a backslash.
     const std::wstring& Path() const { return m_path; }
 
-private:
+  private:
     std::wstring m_path;
 };
 
@@ -26,7 +26,8 @@ private:
 void RemoveTree(const std::wstring& dir);
 
 // Writes a 24-bit bottom-up BMP; pixel(x, y) gives 0x00BBGGRR.
-void WriteBmp(const std::wstring& path, int width, int height, const std::function<COLORREF(int, int)>& pixel);
+void WriteBmp(const std::wstring& path, int width, int height,
+              const std::function<COLORREF(int, int)>& pixel);
 void WriteSolidBmp(const std::wstring& path, int width, int height, COLORREF colour);
 
 void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
@@ -35,7 +36,7 @@ bool FileExists(const std::wstring& path);
 
 // A 32-bit top-down DIB selected into a memory DC, filled with one colour.
 class CCanvas {
-public:
+  public:
     CCanvas(int width, int height, COLORREF fill = RGB(255, 255, 255));
     ~CCanvas();
     CCanvas(const CCanvas&) = delete;
@@ -43,7 +44,7 @@ public:
     HDC DC() const { return m_hDC; }
     COLORREF Pixel(int x, int y) const;
 
-private:
+  private:
     int m_nWidth;
     int m_nHeight;
     HDC m_hDC = nullptr;

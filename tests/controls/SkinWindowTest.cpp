@@ -46,7 +46,8 @@ TEST(SkinRegion, CoversThePixelsThatAreNotTheKeyColour)
 TEST(SkinRegion, ComparesEachChannelWithItsOwnRange)
 {
     // Key pure red: pure blue pixels are not of the key colour and belong to the region.
-    UniqueHBitmap bitmap = MakeBitmap(4, 1, [](int x, int) { return x < 2 ? RGB(255, 0, 0) : RGB(0, 0, 255); });
+    UniqueHBitmap bitmap =
+        MakeBitmap(4, 1, [](int x, int) { return x < 2 ? RGB(255, 0, 0) : RGB(0, 0, 255); });
     UniqueHRgn region = BitmapToRegion(bitmap.get(), RGB(255, 0, 0), 0);
     ASSERT_TRUE(region);
     EXPECT_FALSE(PtInRegion(region.get(), 0, 0));
@@ -74,7 +75,8 @@ TEST(SkinRegion, ComparesEachChannelWithItsOwnRange)
 TEST(SkinRegion, ManyRunsAreJoinedAcrossBatches)
 {
     // A 200 x 100 checkerboard: 10000 one-pixel runs, several batches of rectangles.
-    UniqueHBitmap bitmap = MakeBitmap(200, 100, [](int x, int y) { return (x + y) % 2 ? RGB(0, 0, 0) : RGB(9, 9, 9); });
+    UniqueHBitmap bitmap =
+        MakeBitmap(200, 100, [](int x, int y) { return (x + y) % 2 ? RGB(0, 0, 0) : RGB(9, 9, 9); });
     UniqueHRgn region = BitmapToRegion(bitmap.get(), RGB(0, 0, 0), 0);
     ASSERT_TRUE(region);
     for (const POINT p : {POINT{0, 0}, POINT{198, 0}, POINT{1, 99}, POINT{100, 50}, POINT{199, 99}})
@@ -96,7 +98,8 @@ TEST(SkinRegion, NoBitmapNoRegion)
 
 TEST(SkinWindowAlpha, MakesTheWindowLayered)
 {
-    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND window =
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(window);
     SetWindowAlpha(window, 128, RGB(1, 2, 3));
     EXPECT_NE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
@@ -112,7 +115,7 @@ TEST(SkinWindowAlpha, MakesTheWindowLayered)
 
 // The start-up entries under HKEY_CURRENT_USER; every value is removed again.
 class SkinAutoRun : public testing::Test {
-protected:
+  protected:
     static constexpr const wchar_t* RUN = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
     void SetUp() override
     {
@@ -133,7 +136,8 @@ protected:
     {
         wchar_t value[1024] = {};
         DWORD bytes = sizeof(value);
-        if (RegGetValueW(HKEY_CURRENT_USER, RUN, name, RRF_RT_REG_SZ, nullptr, value, &bytes) != ERROR_SUCCESS)
+        if (RegGetValueW(HKEY_CURRENT_USER, RUN, name, RRF_RT_REG_SZ, nullptr, value, &bytes) !=
+            ERROR_SUCCESS)
             return L"<none>";
         return value;
     }
