@@ -136,7 +136,9 @@ std::wstring DefaultSkinDirLocked(SkinState& state)
     return state.defaultDir;
 }
 
-// Reads the further skin directories of "OptionSkinPaths.ini" beside the executable.
+// Reads the further skin directories of "OptionSkinPaths.ini" beside the executable, section
+// "OptionSkinPaths", keys "OptionSkinPaths0".."OptionSkinPaths19" (missing keys read as empty).
+// Reads the file the way the library's INI profile does for a plain string without default.
 std::vector<std::wstring> ReadOptionSkinPaths()
 {
     std::vector<std::wstring> result;
