@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# The run command: sets up, builds, starts the lab with a default fleet of simulated cameras
+# and runs Larkvane in the lab under Wine with the users' Chinese code page.
+#
+#   bash scripts/run.sh [--fleet default|N] [--headless]
+#
+# With a usable X display (DISPLAY set, its socket under /tmp/.X11-unix) the tool opens there and
+# the script waits until the window is closed. Otherwise it runs on the lab's Xvfb: the script
+# waits until the cameras are listed, saves a screenshot, prints its path and closes the tool.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+export LAB_NAME=${LAB_NAME:-lvrun}
+state=$root/build/lab-$LAB_NAME
+fleet=default
+headless=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --fleet) fleet=$2; shift 2 ;;
+    --headless) headless=1; shift ;;
+    *) echo "usage: run.sh [--fleet default|N] [--headless]" >&2; exit 2 ;;
+  esac
+done
+
+bash scripts/setup.sh
+mkdir -p build
+bash scripts/build.sh
+exe=$root/build/win/app/Larkvane.exe
+[ -f "$exe" ] || { echo "run: $exe was not built" >&2; exit 1; }
+
+trap 'bash scripts/lab.sh down >/dev/null 2>&1' EXIT
+bash scripts/lab.sh up
+
+bash scripts/lab.sh cam build/native/tools/camsim/camsim --fleet "$fleet" --control 8700 \
+     --log "$state/camsim.log" >"$state/camsim.out" 2>&1 &
+
+sim() { # one control command to the simulator, from the tool side
+  bash scripts/lab.sh tool bash -c "exec 3<>/dev/tcp/198.18.1.2/8700 && echo '$1' >&3 && head -n1 <&3" 2>/dev/null
+}
+for _ in $(seq 50); do sim count >/dev/null && break; sleep 0.1; done
+cameras=$(sim count | awk '{print $2}')
+
+user_display=""
+if [ $headless = 0 ] && [ -n "${DISPLAY:-}" ]; then
+  n=${DISPLAY#*:}; n=${n%%.*}
+  [ -S "/tmp/.X11-unix/X$n" ] && user_display=$DISPLAY
+fi
+
+if [ -n "$user_display" ]; then
+  echo "Larkvane on $user_display with $cameras simulated cameras; close its window to end."
+  DISPLAY_OVERRIDE=$user_display bash scripts/lab.sh tool env DISPLAY="$user_display" wine "$exe"
+  exit 0
+fi
+
+bash scripts/lab.sh tool wine "$exe" >"$state/larkvane.out" 2>&1 &
+tool=$!
+# Every listed camera has been acknowledged, once per usable interface.
+deadline=$((SECONDS + 60))
+while [ $SECONDS -lt $deadline ]; do
+  acks=$(grep -c ' type=129 ' "$state/camsim.log" 2>/dev/null || true)
+  [ "${acks:-0}" -ge $((cameras * 2)) ] && break
+  sleep 0.5
+done
+sleep 2
+mkdir -p build/artifacts
+shot=$root/build/artifacts/larkvane.png
+bash scripts/lab.sh tool import -window root "$shot"
+echo "Larkvane listed ${acks:-0} acknowledged replies from $cameras cameras; screenshot: $shot"
+bash scripts/lab.sh tool xdotool search --name Larkvane windowclose 2>/dev/null || kill "$tool" 2>/dev/null || true
+wait "$tool" 2>/dev/null || true
