@@ -18,10 +18,7 @@ namespace {
 
 class ControlsTest : public testing::Test {
   protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dlg.Create(IDD_PLATFORM_TEST));
-    }
+    void SetUp() override { ASSERT_TRUE(m_dlg.Create(IDD_PLATFORM_TEST)); }
     CTestDialog m_dlg{IDD_PLATFORM_TEST};
 };
 

@@ -19,6 +19,7 @@ class CTestDialog : public CDialog {
     std::function<BOOL(WPARAM, LPARAM)> m_onCommand; // TRUE: handled here, the base is not called
     std::function<void(CTestDialog&, UINT_PTR)> m_onTimer;
     std::vector<WPARAM> m_keys; // WM_KEYDOWN seen by PreTranslateMessage
+    int m_nAppSeen = 0;         // WM_APP seen by PreTranslateMessage
     std::vector<std::string>* m_pOrder = nullptr;
     int m_nInit = 0, m_nLoad = 0, m_nSave = 0, m_nOk = 0, m_nCancel = 0;
     bool m_bShown = false;
@@ -55,6 +56,8 @@ class CTestDialog : public CDialog {
             if (m_pOrder)
                 m_pOrder->push_back("dialog");
         }
+        if (pMsg->message == WM_APP)
+            ++m_nAppSeen;
         return CDialog::PreTranslateMessage(pMsg);
     }
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
