@@ -102,7 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     BuildAck(stored, ack);
     Require(ack.type == MSG_ACK && std::memcmp(ack.ackTag, "3G", 3) == 0);
     Require(std::memcmp(ack.command, stored.command, offsetof(WireMessage, ackTag) - 4) == 0);
-    Require(std::memcmp(ack.ackTag + 3, stored.ackTag + 3, MESSAGE_SIZE - offsetof(WireMessage, ackTag) - 3) == 0);
+    Require(std::memcmp(ack.ackTag + 3, stored.ackTag + 3,
+                        MESSAGE_SIZE - offsetof(WireMessage, ackTag) - 3) == 0);
     Require(SameCamera(stored, ack));
 
     // The same bytes as text: a name typed by the operator, an id serial, any field.

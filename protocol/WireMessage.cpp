@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr char GET_COMMAND[] = "HdvsGet";         // written with its zero byte
+constexpr char GET_COMMAND[] = "HdvsGet";          // written with its zero byte
 constexpr char SET_INFO_COMMAND[] = "HdvsSetInfo"; // written with its zero byte
 constexpr char ACK_TAG[] = "3G";                   // written with its zero byte
 
@@ -140,8 +140,8 @@ bool SameCamera(std::string_view idSerialA, std::string_view idSerialB)
 {
     const std::string_view a = UpToZero(idSerialA);
     const std::string_view b = UpToZero(idSerialB);
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
 bool SameCamera(const WireMessage& a, const WireMessage& b)

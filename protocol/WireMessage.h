@@ -23,6 +23,7 @@ inline constexpr std::size_t ID_SERIAL_LENGTH = 12;
 
 // Wire layout. Integers are 32-bit little-endian (both build targets are little-endian);
 // texts are 8-bit, zero-terminated unless they fill their field.
+// clang-format off
 struct WireMessage {
     std::int32_t type;            //    0
     char command[24];             //    4
@@ -54,6 +55,7 @@ struct WireMessage {
     char wifiDns[16];             //  612
     std::uint8_t reserved628[460];//  628
 };
+// clang-format on
 
 static_assert(sizeof(WireMessage) == MESSAGE_SIZE);
 static_assert(offsetof(WireMessage, command) == 4);

@@ -74,22 +74,20 @@ TEST_P(InfoReplyCheck, AcceptsOnlyWellFormedReplies)
 
 INSTANTIATE_TEST_SUITE_P(
     Table, InfoReplyCheck,
-    testing::Values(ReplyCase{"lower-case a", "a1b2c3d4e5f6", MSG_INFO, true},
-                    ReplyCase{"b", "b1b2c3d4e5f6", MSG_INFO, true},
-                    ReplyCase{"c", "c1b2c3d4e5f6", MSG_INFO, true},
-                    ReplyCase{"d", "d1b2c3d4e5f6", MSG_INFO, true},
-                    ReplyCase{"f", "f1b2c3d4e5f6", MSG_INFO, true},
-                    ReplyCase{"upper-case F", "F1B2C3D4E5F6", MSG_INFO, true},
-                    ReplyCase{"e is not a camera prefix", "e1b2c3d4e5f6", MSG_INFO, false},
-                    ReplyCase{"upper-case A", "A1b2c3d4e5f6", MSG_INFO, false},
-                    ReplyCase{"digit first", "11b2c3d4e5f6", MSG_INFO, false},
-                    ReplyCase{"11 characters", "a1b2c3d4e5f", MSG_INFO, false},
-                    ReplyCase{"13 characters", "a1b2c3d4e5f6a", MSG_INFO, false},
-                    ReplyCase{"empty", "", MSG_INFO, false},
-                    ReplyCase{"no terminator in the whole field", std::string(64, 'a'), MSG_INFO, false},
-                    ReplyCase{"type 87 in the low byte, 1 in the next", "a1b2c3d4e5f6", 343, false},
-                    ReplyCase{"acknowledgement type", "a1b2c3d4e5f6", MSG_ACK, false},
-                    ReplyCase{"extra datagram", "a1b2c3d4e5f6", MSG_INFO_EXTRA, false}));
+    testing::Values(
+        ReplyCase{"lower-case a", "a1b2c3d4e5f6", MSG_INFO, true},
+        ReplyCase{"b", "b1b2c3d4e5f6", MSG_INFO, true}, ReplyCase{"c", "c1b2c3d4e5f6", MSG_INFO, true},
+        ReplyCase{"d", "d1b2c3d4e5f6", MSG_INFO, true}, ReplyCase{"f", "f1b2c3d4e5f6", MSG_INFO, true},
+        ReplyCase{"upper-case F", "F1B2C3D4E5F6", MSG_INFO, true},
+        ReplyCase{"e is not a camera prefix", "e1b2c3d4e5f6", MSG_INFO, false},
+        ReplyCase{"upper-case A", "A1b2c3d4e5f6", MSG_INFO, false},
+        ReplyCase{"digit first", "11b2c3d4e5f6", MSG_INFO, false},
+        ReplyCase{"11 characters", "a1b2c3d4e5f", MSG_INFO, false},
+        ReplyCase{"13 characters", "a1b2c3d4e5f6a", MSG_INFO, false}, ReplyCase{"empty", "", MSG_INFO, false},
+        ReplyCase{"no terminator in the whole field", std::string(64, 'a'), MSG_INFO, false},
+        ReplyCase{"type 87 in the low byte, 1 in the next", "a1b2c3d4e5f6", 343, false},
+        ReplyCase{"acknowledgement type", "a1b2c3d4e5f6", MSG_ACK, false},
+        ReplyCase{"extra datagram", "a1b2c3d4e5f6", MSG_INFO_EXTRA, false}));
 
 TEST(InfoReply, BytesAfterTheIdSerialTerminatorDoNotCount)
 {
@@ -188,7 +186,8 @@ TEST(Ack, CanBeBuiltInPlace)
     EXPECT_EQ(m.type, MSG_ACK);
     EXPECT_EQ(std::string(m.ackTag, 3), std::string("3G\0", 3));
     EXPECT_TRUE(std::equal(before.begin() + 4, before.begin() + kAckTagOffset, after.begin() + 4));
-    EXPECT_TRUE(std::equal(before.begin() + kAckTagOffset + 3, before.end(), after.begin() + kAckTagOffset + 3));
+    EXPECT_TRUE(
+        std::equal(before.begin() + kAckTagOffset + 3, before.end(), after.begin() + kAckTagOffset + 3));
 }
 
 TEST(SetInfo, KeepsEveryByteButTypeAndCommand)
@@ -214,7 +213,7 @@ TEST(SetInfo, KeepsEveryByteButTypeAndCommand)
 }
 
 class TextFieldWrite : public testing::Test {
-protected:
+  protected:
     // Filled with a marker so that a byte written outside a field, or one not written, shows.
     WireMessage m = PatternMessage(11);
     Bytes before = BytesOf(m);
@@ -222,9 +221,11 @@ protected:
     void ExpectUnchangedOutside(std::size_t offset, std::size_t width)
     {
         const Bytes after = BytesOf(m);
-        for (std::size_t i = 0; i < MESSAGE_SIZE; ++i)
-            if (i < offset || i >= offset + width)
-                ASSERT_EQ(after[i], before[i]) << "byte " << i << " outside the field changed";
+        for (std::size_t i = 0; i < MESSAGE_SIZE; ++i) {
+            if (i >= offset && i < offset + width)
+                continue;
+            ASSERT_EQ(after[i], before[i]) << "byte " << i << " outside the field changed";
+        }
     }
     std::string FieldBytes(std::size_t offset, std::size_t width)
     {
@@ -276,7 +277,8 @@ TEST(TextFieldRead, StopsAtTheZeroOrTheFieldEnd)
 TEST(SameCameraTest, ComparesIdSerialsWithoutCaseWithinTheField)
 {
     EXPECT_TRUE(SameCamera("a1b2c3d4e5f6", "A1B2C3D4E5F6"));
-    EXPECT_TRUE(SameCamera(std::string_view("f1b2c3d4e5f6\0junk", 17), std::string_view("F1B2C3D4E5F6\0else", 17)));
+    EXPECT_TRUE(
+        SameCamera(std::string_view("f1b2c3d4e5f6\0junk", 17), std::string_view("F1B2C3D4E5F6\0else", 17)));
     EXPECT_FALSE(SameCamera("a1b2c3d4e5f6", "a1b2c3d4e5f7"));
     EXPECT_FALSE(SameCamera("a1b2c3d4e5f6", "a1b2c3d4e5f"));
     EXPECT_FALSE(SameCamera("a1b2c3d4e5[6", "a1b2c3d4e5{6")) << "only letters fold";
@@ -326,8 +328,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CutCase{"cut after the first byte of a character", "中中中中中中中", 16, 15},
                     CutCase{"two-byte characters", "éééééééééé", 19, 18},
                     CutCase{"four-byte character", "abcdefghijklmnop😀", 19, 16},
-                    CutCase{"mixed", "ab中é😀x", 8, 7},
-                    CutCase{"nothing fits", "中", 2, 0},
+                    CutCase{"mixed", "ab中é😀x", 8, 7}, CutCase{"nothing fits", "中", 2, 0},
                     CutCase{"stray continuation bytes are single bytes", std::string(25, '\x80'), 19, 19},
                     CutCase{"lead byte followed by too many continuations", "a\xC3\xA9\xA9\xA9", 4, 4}));
 
