@@ -1,0 +1,1043 @@
+#include "controls/MyListCtrl.h"
+
+#include "controls/SkinPathText.h"
+#include "platform/CGdiObject.h"
+#include "platform/CMemDC.h"
+#include "platform/CSaveDC.h"
+#include "platform/CSelectObject.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <cwctype>
+#include <iterator>
+
+namespace {
+
+// A solid fill without a brush: ExtTextOut with an opaque background.
+void FillSolid(HDC dc, const RECT& rc, COLORREF clr)
+{
+    if (rc.right <= rc.left || rc.bottom <= rc.top)
+        return;
+    COLORREF old = ::SetBkColor(dc, clr);
+    ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+    ::SetBkColor(dc, old);
+}
+
+// A 1-pixel outline inside rc.
+void FrameSolid(HDC dc, const RECT& rc, COLORREF clr)
+{
+    FillSolid(dc, {rc.left, rc.top, rc.right, rc.top + 1}, clr);
+    FillSolid(dc, {rc.left, rc.bottom - 1, rc.right, rc.bottom}, clr);
+    FillSolid(dc, {rc.left, rc.top, rc.left + 1, rc.bottom}, clr);
+    FillSolid(dc, {rc.right - 1, rc.top, rc.right, rc.bottom}, clr);
+}
+
+template <class Record> Record* FindRecord(std::vector<Record>& list, int row, int col)
+{
+    for (Record& record : list)
+        if (record.row == row && record.col == col)
+            return &record;
+    return nullptr;
+}
+
+template <class Record> const Record* FindRecord(const std::vector<Record>& list, int row, int col)
+{
+    for (const Record& record : list)
+        if (record.row == row && record.col == col)
+            return &record;
+    return nullptr;
+}
+
+// Colours: exact cell, then the whole column, then the whole row.
+template <class Record> const Record* LookupColumnFirst(const std::vector<Record>& list, int row, int col)
+{
+    if (const Record* r = FindRecord(list, row, col))
+        return r;
+    if (const Record* r = FindRecord(list, -1, col))
+        return r;
+    return FindRecord(list, row, -1);
+}
+
+// Images and marks: exact cell, then the whole row, then the whole column.
+template <class Record> const Record* LookupRowFirst(const std::vector<Record>& list, int row, int col)
+{
+    if (const Record* r = FindRecord(list, row, col))
+        return r;
+    if (const Record* r = FindRecord(list, row, -1))
+        return r;
+    return FindRecord(list, -1, col);
+}
+
+void StoreValue(std::vector<CMyListCtrl::CellValue>& list, int row, int col, DWORD value)
+{
+    if (auto* record = FindRecord(list, row, col))
+        record->value = value;
+    else
+        list.push_back({row, col, value});
+}
+
+// Adds (bOn) or removes a column in a 20-slot set; a full set ignores additions.
+void SetMember(int (&slots)[CMyListCtrl::MAX_SET_COLUMNS], int nCol, bool bOn)
+{
+    int nFree = -1;
+    for (int i = 0; i < CMyListCtrl::MAX_SET_COLUMNS; ++i) {
+        if (slots[i] == nCol) {
+            if (!bOn)
+                slots[i] = -1;
+            return;
+        }
+        if (slots[i] == -1 && nFree < 0)
+            nFree = i;
+    }
+    if (bOn && nFree >= 0)
+        slots[nFree] = nCol;
+}
+
+bool IsMember(const int (&slots)[CMyListCtrl::MAX_SET_COLUMNS], int nCol)
+{
+    if (nCol < 0)
+        return false;
+    return std::find(std::begin(slots), std::end(slots), nCol) != std::end(slots);
+}
+
+} // namespace
+
+CMyListCtrl::CMyListCtrl()
+    : m_clrSelBk(::GetSysColor(COLOR_HIGHLIGHT)), m_clrSelText(::GetSysColor(COLOR_HIGHLIGHTTEXT))
+{
+    std::fill(std::begin(m_nProgressColumns), std::end(m_nProgressColumns), -1);
+    std::fill(std::begin(m_nCheckColumns), std::end(m_nCheckColumns), -1);
+    std::fill(std::begin(m_nEditKind), std::end(m_nEditKind), -1);
+}
+
+CMyListCtrl::~CMyListCtrl()
+{
+    if (m_hWnd && ::IsWindow(m_hWnd)) {
+        for (UINT_PTR id : {TIMER_AUTOFIT, TIMER_ROW_REFRESH, TIMER_SCROLL_WATCH, TIMER_REPAINT,
+                            TIMER_EDITOR_START, TIMER_DIVIDER_DONE})
+            KillTimer(id);
+    }
+    // The editors and the tool tip go with their owners below; the header is unbound by its own
+    // destructor before the list is.
+}
+
+void CMyListCtrl::PreSubclassWindow()
+{
+    ModifyStyle(0, LVS_OWNERDRAWFIXED);
+    ModifyStyleEx(0, WS_EX_CONTROLPARENT);
+    EnsureHeader();
+    SetTimer(TIMER_AUTOFIT, 2000);
+    SetTimer(TIMER_SCROLL_WATCH, 5);
+    if (!m_pToolTip) {
+        auto tip = std::make_unique<CToolTipCtrl>();
+        if (tip->Create(this, TTS_ALWAYSTIP | TTS_NOPREFIX)) {
+            tip->AddTool(m_hWnd, L"");
+            tip->SetDelayTime(TTDT_INITIAL, 5);
+            tip->SetMaxTipWidth(600);
+            m_pToolTip = std::move(tip);
+        }
+    }
+}
+
+void CMyListCtrl::EnsureHeader()
+{
+    if (m_wndHeader.m_hWnd || !m_hWnd)
+        return;
+    // A list view made hidden gets its header only when shown or given its first column.
+    if (HWND hHeader = GetHeaderCtrl()) {
+        m_wndHeader.SubclassWindow(hHeader);
+        m_wndHeader.SetTransparent(m_bTransparent);
+    }
+}
+
+void CMyListCtrl::Relayout()
+{
+    if (!m_hWnd)
+        return;
+    RECT rc;
+    GetWindowRect(&rc);
+    WINDOWPOS pos{};
+    pos.hwnd = m_hWnd;
+    pos.cx = rc.right - rc.left;
+    pos.cy = rc.bottom - rc.top;
+    pos.flags = SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+    SendMessage(WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+}
+
+// ---- Configuration ----
+
+CMyListCtrl& CMyListCtrl::SetLocked(bool bLocked)
+{
+    m_bLocked = bLocked;
+    m_nCurRow = m_nCurCol = -1;
+    m_nHoverRow = m_nHoverCol = -1;
+    m_nHotRow = -1;
+    RefreshHeader();
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetTransparent(bool bTransparent)
+{
+    m_bTransparent = bTransparent;
+    m_wndHeader.SetTransparent(bTransparent);
+    if (m_hWnd)
+        Invalidate();
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetBkImage(const std::wstring& path)
+{
+    m_strBkImage = path;
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetBkColors(COLORREF clrTop, COLORREF clrBottom)
+{
+    m_clrBk1 = clrTop;
+    m_clrBk2 = clrBottom;
+    return *this;
+}
+
+BOOL CMyListCtrl::SetTextColor(COLORREF clr)
+{
+    m_clrText = clr;
+    return TRUE;
+}
+
+CMyListCtrl& CMyListCtrl::SetSelectionColors(COLORREF clrBk, COLORREF clrText)
+{
+    m_clrSelBk = clrBk;
+    m_clrSelText = clrText;
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetDisabledColors(COLORREF clrBk, COLORREF clrText)
+{
+    m_clrDisabledBk = clrBk;
+    m_clrDisabledText = clrText;
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetAltRowColors(bool bOn, COLORREF clrBk, COLORREF clrText)
+{
+    m_bAltRows = bOn;
+    m_clrAltBk = clrBk;
+    m_clrAltText = clrText;
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetHotColors(COLORREF clrTop, COLORREF clrBottom, COLORREF clrText)
+{
+    m_clrHotBk1 = clrTop;
+    m_clrHotBk2 = clrBottom;
+    m_clrHotText = clrText;
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetProgressColors(COLORREF clrBk, COLORREF clrFill, COLORREF clrText)
+{
+    m_clrProgressBk = clrBk;
+    m_clrProgressFill = clrFill;
+    m_clrProgressText = clrText;
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetCheckBoxImages(bool bUse, const wchar_t* pOn, const wchar_t* pOff)
+{
+    m_bCheckImages = bUse;
+    if (pOn)
+        m_strCheckImageOn = pOn;
+    if (pOff)
+        m_strCheckImageOff = pOff;
+    if (m_hWnd)
+        Invalidate();
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetCheckBoxes(bool bOn)
+{
+    if (m_hWnd)
+        SetExtendedStyle(bOn ? LVS_EX_CHECKBOXES : 0, LVS_EX_CHECKBOXES);
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetGridLines(bool bOn)
+{
+    if (m_hWnd)
+        SetExtendedStyle(bOn ? LVS_EX_GRIDLINES : 0, LVS_EX_GRIDLINES);
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetRowHeight(int nHeight)
+{
+    m_nRowHeight = nHeight;
+    Relayout();
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetAutoFitLastColumn(bool bOn, int nPeriodMs)
+{
+    m_bAutoFitLastColumn = bOn;
+    m_nAutoFitPeriod = std::clamp(nPeriodMs, 1000, 30000);
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetHeaderHeight(int nHeight)
+{
+    m_nHeaderHeightSet = nHeight;
+    EnsureHeader();
+    m_wndHeader.SetHeight(nHeight);
+    Relayout(); // the platform asks the header for its layout again
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetHeaderFontHeight(int nHeight)
+{
+    m_wndHeader.SetFontHeight(nHeight);
+    if (m_wndHeader.m_hWnd)
+        m_wndHeader.Invalidate();
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetHeaderTextColor(COLORREF clr)
+{
+    m_wndHeader.SetTextColor(clr);
+    if (m_wndHeader.m_hWnd)
+        m_wndHeader.Invalidate();
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetHotRow(int nRow)
+{
+    int old = m_nHotRow;
+    m_nHotRow = nRow;
+    RedrawRow(old);
+    RedrawRow(nRow);
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetProgressColumn(int nCol, bool bOn)
+{
+    SetMember(m_nProgressColumns, nCol, bOn);
+    return *this;
+}
+
+CMyListCtrl& CMyListCtrl::SetCheckColumn(int nCol, bool bOn)
+{
+    SetMember(m_nCheckColumns, nCol, bOn);
+    return *this;
+}
+
+bool CMyListCtrl::IsProgressColumn(int nCol) const
+{
+    return IsMember(m_nProgressColumns, nCol);
+}
+
+int CMyListCtrl::IsCheckColumn(int nCol) const
+{
+    return IsMember(m_nCheckColumns, nCol) ? nCol : 0;
+}
+
+CMyListCtrl& CMyListCtrl::SetColumnEditKind(int nCol, int nKind)
+{
+    if (nCol >= 0 && nCol < GetColumnCount() && nCol < MAX_SET_COLUMNS)
+        m_nEditKind[nCol] = nKind;
+    return *this;
+}
+
+int CMyListCtrl::GetColumnEditKind(int nCol) const
+{
+    return nCol >= 0 && nCol < MAX_SET_COLUMNS ? m_nEditKind[nCol] : -1;
+}
+
+CMyListCtrl& CMyListCtrl::SetNumberColumn(int nCol, const std::wstring& prefix, const std::wstring& suffix)
+{
+    m_nNumberColumn = nCol;
+    m_strNumberPrefix = prefix;
+    m_strNumberSuffix = suffix;
+    return *this;
+}
+
+BOOL CMyListCtrl::SetColumnText(int nCol, const std::wstring& text)
+{
+    std::wstring title = text.substr(0, 255);
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT;
+    column.pszText = title.data();
+    BOOL result = SetColumn(nCol, &column);
+    if (m_wndHeader.m_hWnd)
+        m_wndHeader.Invalidate();
+    return result;
+}
+
+int CMyListCtrl::GetColumnCount() const
+{
+    HWND hHeader = m_wndHeader.m_hWnd ? m_wndHeader.m_hWnd : (m_hWnd ? GetHeaderCtrl() : nullptr);
+    return hHeader ? static_cast<int>(::SendMessageW(hHeader, HDM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+// ---- Rows and cells ----
+
+int CMyListCtrl::InsertNumberedRow(int nRow)
+{
+    if (nRow < 0)
+        nRow = GetItemCount();
+    return InsertItem(nRow, std::to_wstring(nRow + 1).c_str());
+}
+
+void CMyListCtrl::InsertBlankRows(int nCount)
+{
+    for (int i = 0; i < nCount; ++i)
+        InsertItem(i, L"");
+}
+
+BOOL CMyListCtrl::SetItemImage(int nRow, int nImage)
+{
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE | LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+    item.iItem = nRow;
+    wchar_t text[DRAW_TEXT_CHARS] = L"";
+    item.pszText = text;
+    item.cchTextMax = DRAW_TEXT_CHARS;
+    item.stateMask = static_cast<UINT>(-1);
+    if (!GetItem(&item))
+        return FALSE;
+    // Only the image changes: the text may be longer than the buffer read it.
+    item.mask = LVIF_IMAGE;
+    item.iImage = nImage;
+    return SetItem(&item);
+}
+
+int CMyListCtrl::SelectRow(int nRow, bool bOn)
+{
+    if (nRow < 0 || nRow >= GetItemCount())
+        return 0;
+    if (bOn) {
+        SetItemState(nRow, LVIS_SELECTED, LVIS_SELECTED);
+        EnsureVisible(nRow, TRUE);
+    } else {
+        SetItemState(nRow, 0, LVIS_SELECTED);
+    }
+    return 1;
+}
+
+void CMyListCtrl::SelectAllRows(int nMode)
+{
+    if (nMode < 1 || nMode > 3)
+        return;
+    const int count = GetItemCount();
+    for (int i = 0; i < count; ++i) {
+        bool bOn = nMode == 1 || (nMode == 3 && !IsRowSelected(i));
+        SetItemState(i, bOn ? LVIS_SELECTED : 0, LVIS_SELECTED);
+    }
+}
+
+void CMyListCtrl::CheckAllRows(int nMode)
+{
+    if (nMode < 1 || nMode > 3)
+        return;
+    const int count = GetItemCount();
+    for (int i = 0; i < count; ++i)
+        SetCheck(i, nMode == 1 || (nMode == 3 && !GetCheck(i)));
+}
+
+void CMyListCtrl::SetCellBkColor(int nRow, int nCol, COLORREF clr)
+{
+    StoreValue(m_lstCellBk, nRow, nCol, clr);
+}
+
+void CMyListCtrl::SetCellTextColor(int nRow, int nCol, COLORREF clr)
+{
+    StoreValue(m_lstCellText, nRow, nCol, clr);
+}
+
+COLORREF CMyListCtrl::GetCellBkColor(int nRow, int nCol) const
+{
+    const CellValue* r = LookupColumnFirst(m_lstCellBk, nRow, nCol);
+    return r ? r->value : m_clrBk1;
+}
+
+COLORREF CMyListCtrl::GetCellTextColor(int nRow, int nCol) const
+{
+    const CellValue* r = LookupColumnFirst(m_lstCellText, nRow, nCol);
+    return r ? r->value : m_clrText;
+}
+
+void CMyListCtrl::SetCellReadOnly(int nRow, int nCol, int nFlag)
+{
+    StoreValue(m_lstCellReadOnly, nRow, nCol, static_cast<DWORD>(nFlag));
+}
+
+void CMyListCtrl::SetCellDisabled(int nRow, int nCol, int nFlag)
+{
+    StoreValue(m_lstCellDisabled, nRow, nCol, static_cast<DWORD>(nFlag));
+}
+
+int CMyListCtrl::IsCellReadOnly(int nRow, int nCol) const
+{
+    const CellValue* r = LookupRowFirst(m_lstCellReadOnly, nRow, nCol);
+    return r ? static_cast<int>(r->value) : 0;
+}
+
+int CMyListCtrl::IsCellDisabled(int nRow, int nCol) const
+{
+    const CellValue* r = LookupRowFirst(m_lstCellDisabled, nRow, nCol);
+    return r ? static_cast<int>(r->value) : 0;
+}
+
+void CMyListCtrl::SetCellImage(int nRow, int nCol, int nImage, HIMAGELIST hImageList, int nAlign, int nParam1)
+{
+    CellImage* record = FindRecord(m_lstCellImage, nRow, nCol);
+    if (!record) {
+        m_lstCellImage.emplace_back();
+        record = &m_lstCellImage.back();
+        record->row = nRow;
+        record->col = nCol;
+    }
+    record->image = nImage;
+    record->imageList = hImageList;
+    record->align = nAlign;
+    record->param1 = nParam1;
+    record->param2 = record->param3 = record->width = record->param4 = -1;
+    record->file.clear();
+}
+
+void CMyListCtrl::SetCellImageFile(int nRow, int nCol, const std::wstring& file, int nAlign, int nParam1,
+                                   int nParam2, int nParam3, int nWidth, int nParam4)
+{
+    CellImage* record = FindRecord(m_lstCellImage, nRow, nCol);
+    if (!record) {
+        m_lstCellImage.emplace_back();
+        record = &m_lstCellImage.back();
+        record->row = nRow;
+        record->col = nCol;
+    }
+    record->image = -1;
+    record->imageList = nullptr;
+    record->align = nAlign;
+    record->param1 = nParam1;
+    record->param2 = nParam2;
+    record->param3 = nParam3;
+    record->width = nWidth;
+    record->param4 = nParam4;
+    record->file = file;
+}
+
+const CMyListCtrl::CellImage* CMyListCtrl::GetCellImage(int nRow, int nCol, bool bExactOnly) const
+{
+    return bExactOnly ? FindRecord(m_lstCellImage, nRow, nCol) : LookupRowFirst(m_lstCellImage, nRow, nCol);
+}
+
+void CMyListCtrl::SetCellCheck(int nRow, int nCol, int nState)
+{
+    if (!IsMember(m_nCheckColumns, nCol))
+        return;
+    CellValue* record = FindRecord(m_lstCellCheck, nRow, nCol);
+    DWORD value = static_cast<DWORD>(nState);
+    if (nState == 2)
+        value = record && record->value ? 0 : 1;
+    if (record)
+        record->value = value;
+    else
+        m_lstCellCheck.push_back({nRow, nCol, value});
+}
+
+int CMyListCtrl::GetCellCheck(int nRow, int nCol) const
+{
+    if (!IsMember(m_nCheckColumns, nCol))
+        return 0;
+    const CellValue* record = FindRecord(m_lstCellCheck, nRow, nCol);
+    return record ? static_cast<int>(record->value) : 0;
+}
+
+void CMyListCtrl::NumberColumn(int nCol, int nStart, int nDigits, const std::wstring& prefix,
+                               const std::wstring& suffix)
+{
+    if (nCol < 0)
+        return;
+    const int count = GetItemCount();
+    for (int i = 0; i < count; ++i) {
+        // Built by concatenation: a prefix or suffix holding '%' must not act as a format.
+        wchar_t number[48];
+        std::swprintf(number, std::size(number), L"%*d", std::clamp(nDigits, -32, 32), nStart + i);
+        SetItemText(i, nCol, (prefix + number + suffix).c_str());
+    }
+}
+
+void CMyListCtrl::RenumberFrom(int nRow)
+{
+    if (m_nNumberColumn < 0)
+        return;
+    const int count = GetItemCount();
+    for (int i = std::max(nRow, 0); i < count; ++i) {
+        std::wstring text = m_strNumberPrefix + std::to_wstring(i) + m_strNumberSuffix;
+        SetItemText(i, m_nNumberColumn, text.c_str());
+    }
+}
+
+void CMyListCtrl::ClearAllTexts()
+{
+    const int rows = GetItemCount();
+    const int cols = GetColumnCount();
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            SetItemText(r, c, L"");
+}
+
+void CMyListCtrl::ClearColumnTexts(int nCol, int nFromRow, int nToRow)
+{
+    const int rows = GetItemCount();
+    if (nToRow < 0 || nToRow > rows)
+        nToRow = rows;
+    for (int r = std::max(nFromRow, 0); r < nToRow; ++r)
+        SetItemText(r, nCol, L"");
+}
+
+void CMyListCtrl::ClearRowTexts(int nRow, int nFromCol, int nToCol)
+{
+    const int cols = GetColumnCount();
+    if (nToCol < 0 || nToCol > cols)
+        nToCol = cols;
+    for (int c = std::max(nFromCol, 0); c < nToCol; ++c)
+        SetItemText(nRow, c, L"");
+}
+
+void CMyListCtrl::SetColumnTexts(int nCol, const std::vector<std::wstring>& texts)
+{
+    const int n = std::min(GetItemCount(), static_cast<int>(texts.size()));
+    for (int i = 0; i < n; ++i)
+        SetItemText(i, nCol, texts[static_cast<size_t>(i)].c_str());
+}
+
+void CMyListCtrl::SetRowTexts(int nRow, const std::vector<std::wstring>& texts)
+{
+    const int n = std::min(GetColumnCount(), static_cast<int>(texts.size()));
+    for (int i = 0; i < n; ++i)
+        SetItemText(nRow, i, texts[static_cast<size_t>(i)].c_str());
+}
+
+void CMyListCtrl::SetColumnTexts(int nCol, const wchar_t* const* pTexts, int nCount)
+{
+    if (!pTexts)
+        return;
+    const int n = std::min(GetItemCount(), nCount);
+    for (int i = 0; i < n; ++i)
+        SetItemText(i, nCol, pTexts[i] ? pTexts[i] : L"");
+}
+
+void CMyListCtrl::SetRowTexts(int nRow, const wchar_t* const* pTexts, int nCount)
+{
+    if (!pTexts)
+        return;
+    const int n = std::min(GetColumnCount(), nCount);
+    for (int i = 0; i < n; ++i)
+        SetItemText(nRow, i, pTexts[i] ? pTexts[i] : L"");
+}
+
+void CMyListCtrl::SetColumnInts(int nCol, const std::vector<int>& values)
+{
+    const int n = std::min(GetItemCount(), static_cast<int>(values.size()));
+    for (int i = 0; i < n; ++i)
+        SetItemInt64(i, nCol, values[static_cast<size_t>(i)]);
+}
+
+void CMyListCtrl::SetRowInts(int nRow, const std::vector<int>& values)
+{
+    const int n = std::min(GetColumnCount(), static_cast<int>(values.size()));
+    for (int i = 0; i < n; ++i)
+        SetItemInt64(nRow, i, values[static_cast<size_t>(i)]);
+}
+
+void CMyListCtrl::SetColumnInts(int nCol, const int* pValues, int nCount)
+{
+    if (!pValues)
+        return;
+    const int rows = GetItemCount();
+    const int n = nCount < 1 ? rows : std::min(rows, nCount);
+    for (int i = 0; i < n; ++i)
+        SetItemInt64(i, nCol, pValues[i]);
+}
+
+void CMyListCtrl::SetRowInts(int nRow, const int* pValues, int nCount)
+{
+    if (!pValues)
+        return;
+    const int cols = GetColumnCount();
+    const int n = nCount < 1 ? cols : std::min(cols, nCount);
+    for (int i = 0; i < n; ++i)
+        SetItemInt64(nRow, i, pValues[i]);
+}
+
+void CMyListCtrl::SetColumnDoubles(int nCol, const std::vector<double>& values, unsigned nDecimals)
+{
+    const int n = std::min(GetItemCount(), static_cast<int>(values.size()));
+    for (int i = 0; i < n; ++i)
+        SetItemDouble(i, nCol, values[static_cast<size_t>(i)], nDecimals);
+}
+
+void CMyListCtrl::SetRowDoubles(int nRow, const std::vector<double>& values, unsigned nDecimals)
+{
+    const int n = std::min(GetColumnCount(), static_cast<int>(values.size()));
+    for (int i = 0; i < n; ++i)
+        SetItemDouble(nRow, i, values[static_cast<size_t>(i)], nDecimals);
+}
+
+void CMyListCtrl::SetColumnFloats(int nCol, const std::vector<float>& values, unsigned nDecimals)
+{
+    const int n = std::min(GetItemCount(), static_cast<int>(values.size()));
+    for (int i = 0; i < n; ++i)
+        SetItemFloat(i, nCol, values[static_cast<size_t>(i)], nDecimals);
+}
+
+void CMyListCtrl::SetRowFloats(int nRow, const std::vector<float>& values, unsigned nDecimals)
+{
+    const int n = std::min(GetColumnCount(), static_cast<int>(values.size()));
+    for (int i = 0; i < n; ++i)
+        SetItemFloat(nRow, i, values[static_cast<size_t>(i)], nDecimals);
+}
+
+int CMyListCtrl::GetColumnTexts(int nCol, std::vector<std::wstring>& texts) const
+{
+    const int rows = GetItemCount();
+    for (int i = 0; i < rows; ++i)
+        texts.push_back(GetItemText(i, nCol));
+    return static_cast<int>(texts.size());
+}
+
+int CMyListCtrl::GetRowTexts(int nRow, std::vector<std::wstring>& texts) const
+{
+    const int cols = GetColumnCount();
+    for (int i = 0; i < cols; ++i)
+        texts.push_back(GetItemText(nRow, i));
+    return static_cast<int>(texts.size());
+}
+
+int CMyListCtrl::SwapRows(int nRowA, int nRowB)
+{
+    const int rows = GetItemCount();
+    if (nRowA == nRowB || nRowA < 0 || nRowB < 0 || nRowA >= rows || nRowB >= rows)
+        return 0;
+    DWORD_PTR dataA = GetItemData(nRowA);
+    SetItemData(nRowA, GetItemData(nRowB));
+    SetItemData(nRowB, dataA);
+    const int cols = std::max(GetColumnCount(), 1);
+    for (int c = 0; c < cols; ++c) {
+        std::wstring textA = GetItemText(nRowA, c);
+        SetItemText(nRowA, c, GetItemText(nRowB, c).c_str());
+        SetItemText(nRowB, c, textA.c_str());
+    }
+    return 1;
+}
+
+// ---- Painting ----
+
+RECT CMyListCtrl::CellRect(int nRow, int nCol) const
+{
+    RECT rc{};
+    GetSubItemRect(nRow, nCol, LVIR_LABEL, &rc);
+    if (nCol == 0) {
+        // Column 0 starts at the row's left edge (0 unless scrolled sideways), over the
+        // platform's state icon and icon.
+        RECT bounds{};
+        if (GetItemRect(nRow, &bounds, LVIR_BOUNDS))
+            rc.left = bounds.left;
+    }
+    return rc;
+}
+
+bool CMyListCtrl::HasCheckBox(int nCol) const
+{
+    if (nCol == 0)
+        return (GetExtendedStyle() & LVS_EX_CHECKBOXES) != 0;
+    return IsMember(m_nCheckColumns, nCol);
+}
+
+Gdiplus::Image* CMyListCtrl::CachedImage(const std::wstring& name)
+{
+    if (name.empty())
+        return nullptr;
+    auto it = m_images.find(name);
+    if (it == m_images.end()) {
+        if (m_images.size() >= 64)
+            m_images.clear();
+        SkinImagePtr image = LoadSkinImage(name);
+        if (image && (image->GetWidth() == 0 || image->GetHeight() == 0))
+            image.reset();
+        it = m_images.emplace(name, std::move(image)).first;
+    }
+    return it->second.get();
+}
+
+void CMyListCtrl::Paint(HDC hTarget)
+{
+    if (!hTarget)
+        return;
+    EnsureHeader();
+    RECT rcClient;
+    GetClientRect(&rcClient);
+    RECT rcHeader{};
+    if (m_wndHeader.m_hWnd && m_wndHeader.IsWindowVisible()) {
+        m_wndHeader.GetWindowRect(&rcHeader);
+        ScreenToClient(&rcHeader);
+    }
+
+    CSaveDC savedTarget(hTarget);
+    // The header is a child window: the copy to the screen must not paint over it.
+    ::ExcludeClipRect(hTarget, rcHeader.left, rcHeader.top, rcHeader.right, rcHeader.bottom);
+    CMemDC dc(hTarget, rcClient, m_bTransparent);
+    {
+        CSaveDC saved(dc);
+        ::ExcludeClipRect(dc, rcHeader.left, rcHeader.top, rcHeader.right, rcHeader.bottom);
+
+        m_bBkImageDrawn = false;
+        if (!m_strBkImage.empty()) {
+            if (Gdiplus::Image* image = CachedImage(m_strBkImage))
+                m_bBkImageDrawn = DrawImage(image, dc, rcClient, DRAW_IMAGE_STRETCH);
+        }
+        if (!m_bBkImageDrawn && !m_bTransparent) {
+            if (GetStyle() & WS_DISABLED)
+                FillSolid(dc, rcClient, m_clrDisabledBk);
+            else
+                GradientFillRect(dc, rcClient, m_clrBk1, m_clrBk2, true);
+        }
+        // The platform draws into the same buffer; it asks DrawItem for every visible row.
+        DefWindowProc(WM_PAINT, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+        DrawGrid(dc, rcClient);
+    }
+    dc.Flush();
+}
+
+void CMyListCtrl::DrawGrid(HDC dc, const RECT& rcClient)
+{
+    if (!(GetExtendedStyle() & LVS_EX_GRIDLINES) || m_nGridWidth <= 0)
+        return;
+    CPen pen(::CreatePen(PS_SOLID, m_nGridWidth, m_clrGrid));
+    CSelectObject selectPen(dc, pen);
+    if (m_nRowHeight >= 1) {
+        // Rows start below the header as it is now (the height given to SetHeaderHeight when the
+        // header is not there).
+        int top = m_nHeaderHeightSet;
+        if (m_wndHeader.m_hWnd && m_wndHeader.IsWindowVisible()) {
+            RECT rcHeader;
+            m_wndHeader.GetWindowRect(&rcHeader);
+            ScreenToClient(&rcHeader);
+            top = rcHeader.bottom;
+        }
+        for (int y = top; y <= rcClient.bottom; y += m_nRowHeight) {
+            ::MoveToEx(dc, rcClient.left, y, nullptr);
+            ::LineTo(dc, rcClient.right, y);
+        }
+    }
+    int x = -::GetScrollPos(m_hWnd, SB_HORZ);
+    const int cols = GetColumnCount();
+    for (int c = -1; c < cols; ++c) {
+        if (c >= 0)
+            x += GetColumnWidth(c);
+        ::MoveToEx(dc, x, rcClient.top, nullptr);
+        ::LineTo(dc, x, rcClient.bottom);
+    }
+}
+
+void CMyListCtrl::DrawItem(const DRAWITEMSTRUCT* pDis)
+{
+    if (!pDis || pDis->itemID == static_cast<UINT>(-1))
+        return;
+    HDC dc = pDis->hDC;
+    const int row = static_cast<int>(pDis->itemID);
+    CSaveDC saved(dc);
+
+    RECT rcClient;
+    GetClientRect(&rcClient);
+    const bool bWindowDisabled = (GetStyle() & WS_DISABLED) != 0;
+    const bool bRowChecked = GetCheck(row) != FALSE;
+    const bool bRowSelected = (pDis->itemState & ODS_SELECTED) != 0;
+    bool bFill = !(m_bTransparent || m_bBkImageDrawn || m_bLocked);
+    if (row == m_nHotRow && bFill) {
+        RECT rcRow = pDis->rcItem;
+        rcRow.right = rcClient.right;
+        GradientFillRect(dc, rcRow, m_clrHotBk1, m_clrHotBk2, true);
+        bFill = false;
+    }
+
+    HFONT hFont = GetFont();
+    if (hFont)
+        ::SelectObject(dc, hFont);
+    ::SetBkMode(dc, TRANSPARENT);
+    HIMAGELIST hSmall = GetImageList(LVSIL_SMALL);
+    const int cols = GetColumnCount();
+    const bool bComboOpen = m_pCombo && m_pCombo->m_hWnd && m_pCombo->IsWindowVisible();
+
+    for (int col = 0; col < cols; ++col) {
+        wchar_t text[DRAW_TEXT_CHARS] = L"";
+        LVITEMW item{};
+        item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE | LVIF_INDENT;
+        item.iItem = row;
+        item.iSubItem = col;
+        item.pszText = text;
+        item.cchTextMax = DRAW_TEXT_CHARS;
+        item.stateMask = static_cast<UINT>(-1);
+        item.iImage = -1;
+        if (!GetItem(&item))
+            text[0] = L'\0';
+        text[DRAW_TEXT_CHARS - 1] = L'\0';
+
+        // The open drop-down list covers its cell.
+        if (bComboOpen && row == m_nEditRow && col == m_nEditCol)
+            continue;
+
+        const RECT rc = CellRect(row, col);
+        const int h = rc.bottom - rc.top;
+        const bool bCheck = HasCheckBox(col);
+        const bool bProgress = IsMember(m_nProgressColumns, col);
+
+        COLORREF clrBk = GetCellBkColor(row, col);
+        COLORREF clrText = GetCellTextColor(row, col);
+        if (m_bAltRows && (row % 2) == 1) {
+            clrBk = m_clrAltBk;
+            clrText = m_clrAltText;
+        }
+        if (row == m_nHoverRow)
+            clrText = 0xF00000;
+        if (row == m_nHotRow)
+            clrText = m_clrHotText;
+        bool bCellFill = bFill;
+        const bool bCellSel = m_bCellSelect && row == m_nCurRow && col == m_nCurCol;
+        if (bCellSel)
+            bCellFill = true;
+        if (bRowSelected && (bCellSel || !m_bCellSelect)) {
+            clrBk = m_clrSelBk;
+            clrText = m_clrSelText;
+        }
+        if (bWindowDisabled || IsCellDisabled(row, col)) {
+            clrBk = m_clrDisabledBk;
+            clrText = m_clrDisabledText;
+        }
+        if (m_bTransparent)
+            bCellFill = false;
+        if (bCellFill) {
+            RECT rcFill = rc;
+            if (col == cols - 1 && !m_bCellSelect)
+                rcFill.right = rcClient.right;
+            FillSolid(dc, rcFill, clrBk);
+        }
+
+        const wchar_t* shown = text;
+        if (bProgress) {
+            if (!text[0])
+                shown = L"0%";
+            const long value = std::wcstol(shown, nullptr, 10);
+            RECT bar{rc.left + 2, rc.top, rc.right, rc.bottom - 1};
+            FrameSolid(dc, bar, m_clrProgressBk);
+            ::InflateRect(&bar, -1, -1);
+            FillSolid(dc, bar, m_clrProgressBk);
+            if (value > 0) {
+                const long width = bar.right - bar.left;
+                // Values above 100 fill the bar, never the cells beside it.
+                const long filled =
+                    std::min(width, static_cast<long>(value * static_cast<long long>(width) / 100));
+                FillSolid(dc, {bar.left, bar.top, bar.left + static_cast<int>(filled), bar.bottom},
+                          m_clrProgressFill);
+            }
+            clrText = m_clrProgressText;
+        }
+
+        int textLeft = rc.left;
+        if (bCheck) {
+            const bool bOn = col == 0 ? bRowChecked : GetCellCheck(row, col) != 0;
+            textLeft += h - 2;
+            const RECT square{rc.left + 2, rc.top, rc.left + 2 + h, rc.top + h};
+            bool bImage = false;
+            if (m_bCheckImages) {
+                RECT box{square.left + 1, square.top, square.right - 1, square.bottom - 2};
+                if (Gdiplus::Image* image = CachedImage(bOn ? m_strCheckImageOn : m_strCheckImageOff))
+                    bImage = DrawImage(image, dc, box, DRAW_IMAGE_STRETCH);
+                if (bImage)
+                    textLeft += 2;
+            }
+            if (!bImage) {
+                RECT box = square;
+                while (box.right - box.left > 14)
+                    ::InflateRect(&box, -1, -1);
+                box.right = box.left + 12;
+                box.bottom -= 1;
+                box.left -= 1;
+                FrameSolid(dc, box, clrText);
+                if (bOn) {
+                    static const int drop[7] = {5, 6, 7, 6, 5, 4, 3};
+                    for (int i = 0; i < 7; ++i) {
+                        const int x = box.left + 3 + i;
+                        const int y = box.top + drop[i];
+                        FillSolid(dc, {x, y, x + 1, y + 3}, clrText);
+                    }
+                }
+            }
+        }
+
+        int imageOffset = 0;
+        if (col == 0 && item.iImage >= 0 && hSmall) {
+            RECT rcIcon{};
+            GetItemRect(row, &rcIcon, LVIR_ICON);
+            ImageList_Draw(hSmall, item.iImage, dc, rcIcon.left, rcIcon.top, ILD_TRANSPARENT);
+            imageOffset = rcIcon.right - rcIcon.left;
+        } else if (const CellImage* image = GetCellImage(row, col, false)) {
+            int x = rc.left + 1;
+            const int width = image->width == -1 ? h : image->width;
+            if (image->align == 1) {
+                x = rc.left + (rc.right - rc.left) / 2 - h / 2;
+                imageOffset = 2;
+            } else if (image->align == 2) {
+                x = rc.right - h - 2;
+                imageOffset = 2;
+            } else {
+                imageOffset = h;
+            }
+            bool bDrawn = false;
+            HIMAGELIST hList = image->imageList ? image->imageList : hSmall;
+            if (image->image != -1 && hList)
+                bDrawn = ImageList_Draw(hList, image->image, dc, x, rc.top, ILD_TRANSPARENT) != FALSE;
+            if (!bDrawn && !image->file.empty()) {
+                if (Gdiplus::Image* picture = CachedImage(image->file))
+                    DrawImage(picture, dc, {x, rc.top, x + width, rc.bottom}, DRAW_IMAGE_STRETCH);
+            }
+        }
+
+        if (bCheck)
+            textLeft += 2;
+        textLeft += 2 + imageOffset;
+        UINT format = DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
+        if (m_bEndEllipsis)
+            format |= DT_END_ELLIPSIS;
+        LVCOLUMNW column{};
+        column.mask = LVCF_FMT;
+        GetColumn(col, &column);
+        if (bProgress || (column.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_CENTER)
+            format |= DT_CENTER;
+        else if ((column.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_RIGHT)
+            format |= DT_RIGHT;
+        else
+            format |= DT_LEFT;
+        RECT rcText = rc;
+        rcText.left = textLeft + 2;
+        ::SetTextColor(dc, clrText);
+        ::DrawTextW(dc, shown, -1, &rcText, format);
+    }
+
+    if (bRowSelected && row == m_nCurRow && ::GetFocus() == m_hWnd && m_bFocusRect) {
+        RECT rcFocus = pDis->rcItem;
+        rcFocus.right = rcClient.right;
+        rcFocus.bottom -= 1;
+        ::DrawFocusRect(dc, &rcFocus);
+    }
+}
+
+void CMyListCtrl::RedrawRow(int nRow)
+{
+    if (m_hWnd && nRow >= 0 && nRow < GetItemCount())
+        RedrawItems(nRow, nRow);
+}
+
+void CMyListCtrl::PostToParent(int nCmdId, LPARAM lParam)
+{
+    if (HWND hParent = GetParent())
+        ::PostMessageW(hParent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(nCmdId), 0), lParam);
+}

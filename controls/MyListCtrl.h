@@ -1,0 +1,320 @@
+#pragma once
+// CMyListCtrl: the owner-drawn report list. Attached to a report list view by subclassing, it
+// paints every row itself (per-cell colours, images, check boxes, progress bars, hover and hot
+// rows, a background image or gradient, grid lines), edits cells in place with an edit box or a
+// drop-down list, and posts to its parent:
+//   WM_COMMAND(m_nClickCmdId = 20466,    lParam = this)  a cell was clicked (or Enter in cell mode)
+//   WM_COMMAND(m_nDblClickCmdId = 20465, lParam = (row << 16) | col)  a cell was double-clicked
+//   WM_COMMAND(m_nEditDoneCmdId = 20464, lParam = this)  an in-place edit was written back
+// The parent reads the clicked cell with GetCurRow / GetCurCol. The parent must be a CWnd, which
+// reflects WM_DRAWITEM and WM_MEASUREITEM to this object.
+
+#include "controls/ListCtrlValues.h"
+#include "controls/MyHeaderCtrl.h"
+#include "controls/SkinImage.h"
+#include "platform/CComboBox.h"
+#include "platform/CEdit.h"
+#include "platform/CListCtrl.h"
+#include "platform/CToolTipCtrl.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CMyListCtrl : public CListCtrl {
+  public:
+    // One stored cell property. row -1 = every row, col -1 = every column.
+    struct CellValue {
+        int row;
+        int col;
+        DWORD value;
+    };
+    // An image by cell: from an image list (image >= 0) or an image file.
+    struct CellImage {
+        int row = -1;
+        int col = -1;
+        int image = -1;  // index into imageList (or the small-icon list); -1 = draw file
+        int align = 0;   // 0 left, 1 centred, 2 right
+        int param1 = 0;  // the caller's, not drawn
+        int param2 = -1; // the caller's, not drawn
+        int param3 = -1; // the caller's, not drawn
+        int width = -1;  // drawn width of the file image; -1 = the cell height
+        int param4 = -1; // the caller's, not drawn
+        std::wstring file;
+        HIMAGELIST imageList = nullptr;
+    };
+
+    static constexpr int MAX_SET_COLUMNS = 20;
+    static constexpr int DRAW_TEXT_CHARS = 256; // cell texts are drawn from this many characters
+    static constexpr UINT EDIT_ID = 1000;
+    static constexpr UINT COMBO_ID = 1001;
+    // Timers of the control.
+    static constexpr UINT_PTR TIMER_AUTOFIT = 1000;
+    static constexpr UINT_PTR TIMER_ROW_REFRESH = 1001;
+    static constexpr UINT_PTR TIMER_SCROLL_WATCH = 1002;
+    static constexpr UINT_PTR TIMER_REPAINT = 1003;
+    static constexpr UINT_PTR TIMER_EDITOR_START = 1005;
+    static constexpr UINT_PTR TIMER_DIVIDER_DONE = 1006;
+
+    CMyListCtrl();
+    ~CMyListCtrl() override;
+
+    // Configuration.
+    CMyListCtrl& SetClickCmdId(int nId) { return Set(m_nClickCmdId, nId); }
+    CMyListCtrl& SetDblClickCmdId(int nId) { return Set(m_nDblClickCmdId, nId); }
+    CMyListCtrl& SetEditDoneCmdId(int nId) { return Set(m_nEditDoneCmdId, nId); }
+    CMyListCtrl& SetCellSelect(bool bOn) { return Set(m_bCellSelect, bOn); }
+    CMyListCtrl& SetSelectAllOnEdit(bool bOn) { return Set(m_bSelectAllOnEdit, bOn); }
+    CMyListCtrl& SetHoverTrack(bool bOn) { return Set(m_bHoverTrack, bOn); }
+    CMyListCtrl& SetToolTips(bool bOn) { return Set(m_bToolTips, bOn); }
+    CMyListCtrl& SetFocusRect(bool bOn) { return Set(m_bFocusRect, bOn); }
+    CMyListCtrl& SetEndEllipsis(bool bOn) { return Set(m_bEndEllipsis, bOn); }
+    CMyListCtrl& SetResizableColumns(bool bOn) { return Set(m_bResizableColumns, bOn); }
+    CMyListCtrl& SetLocked(bool bLocked);
+    CMyListCtrl& SetTransparent(bool bTransparent);
+    CMyListCtrl& SetBkImage(const std::wstring& path);
+    CMyListCtrl& SetBkColors(COLORREF clrTop, COLORREF clrBottom);
+    BOOL SetTextColor(COLORREF clr);
+    CMyListCtrl& SetSelectionColors(COLORREF clrBk, COLORREF clrText);
+    CMyListCtrl& SetDisabledColors(COLORREF clrBk, COLORREF clrText);
+    CMyListCtrl& SetAltRowColors(bool bOn, COLORREF clrBk, COLORREF clrText);
+    CMyListCtrl& SetHotColors(COLORREF clrTop, COLORREF clrBottom, COLORREF clrText);
+    CMyListCtrl& SetProgressColors(COLORREF clrBk, COLORREF clrFill, COLORREF clrText);
+    CMyListCtrl& SetGridColor(COLORREF clr) { return Set(m_clrGrid, clr); }
+    CMyListCtrl& SetGridWidth(int nWidth) { return Set(m_nGridWidth, nWidth); }
+    // pOn / pOff null keep the current image files.
+    CMyListCtrl& SetCheckBoxImages(bool bUse, const wchar_t* pOn = nullptr, const wchar_t* pOff = nullptr);
+    CMyListCtrl& SetCheckBoxes(bool bOn);
+    CMyListCtrl& SetGridLines(bool bOn);
+    CMyListCtrl& SetRowHeight(int nHeight);
+    // nPeriodMs is kept within 1000..30000.
+    CMyListCtrl& SetAutoFitLastColumn(bool bOn, int nPeriodMs = 5000);
+    CMyListCtrl& SetHeaderHeight(int nHeight);
+    CMyListCtrl& SetHeaderFontHeight(int nHeight);
+    CMyListCtrl& SetHeaderTextColor(COLORREF clr);
+    // The row drawn with the hot-row gradient (-1 none).
+    CMyListCtrl& SetHotRow(int nRow);
+    CMyHeaderCtrl& GetHeader() { return m_wndHeader; }
+    CMyListCtrl& SetProgressColumn(int nCol, bool bOn);
+    CMyListCtrl& SetCheckColumn(int nCol, bool bOn);
+    bool IsProgressColumn(int nCol) const;
+    // The column when it is a check column, else 0 (column 0 is never reported).
+    int IsCheckColumn(int nCol) const;
+    // 0 edit box, 1 drop-down list, -1 not editable by the control.
+    CMyListCtrl& SetColumnEditKind(int nCol, int nKind);
+    int GetColumnEditKind(int nCol) const;
+    CMyListCtrl& SetNumberColumn(int nCol, const std::wstring& prefix = {}, const std::wstring& suffix = {});
+    int GetNumberColumn() const { return m_nNumberColumn; }
+    BOOL SetColumnText(int nCol, const std::wstring& text);
+    int GetColumnCount() const;
+
+    // Rows and cells.
+    int InsertNumberedRow(int nRow);
+    void InsertBlankRows(int nCount);
+    BOOL SetItemImage(int nRow, int nImage);
+    int SelectRow(int nRow, bool bOn);
+    void SelectAllRows(int nMode); // 1 select, 2 unselect, 3 invert
+    void CheckAllRows(int nMode);  // 1 check, 2 uncheck, 3 invert (platform check boxes)
+    BOOL IsRowSelected(int nRow) const { return GetItemState(nRow, LVIS_SELECTED) != 0; }
+
+    void SetCellBkColor(int nRow, int nCol, COLORREF clr);
+    void SetCellTextColor(int nRow, int nCol, COLORREF clr);
+    COLORREF GetCellBkColor(int nRow, int nCol) const;
+    COLORREF GetCellTextColor(int nRow, int nCol) const;
+    void SetCellReadOnly(int nRow, int nCol, int nFlag);
+    void SetCellDisabled(int nRow, int nCol, int nFlag);
+    int IsCellReadOnly(int nRow, int nCol) const;
+    int IsCellDisabled(int nRow, int nCol) const;
+    void SetCellImage(int nRow, int nCol, int nImage, HIMAGELIST hImageList, int nAlign, int nParam1);
+    void SetCellImageFile(int nRow, int nCol, const std::wstring& file, int nAlign, int nParam1 = 0,
+                          int nParam2 = -1, int nParam3 = -1, int nWidth = -1, int nParam4 = -1);
+    // The cell's image record (exact cell only, or with the wildcard forms), or null.
+    const CellImage* GetCellImage(int nRow, int nCol, bool bExactOnly) const;
+    // Check columns only; nState 2 inverts the stored state.
+    void SetCellCheck(int nRow, int nCol, int nState);
+    int GetCellCheck(int nRow, int nCol) const;
+
+    int64_t GetItemInt64(int nRow, int nCol) const { return Values().GetItemInt64(nRow, nCol); }
+    BOOL SetItemInt64(int nRow, int nCol, int64_t value) { return Values().SetItemInt64(nRow, nCol, value); }
+    float GetItemFloat(int nRow, int nCol) const { return Values().GetItemFloat(nRow, nCol); }
+    double GetItemDouble(int nRow, int nCol) const { return Values().GetItemDouble(nRow, nCol); }
+    BOOL SetItemFloat(int nRow, int nCol, float value, unsigned nDecimals)
+    {
+        return Values().SetItemFloat(nRow, nCol, value, nDecimals);
+    }
+    BOOL SetItemDouble(int nRow, int nCol, double value, unsigned nDecimals)
+    {
+        return Values().SetItemDouble(nRow, nCol, value, nDecimals);
+    }
+
+    // Writes prefix + start + i (at least nDigits wide) + suffix into column nCol of every row i.
+    void NumberColumn(int nCol, int nStart, int nDigits, const std::wstring& prefix,
+                      const std::wstring& suffix);
+    void ClearAllTexts();
+    void ClearColumnTexts(int nCol, int nFromRow = 0, int nToRow = -1);
+    void ClearRowTexts(int nRow, int nFromCol = 0, int nToCol = -1);
+    void SetColumnTexts(int nCol, const std::vector<std::wstring>& texts);
+    void SetRowTexts(int nRow, const std::vector<std::wstring>& texts);
+    void SetColumnTexts(int nCol, const wchar_t* const* pTexts, int nCount);
+    void SetRowTexts(int nRow, const wchar_t* const* pTexts, int nCount);
+    void SetColumnInts(int nCol, const std::vector<int>& values);
+    void SetRowInts(int nRow, const std::vector<int>& values);
+    // nCount < 1: one value for every row (column); the caller supplies that many.
+    void SetColumnInts(int nCol, const int* pValues, int nCount);
+    void SetRowInts(int nRow, const int* pValues, int nCount);
+    void SetColumnDoubles(int nCol, const std::vector<double>& values, unsigned nDecimals);
+    void SetRowDoubles(int nRow, const std::vector<double>& values, unsigned nDecimals);
+    void SetColumnFloats(int nCol, const std::vector<float>& values, unsigned nDecimals);
+    void SetRowFloats(int nRow, const std::vector<float>& values, unsigned nDecimals);
+    int GetColumnTexts(int nCol, std::vector<std::wstring>& texts) const;
+    int GetRowTexts(int nRow, std::vector<std::wstring>& texts) const;
+    int SwapRows(int nRowA, int nRowB);
+    int FindText(const std::wstring& text, int nFlags, int nStartRow = 0)
+    {
+        return Values().FindText(text, nFlags, nStartRow, GetColumnCount());
+    }
+
+    // In-place editing and the current cell.
+    int GetCurRow() const { return m_nCurRow; }
+    int GetCurCol() const { return m_nCurCol; }
+    int GetHoverRow() const { return m_nHoverRow; }
+    int GetHoverCol() const { return m_nHoverCol; }
+    // Opens an edit box on the current cell (nothing without a current row, or on a read-only or
+    // disabled cell).
+    void EditCell();
+    // (Re)fills the drop-down list from a null-terminated array (null keeps the items) and, unless
+    // bFillOnly, opens it on the current cell with the entry equal to the cell's text selected.
+    void EditCellCombo(const wchar_t* const* pItems = nullptr, bool bFillOnly = false);
+    CEdit* GetEditCtrl() const { return m_pEdit; }
+    CComboBox* GetComboCtrl() const { return m_pCombo; }
+    int GetComboCurSel() const;
+    // Replaces an editor; one the control made itself is destroyed first. The caller keeps
+    // ownership of what it installs (it must be a child of this list to be written back).
+    void SetEditCtrl(CEdit* pEdit);
+    void SetComboCtrl(CComboBox* pCombo);
+    bool IsEditorReady() const { return m_bEditorReady; }
+    int GetEditRow() const { return m_nEditRow; }
+    int GetEditCol() const { return m_nEditCol; }
+    // Hides both editors; an open edit box is written back when it loses the focus.
+    void HideEditors();
+    void RefreshHeader();
+    void FitLastColumn();
+
+    // Painting, also for WM_PRINTCLIENT: everything into an off-screen bitmap, then one copy.
+    void Paint(HDC hTarget);
+    void DrawItem(const DRAWITEMSTRUCT* pDis);
+
+    // State readers (mainly for the owner and tests).
+    int GetRowHeight() const { return m_nRowHeight; }
+    int GetAutoFitPeriod() const { return m_nAutoFitPeriod; }
+    bool IsAutoFitLastColumn() const { return m_bAutoFitLastColumn; }
+    bool IsToolTipsOn() const { return m_bToolTips; }
+    bool IsLocked() const { return m_bLocked; }
+    bool IsBkImageDrawn() const { return m_bBkImageDrawn; }
+    CToolTipCtrl* GetToolTip() const { return m_pToolTip.get(); }
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    void PreSubclassWindow() override;
+
+  private:
+    template <class T, class V> CMyListCtrl& Set(T& member, V value)
+    {
+        member = static_cast<T>(value);
+        return *this;
+    }
+    CListCtrlValues Values() const { return CListCtrlValues(const_cast<CMyListCtrl*>(this)); }
+
+    // Attaches m_wndHeader to the list's header once the platform has made it.
+    void EnsureHeader();
+    // Makes the platform lay the control out and ask for the item height again.
+    void Relayout();
+    void RenumberFrom(int nRow);
+    // The cell's label rectangle, column 0 starting at the row's left edge.
+    RECT CellRect(int nRow, int nCol) const;
+    int ColumnAt(int nRow, POINT pt) const;
+    bool HasCheckBox(int nCol) const;
+    Gdiplus::Image* CachedImage(const std::wstring& name);
+    void DrawGrid(HDC dc, const RECT& rcClient);
+    void PostToParent(int nCmdId, LPARAM lParam);
+    void WriteBack(const std::wstring& text);
+    void RedrawRow(int nRow);
+
+    // Interaction (MyListCtrlInput.cpp).
+    void OnLButtonDown(UINT nFlags, POINT pt);
+    void OnLButtonDblClk(UINT nFlags, POINT pt);
+    void OnMouseMove(UINT nFlags, POINT pt);
+    void OnMouseLeave();
+    void OnTimer(UINT_PTR nId);
+    void OnSize();
+    void OnScroll();
+    BOOL OnHeaderNotify(const NMHDR* pHdr, LRESULT* pResult);
+    void OpenEditor(int nKind);
+    bool OpenEditorChecks() const;
+
+    int m_nClickCmdId = 20466;
+    int m_nDblClickCmdId = 20465;
+    int m_nEditDoneCmdId = 20464;
+    int m_nNumberColumn = -1;
+    std::wstring m_strNumberPrefix, m_strNumberSuffix;
+    bool m_bCellSelect = false;
+    bool m_bBkImageDrawn = false;
+    bool m_bAutoFitLastColumn = false;
+    bool m_bEndEllipsis = true;
+    int m_nAutoFitPeriod = 5000;
+    bool m_bTransparent = false;
+    std::wstring m_strBkImage;
+    COLORREF m_clrText = 0x000000;
+    COLORREF m_clrBk1 = 0xFFFFFF, m_clrBk2 = 0xFFFFFF;
+    COLORREF m_clrSelBk, m_clrSelText;
+    COLORREF m_clrHotBk1 = 0x00FF00, m_clrHotBk2 = 0xFF8000, m_clrHotText = 0xFF00FF;
+    COLORREF m_clrProgressBk = 0xF00000, m_clrProgressFill = 0x00F000, m_clrProgressText = 0xF0F0F0;
+    COLORREF m_clrGrid = 0x0000FF;
+    int m_nGridWidth = 0;
+    bool m_bFocusRect = false;
+    bool m_bSelectAllOnEdit = true;
+    bool m_bResizableColumns = true;
+    int m_nEditRow = -1, m_nEditCol = -1;
+    int m_nCurRow = -1, m_nCurCol = -1;
+    int m_nHoverRow = -1, m_nHoverCol = -1;
+    int m_nHotRow = -1;
+    bool m_bHoverTrack = false;
+    bool m_bLocked = false;
+    COLORREF m_clrAltBk = 0xFFFFFF, m_clrAltText = 0x000000;
+    COLORREF m_clrDisabledBk = 0xC0C0C0, m_clrDisabledText = 0x808080;
+    bool m_bAltRows = false;
+    int m_nProgressColumns[MAX_SET_COLUMNS];
+    int m_nCheckColumns[MAX_SET_COLUMNS];
+    int m_nEditKind[MAX_SET_COLUMNS];
+    std::vector<CellValue> m_lstCellBk, m_lstCellText, m_lstCellCheck, m_lstCellReadOnly, m_lstCellDisabled;
+    std::vector<CellImage> m_lstCellImage;
+    std::wstring m_strCheckImageOn = L"General_ListChkBoxY.png";
+    std::wstring m_strCheckImageOff = L"General_ListChkBoxN.png";
+    bool m_bCheckImages = true;
+    POINT m_ptLastMouse{0, 0};
+    bool m_bToolTips = true;
+    std::unique_ptr<CToolTipCtrl> m_pToolTip;
+    CMyHeaderCtrl m_wndHeader;
+    int m_nRowHeight = 0;
+    int m_nLastScrollPos = 0;
+    CEdit* m_pEdit = nullptr;
+    CComboBox* m_pCombo = nullptr;
+    std::unique_ptr<CEdit> m_pOwnEdit;      // set when m_pEdit is the control's own
+    std::unique_ptr<CComboBox> m_pOwnCombo; // set when m_pCombo is the control's own
+    bool m_bEditorReady = false;
+    bool m_bCancelEdit = false;         // Escape: hide the edit box without writing back
+    int m_nTipRow = -1, m_nTipCol = -1; // the cell the tool tip was last set for
+    int m_nHeaderHeightSet = 0;         // the height given to SetHeaderHeight
+
+    // Loaded images by file name (background, check boxes, cell image files), so that a paint
+    // does not read and decode files. Cleared when it grows past a few dozen names.
+    std::map<std::wstring, SkinImagePtr> m_images;
+};
