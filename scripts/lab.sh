@@ -72,6 +72,12 @@ veth() { # index tool-address cam-address
 up() {
   down_quiet
   mkdir -p "$state"
+  # Name look-ups inside the lab go to a server that does not exist, so they fail at once
+  # instead of waiting for a query to cross the lab and time out.
+  for ns in "$tool_ns" "$cam_ns"; do
+    mkdir -p "/etc/netns/$ns"
+    echo "nameserver 127.0.0.1" >"/etc/netns/$ns/resolv.conf"
+  done
   ip netns add "$tool_ns"
   ip netns add "$cam_ns"
   ip -n "$tool_ns" link set lo up
@@ -128,6 +134,7 @@ down_quiet() {
   rm -f "$state/xvfb.pid"
   for ns in "$tool_ns" "$cam_ns"; do
     ns_exists "$ns" && ip netns del "$ns"
+    rm -rf "/etc/netns/$ns"
   done
   return 0
 }
