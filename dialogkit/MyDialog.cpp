@@ -1,0 +1,966 @@
+#include "dialogkit/MyDialog.h"
+
+#include "controls/SkinFiles.h"
+#include "dialogkit/MyProfile.h"
+#include "platform/CGdiObject.h"
+
+#if defined(LV_DIALOG_HAS_BUTTONS)
+#include "controls/MyButton.h"
+#include "controls/MyCheckButton.h"
+#endif
+#if defined(LV_DIALOG_HAS_WIDGETS)
+#include "controls/MyComboBox.h"
+#include "controls/MyListBox.h"
+#include "controls/MyProgressCtrl.h"
+#include "controls/MySliderCtrl.h"
+#endif
+#if defined(LV_DIALOG_HAS_LISTCTRL)
+#include "controls/MyListCtrl.h"
+#endif
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <mutex>
+
+namespace {
+
+// Process-wide state of all dialogs. Never destroyed: dialogs may outlive static destruction.
+struct DialogShared {
+    std::mutex lock; // dialogs and the choice name lists
+    std::vector<CMyDialog*> dialogs;
+    std::vector<std::wstring> parityNames;
+    std::vector<std::wstring> flowNames;
+    std::once_flag skinsOnce;
+    std::once_flag mutexOnce;
+    std::atomic<bool> bMutex{false};
+    CFont fixedFont; // user-interface thread only
+};
+
+DialogShared& Shared()
+{
+    static DialogShared* pShared = new DialogShared;
+    return *pShared;
+}
+
+// One deferred text. The ring is shared by every thread, so it is guarded by its own lock.
+struct PostSlot {
+    const CMyDialog* pOwner = nullptr;
+    unsigned nSequence = 0;
+    int nID = 0;
+    wchar_t szText[CMyDialog::POST_TEXT_CHARS - 14] = {};
+};
+
+struct PostRing {
+    std::mutex lock;
+    PostSlot slots[CMyDialog::POST_TEXT_SLOTS];
+    unsigned nCounter = 0;
+};
+
+PostRing& Ring()
+{
+    static PostRing* pRing = new PostRing;
+    return *pRing;
+}
+
+// Private messages: a call marshalled to the window's thread, and the start of the deferred
+// text timer (SetTimer works only on the thread that owns the window).
+UINT CallMessage()
+{
+    static const UINT message = ::RegisterWindowMessageW(L"CMyDialog.CallOnWindowThread");
+    return message;
+}
+
+UINT PostTimerMessage()
+{
+    static const UINT message = ::RegisterWindowMessageW(L"CMyDialog.StartPostTextTimer");
+    return message;
+}
+
+std::wstring WindowTextOf(HWND hWnd)
+{
+    int length = ::GetWindowTextLengthW(hWnd);
+    if (length <= 0)
+        return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    int copied = ::GetWindowTextW(hWnd, text.data(), length + 1);
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return text;
+}
+
+std::wstring UpperClassName(HWND hWnd)
+{
+    wchar_t name[128] = {};
+    ::GetClassNameW(hWnd, name, 128);
+    std::wstring upper(name);
+    for (auto& ch : upper)
+        ch = static_cast<wchar_t>(std::towupper(ch));
+    return upper;
+}
+
+bool OnOwnerThread(HWND hWnd)
+{
+    return hWnd && ::GetWindowThreadProcessId(hWnd, nullptr) == ::GetCurrentThreadId();
+}
+
+bool IsNoId(int nID)
+{
+    return nID == 0xFFFF || nID == -1;
+}
+
+void PutTextOnClipboard(HWND hWndOwner, const std::wstring& text)
+{
+    if (text.empty() || !::OpenClipboard(hWndOwner))
+        return;
+    ::EmptyClipboard();
+    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL hMem = ::GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* p = ::GlobalLock(hMem)) {
+            std::memcpy(p, text.c_str(), bytes);
+            ::GlobalUnlock(hMem);
+            if (!::SetClipboardData(CF_UNICODETEXT, hMem))
+                ::GlobalFree(hMem);
+        } else {
+            ::GlobalFree(hMem);
+        }
+    }
+    ::CloseClipboard();
+}
+
+int CollectRows(HWND hList, std::vector<int>& rows, BOOL bFront, bool bChecked)
+{
+    rows.clear();
+    if (!hList || !::IsWindow(hList))
+        return 0;
+    int count = static_cast<int>(::SendMessageW(hList, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        bool hit;
+        if (bChecked) {
+            UINT state = static_cast<UINT>(
+                ::SendMessageW(hList, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_STATEIMAGEMASK));
+            hit = ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
+        } else {
+            hit = (::SendMessageW(hList, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_SELECTED) &
+                   LVIS_SELECTED) != 0;
+        }
+        if (!hit)
+            continue;
+        if (bFront)
+            rows.insert(rows.begin(), i);
+        else
+            rows.push_back(i);
+    }
+    return static_cast<int>(rows.size());
+}
+
+} // namespace
+
+// ---- Construction and destruction ------------------------------------------------------------
+
+CMyDialog::CMyDialog(UINT nIDTemplate, CWnd* pParentWnd) : CDialog(nIDTemplate, pParentWnd)
+{
+    m_lstRedrawQueue.reserve(10);
+    m_lstChildDialogs.reserve(10);
+    DialogShared& shared = Shared();
+    {
+        std::lock_guard<std::mutex> guard(shared.lock);
+        shared.dialogs.push_back(this);
+        for (const wchar_t* name : {L"无", L"奇校验", L"偶校验", L"Mark", L"空格校验"})
+            shared.parityNames.emplace_back(name);
+        for (const wchar_t* name : {L"硬件", L"软件", L"无", L"自定义"})
+            shared.flowNames.emplace_back(name);
+    }
+    std::call_once(shared.skinsOnce, [] { WriteDefaultSkins(); });
+
+    wchar_t section[32];
+    std::swprintf(section, 32, L"DIALOG-%d", static_cast<int>(nIDTemplate));
+    m_strLangSection = section;
+    m_pProfile =
+        std::make_unique<CMyProfile>(GetLanguageFileName().c_str(), m_strLangSection.c_str(), nullptr);
+    ReadLanguageSetLangId();
+    // The parent is kept as the owner for CreateModeless / DoModal. The window is not made here:
+    // during construction the derived OnInitDialog and ApplyLanguage are not reachable yet.
+}
+
+void CMyDialog::ReadLanguageSetLangId()
+{
+    m_nLangId = m_pProfile->GetInt(L"SetLangID", 0);
+}
+
+CMyDialog::~CMyDialog()
+{
+    // Workers first: a pass may still use the controls, the children or the window.
+    StopAllThreads();
+    {
+        DialogShared& shared = Shared();
+        std::lock_guard<std::mutex> guard(shared.lock);
+        auto& dialogs = shared.dialogs;
+        dialogs.erase(std::remove(dialogs.begin(), dialogs.end(), this), dialogs.end());
+    }
+    {
+        // Pending texts for this object must not reach a later dialog at the same address.
+        PostRing& ring = Ring();
+        std::lock_guard<std::mutex> guard(ring.lock);
+        for (auto& slot : ring.slots)
+            if (slot.pOwner == this)
+                slot = PostSlot{};
+    }
+    m_lstChildDialogs.clear();
+    ReleaseInput();
+    // The window goes while the control objects still answer its children's last messages.
+    if (m_hWnd)
+        ::DestroyWindow(m_hWnd);
+    m_lstSkinned.clear();
+    m_lstSkinObjects.clear();
+    m_lstGroupBoxes.clear();
+    m_lstEdits.clear();
+    m_lstReadOnlyEditIds.clear();
+    m_lstBordered.clear();
+    m_lstRedrawQueue.clear();
+    ReleaseFrame();
+}
+
+std::vector<CMyDialog*> CMyDialog::GetLiveDialogs()
+{
+    DialogShared& shared = Shared();
+    std::lock_guard<std::mutex> guard(shared.lock);
+    return shared.dialogs;
+}
+
+BOOL CMyDialog::IsLiveDialog(const CMyDialog* pDlg)
+{
+    DialogShared& shared = Shared();
+    std::lock_guard<std::mutex> guard(shared.lock);
+    return std::find(shared.dialogs.begin(), shared.dialogs.end(), pDlg) != shared.dialogs.end();
+}
+
+std::vector<std::wstring> CMyDialog::GetParityNames()
+{
+    DialogShared& shared = Shared();
+    std::lock_guard<std::mutex> guard(shared.lock);
+    return shared.parityNames;
+}
+
+std::vector<std::wstring> CMyDialog::GetFlowNames()
+{
+    DialogShared& shared = Shared();
+    std::lock_guard<std::mutex> guard(shared.lock);
+    return shared.flowNames;
+}
+
+BOOL CMyDialog::HasFrameworkMutex()
+{
+    return Shared().bMutex.load();
+}
+
+HFONT CMyDialog::GetFixedFont()
+{
+    return Shared().fixedFont.GetSafeHandle();
+}
+
+// ---- Virtual operations ----------------------------------------------------------------------
+
+void CMyDialog::ApplyLanguage(int) {}
+
+int CMyDialog::OnSerialReceive(const void*, int, void*)
+{
+    return 0;
+}
+
+BOOL CMyDialog::CreateModeless(UINT nIDTemplate, CWnd* pParentWnd)
+{
+    return CDialog::Create(nIDTemplate, pParentWnd);
+}
+
+BOOL CMyDialog::CreateModeless(CWnd* pParentWnd)
+{
+    return CreateModeless(m_nIDTemplate, pParentWnd ? pParentWnd : m_pParentWnd);
+}
+
+BOOL CMyDialog::CallOnWindowThread(const std::function<void()>& fn)
+{
+    HWND hWnd = m_hWnd;
+    if (!hWnd || !::IsWindow(hWnd))
+        return FALSE;
+    if (OnOwnerThread(hWnd)) {
+        fn();
+        return TRUE;
+    }
+    DWORD_PTR result = 0;
+    // Sent, so the caller's arguments stay alive; a window that went away in between answers 0.
+    return ::SendMessageTimeoutW(hWnd, CallMessage(), 0, reinterpret_cast<LPARAM>(&fn), SMTO_NORMAL, INFINITE,
+                                 &result) != 0 &&
+           result == 1;
+}
+
+void CMyDialog::SetItemText(int nID, LPCWSTR lpszText)
+{
+    std::wstring text = lpszText ? lpszText : L"";
+    if (!OnOwnerThread(m_hWnd)) {
+        CallOnWindowThread([this, nID, &text] { SetItemText(nID, text.c_str()); });
+        return;
+    }
+    HWND hItem = FindItem(nID, TRUE);
+    if (!hItem || WindowTextOf(hItem) == text)
+        return;
+    ::SetWindowTextW(hItem, text.c_str());
+    RedrawControl(hItem);
+}
+
+void CMyDialog::SetItemInt(int nID, int nValue)
+{
+    wchar_t text[16];
+    std::swprintf(text, 16, L"%d", nValue);
+    SetItemText(nID, text);
+}
+
+HWND CMyDialog::FindItem(int nID, BOOL bSearchChildren)
+{
+    if (!m_hWnd)
+        return nullptr;
+    if (!OnOwnerThread(m_hWnd)) {
+        HWND hFound = nullptr;
+        CallOnWindowThread(
+            [this, nID, bSearchChildren, &hFound] { hFound = FindItem(nID, bSearchChildren); });
+        return hFound;
+    }
+    if (HWND hItem = ::GetDlgItem(m_hWnd, nID))
+        return hItem;
+    if (!bSearchChildren)
+        return nullptr;
+    for (auto& pChild : m_lstChildDialogs)
+        if (HWND hItem = pChild->FindItem(nID, TRUE))
+            return hItem;
+    return nullptr;
+}
+
+// ---- OnInitDialog and the skinning pass ------------------------------------------------------
+
+BOOL CMyDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    DialogShared& shared = Shared();
+    // One handle for the process: a handle per dialog would never be closed.
+    std::call_once(shared.mutexOnce, [&shared] {
+        if (::CreateMutexW(nullptr, FALSE, MUTEX_NAME))
+            shared.bMutex = true;
+    });
+    ModifyStyleEx(0, WS_EX_ACCEPTFILES);
+    SkinControls();
+    InitFrame();
+    if (!shared.fixedFont) {
+        LOGFONTW lf{};
+        HFONT hFont = GetFont();
+        if (!hFont || ::GetObjectW(hFont, sizeof lf, &lf) == 0)
+            ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+        wcsncpy_s(lf.lfFaceName, L"Fixedsys", _TRUNCATE);
+        shared.fixedFont.Attach(::CreateFontIndirectW(&lf));
+    }
+    if (HWND hFocus = ::GetFocus(); hFocus && ::IsChild(m_hWnd, hFocus))
+        m_nLastClickedId = ::GetDlgCtrlID(hFocus);
+    SetTimer(TIMER_REDRAW, 10);
+    SetTimer(TIMER_COPY_TEXT, 1000);
+    SetTimer(TIMER_TRACK, 30);
+    SetTimer(TIMER_LANGUAGE, 200);
+    return TRUE;
+}
+
+void CMyDialog::DoDataExchange(bool bSaveAndValidate)
+{
+    CDialog::DoDataExchange(bSaveAndValidate);
+}
+
+void CMyDialog::SkinControls()
+{
+    m_dwSavedStyle = GetStyle();
+    int nTextHeight = 0;
+    if (HDC hDC = ::GetDC(m_hWnd)) {
+        HGDIOBJ hOld = ::SelectObject(hDC, GetFont() ? GetFont() : ::GetStockObject(DEFAULT_GUI_FONT));
+        SIZE size{};
+        if (::GetTextExtentPoint32W(hDC, L"123", 3, &size))
+            nTextHeight = size.cy;
+        ::SelectObject(hDC, hOld);
+        ::ReleaseDC(m_hWnd, hDC);
+    }
+    for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+        SkinOneControl(hChild, nTextHeight);
+}
+
+void CMyDialog::SkinOneControl(HWND hChild, int nTextHeight)
+{
+    const std::wstring cls = UpperClassName(hChild);
+    const int nID = ::GetDlgCtrlID(hChild);
+    const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(hChild, GWL_STYLE));
+    const DWORD mask = m_dwControlSkinMask;
+    bool bKeepEdges = false;
+
+    // Attaches a control object and records it; an object that cannot bind is dropped.
+    auto attach = [this, hChild, nID](std::unique_ptr<CWnd> pObject, DWORD dwKind) -> CWnd* {
+        if (!pObject->SubclassWindow(hChild))
+            return nullptr;
+        CWnd* pRaw = pObject.get();
+        m_lstSkinObjects.push_back(std::move(pObject));
+        m_lstSkinned.push_back({nID, dwKind, pRaw});
+        return pRaw;
+    };
+    (void)attach;
+    (void)mask;
+
+    auto has = [&cls](const wchar_t* name) { return cls.find(name) != std::wstring::npos; };
+
+    if (has(L"BUTTON")) {
+        const DWORD type = style & BS_TYPEMASK;
+        if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
+#if defined(LV_DIALOG_HAS_BUTTONS)
+            if ((mask & SKIN_BUTTON) && !IsNoId(nID)) {
+                if (auto* pButton =
+                        static_cast<CMyButton*>(attach(std::make_unique<CMyButton>(), SKIN_BUTTON));
+                    pButton && m_bUseButtonImages) {
+                    if (nID == IDOK)
+                        pButton->SetIconImages(L"General_OK1.png", L"General_OK2.png");
+                    else if (nID == IDCANCEL)
+                        pButton->SetIconImages(L"General_NG1.png", L"General_NG2.png");
+                }
+            }
+#endif
+        } else if (type == BS_GROUPBOX) {
+            m_lstGroupBoxes.push_back(hChild);
+        } else if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+                   type == BS_3STATE || type == BS_AUTO3STATE || type == BS_AUTORADIOBUTTON) {
+            // Owner-drawn and other special buttons draw themselves and are left alone.
+            ::SetWindowLongPtrW(hChild, GWL_STYLE, static_cast<LONG_PTR>(style | BS_FLAT));
+#if defined(LV_DIALOG_HAS_BUTTONS)
+            if (mask & SKIN_CHECK)
+                attach(std::make_unique<CMyCheckButton>(), SKIN_CHECK);
+#endif
+        }
+    } else if (has(L"EDIT")) {
+        m_lstEdits.push_back(hChild);
+        ::SendMessageW(hChild, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(1, 1));
+        const bool bReadOnly = (style & ES_READONLY) != 0;
+        if (bReadOnly)
+            m_lstReadOnlyEditIds.push_back(nID);
+        RECT rc;
+        ::GetWindowRect(hChild, &rc);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+        if (nTextHeight > 0 && rc.bottom - rc.top < 2 * nTextHeight) {
+            ::SetWindowPos(hChild, nullptr, 0, 0, rc.right - rc.left, nTextHeight + 2,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            if (bReadOnly)
+                ::SetWindowLongPtrW(hChild, GWL_STYLE,
+                                    static_cast<LONG_PTR>(style | ES_MULTILINE | ES_AUTOHSCROLL));
+        }
+    } else if (has(L"COMBOBOX")) {
+#if defined(LV_DIALOG_HAS_WIDGETS)
+        if (mask & SKIN_COMBO)
+            attach(std::make_unique<CMyComboBox>(), SKIN_COMBO);
+#endif
+    } else if (has(L"LISTBOX")) {
+        m_lstBordered.push_back(hChild);
+#if defined(LV_DIALOG_HAS_WIDGETS)
+        if (mask & SKIN_LISTBOX)
+            attach(std::make_unique<CMyListBox>(), SKIN_LISTBOX);
+#endif
+    } else if (has(L"SYSLISTVIEW32")) {
+        m_lstBordered.push_back(hChild);
+#if defined(LV_DIALOG_HAS_LISTCTRL)
+        if (mask & SKIN_LISTCTRL) {
+            if (attach(std::make_unique<CMyListCtrl>(), SKIN_LISTCTRL)) {
+                const DWORD ex = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB;
+                ::SendMessageW(hChild, LVM_SETEXTENDEDLISTVIEWSTYLE, ex, ex);
+            }
+        }
+#endif
+    } else if (has(L"MSCTLS_PROGRESS32")) {
+#if defined(LV_DIALOG_HAS_WIDGETS)
+        if (mask & SKIN_PROGRESS)
+            attach(std::make_unique<CMyProgressCtrl>(), SKIN_PROGRESS);
+#endif
+    } else if (has(L"MSCTLS_TRACKBAR32")) {
+#if defined(LV_DIALOG_HAS_WIDGETS)
+        if (mask & SKIN_SLIDER)
+            attach(std::make_unique<CMySliderCtrl>(), SKIN_SLIDER);
+#endif
+    } else if (has(L"SYSTREEVIEW32") || cls == L"SYSDATETIMEPICK32") {
+        m_lstBordered.push_back(hChild);
+    } else if (has(L"STATIC") || has(L"SLIDER") || has(L"MSCTLS_UPDOWN32")) {
+        bKeepEdges = true;
+        if (has(L"STATIC") && nID != 0xFFFF && nID != -1)
+            ::SetWindowLongPtrW(hChild, GWL_STYLE, static_cast<LONG_PTR>(style | SS_NOTIFY));
+    }
+
+    DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrW(hChild, GWL_EXSTYLE));
+    if (!bKeepEdges)
+        exStyle &= ~static_cast<DWORD>(WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE | WS_EX_STATICEDGE);
+    ::SetWindowLongPtrW(hChild, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle | WS_EX_ACCEPTFILES));
+    ::SetWindowPos(hChild, nullptr, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+CWnd* CMyDialog::GetSkinnedControl(int nID, DWORD dwKind) const
+{
+    for (const auto& record : m_lstSkinned)
+        if (record.nID == nID && record.dwKind == dwKind)
+            return record.pWnd;
+    return nullptr;
+}
+
+CMyButton* CMyDialog::GetSkinnedButton(int nID) const
+{
+    return reinterpret_cast<CMyButton*>(GetSkinnedControl(nID, SKIN_BUTTON));
+}
+
+CMyListCtrl* CMyDialog::GetListCtrl(int nID)
+{
+    return reinterpret_cast<CMyListCtrl*>(GetSkinnedControl(nID, SKIN_LISTCTRL));
+}
+
+// ---- Timers -----------------------------------------------------------------------------------
+
+void CMyDialog::OnTimer(UINT_PTR)
+{
+    Default();
+}
+
+void CMyDialog::OnFrameworkTimer(UINT_PTR nIDEvent)
+{
+    switch (nIDEvent) {
+    case TIMER_FONT_SIZE:
+        KillTimer(nIDEvent);
+        OnFontSizeTimer();
+        break;
+    case TIMER_POST_TEXT:
+        KillTimer(nIDEvent);
+        DeliverPostedTexts();
+        break;
+    case TIMER_TRANSPARENT:
+        KillTimer(nIDEvent);
+        OnTransparentTimer();
+        break;
+    case TIMER_COPY_TEXT:
+        CopyTextsUnderCursor();
+        break;
+    case TIMER_WRITE_TEMPLATE:
+        KillTimer(nIDEvent);
+        WriteLanguageTemplate(m_nLangId);
+        break;
+    case TIMER_REDRAW:
+        FlushRedrawQueue();
+        break;
+    case TIMER_TRACK:
+        TrackStaticUnderCursor();
+        break;
+    case TIMER_LANGUAGE:
+        KillTimer(nIDEvent);
+        LoadLanguage(GetGlobalLanguage());
+        break;
+    default:
+        break; // reserved for the framework
+    }
+}
+
+void CMyDialog::CopyTextsUnderCursor()
+{
+    if (!HasFrameworkMutex())
+        return;
+    bool bCopied = false;
+    if (::GetAsyncKeyState(VK_CONTROL) < 0 && ::GetAsyncKeyState(VK_RBUTTON) < 0) {
+        POINT pt;
+        ::GetCursorPos(&pt);
+        if (HWND hUnder = ::WindowFromPoint(pt)) {
+            std::wstring text = WindowTextOf(hUnder) + L",";
+            for (HWND hChild = ::GetWindow(hUnder, GW_CHILD); hChild;
+                 hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+                RECT rc;
+                ::GetWindowRect(hChild, &rc);
+                if (::PtInRect(&rc, pt))
+                    text += WindowTextOf(hChild) + L",";
+            }
+            PutTextOnClipboard(m_hWnd, text);
+            bCopied = true;
+        }
+    }
+    SetTimer(TIMER_COPY_TEXT, bCopied ? 2000 : 20);
+}
+
+void CMyDialog::TrackStaticUnderCursor()
+{
+    if (::GetAsyncKeyState(VK_LBUTTON) >= 0) {
+        m_hWndTracked = nullptr;
+        return;
+    }
+    POINT pt;
+    ::GetCursorPos(&pt);
+    if (pt.x == m_ptLastTrack.x && pt.y == m_ptLastTrack.y)
+        return;
+    m_ptLastTrack = pt;
+    if (!m_hWndTracked) {
+        HWND hUnder = ::WindowFromPoint(pt);
+        if (hUnder && ::GetParent(hUnder) == m_hWnd && UpperClassName(hUnder) == L"STATIC")
+            m_hWndTracked = hUnder;
+    }
+    if (m_hWndTracked && !::IsWindow(m_hWndTracked))
+        m_hWndTracked = nullptr;
+    QueueRedraw(m_hWndTracked);
+}
+
+// ---- Redraw queue -----------------------------------------------------------------------------
+
+void CMyDialog::QueueRedraw(HWND hWnd)
+{
+    if (!hWnd)
+        return;
+    if (std::find(m_lstRedrawQueue.begin(), m_lstRedrawQueue.end(), hWnd) == m_lstRedrawQueue.end())
+        m_lstRedrawQueue.push_back(hWnd);
+}
+
+void CMyDialog::RedrawItem(int nID)
+{
+    QueueRedraw(FindItem(nID, TRUE));
+}
+
+void CMyDialog::SetRedrawExclusion(int nIndex, int nID)
+{
+    if (nIndex >= 0 && nIndex < REDRAW_EXCLUSIONS)
+        m_nRedrawExclusions[nIndex] = nID;
+}
+
+void CMyDialog::FlushRedrawQueue()
+{
+    std::vector<HWND> queue;
+    queue.swap(m_lstRedrawQueue);
+    for (HWND hWnd : queue) {
+        if (!::IsWindow(hWnd))
+            continue;
+        const int nID = ::GetDlgCtrlID(hWnd);
+        if (std::find(std::begin(m_nRedrawExclusions), std::end(m_nRedrawExclusions), nID) !=
+                std::end(m_nRedrawExclusions) &&
+            nID != 0)
+            continue;
+        RECT rc;
+        ::GetWindowRect(hWnd, &rc);
+        ::InflateRect(&rc, 2, 2);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+        ::InvalidateRect(m_hWnd, &rc, TRUE);
+    }
+}
+
+void CMyDialog::RedrawControl(HWND hWnd)
+{
+    if (!hWnd || !::IsWindow(hWnd))
+        return;
+    const bool bChild = (::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_CHILD) != 0;
+    HWND hParent = bChild ? ::GetParent(hWnd) : nullptr;
+    RECT rc;
+    if (hParent) {
+        ::GetWindowRect(hWnd, &rc);
+        ::InflateRect(&rc, 2, 2);
+        ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
+        ::RedrawWindow(hParent, &rc, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    } else {
+        ::GetClientRect(hWnd, &rc);
+        ::InflateRect(&rc, 2, 2);
+        ::RedrawWindow(hWnd, &rc, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+}
+
+// ---- Deferred texts ----------------------------------------------------------------------------
+
+void CMyDialog::PostItemText(int nID, LPCWSTR lpszText)
+{
+    {
+        PostRing& ring = Ring();
+        std::lock_guard<std::mutex> guard(ring.lock);
+        const unsigned nSequence = ring.nCounter++;
+        PostSlot& slot = ring.slots[nSequence % POST_TEXT_SLOTS];
+        slot = PostSlot{};
+        slot.pOwner = this;
+        slot.nSequence = nSequence;
+        slot.nID = nID;
+        wcsncpy_s(slot.szText, lpszText ? lpszText : L"", _TRUNCATE);
+    }
+    HWND hWnd = m_hWnd;
+    if (!hWnd)
+        return;
+    if (OnOwnerThread(hWnd))
+        ::SetTimer(hWnd, TIMER_POST_TEXT, 200, nullptr);
+    else
+        ::PostMessageW(hWnd, PostTimerMessage(), 0, 0);
+}
+
+void CMyDialog::DeliverPostedTexts()
+{
+    struct Pending {
+        unsigned nSequence;
+        int nID;
+        std::wstring text;
+    };
+    std::vector<Pending> pending;
+    {
+        PostRing& ring = Ring();
+        std::lock_guard<std::mutex> guard(ring.lock);
+        for (auto& slot : ring.slots) {
+            if (slot.pOwner != this)
+                continue;
+            pending.push_back({slot.nSequence, slot.nID, slot.szText});
+            slot = PostSlot{};
+        }
+    }
+    // Oldest first, so the latest text of a control wins.
+    std::sort(pending.begin(), pending.end(),
+              [](const Pending& a, const Pending& b) { return a.nSequence - b.nSequence > 0x80000000u; });
+    for (const auto& item : pending) {
+        HWND hItem = FindItem(item.nID, TRUE);
+        if (!hItem)
+            continue;
+#if defined(LV_DIALOG_HAS_BUTTONS)
+        if (item.text.empty())
+            if (auto* pButton = dynamic_cast<CMyButton*>(CWnd::FromHandle(hItem)))
+                pButton->SetImages(nullptr);
+#endif
+        SetItemText(item.nID, item.text.c_str());
+    }
+}
+
+void CMyDialog::SetItemTextEx(int nID, LPCWSTR lpszText, BOOL bDeferred)
+{
+    SetItemText(nID, lpszText);
+    if (bDeferred)
+        PostItemText(nID, lpszText);
+}
+
+// ---- Commands and helpers -----------------------------------------------------------------------
+
+LRESULT CMyDialog::SendCommand(int nCmdId, LPARAM lParam, BOOL bSend)
+{
+    if (!m_hWnd)
+        return 0;
+    const WPARAM wParam = MAKEWPARAM(static_cast<WORD>(nCmdId), 0);
+    if (bSend)
+        return ::SendMessageW(m_hWnd, WM_COMMAND, wParam, lParam);
+    return ::PostMessageW(m_hWnd, WM_COMMAND, wParam, lParam);
+}
+
+void CMyDialog::PostCommandToParent(int nCmdId, LPARAM lParam)
+{
+    if (!m_hWnd)
+        return;
+    if (HWND hParent = ::GetParent(m_hWnd))
+        ::PostMessageW(hParent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(nCmdId), 0), lParam);
+}
+
+CMyDialog* CMyDialog::EmbedChildDialog(UINT nIDTemplate, BOOL bShow)
+{
+    auto pChild = std::make_unique<CMyDialog>(nIDTemplate, nullptr);
+    pChild->m_bEmbedded = TRUE;
+    if (!pChild->CreateModeless(nIDTemplate, this))
+        return nullptr;
+    if (bShow)
+        pChild->ShowWindow(SW_SHOW);
+    m_lstChildDialogs.push_back(std::move(pChild));
+    return m_lstChildDialogs.back().get();
+}
+
+int CMyDialog::GetControlKind(int nID)
+{
+    HWND hItem = FindItem(nID, TRUE);
+    if (!hItem)
+        return KIND_OTHER;
+    const std::wstring cls = UpperClassName(hItem);
+    if (cls == L"BUTTON")
+        return KIND_BUTTON;
+    if (cls == L"STATIC")
+        return KIND_STATIC;
+    if (cls == L"EDIT")
+        return KIND_EDIT;
+    if (cls == L"COMBOBOX")
+        return KIND_COMBOBOX;
+    if (cls == L"SYSLISTVIEW32")
+        return KIND_LISTVIEW;
+    return KIND_OTHER;
+}
+
+void CMyDialog::SetItemFixedFont(int nID, BOOL bFixed)
+{
+    HWND hItem = FindItem(nID, TRUE);
+    if (!hItem)
+        return;
+    HFONT hFont = bFixed ? GetFixedFont() : GetFont();
+    if (hFont)
+        ::SendMessageW(hItem, WM_SETFONT, reinterpret_cast<WPARAM>(hFont), TRUE);
+}
+
+void CMyDialog::SetComboSel(int nID, int nValue, BOOL bByIndex)
+{
+    HWND hCombo = FindItem(nID, TRUE);
+    if (!hCombo)
+        return;
+    if (bByIndex) {
+        if (::SendMessageW(hCombo, CB_SETCURSEL, static_cast<WPARAM>(nValue), 0) == CB_ERR)
+            ::SendMessageW(hCombo, CB_SETCURSEL, 0, 0);
+        return;
+    }
+    wchar_t text[16];
+    std::swprintf(text, 16, L"%d", nValue);
+    if (::SendMessageW(hCombo, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text)) !=
+        CB_ERR)
+        return;
+    const int count = static_cast<int>(::SendMessageW(hCombo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        int length = static_cast<int>(::SendMessageW(hCombo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0));
+        if (length <= 0)
+            continue;
+        std::wstring item(static_cast<size_t>(length) + 1, L'\0');
+        ::SendMessageW(hCombo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
+        if (item.find(text) != std::wstring::npos) {
+            ::SendMessageW(hCombo, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+            return;
+        }
+    }
+}
+
+int CMyDialog::GetComboSel(int nID)
+{
+    HWND hCombo = FindItem(nID, TRUE);
+    if (!hCombo)
+        return -1;
+    return static_cast<int>(::SendMessageW(hCombo, CB_GETCURSEL, 0, 0));
+}
+
+int CMyDialog::AddComboString(int nID, LPCWSTR lpszText, int nIndex)
+{
+    HWND hCombo = FindItem(nID, TRUE);
+    if (!hCombo)
+        return -1;
+    const LPARAM text = reinterpret_cast<LPARAM>(lpszText ? lpszText : L"");
+    if (nIndex < 0)
+        return static_cast<int>(::SendMessageW(hCombo, CB_ADDSTRING, 0, text));
+    return static_cast<int>(::SendMessageW(hCombo, CB_INSERTSTRING, static_cast<WPARAM>(nIndex), text));
+}
+
+void CMyDialog::SaveComboItems(int nID, LPCWSTR lpszFile, LPCWSTR lpszSection, LPCWSTR lpszPrefix)
+{
+    HWND hCombo = FindItem(nID, TRUE);
+    if (!hCombo)
+        return;
+    CMyProfile profile(lpszFile, lpszSection, lpszPrefix);
+    const int count = static_cast<int>(::SendMessageW(hCombo, CB_GETCOUNT, 0, 0));
+    profile.WriteInt((profile.GetItemPrefix() + L"Count").c_str(), count < 0 ? 0 : count);
+    for (int i = 0; i < count; ++i) {
+        int length = static_cast<int>(::SendMessageW(hCombo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0));
+        std::wstring item(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+        if (length > 0)
+            ::SendMessageW(hCombo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                           reinterpret_cast<LPARAM>(item.data()));
+        item.resize(static_cast<size_t>(length > 0 ? length : 0));
+        profile.WriteStringAt(i, item.c_str());
+    }
+}
+
+void CMyDialog::LoadComboItems(int nID, LPCWSTR lpszFile, LPCWSTR lpszSection, LPCWSTR lpszPrefix, int nCount,
+                               BOOL bKeep)
+{
+    HWND hCombo = FindItem(nID, TRUE);
+    if (!hCombo)
+        return;
+    CMyProfile profile(lpszFile, lpszSection, lpszPrefix);
+    if (!bKeep)
+        ::SendMessageW(hCombo, CB_RESETCONTENT, 0, 0);
+    if (nCount == -1)
+        nCount = profile.GetInt((profile.GetItemPrefix() + L"Count").c_str(), 0);
+    if (nCount <= 0)
+        nCount = 65535;
+    for (int i = 0; i < nCount; ++i) {
+        std::wstring text;
+        profile.GetStringAt(i, text);
+        if (!text.empty())
+            ::SendMessageW(hCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    ::SendMessageW(hCombo, CB_SETCURSEL, 0, 0);
+}
+
+int CMyDialog::GetSelectedRows(HWND hList, std::vector<int>& rows, BOOL bFront)
+{
+    return CollectRows(hList, rows, bFront, false);
+}
+
+int CMyDialog::GetCheckedRows(HWND hList, std::vector<int>& rows, BOOL bFront)
+{
+    return CollectRows(hList, rows, bFront, true);
+}
+
+// ---- Message layers ---------------------------------------------------------------------------
+
+LRESULT CMyDialog::CoreWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == CallMessage()) {
+        if (auto* pFn = reinterpret_cast<const std::function<void()>*>(lParam)) {
+            (*pFn)();
+            return 1;
+        }
+        return 0;
+    }
+    if (message == PostTimerMessage()) {
+        SetTimer(TIMER_POST_TEXT, 200);
+        return 0;
+    }
+    switch (message) {
+    case WM_TIMER:
+        if (wParam >= TIMER_FIRST && wParam <= TIMER_LAST) {
+            OnFrameworkTimer(wParam);
+            return 0;
+        }
+        OnTimer(wParam);
+        return 0;
+    case WM_DESTROY:
+        m_lstRedrawQueue.clear();
+        m_hWndTracked = nullptr;
+        break;
+    default:
+        break;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+// =================================================================================================
+// Frame side: minimal stand-ins until MyDialogFrame.cpp defines these (that file sets
+// LV_DIALOG_HAS_FRAME through dialog.cmake).
+// =================================================================================================
+#if !defined(LV_DIALOG_HAS_FRAME)
+LRESULT CMyDialog::FrameWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return CoreWindowProc(message, wParam, lParam);
+}
+
+void CMyDialog::InitFrame() {}
+void CMyDialog::OnFontSizeTimer() {}
+void CMyDialog::OnTransparentTimer() {}
+void CMyDialog::ReleaseFrame() {}
+#endif
+
+// =================================================================================================
+// Input side: pass-through stand-ins until MyDialogInput.cpp defines these (that file sets
+// LV_DIALOG_HAS_INPUT through dialog.cmake).
+// =================================================================================================
+#if !defined(LV_DIALOG_HAS_INPUT)
+BOOL CMyDialog::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    return CDialog::OnCommand(wParam, lParam);
+}
+
+BOOL CMyDialog::PreTranslateMessage(MSG* pMsg)
+{
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
+LRESULT CMyDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return FrameWindowProc(message, wParam, lParam);
+}
+
+void CMyDialog::ReleaseInput() {}
+#endif

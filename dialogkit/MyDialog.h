@@ -1,0 +1,284 @@
+#pragma once
+// CMyDialog: the base of every window of the tool. A CDialog that is also a CMyThreadHost, so
+// it can run numbered workers, and that adds language files, skinning of its child controls,
+// framework timers, embedded child dialogs, a redraw queue and a deferred text queue that any
+// thread may feed.
+//
+// Deriving an application dialog:
+// - Pass the template id to the constructor. The constructor never creates the window (a window
+//   made inside the base constructor would never reach the derived OnInitDialog); call DoModal,
+//   or CreateModeless(parent) once the object is fully constructed.
+// - Override OnInitDialog and call CMyDialog::OnInitDialog first; override OnCommand and pass
+//   what you do not handle to CMyDialog::OnCommand; override ApplyLanguage to set the built-in
+//   texts of a language id (0 Chinese, anything else English).
+// - Workers: override ThreadProc(index) and start them with StartThread. Workers reach windows
+//   only through SetItemText, SetItemInt, FindItem (each runs on the user-interface thread by one
+//   synchronous message) or PostItemText (queued, never blocks).
+// - Shutdown: a dialog that overrides ThreadProc must call StopAllThreads() first thing in its
+//   own destructor, before its members go. ~CMyDialog stops the workers again (harmless) before
+//   it destroys the window and frees the control objects, so that no worker pass can see a
+//   half-destroyed dialog.
+//
+// Sources: MyDialog.cpp (construction, skinning, timers, texts, helpers), MyDialogLanguage.cpp
+// (language files), MyDialogFrame.cpp (frame, painting, layout), MyDialogInput.cpp (commands,
+// mouse and keyboard).
+
+#include "dialogkit/MyThreadHost.h"
+#include "platform/CDialog.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CMyProfile;
+class CMyListCtrl;
+class CMyButton;
+
+class CMyDialog : public CDialog, public CMyThreadHost {
+  public:
+    // Framework timers; every id from TIMER_FIRST to TIMER_LAST belongs to the framework.
+    static constexpr UINT_PTR TIMER_FIRST = 2201;
+    static constexpr UINT_PTR TIMER_LAST = 2220;
+    static constexpr UINT_PTR TIMER_FONT_SIZE = 2201;      // one-shot: apply SetDialogFontSize
+    static constexpr UINT_PTR TIMER_POST_TEXT = 2203;      // one-shot: deliver PostItemText slots
+    static constexpr UINT_PTR TIMER_TRANSPARENT = 2204;    // one-shot: repaint transparent controls
+    static constexpr UINT_PTR TIMER_COPY_TEXT = 2206;      // Ctrl + right button copies window texts
+    static constexpr UINT_PTR TIMER_WRITE_TEMPLATE = 2208; // one-shot: WriteLanguageTemplate
+    static constexpr UINT_PTR TIMER_REDRAW = 2209;         // flush the redraw queue
+    static constexpr UINT_PTR TIMER_TRACK = 2211;          // static under a held left button
+    static constexpr UINT_PTR TIMER_LANGUAGE = 2212;       // one-shot: load the global language
+
+    // Control skin mask bits: which kinds the skinning pass attaches.
+    static constexpr DWORD SKIN_BUTTON = 0x01;
+    static constexpr DWORD SKIN_COMBO = 0x02;
+    static constexpr DWORD SKIN_LISTCTRL = 0x04;
+    static constexpr DWORD SKIN_LISTBOX = 0x08;
+    static constexpr DWORD SKIN_PROGRESS = 0x10;
+    static constexpr DWORD SKIN_SLIDER = 0x40;
+    static constexpr DWORD SKIN_CHECK = 0x80;
+
+    // GetControlKind results.
+    static constexpr int KIND_OTHER = -1;
+    static constexpr int KIND_BUTTON = 0;
+    static constexpr int KIND_STATIC = 1;
+    static constexpr int KIND_EDIT = 2;
+    static constexpr int KIND_COMBOBOX = 3;
+    static constexpr int KIND_LISTVIEW = 5;
+
+    static constexpr int POST_TEXT_SLOTS = 50;
+    static constexpr int POST_TEXT_CHARS = 260; // per slot, the 14-character header included
+    static constexpr int REDRAW_EXCLUSIONS = 10;
+    // Language loader bounds for "MinItemID" / "MaxItemID".
+    static constexpr int LANG_MIN_ITEM_ID = 1;
+    static constexpr int LANG_MAX_ITEM_ID = 5000;
+
+    static constexpr const wchar_t* MUTEX_NAME = L"CMyDialog_COBBLEFRAME_20220113_BY_Tarrowin";
+
+    explicit CMyDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
+    ~CMyDialog() override;
+
+    // ---- Virtual operations of the framework -------------------------------------------------
+    // Sets the dialog's built-in texts for a language; the base does nothing.
+    virtual void ApplyLanguage(int nLangId);
+    // Writes the text only when it differs from the control's, then redraws the control. Any
+    // thread; nothing happens for an id no control has.
+    virtual void SetItemText(int nID, LPCWSTR lpszText);
+    virtual void SetItemInt(int nID, int nValue);
+    // The dialog's own child with that id, else (bSearchChildren) the first hit among the
+    // embedded dialogs, else null. Any thread.
+    virtual HWND FindItem(int nID, BOOL bSearchChildren = TRUE);
+    // Called by a serial port object of the dialog when data arrive; the base answers 0.
+    virtual int OnSerialReceive(const void* pData, int nLength, void* pPort);
+    virtual BOOL CreateModeless(UINT nIDTemplate, CWnd* pParentWnd);
+    virtual BOOL CreateModeless(CWnd* pParentWnd);
+
+    // ---- CDialog overrides -----------------------------------------------------------------
+    BOOL OnInitDialog() override;
+    void DoDataExchange(bool bSaveAndValidate) override;
+    // Input side (MyDialogInput.cpp).
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // ---- Commands, redraw, controls (MyDialog.cpp) -------------------------------------------
+    // WM_COMMAND(id, code 0) to this dialog: sent when bSend, else posted.
+    LRESULT SendCommand(int nCmdId, LPARAM lParam = 0, BOOL bSend = FALSE);
+    // Posts WM_COMMAND(id, code 0) to the parent (or owner) window, when there is one.
+    void PostCommandToParent(int nCmdId, LPARAM lParam = 0);
+    // Queues a control for the next 10 ms repaint; null is ignored. User-interface thread.
+    void QueueRedraw(HWND hWnd);
+    void RedrawItem(int nID);
+    // Invalidates the parent's area under the window (grown by 2 pixels) and repaints at once.
+    static void RedrawControl(HWND hWnd);
+    // Up to REDRAW_EXCLUSIONS control ids that the redraw queue never repaints (0 = free).
+    void SetRedrawExclusion(int nIndex, int nID);
+
+    // Queues a text for a control of this dialog; any thread, never blocks. Delivered on the
+    // user-interface thread about 200 ms later. When more than POST_TEXT_SLOTS texts of all
+    // dialogs are pending, the oldest are overwritten. Texts are cut to fit a slot.
+    void PostItemText(int nID, LPCWSTR lpszText);
+    // SetItemText now and, when bDeferred, PostItemText too.
+    void SetItemTextEx(int nID, LPCWSTR lpszText, BOOL bDeferred);
+
+    // A new CMyDialog for the template, created modeless inside this one; owned by this dialog.
+    CMyDialog* EmbedChildDialog(UINT nIDTemplate, BOOL bShow);
+    BOOL IsEmbedded() const { return m_bEmbedded; }
+    const std::vector<std::unique_ptr<CMyDialog>>& GetChildDialogs() const { return m_lstChildDialogs; }
+
+    int GetControlKind(int nID);
+    BOOL IsControlKind(int nID, int nKind) { return GetControlKind(nID) == nKind; }
+    // The shared "Fixedsys" font (bFixed) or the dialog's own font.
+    void SetItemFixedFont(int nID, BOOL bFixed);
+    static HFONT GetFixedFont();
+
+    void SetComboSel(int nID, int nValue, BOOL bByIndex);
+    int GetComboSel(int nID);
+    int AddComboString(int nID, LPCWSTR lpszText, int nIndex = -1);
+    void SaveComboItems(int nID, LPCWSTR lpszFile, LPCWSTR lpszSection, LPCWSTR lpszPrefix);
+    void LoadComboItems(int nID, LPCWSTR lpszFile, LPCWSTR lpszSection, LPCWSTR lpszPrefix, int nCount,
+                        BOOL bKeep);
+
+    // The CMyListCtrl the skinning pass attached to that list view, or null.
+    CMyListCtrl* GetListCtrl(int nID);
+    // Row indices of a list view's selected / checked rows, rising (or falling with bFront).
+    static int GetSelectedRows(HWND hList, std::vector<int>& rows, BOOL bFront);
+    static int GetCheckedRows(HWND hList, std::vector<int>& rows, BOOL bFront);
+
+    // ---- Skinning ------------------------------------------------------------------------
+    // Which kinds the skinning pass attaches (SKIN_* bits); set before OnInitDialog.
+    void SetControlSkinMask(DWORD dwMask) { m_dwControlSkinMask = dwMask; }
+    DWORD GetControlSkinMask() const { return m_dwControlSkinMask; }
+    // OK and Cancel buttons get the skin's OK / Cancel images; set before OnInitDialog.
+    void SetUseButtonImages(BOOL bUse) { m_bUseButtonImages = bUse; }
+
+    // One control object that the skinning pass attached. kind is a SKIN_* bit.
+    struct SkinnedControl {
+        int nID;
+        DWORD dwKind;
+        CWnd* pWnd;
+    };
+    const std::vector<SkinnedControl>& GetSkinnedControls() const { return m_lstSkinned; }
+    CWnd* GetSkinnedControl(int nID, DWORD dwKind) const;
+    CMyButton* GetSkinnedButton(int nID) const;
+
+    // ---- Process-wide --------------------------------------------------------------------
+    // Live dialogs in the order they were constructed (a copy).
+    static std::vector<CMyDialog*> GetLiveDialogs();
+    static BOOL IsLiveDialog(const CMyDialog* pDlg);
+    // Serial choice names (parity, flow control); every constructor appends them again.
+    static std::vector<std::wstring> GetParityNames();
+    static std::vector<std::wstring> GetFlowNames();
+    static BOOL HasFrameworkMutex();
+
+    // ---- Language files (MyDialogLanguage.cpp) -------------------------------------------
+    static int GetGlobalLanguage();
+    // Stores id, writes it to "GlobalLang.ini", loads it into every live dialog in creation
+    // order, then has the skinned buttons refresh their captions.
+    static void SetGlobalLanguage(int nLangId);
+    static void ExportLanguageAll(int nLangId);
+    // The language file of this executable: "<full path>-Lang.ini".
+    static std::wstring GetLanguageFileName();
+    static std::wstring GetGlobalLanguageFileName();
+
+    void LoadLanguage(int nLangId);
+    void WriteLanguageTemplate(int nLangId);
+    // "String-%d-%d" of the current language, in a per-thread buffer valid until the next call.
+    LPCWSTR GetLangString(int n);
+    void SetLangString(int n, LPCWSTR lpszText);
+    void SetItemTextAndSave(int nID, LPCWSTR lpszText);
+    // Records a control's place as "ItemPos-%d-%d" of the current language (layout moves).
+    void SaveItemPos(HWND hWndItem);
+    int GetLangId() const { return m_nLangId; }
+    const std::wstring& GetLangSection() const { return m_strLangSection; }
+    CMyProfile& GetProfile() { return *m_pProfile; }
+
+    // Image buttons whose four image names the language file carries ("ItemBMP").
+    void RegisterImageButton(int nID, LPCWSTR lpszNormal, LPCWSTR lpszOver, LPCWSTR lpszDown,
+                             LPCWSTR lpszDisabled);
+    struct ImageButton {
+        int nID;
+        std::wstring names[4];
+    };
+    const std::vector<ImageButton>& GetImageButtons() const { return m_lstImageButtons; }
+
+    // =========================================================================================
+    // Frame, painting, on-top and layout (MyDialogFrame.cpp): add the public operations here
+    // (SetBackgroundColor, SetBackgroundGradient, SetControlBackColor, SetItemColors,
+    // SetItemFont, SetDialogFontSize, SetTopMost, RegisterStateCheckBoxes, ShowDialog,
+    // ToggleMaximise, MoveItem, AlignItem, ResizeItem, SetItemBorder, ...).
+    // =========================================================================================
+
+    // =========================================================================================
+    // Commands and input (MyDialogInput.cpp): add the public operations here (ShowTrayIcon,
+    // wheel steps, edit-slider links, serial choice buttons, ...).
+    // =========================================================================================
+
+  protected:
+    // Message layers, outermost first: WindowProc (input side) -> FrameWindowProc (frame and
+    // painting) -> CoreWindowProc (framework timers and thread calls) -> CDialog::WindowProc.
+    LRESULT FrameWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT CoreWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Timer ids outside the framework range arrive here; the base gives them to the default
+    // handling.
+    virtual void OnTimer(UINT_PTR nIDEvent);
+    // One framework timer (TIMER_FIRST..TIMER_LAST).
+    void OnFrameworkTimer(UINT_PTR nIDEvent);
+
+    // Hooks of the frame side (MyDialogFrame.cpp).
+    void InitFrame();          // OnInitDialog step 5: background colour, inherit flag
+    void OnFontSizeTimer();    // timer 2201
+    void OnTransparentTimer(); // timer 2204
+    void ReleaseFrame();       // destruction: brushes, fonts, bitmaps
+    // Hook of the input side (MyDialogInput.cpp): destruction (tray icon).
+    void ReleaseInput();
+
+    // Runs fn on the thread that owns the window (directly when that is this thread, else by
+    // one sent message); FALSE when there is no window to run it on.
+    BOOL CallOnWindowThread(const std::function<void()>& fn);
+
+    void SkinControls();
+    void SkinOneControl(HWND hChild, int nTextHeight);
+    void DeliverPostedTexts();
+    void FlushRedrawQueue();
+    void CopyTextsUnderCursor();
+    void TrackStaticUnderCursor();
+    void ReadLanguageSetLangId();
+
+    // ---- Members of the core ---------------------------------------------------------------
+    BOOL m_bEmbedded = FALSE;
+    int m_nLangId = 0;
+    DWORD m_dwControlSkinMask = 0xFFFF;
+    BOOL m_bUseButtonImages = FALSE;
+    int m_nRedrawExclusions[REDRAW_EXCLUSIONS] = {};
+    std::vector<HWND> m_lstRedrawQueue;
+    std::vector<std::unique_ptr<CMyDialog>> m_lstChildDialogs;
+    std::wstring m_strLangSection; // "DIALOG-%d"
+    std::unique_ptr<CMyProfile> m_pProfile;
+    std::vector<ImageButton> m_lstImageButtons;
+    int m_nLastClickedId = 0;       // also used by the input side
+    HWND m_hWndTracked = nullptr;   // timer 2211
+    POINT m_ptLastTrack = {-1, -1}; // timer 2211
+
+    // What the skinning pass attached (owned) and recorded for the frame side.
+    std::vector<std::unique_ptr<CWnd>> m_lstSkinObjects;
+    std::vector<SkinnedControl> m_lstSkinned;
+    DWORD m_dwSavedStyle = 0;              // the window style at initialisation
+    std::vector<HWND> m_lstGroupBoxes;     // "BUTTON" group boxes
+    std::vector<HWND> m_lstEdits;          // edits (framed by the frame side)
+    std::vector<int> m_lstReadOnlyEditIds; // ids of read-only edits
+    std::vector<HWND> m_lstBordered;       // list boxes, list views, tree views, date pickers
+
+    // =========================================================================================
+    // Frame members (MyDialogFrame.cpp): colours, brushes, gradient, cached background, drawn
+    // items, anchors, flags. Their defaults belong here as member initialisers.
+    // =========================================================================================
+
+    // =========================================================================================
+    // Input members (MyDialogInput.cpp): focused / last clicked edit ids, mouse-down point,
+    // wheel steps, edit-slider links, tray record, serial buttons and groups, choice list.
+    // =========================================================================================
+};

@@ -1,0 +1,411 @@
+// Language files of CMyDialog: the global language choice, loading a language into a dialog,
+// writing a translator's template, and free strings.
+
+#include "dialogkit/MyDialog.h"
+
+#include "dialogkit/MyProfile.h"
+#include "net/TextConvert.h"
+
+#if defined(LV_DIALOG_HAS_BUTTONS)
+#include "controls/MyButton.h"
+#endif
+
+#include <algorithm>
+#include <atomic>
+#include <cwchar>
+#include <cwctype>
+
+namespace {
+
+std::atomic<int> g_nGlobalLanguage{0};
+
+// Coordinates and sizes beyond this are taken as damage, not as a place.
+constexpr long long PLACE_LIMIT = 32767;
+
+std::wstring Format(const wchar_t* format, int a)
+{
+    wchar_t key[64];
+    std::swprintf(key, 64, format, a);
+    return key;
+}
+
+std::wstring Format(const wchar_t* format, int a, int b)
+{
+    wchar_t key[64];
+    std::swprintf(key, 64, format, a, b);
+    return key;
+}
+
+std::wstring ReadString(CMyProfile& profile, const std::wstring& key)
+{
+    LPCWSTR value = profile.GetString(key.c_str(), nullptr);
+    return value ? std::wstring(value) : std::wstring();
+}
+
+// A text read from a section with "UTF8Txt" 1: the INI functions widened the file's UTF-8 bytes
+// through the ANSI code page; narrow them back and decode them as UTF-8.
+std::wstring FromFileText(const std::wstring& text, bool bUtf8)
+{
+    if (!bUtf8 || text.empty())
+        return text;
+    const char* bytes = TextWideToAnsi(text.c_str());
+    const wchar_t* wide = bytes ? TextUtf8ToWide(bytes) : nullptr;
+    return wide ? std::wstring(wide) : text;
+}
+
+// The reverse: the text's UTF-8 bytes, widened byte for byte through the ANSI code page so that
+// the INI functions write exactly those bytes.
+std::wstring ToFileText(const std::wstring& text)
+{
+    const char* bytes = TextWideToUtf8(text.c_str());
+    const wchar_t* wide = bytes ? TextAnsiToWide(bytes) : nullptr;
+    return wide ? std::wstring(wide) : std::wstring();
+}
+
+std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::wstring& to)
+{
+    for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::wstring LineBreaksToMarks(const std::wstring& text)
+{
+    return ReplaceAll(ReplaceAll(text, L"\r\n", L"<--CR-->"), L"\n", L"<--CR-->");
+}
+
+// Reads the first count comma-separated integers; text after the last one is ignored. False for
+// a missing field, a non-number or a value outside the 32-bit range.
+bool ParseInts(const std::wstring& text, int* values, int count)
+{
+    const wchar_t* p = text.c_str();
+    for (int i = 0; i < count; ++i) {
+        while (*p == L' ' || *p == L'\t')
+            ++p;
+        if (i > 0) {
+            if (*p != L',')
+                return false;
+            ++p;
+            while (*p == L' ' || *p == L'\t')
+                ++p;
+        }
+        bool bNegative = false;
+        if (*p == L'-' || *p == L'+')
+            bNegative = *p++ == L'-';
+        if (!std::iswdigit(*p))
+            return false;
+        long long value = 0;
+        for (; std::iswdigit(*p); ++p) {
+            value = value * 10 + (*p - L'0');
+            if (value > 0x7FFFFFFFLL + 1)
+                return false;
+        }
+        value = bNegative ? -value : value;
+        if (value < -0x7FFFFFFFLL - 1 || value > 0x7FFFFFFFLL)
+            return false;
+        values[i] = static_cast<int>(value);
+        while (*p == L' ' || *p == L'\t')
+            ++p;
+    }
+    return true;
+}
+
+bool SizeUsable(int n)
+{
+    return n > 0 && n <= PLACE_LIMIT;
+}
+
+bool CoordUsable(int n)
+{
+    return n >= -PLACE_LIMIT && n <= PLACE_LIMIT;
+}
+
+// Moves a top-level rectangle so that a useful part of it (its top band included) lies on the
+// monitor nearest to it.
+void KeepOnMonitor(long long& x, long long& y, long long width, long long height)
+{
+    RECT rc{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x + width),
+            static_cast<LONG>(y + height)};
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    HMONITOR hMonitor = ::MonitorFromRect(&rc, MONITOR_DEFAULTTONEAREST);
+    if (!hMonitor || !::GetMonitorInfoW(hMonitor, &mi))
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &mi.rcWork, 0);
+    const RECT& work = mi.rcWork;
+    const long long needX = std::min<long long>(width, 100);
+    const long long needY = std::min<long long>(height, 30);
+    // At least needX pixels across and the top band inside the work area.
+    if (x + width < work.left + needX)
+        x = work.left;
+    if (x > work.right - needX)
+        x = std::max<long long>(work.left, work.right - width);
+    if (y < work.top)
+        y = work.top;
+    if (y > work.bottom - needY)
+        y = std::max<long long>(work.top, work.bottom - height);
+}
+
+std::wstring WindowTextOf(HWND hWnd)
+{
+    int length = ::GetWindowTextLengthW(hWnd);
+    if (length <= 0)
+        return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    int copied = ::GetWindowTextW(hWnd, text.data(), length + 1);
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return text;
+}
+
+bool IsButtonOrStatic(HWND hWnd)
+{
+    wchar_t name[32] = {};
+    ::GetClassNameW(hWnd, name, 32);
+    return _wcsicmp(name, L"BUTTON") == 0 || _wcsicmp(name, L"STATIC") == 0;
+}
+
+RECT RectInParent(HWND hWnd)
+{
+    RECT rc;
+    ::GetWindowRect(hWnd, &rc);
+    HWND hParent = ::GetParent(hWnd);
+    ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+} // namespace
+
+std::wstring CMyDialog::GetLanguageFileName()
+{
+    wchar_t path[1024] = {};
+    DWORD length = ::GetModuleFileNameW(nullptr, path, 1024);
+    if (length == 0 || length >= 1024)
+        path[0] = L'\0';
+    wchar_t file[1100];
+    std::swprintf(file, 1100, L"%s-Lang.ini", path);
+    return file;
+}
+
+std::wstring CMyDialog::GetGlobalLanguageFileName()
+{
+    wchar_t path[1024] = {};
+    DWORD length = ::GetModuleFileNameW(nullptr, path, 1024);
+    if (length == 0 || length >= 1024)
+        return L"GlobalLang.ini";
+    std::wstring dir(path);
+    dir.resize(dir.find_last_of(L'\\') + 1);
+    return dir + L"GlobalLang.ini";
+}
+
+int CMyDialog::GetGlobalLanguage()
+{
+    CMyProfile profile(L"GlobalLang", nullptr, nullptr);
+    return profile.GetInt(L"GlobalLang", 0);
+}
+
+void CMyDialog::SetGlobalLanguage(int nLangId)
+{
+    g_nGlobalLanguage = nLangId;
+    {
+        CMyProfile profile(L"GlobalLang", nullptr, nullptr);
+        profile.WriteInt(L"GlobalLang", nLangId);
+    }
+    // A dialog may go away while another one loads (a handler closing it): check each first.
+    for (CMyDialog* pDlg : GetLiveDialogs())
+        if (IsLiveDialog(pDlg) && pDlg->m_hWnd)
+            pDlg->LoadLanguage(nLangId);
+#if defined(LV_DIALOG_HAS_BUTTONS)
+    CMyButton::RefreshAllToolTips();
+#endif
+}
+
+void CMyDialog::ExportLanguageAll(int nLangId)
+{
+    for (CMyDialog* pDlg : GetLiveDialogs())
+        if (IsLiveDialog(pDlg) && pDlg->m_hWnd)
+            pDlg->WriteLanguageTemplate(nLangId);
+}
+
+void CMyDialog::LoadLanguage(int nLangId)
+{
+    ApplyLanguage(nLangId);
+    if (nLangId == m_nLangId)
+        return;
+    m_nLangId = nLangId;
+    if (!m_hWnd)
+        return;
+
+    CMyProfile& profile = *m_pProfile;
+    const int nMinId = std::max(profile.GetInt(L"MinItemID", 0), LANG_MIN_ITEM_ID);
+    const int nMaxId = std::min(profile.GetInt(L"MaxItemID", 0), LANG_MAX_ITEM_ID);
+    const bool bUtf8 = profile.GetInt(L"UTF8Txt", 0) == 1;
+    const bool bLoadText = profile.GetInt(L"LoadText", 0) != 0;
+
+    const std::wstring title = FromFileText(ReadString(profile, Format(L"WindowText-%d", nLangId)), bUtf8);
+    if (!title.empty() && bLoadText && title != WindowTextOf(m_hWnd))
+        ::SetWindowTextW(m_hWnd, title.c_str());
+
+    const std::wstring place = ReadString(profile, Format(L"WindowPos-%d", nLangId));
+    int values[4];
+    if (place.size() > 5 && ParseInts(place, values, 4)) {
+        RECT rc;
+        ::GetWindowRect(m_hWnd, &rc);
+        const bool bChild = (GetStyle() & WS_CHILD) != 0;
+        if (bChild)
+            ::MapWindowPoints(nullptr, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&rc), 2);
+        const long long curWidth = rc.right - rc.left, curHeight = rc.bottom - rc.top;
+        long long x = values[0] == -1 || !CoordUsable(values[0]) ? rc.left : values[0];
+        long long y = values[1] == -1 || !CoordUsable(values[1]) ? rc.top : values[1];
+        const long long width = SizeUsable(values[2]) ? values[2] : curWidth;
+        const long long height = SizeUsable(values[3]) ? values[3] : curHeight;
+        if (!bChild)
+            KeepOnMonitor(x, y, width, height);
+        if (x != rc.left || y != rc.top || width != curWidth || height != curHeight)
+            ::MoveWindow(m_hWnd, static_cast<int>(x), static_cast<int>(y), static_cast<int>(width),
+                         static_cast<int>(height), TRUE);
+    }
+
+    for (int nID = nMinId; nID <= nMaxId; ++nID) {
+        std::wstring images =
+            FromFileText(ReadString(profile, Format(L"ItemBMP-%d-%d", nID, nLangId)), bUtf8);
+        std::replace(images.begin(), images.end(), L',', L' ');
+        if (images.size() > 5) {
+            auto button = std::find_if(m_lstImageButtons.begin(), m_lstImageButtons.end(),
+                                       [nID](const ImageButton& b) { return b.nID == nID; });
+            if (button != m_lstImageButtons.end()) {
+                std::wstring names[3];
+                size_t at = 0;
+                for (auto& name : names) {
+                    at = images.find_first_not_of(L' ', at);
+                    if (at == std::wstring::npos)
+                        break;
+                    size_t end = images.find(L' ', at);
+                    name = images.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at);
+                    at = end;
+                    if (at == std::wstring::npos)
+                        break;
+                }
+                RegisterImageButton(nID, names[0].c_str(), names[1].c_str(), names[2].c_str(),
+                                    button->names[3].c_str());
+            }
+        }
+
+        const std::wstring itemPlace = ReadString(profile, Format(L"ItemPos-%d-%d", nID, nLangId));
+        if (itemPlace.size() <= 5 || !ParseInts(itemPlace, values, 4))
+            continue;
+        HWND hItem = FindItem(nID, TRUE);
+        if (!hItem)
+            continue;
+        const RECT rc = RectInParent(hItem);
+        const int x = values[0] == -1 || !CoordUsable(values[0]) ? rc.left : values[0];
+        const int y = values[1] == -1 || !CoordUsable(values[1]) ? rc.top : values[1];
+        const int width = SizeUsable(values[2]) ? values[2] : rc.right - rc.left;
+        const int height = SizeUsable(values[3]) ? values[3] : rc.bottom - rc.top;
+        if (x != rc.left || y != rc.top) {
+            ::SetWindowPos(hItem, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            QueueRedraw(hItem);
+            SaveItemPos(hItem);
+        }
+        if (width != rc.right - rc.left || height != rc.bottom - rc.top) {
+            ::SetWindowPos(hItem, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            QueueRedraw(hItem);
+        }
+    }
+}
+
+void CMyDialog::WriteLanguageTemplate(int nLangId)
+{
+    if (!m_hWnd)
+        return;
+    CMyProfile& profile = *m_pProfile;
+    profile.WriteString(Format(L"WindowText-%d", nLangId).c_str(), WindowTextOf(m_hWnd).c_str());
+    profile.WriteInt(L"SetLangID", nLangId);
+    RECT rcWindow;
+    ::GetWindowRect(m_hWnd, &rcWindow);
+    wchar_t place[96];
+    std::swprintf(place, 96, L"%d,%d,%d,%d  %d,%d", -1, -1, static_cast<int>(rcWindow.right - rcWindow.left),
+                  static_cast<int>(rcWindow.bottom - rcWindow.top), static_cast<int>(rcWindow.left),
+                  static_cast<int>(rcWindow.top));
+    profile.WriteString(Format(L"WindowPos-%d", nLangId).c_str(), place);
+
+    int nLowest = 65535, nHighest = 1;
+    for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+        const int nID = ::GetDlgCtrlID(hChild);
+        if (nID == 0xFFFF || nID == -1)
+            continue;
+        if (IsButtonOrStatic(hChild)) {
+            nLowest = std::min(nLowest, nID);
+            nHighest = std::max(nHighest, nID);
+            profile.WriteString(Format(L"ItemText-%d-%d", nID, nLangId).c_str(),
+                                LineBreaksToMarks(WindowTextOf(hChild)).c_str());
+        }
+        const RECT rc = RectInParent(hChild);
+        std::swprintf(place, 96, L"%d,%d,%d,%d", static_cast<int>(rc.left), static_cast<int>(rc.top),
+                      static_cast<int>(rc.right - rc.left), static_cast<int>(rc.bottom - rc.top));
+        profile.WriteString(Format(L"ItemPos-%d-%d", nID, nLangId).c_str(), place);
+    }
+    for (const auto& button : m_lstImageButtons) {
+        const std::wstring value =
+            button.names[0] + L"," + button.names[1] + L"," + button.names[2] + L"," + button.names[3];
+        profile.WriteString(Format(L"ItemBMP-%d-%d", button.nID, nLangId).c_str(), value.c_str());
+    }
+    profile.WriteInt(L"MinItemID", nLowest);
+    profile.WriteInt(L"MaxItemID", nHighest);
+}
+
+LPCWSTR CMyDialog::GetLangString(int n)
+{
+    thread_local std::wstring buffer;
+    const bool bUtf8 = m_pProfile->GetInt(L"UTF8Txt", 0) == 1;
+    buffer = FromFileText(ReadString(*m_pProfile, Format(L"String-%d-%d", n, m_nLangId)), bUtf8);
+    return buffer.c_str();
+}
+
+void CMyDialog::SetLangString(int n, LPCWSTR lpszText)
+{
+    m_pProfile->WriteInt(L"UTF8Txt", 1);
+    m_pProfile->WriteString(Format(L"String-%d-%d", n, m_nLangId).c_str(),
+                            ToFileText(lpszText ? lpszText : L"").c_str());
+}
+
+void CMyDialog::SetItemTextAndSave(int nID, LPCWSTR lpszText)
+{
+    SetItemText(nID, lpszText);
+    HWND hItem = FindItem(nID, TRUE);
+    if (!hItem)
+        return;
+    if (IsButtonOrStatic(hItem))
+        m_pProfile->WriteString(Format(L"ItemText-%d-%d", nID, m_nLangId).c_str(),
+                                LineBreaksToMarks(WindowTextOf(hItem)).c_str());
+    RedrawControl(hItem);
+}
+
+void CMyDialog::SaveItemPos(HWND hWndItem)
+{
+    if (!hWndItem || !::IsWindow(hWndItem))
+        return;
+    const RECT rc = RectInParent(hWndItem);
+    wchar_t place[64];
+    std::swprintf(place, 64, L"%d,%d,%d,%d", static_cast<int>(rc.left), static_cast<int>(rc.top),
+                  static_cast<int>(rc.right - rc.left), static_cast<int>(rc.bottom - rc.top));
+    m_pProfile->WriteString(Format(L"ItemPos-%d-%d", ::GetDlgCtrlID(hWndItem), m_nLangId).c_str(), place);
+}
+
+void CMyDialog::RegisterImageButton(int nID, LPCWSTR lpszNormal, LPCWSTR lpszOver, LPCWSTR lpszDown,
+                                    LPCWSTR lpszDisabled)
+{
+    auto button = std::find_if(m_lstImageButtons.begin(), m_lstImageButtons.end(),
+                               [nID](const ImageButton& b) { return b.nID == nID; });
+    if (button == m_lstImageButtons.end()) {
+        m_lstImageButtons.push_back({nID, {}});
+        button = std::prev(m_lstImageButtons.end());
+    }
+    button->names[0] = lpszNormal ? lpszNormal : L"";
+    button->names[1] = lpszOver ? lpszOver : L"";
+    button->names[2] = lpszDown ? lpszDown : L"";
+    button->names[3] = lpszDisabled ? lpszDisabled : L"";
+#if defined(LV_DIALOG_HAS_BUTTONS)
+    if (CMyButton* pButton = GetSkinnedButton(nID))
+        pButton->SetImages(button->names[0].c_str(), button->names[1].c_str(), button->names[2].c_str(),
+                           button->names[3].c_str());
+#endif
+}
