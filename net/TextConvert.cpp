@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -78,33 +79,44 @@ std::string NarrowCounted(UINT nCodePage, const wchar_t* p, int n)
     return s;
 }
 
-// Where to cut a UTF-16 text one code point shorter than nEnd.
-std::size_t PreviousCut(const std::wstring& s, std::size_t nEnd)
-{
-    if (nEnd >= 2 && IS_LOW_SURROGATE(s[nEnd - 1]) && IS_HIGH_SURROGATE(s[nEnd - 2]))
-        return nEnd - 2;
-    return nEnd - 1;
-}
-
-// Shortens the UTF-16 text by whole code points until encode(prefix) fits nLimit bytes, then
-// copies that encoding and a zero into pszOut.
+// Writes the encoding of the longest prefix of the UTF-16 text that ends on a whole code point
+// and whose encoding fits nOutSize - 1 bytes, then a zero. The encoded length grows with the
+// prefix, so the cut is found by bisection over the code point boundaries.
 template <typename Encode>
 int WriteFitted(const std::wstring& text, Encode encode, char* pszOut, std::size_t nOutSize)
 {
     if (!pszOut || nOutSize == 0)
         return 0;
     const std::size_t nLimit = nOutSize - 1;
-    std::size_t nEnd = text.size();
-    std::string bytes = encode(text.data(), nEnd);
-    while (bytes.size() > nLimit && nEnd > 0) {
-        nEnd = PreviousCut(text, nEnd);
-        bytes = encode(text.data(), nEnd);
+    std::vector<std::size_t> cuts{0};
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool bPairHead =
+            IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size() && IS_LOW_SURROGATE(text[i + 1]);
+        if (bPairHead)
+            ++i;
+        cuts.push_back(i + 1);
     }
-    if (bytes.size() > nLimit)
-        bytes.clear();
-    std::memcpy(pszOut, bytes.data(), bytes.size());
-    pszOut[bytes.size()] = '\0';
-    return static_cast<int>(bytes.size());
+    std::string best;
+    std::size_t nLow = 0; // cuts[nLow] is known to fit (the empty prefix always does)
+    std::size_t nHigh = cuts.size() - 1;
+    std::string whole = encode(text.data(), cuts[nHigh]);
+    if (whole.size() <= nLimit) {
+        best = std::move(whole);
+    } else {
+        while (nHigh - nLow > 1) { // cuts[nHigh] is known not to fit
+            const std::size_t nMid = nLow + (nHigh - nLow) / 2;
+            std::string bytes = encode(text.data(), cuts[nMid]);
+            if (bytes.size() <= nLimit) {
+                nLow = nMid;
+                best = std::move(bytes);
+            } else {
+                nHigh = nMid;
+            }
+        }
+    }
+    std::memcpy(pszOut, best.data(), best.size());
+    pszOut[best.size()] = '\0';
+    return static_cast<int>(best.size());
 }
 
 } // namespace

@@ -363,3 +363,25 @@ TEST(TextConvertFit, NothingWrittenWithoutRoom)
     EXPECT_EQ(TextUtf8ToAnsiFit(nullptr, 3, out, 4), 0);
     EXPECT_STREQ(out, "");
 }
+
+TEST(TextConvertFit, LongTextCutAtTheLastWholeCharacterThatFits)
+{
+    // 600 characters alternating U+4E2D and 'a'; every limit from 1 to 60 bytes.
+    std::string utf8;
+    for (int i = 0; i < 300; ++i)
+        utf8 += "\xE4\xB8\xAD"
+                "a";
+    const std::size_t nWide = IsChinese() ? 2 : 1; // bytes of U+4E2D in the ANSI code page
+    for (std::size_t nOut = 1; nOut <= 61; ++nOut) {
+        std::size_t nExpected = 0;
+        for (int i = 0;; ++i) {
+            const std::size_t nNext = nExpected + (i % 2 == 0 ? nWide : 1);
+            if (nNext > nOut - 1)
+                break;
+            nExpected = nNext;
+        }
+        char out[64];
+        EXPECT_EQ(TextUtf8ToAnsiFit(utf8.c_str(), utf8.size(), out, nOut), static_cast<int>(nExpected))
+            << nOut;
+    }
+}
