@@ -1,0 +1,192 @@
+#include "tests/controls/ListCtrlTestSupport.h"
+
+#include "platform/CDC.h"
+#include "platform/CGdiObject.h"
+#include "platform/PlatformInit.h"
+
+namespace {
+
+const wchar_t* const PARENT_CLASS = L"LarkvaneListTestParent";
+
+void RegisterParentClass()
+{
+    static bool registered = [] {
+        WNDCLASSW wc{};
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = PARENT_CLASS;
+        return ::RegisterClassW(&wc) != 0;
+    }();
+    (void)registered;
+}
+
+} // namespace
+
+BOOL CCommandRecorder::Create(int width, int height)
+{
+    RegisterParentClass();
+    RECT rc{20, 20, 20 + width, 20 + height};
+    return CreateEx(0, PARENT_CLASS, L"List test", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, rc, nullptr, 0);
+}
+
+int CCommandRecorder::Count(WORD id) const
+{
+    int n = 0;
+    for (const Command& c : m_commands)
+        n += c.id == id;
+    return n;
+}
+
+const CCommandRecorder::Command* CCommandRecorder::Last(WORD id) const
+{
+    for (auto it = m_commands.rbegin(); it != m_commands.rend(); ++it)
+        if (it->id == id)
+            return &*it;
+    return nullptr;
+}
+
+BOOL CCommandRecorder::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    WORD id = LOWORD(wParam);
+    if (id >= 20464 && id <= 20466) {
+        m_commands.push_back({id, lParam});
+        if (m_onCommand)
+            m_onCommand(id, lParam);
+        return TRUE;
+    }
+    return CWnd::OnCommand(wParam, lParam);
+}
+
+CCapture::CCapture(HWND hWnd)
+{
+    RECT rc;
+    ::GetClientRect(hWnd, &rc);
+    m_width = rc.right;
+    m_height = rc.bottom;
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+    bmi.bmiHeader.biWidth = m_width;
+    bmi.bmiHeader.biHeight = -m_height;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    CDC dc = CDC::CreateCompatibleDC(nullptr);
+    CBitmap bitmap(::CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dc || !bitmap || !bits)
+        return;
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    // A colour no control draws, so that unpainted pixels show.
+    RECT all{0, 0, m_width, m_height};
+    ::SetBkColor(dc, RGB(1, 2, 3));
+    ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &all, nullptr, 0, nullptr);
+    ::SendMessageW(hWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), PRF_CLIENT);
+    ::GdiFlush();
+    const auto* p = static_cast<const BYTE*>(bits);
+    m_pixels.resize(static_cast<size_t>(m_width) * m_height);
+    for (size_t i = 0; i < m_pixels.size(); ++i)
+        m_pixels[i] = RGB(p[i * 4 + 2], p[i * 4 + 1], p[i * 4]);
+    ::SelectObject(dc, old);
+}
+
+COLORREF CCapture::At(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= m_width || y >= m_height)
+        return CLR_INVALID;
+    return m_pixels[static_cast<size_t>(y) * m_width + x];
+}
+
+void PumpFor(DWORD ms)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!CWnd::WalkPreTranslateTree(&msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+        }
+        if (::GetTickCount() - start >= ms)
+            break;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+void ListFixture::SetUp()
+{
+    InitPlatformControls();
+    ::SetCursorPos(1000, 900); // keep the pointer away from the windows
+    ASSERT_NE(m_parent.m_hWnd, nullptr);
+    m_parent.m_commands.clear();
+    m_parent.m_onCommand = nullptr;
+    HWND hList = ::CreateWindowExW(0, WC_LISTVIEWW, L"",
+                                   WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS, 10, 10, 600, 400,
+                                   m_parent.m_hWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(LIST_ID)),
+                                   ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(hList, nullptr);
+    ASSERT_TRUE(m_list.SubclassWindow(hList));
+}
+
+void ListFixture::TearDown()
+{
+    if (m_list.m_hWnd)
+        ::DestroyWindow(m_list.m_hWnd);
+    PumpFor(0);
+    m_parent.m_commands.clear();
+    m_parent.m_onCommand = nullptr;
+}
+
+CCommandRecorder& ListFixture::Parent()
+{
+    static CCommandRecorder* parent = [] {
+        auto* p = new CCommandRecorder; // lives until the process ends
+        p->Create(660, 460);
+        return p;
+    }();
+    return *parent;
+}
+
+void ListFixture::AddColumns(std::initializer_list<int> widths)
+{
+    int i = 0;
+    for (int width : widths) {
+        std::wstring title = L"C" + std::to_wstring(i);
+        m_list.InsertColumn(i, title.c_str(), LVCFMT_LEFT, width);
+        ++i;
+    }
+}
+
+void ListFixture::AddRows(int count)
+{
+    const int cols = m_list.GetColumnCount();
+    for (int r = 0; r < count; ++r) {
+        int row = m_list.InsertItem(m_list.GetItemCount(), L"");
+        for (int c = 0; c < cols; ++c) {
+            std::wstring text = L"r" + std::to_wstring(row) + L"c" + std::to_wstring(c);
+            m_list.SetItemText(row, c, text.c_str());
+        }
+    }
+}
+
+POINT ListFixture::CellCentre(int row, int col) const
+{
+    RECT rc{};
+    m_list.GetSubItemRect(row, col, LVIR_LABEL, &rc);
+    return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+void ListFixture::Click(POINT pt)
+{
+    m_list.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
+    m_list.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+}
+
+void ListFixture::DoubleClick(POINT pt)
+{
+    m_list.SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
+    m_list.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+}
