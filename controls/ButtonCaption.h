@@ -1,0 +1,20 @@
+#pragma once
+// Caption drawing shared by the skinned buttons and check boxes: a caption of several lines
+// ("\r\n", "\r" and "\n" all break a line) is drawn as a block centred vertically in the
+// rectangle, one band per line, each band as high as the letter "A" in the selected font.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The caption's lines, with every line break made one.
+std::vector<std::wstring> SplitCaptionLines(std::wstring_view text);
+
+// Draws text in the device context's current font and text colour; bCentre centres each line
+// horizontally, otherwise lines start at rect.left.
+void DrawCaptionLines(HDC hDC, const RECT& rect, std::wstring_view text, bool bCentre);
+
+// A window's caption text.
+std::wstring GetCaptionText(HWND hWnd);

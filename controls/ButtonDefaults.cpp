@@ -1,0 +1,145 @@
+#include "controls/ButtonDefaults.h"
+
+#include "controls/SkinFiles.h"
+#include "controls/SkinPathText.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <vector>
+
+namespace {
+
+// One colour channel: digits of the base only, no sign or prefix, at most 255.
+bool ParseChannel(std::wstring_view token, int base, int& value)
+{
+    if (token.empty())
+        return false;
+    int result = 0;
+    for (wchar_t ch : token) {
+        int digit;
+        if (ch >= L'0' && ch <= L'9')
+            digit = ch - L'0';
+        else if (base == 16 && ch >= L'A' && ch <= L'F')
+            digit = ch - L'A' + 10;
+        else
+            return false;
+        result = result * base + digit;
+        if (result > 255)
+            return false;
+    }
+    value = result;
+    return true;
+}
+
+std::vector<std::wstring_view> SplitBlanks(std::wstring_view text)
+{
+    std::vector<std::wstring_view> tokens;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && (text[i] == L' ' || text[i] == L'\t'))
+            ++i;
+        size_t start = i;
+        while (i < text.size() && text[i] != L' ' && text[i] != L'\t')
+            ++i;
+        if (i > start)
+            tokens.push_back(text.substr(start, i - start));
+    }
+    return tokens;
+}
+
+} // namespace
+
+bool ParseColor(std::wstring_view text, COLORREF& colour)
+{
+    std::wstring t = SkinTrim(text);
+    if (t.size() < 5)
+        return false;
+    for (wchar_t& ch : t)
+        ch = static_cast<wchar_t>(std::towupper(ch));
+
+    std::wstring work;
+    int base = 10;
+    if (t[0] == L'#') {
+        base = 16;
+        work = t.substr(1);
+        if (work.size() > 2)
+            work.insert(2, L" ");
+        if (work.size() > 5)
+            work.insert(5, L" ");
+    } else {
+        for (wchar_t ch : t) {
+            if (ch == L',')
+                work += L' ';
+            else if (ch != L'(' && ch != L')' && ch != L'R' && ch != L'G' && ch != L'B' && ch != L';')
+                work += ch;
+        }
+    }
+
+    std::vector<std::wstring_view> tokens = SplitBlanks(work);
+    int rgb[3] = {};
+    if (tokens.size() != 3)
+        return false;
+    for (int i = 0; i < 3; ++i) {
+        if (!ParseChannel(tokens[static_cast<size_t>(i)], base, rgb[i]))
+            return false;
+    }
+    colour = RGB(rgb[0], rgb[1], rgb[2]);
+    return true;
+}
+
+namespace {
+
+std::wstring ReadString(const std::wstring& file, const wchar_t* key)
+{
+    wchar_t value[1024] = {};
+    ::GetPrivateProfileStringW(L"BUTTON", key, L"", value, 1024, file.c_str());
+    return value;
+}
+
+void ReadColor(const std::wstring& file, const wchar_t* key, COLORREF& colour)
+{
+    // A missing or unreadable value keeps the table default already in colour.
+    ParseColor(ReadString(file, key), colour);
+}
+
+int ReadInt(const std::wstring& file, const wchar_t* key, int fallback)
+{
+    return static_cast<int>(::GetPrivateProfileIntW(L"BUTTON", key, fallback, file.c_str()));
+}
+
+} // namespace
+
+ButtonDefaults ReadButtonDefaults(const std::wstring& file)
+{
+    ButtonDefaults d;
+    ReadColor(file, L"clrGrendB", d.m_clrBk1);
+    ReadColor(file, L"clrGrendE", d.m_clrBk2);
+    ReadColor(file, L"clrFrame", d.m_clrFrame);
+    ReadColor(file, L"clrText", d.m_clrText);
+    ReadColor(file, L"clrHoldBk1", d.m_clrHoldBk1);
+    ReadColor(file, L"clrHoldBk2", d.m_clrHoldBk2);
+    ReadColor(file, L"clrHoldTxt", d.m_clrHoldText);
+    ReadColor(file, L"clrHoldFrame", d.m_clrHoldFrame);
+    ReadColor(file, L"clrOverBk1", d.m_clrOverBk1);
+    ReadColor(file, L"clrOverBk2", d.m_clrOverBk2);
+    ReadColor(file, L"clrOverText", d.m_clrOverText);
+    ReadColor(file, L"clrOverFrame", d.m_clrOverFrame);
+    d.m_nFontSize = ReadInt(file, L"FontSize", d.m_nFontSize);
+    d.m_bUnderline = ReadInt(file, L"ShowULine", 0) != 0;
+    d.m_bItalic = ReadInt(file, L"ShowItaic", 0) != 0;
+    d.m_bBold = ReadInt(file, L"ShowBold", 0) != 0;
+    d.m_nFontSize = std::min(d.m_nFontSize, BUTTON_FONT_SIZE_MAX);
+    d.m_nRX = std::max(ReadInt(file, L"nRX", d.m_nRX), 0);
+    d.m_nRY = std::max(ReadInt(file, L"nRY", d.m_nRY), 0);
+    d.m_nImgOffsetX = ReadInt(file, L"ImgOffsetX", d.m_nImgOffsetX);
+    d.m_nImgOffsetY = ReadInt(file, L"ImgOffsetY", d.m_nImgOffsetY);
+    d.m_szFaceName = SkinTrim(ReadString(file, L"FaceName"));
+    if (d.m_szFaceName.size() > BUTTON_FACE_NAME_MAX)
+        d.m_szFaceName.resize(BUTTON_FACE_NAME_MAX);
+    return d;
+}
+
+std::wstring GetButtonDefaultsFile()
+{
+    return GetModuleDir() + L"ButtonDefault.ini";
+}
