@@ -2,6 +2,7 @@
 
 #include "controls/SkinFiles.h"
 #include "controls/SkinPathText.h"
+#include "dialogkit/MyProfile.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -89,51 +90,39 @@ bool ParseColor(std::wstring_view text, COLORREF& colour)
 
 namespace {
 
-std::wstring ReadString(const std::wstring& file, const wchar_t* key)
+// Colours are texts; a missing or unreadable one keeps the table default already in colour.
+void ReadColor(const CMyProfile& profile, const wchar_t* key, COLORREF& colour)
 {
-    wchar_t value[1024] = {};
-    ::GetPrivateProfileStringW(L"BUTTON", key, L"", value, 1024, file.c_str());
-    return value;
-}
-
-void ReadColor(const std::wstring& file, const wchar_t* key, COLORREF& colour)
-{
-    // A missing or unreadable value keeps the table default already in colour.
-    ParseColor(ReadString(file, key), colour);
-}
-
-int ReadInt(const std::wstring& file, const wchar_t* key, int fallback)
-{
-    return static_cast<int>(::GetPrivateProfileIntW(L"BUTTON", key, fallback, file.c_str()));
+    ParseColor(profile.GetString(key), colour);
 }
 
 } // namespace
 
 ButtonDefaults ReadButtonDefaults(const std::wstring& file)
 {
+    const CMyProfile profile(file.c_str(), L"BUTTON");
     ButtonDefaults d;
-    ReadColor(file, L"clrGrendB", d.m_clrBk1);
-    ReadColor(file, L"clrGrendE", d.m_clrBk2);
-    ReadColor(file, L"clrFrame", d.m_clrFrame);
-    ReadColor(file, L"clrText", d.m_clrText);
-    ReadColor(file, L"clrHoldBk1", d.m_clrHoldBk1);
-    ReadColor(file, L"clrHoldBk2", d.m_clrHoldBk2);
-    ReadColor(file, L"clrHoldTxt", d.m_clrHoldText);
-    ReadColor(file, L"clrHoldFrame", d.m_clrHoldFrame);
-    ReadColor(file, L"clrOverBk1", d.m_clrOverBk1);
-    ReadColor(file, L"clrOverBk2", d.m_clrOverBk2);
-    ReadColor(file, L"clrOverText", d.m_clrOverText);
-    ReadColor(file, L"clrOverFrame", d.m_clrOverFrame);
-    d.m_nFontSize = ReadInt(file, L"FontSize", d.m_nFontSize);
-    d.m_bUnderline = ReadInt(file, L"ShowULine", 0) != 0;
-    d.m_bItalic = ReadInt(file, L"ShowItaic", 0) != 0;
-    d.m_bBold = ReadInt(file, L"ShowBold", 0) != 0;
-    d.m_nFontSize = std::min(d.m_nFontSize, BUTTON_FONT_SIZE_MAX);
-    d.m_nRX = std::max(ReadInt(file, L"nRX", d.m_nRX), 0);
-    d.m_nRY = std::max(ReadInt(file, L"nRY", d.m_nRY), 0);
-    d.m_nImgOffsetX = ReadInt(file, L"ImgOffsetX", d.m_nImgOffsetX);
-    d.m_nImgOffsetY = ReadInt(file, L"ImgOffsetY", d.m_nImgOffsetY);
-    d.m_szFaceName = SkinTrim(ReadString(file, L"FaceName"));
+    ReadColor(profile, L"clrGrendB", d.m_clrBk1);
+    ReadColor(profile, L"clrGrendE", d.m_clrBk2);
+    ReadColor(profile, L"clrFrame", d.m_clrFrame);
+    ReadColor(profile, L"clrText", d.m_clrText);
+    ReadColor(profile, L"clrHoldBk1", d.m_clrHoldBk1);
+    ReadColor(profile, L"clrHoldBk2", d.m_clrHoldBk2);
+    ReadColor(profile, L"clrHoldTxt", d.m_clrHoldText);
+    ReadColor(profile, L"clrHoldFrame", d.m_clrHoldFrame);
+    ReadColor(profile, L"clrOverBk1", d.m_clrOverBk1);
+    ReadColor(profile, L"clrOverBk2", d.m_clrOverBk2);
+    ReadColor(profile, L"clrOverText", d.m_clrOverText);
+    ReadColor(profile, L"clrOverFrame", d.m_clrOverFrame);
+    d.m_nFontSize = std::min(profile.GetInt(L"FontSize", d.m_nFontSize), BUTTON_FONT_SIZE_MAX);
+    d.m_bUnderline = profile.GetInt(L"ShowULine", 0) != 0;
+    d.m_bItalic = profile.GetInt(L"ShowItaic", 0) != 0;
+    d.m_bBold = profile.GetInt(L"ShowBold", 0) != 0;
+    d.m_nRX = std::max(profile.GetInt(L"nRX", d.m_nRX), 0);
+    d.m_nRY = std::max(profile.GetInt(L"nRY", d.m_nRY), 0);
+    d.m_nImgOffsetX = profile.GetInt(L"ImgOffsetX", d.m_nImgOffsetX);
+    d.m_nImgOffsetY = profile.GetInt(L"ImgOffsetY", d.m_nImgOffsetY);
+    d.m_szFaceName = SkinTrim(profile.GetString(L"FaceName"));
     if (d.m_szFaceName.size() > BUTTON_FACE_NAME_MAX)
         d.m_szFaceName.resize(BUTTON_FACE_NAME_MAX);
     return d;

@@ -34,7 +34,7 @@ class CheckButton : public testing::Test {
         b.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
     }
 
-    CButtonHost m_host;
+    CButtonHost& m_host = SharedHost();
 };
 
 // Box of a 16-pixel item: the square x 1..16, y 0..15; its outline shrunk by 2 is x 3..14,
@@ -262,7 +262,7 @@ TEST_F(CheckButton, GdiCountsReturnAfterRepeatedPaints)
 TEST(CheckButtonDefaults, NewControlsCopyTheDefaults)
 {
     CMyCheckButton::SetDefaultCheckColors(RGB(200, 0, 0), RGB(0, 0, 200), CHECK_STATE_OFF);
-    CButtonHost host;
+    CButtonHost& host = SharedHost();
     CMyCheckButton box;
     CMyCheckButton::SetDefaultCheckColors(RGB(0, 0, 0), CHECK_NO_COLOR, CHECK_STATE_OFF);
     ASSERT_TRUE(box.Create(L"", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, {10, 10, 130, 26}, &host, 210));

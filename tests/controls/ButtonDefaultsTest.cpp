@@ -155,7 +155,7 @@ TEST(ButtonDefaultsFile, GarbageFallsBackToTheTable)
 
     // A button drawn with such defaults still paints.
     CMyButton::LoadDefaults(ini.Path());
-    CButtonHost host;
+    CButtonHost& host = SharedHost();
     CMyButton button;
     ASSERT_TRUE(button.Create(L"OK", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, {10, 10, 110, 40}, &host, 100));
     auto canvas = Render(button);
@@ -168,7 +168,7 @@ TEST(ButtonDefaultsFile, LoadingReachesLiveButtonsWithoutOwnColours)
     CScratchFile ini(L".ini");
     ini.WriteText(
         "[BUTTON]\r\nclrGrendB=10,20,30\r\nclrGrendE=40,50,60\r\nclrFrame=200,0,0\r\nnRX=4\r\nnRY=4\r\n");
-    CButtonHost host;
+    CButtonHost& host = SharedHost();
     CMyButton plain;
     CMyButton own;
     ASSERT_TRUE(plain.Create(L"", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, {10, 10, 110, 40}, &host, 101));

@@ -48,7 +48,7 @@ class ButtonDraw : public testing::Test {
     }
 
     static constexpr int ID = 1001;
-    CButtonHost m_host;
+    CButtonHost& m_host = SharedHost();
     CMyButton m_button;
 };
 

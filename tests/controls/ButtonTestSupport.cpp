@@ -39,6 +39,13 @@ BOOL CButtonHost::OnCommand(WPARAM wParam, LPARAM lParam)
     return CWnd::OnCommand(wParam, lParam);
 }
 
+CButtonHost& SharedHost()
+{
+    static CButtonHost* s_pHost = new CButtonHost; // kept until the process ends
+    s_pHost->m_commands.clear();
+    return *s_pHost;
+}
+
 int CButtonHost::CountCommands(int id, int code) const
 {
     int n = 0;

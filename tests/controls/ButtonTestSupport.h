@@ -26,6 +26,10 @@ class CButtonHost : public CWnd {
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 };
 
+// One host for the whole run (making and destroying a top-level window costs Wine about two
+// seconds without a window manager); its record of commands starts empty on every call.
+CButtonHost& SharedHost();
+
 // A 32-bit top-down DIB selected into a memory DC.
 class CPixelCanvas {
   public:
