@@ -1,0 +1,72 @@
+#include "MyDialogTestSupport.h"
+
+#include "platform/CWnd.h"
+
+void CDialogTest::SetUp()
+{
+    RemoveLanguageFiles();
+    // Park the pointer away from the dialogs so that no hover or track timer reacts to it.
+    ::SetCursorPos(1, 1);
+}
+
+void CDialogTest::TearDown()
+{
+    Pump();
+    RemoveLanguageFiles();
+}
+
+void CDialogTest::RemoveLanguageFiles()
+{
+    // Flush the system's cache of INI files before deleting them.
+    ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, CMyDialog::GetLanguageFileName().c_str());
+    ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, CMyDialog::GetGlobalLanguageFileName().c_str());
+    ::DeleteFileW(CMyDialog::GetLanguageFileName().c_str());
+    ::DeleteFileW(CMyDialog::GetGlobalLanguageFileName().c_str());
+}
+
+void CDialogTest::Pump()
+{
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (!CWnd::WalkPreTranslateTree(&msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+}
+
+void CDialogTest::PumpFor(DWORD nMs)
+{
+    DWORD start = ::GetTickCount();
+    do {
+        Pump();
+        ::Sleep(5);
+    } while (::GetTickCount() - start < nMs);
+}
+
+void CDialogTest::WriteLang(const wchar_t* section, const wchar_t* key, const std::wstring& value)
+{
+    ::WritePrivateProfileStringW(section, key, value.c_str(), CMyDialog::GetLanguageFileName().c_str());
+}
+
+std::wstring CDialogTest::ReadLang(const wchar_t* section, const wchar_t* key)
+{
+    wchar_t value[4096] = {};
+    ::GetPrivateProfileStringW(section, key, L"", value, 4096, CMyDialog::GetLanguageFileName().c_str());
+    return value;
+}
+
+std::wstring CDialogTest::TextOf(HWND hWnd)
+{
+    wchar_t text[1024] = {};
+    ::GetWindowTextW(hWnd, text, 1024);
+    return text;
+}
+
+RECT CDialogTest::PlaceOf(HWND hWnd)
+{
+    RECT rc;
+    ::GetWindowRect(hWnd, &rc);
+    ::MapWindowPoints(nullptr, ::GetParent(hWnd), reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}

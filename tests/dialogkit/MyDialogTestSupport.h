@@ -1,0 +1,77 @@
+#pragma once
+// Fixture of the dialog framework tests: test dialogs derived from CMyDialog that record what
+// reaches them, message pumping as the layer's loops do, and clean language files around each
+// test.
+
+#include "DialogTestIds.h"
+#include "dialogkit/MyDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+// A dialog that records ApplyLanguage calls, timers reaching the default handling and commands.
+class CTestDialog : public CMyDialog {
+  public:
+    explicit CTestDialog(UINT nIDTemplate = IDD_MYDLG_TEST) : CMyDialog(nIDTemplate) {}
+    ~CTestDialog() override { StopAllThreads(); }
+
+    std::vector<int> m_applied;            // ApplyLanguage ids
+    std::vector<UINT_PTR> m_defaultTimers; // WM_TIMER ids that reached DefWindowProc
+    std::vector<UINT_PTR> m_onTimer;       // ids that reached OnTimer
+    std::vector<WORD> m_commands;          // WM_COMMAND ids seen by OnCommand
+
+    void ApplyLanguage(int nLangId) override { m_applied.push_back(nLangId); }
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_TIMER)
+            m_defaultTimers.push_back(wParam);
+        return CMyDialog::DefWindowProc(message, wParam, lParam);
+    }
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override
+    {
+        m_commands.push_back(LOWORD(wParam));
+        return CMyDialog::OnCommand(wParam, lParam);
+    }
+
+  protected:
+    void OnTimer(UINT_PTR nIDEvent) override
+    {
+        m_onTimer.push_back(nIDEvent);
+        CMyDialog::OnTimer(nIDEvent);
+    }
+};
+
+class CDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Handles what is queued now, through pre-translation as the layer's loops do.
+    static void Pump();
+    // Pumps for about nMs milliseconds.
+    static void PumpFor(DWORD nMs);
+    // Pumps until done() or nMaxMs pass; returns done().
+    template <class F> static bool PumpUntil(F done, DWORD nMaxMs = 3000)
+    {
+        DWORD start = ::GetTickCount();
+        while (!done() && ::GetTickCount() - start < nMaxMs) {
+            Pump();
+            ::Sleep(5);
+        }
+        return done();
+    }
+
+    static void RemoveLanguageFiles();
+    // Writes one key of a section of the language file.
+    static void WriteLang(const wchar_t* section, const wchar_t* key, const std::wstring& value);
+    static std::wstring ReadLang(const wchar_t* section, const wchar_t* key);
+
+    static std::wstring TextOf(HWND hWnd);
+    // A control's rectangle in its parent's client coordinates.
+    static RECT PlaceOf(HWND hWnd);
+};
