@@ -18,11 +18,10 @@ bool SameRect(const RECT& a, const RECT& b)
 
 class CDialogLanguageTest : public CDialogTest {
   protected:
-    // A shown test dialog whose start-up language load (timer 2212) has run.
+    // A test dialog (hidden: showing waits on the X server) whose start-up language load (timer 2212) has run.
     void Open(CTestDialog& dlg)
     {
         ASSERT_TRUE(dlg.CreateModeless(nullptr));
-        dlg.ShowWindow(SW_SHOWNOACTIVATE);
         ASSERT_TRUE(PumpUntil([&] { return !dlg.m_applied.empty(); }));
     }
 };
