@@ -1,0 +1,14 @@
+#pragma once
+// Resource ids of the widget tests' dialog and bitmap.
+
+#define IDD_WIDGET_TEST 610
+#define IDB_WIDGET_THUMB 611
+
+#define IDC_WIDGET_COMBO 1101
+#define IDC_WIDGET_COMBO_EDIT 1102
+#define IDC_WIDGET_HSLIDER 1103
+#define IDC_WIDGET_VSLIDER 1104
+#define IDC_WIDGET_LISTBOX 1105
+#define IDC_WIDGET_LISTBOX_MULTI 1106
+#define IDC_WIDGET_PROGRESS 1107
+#define IDC_WIDGET_EDIT 1108
