@@ -29,6 +29,9 @@ if [ -x build/native/tools/camsim/camsim ]; then
 fi
 bash scripts/lab.sh tool ctest --test-dir build/win --output-on-failure || fail=1
 
+echo "== gallery screenshot"
+bash scripts/gallery-shot.sh build/win/tools/gallery/lv_gallery.exe || fail=1
+
 if [ -x scripts/fuzz.sh ]; then
   echo "== fuzzing"
   bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}" || fail=1
