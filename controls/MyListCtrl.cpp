@@ -7,6 +7,7 @@
 #include "platform/CSelectObject.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <iterator>
@@ -768,13 +769,86 @@ Gdiplus::Image* CMyListCtrl::CachedImage(const std::wstring& name)
     return it->second.get();
 }
 
-void CMyListCtrl::Paint(HDC hTarget)
+namespace {
+
+// The image scaled to w x h as a premultiplied 32-bit DIB for AlphaBlend; null on failure.
+HBITMAP RenderPremultiplied(Gdiplus::Image* image, int w, int h)
+{
+    Gdiplus::Bitmap canvas(w, h, PixelFormat32bppPARGB);
+    if (canvas.GetLastStatus() != Gdiplus::Ok)
+        return nullptr;
+    {
+        Gdiplus::Graphics graphics(&canvas);
+        graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+        graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        graphics.Clear(Gdiplus::Color(0, 0, 0, 0));
+        if (graphics.DrawImage(image, 0, 0, w, h) != Gdiplus::Ok)
+            return nullptr;
+    }
+    Gdiplus::Rect area(0, 0, w, h);
+    Gdiplus::BitmapData data{};
+    if (canvas.LockBits(&area, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
+        return nullptr;
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+    bmi.bmiHeader.biWidth = w;
+    bmi.bmiHeader.biHeight = -h;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dib && bits) {
+        for (int y = 0; y < h; ++y)
+            std::memcpy(static_cast<BYTE*>(bits) + static_cast<size_t>(y) * w * 4,
+                        static_cast<const BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
+                        static_cast<size_t>(w) * 4);
+    }
+    canvas.UnlockBits(&data);
+    return dib;
+}
+
+} // namespace
+
+bool CMyListCtrl::DrawCheckImage(HDC dc, const RECT& box, bool bOn)
+{
+    const std::wstring& name = bOn ? m_strCheckImageOn : m_strCheckImageOff;
+    const int w = box.right - box.left;
+    const int h = box.bottom - box.top;
+    if (w <= 0 || h <= 0)
+        return false;
+    CheckBitmap& cache = m_checkBitmaps[bOn ? 1 : 0];
+    if (cache.name != name || cache.width != w || cache.height != h) {
+        cache.name = name;
+        cache.width = w;
+        cache.height = h;
+        cache.bitmap.DeleteObject();
+        if (Gdiplus::Image* image = CachedImage(name))
+            cache.bitmap.Attach(RenderPremultiplied(image, w, h));
+    }
+    if (!cache.bitmap)
+        return false;
+    if (!m_checkDC)
+        m_checkDC = CDC::CreateCompatibleDC(nullptr);
+    if (!m_checkDC)
+        return false;
+    CSelectObject select(m_checkDC, cache.bitmap);
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    return ::AlphaBlend(dc, box.left, box.top, w, h, m_checkDC, 0, 0, w, h, blend) != FALSE;
+}
+
+void CMyListCtrl::Paint(HDC hTarget, const RECT* pUpdate)
 {
     if (!hTarget)
         return;
     EnsureHeader();
     RECT rcClient;
     GetClientRect(&rcClient);
+    // Only the part that needs painting is buffered and drawn (the platform asks for the rows
+    // that cross the buffer); the gradient is still laid over the whole client area.
+    RECT rcBuffer = rcClient;
+    if (pUpdate && !::IntersectRect(&rcBuffer, &rcClient, pUpdate))
+        return;
     RECT rcHeader{};
     if (m_wndHeader.m_hWnd && m_wndHeader.IsWindowVisible()) {
         m_wndHeader.GetWindowRect(&rcHeader);
@@ -784,7 +858,7 @@ void CMyListCtrl::Paint(HDC hTarget)
     CSaveDC savedTarget(hTarget);
     // The header is a child window: the copy to the screen must not paint over it.
     ::ExcludeClipRect(hTarget, rcHeader.left, rcHeader.top, rcHeader.right, rcHeader.bottom);
-    CMemDC dc(hTarget, rcClient, m_bTransparent);
+    CMemDC dc(hTarget, rcBuffer, m_bTransparent);
     {
         CSaveDC saved(dc);
         ::ExcludeClipRect(dc, rcHeader.left, rcHeader.top, rcHeader.right, rcHeader.bottom);
@@ -949,8 +1023,7 @@ void CMyListCtrl::DrawItem(const DRAWITEMSTRUCT* pDis)
             bool bImage = false;
             if (m_bCheckImages) {
                 RECT box{square.left + 1, square.top, square.right - 1, square.bottom - 2};
-                if (Gdiplus::Image* image = CachedImage(bOn ? m_strCheckImageOn : m_strCheckImageOff))
-                    bImage = DrawImage(image, dc, box, DRAW_IMAGE_STRETCH);
+                bImage = DrawCheckImage(dc, box, bOn);
                 if (bImage)
                     textLeft += 2;
             }

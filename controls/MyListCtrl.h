@@ -14,6 +14,8 @@
 #include "controls/SkinImage.h"
 #include "platform/CComboBox.h"
 #include "platform/CEdit.h"
+#include "platform/CDC.h"
+#include "platform/CGdiObject.h"
 #include "platform/CListCtrl.h"
 #include "platform/CToolTipCtrl.h"
 
@@ -206,7 +208,8 @@ class CMyListCtrl : public CListCtrl {
     void FitLastColumn();
 
     // Painting, also for WM_PRINTCLIENT: everything into an off-screen bitmap, then one copy.
-    void Paint(HDC hTarget);
+    // pUpdate limits the work to the area that needs painting (null: the whole client area).
+    void Paint(HDC hTarget, const RECT* pUpdate = nullptr);
     void DrawItem(const DRAWITEMSTRUCT* pDis);
 
     // State readers (mainly for the owner and tests).
@@ -244,6 +247,7 @@ class CMyListCtrl : public CListCtrl {
     bool HasCheckBox(int nCol) const;
     Gdiplus::Image* CachedImage(const std::wstring& name);
     void DrawGrid(HDC dc, const RECT& rcClient);
+    bool DrawCheckImage(HDC dc, const RECT& box, bool bOn);
     void PostToParent(int nCmdId, LPARAM lParam);
     void WriteBack(const std::wstring& text);
     void RedrawRow(int nRow);
@@ -317,4 +321,12 @@ class CMyListCtrl : public CListCtrl {
     // Loaded images by file name (background, check boxes, cell image files), so that a paint
     // does not read and decode files. Cleared when it grows past a few dozen names.
     std::map<std::wstring, SkinImagePtr> m_images;
+    // The two check images rendered once at the box size, blended per cell without GDI+.
+    struct CheckBitmap {
+        std::wstring name;
+        int width = 0, height = 0;
+        CBitmap bitmap;
+    };
+    CheckBitmap m_checkBitmaps[2];
+    CDC m_checkDC; // declared after the bitmaps: deleted before them
 };

@@ -32,7 +32,7 @@ LRESULT CMyListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PAINT: {
         CPaintDC dc(m_hWnd);
         if (dc)
-            Paint(dc);
+            Paint(dc, &dc.m_ps.rcPaint);
         return 0;
     }
     case WM_PRINTCLIENT:
