@@ -206,9 +206,8 @@ std::wstring CMyDialog::GetLanguageFileName()
     DWORD length = ::GetModuleFileNameW(nullptr, path, 1024);
     if (length == 0 || length >= 1024)
         path[0] = L'\0';
-    wchar_t file[1100];
-    std::swprintf(file, 1100, L"%ls-Lang.ini", path);
-    return file;
+    // Joined, not formatted: the wide printf MinGW links for C++ here read "%ls" as a narrow string.
+    return std::wstring(path) + L"-Lang.ini";
 }
 
 std::wstring CMyDialog::GetGlobalLanguageFileName()
