@@ -116,7 +116,10 @@ up() {
     ip netns exec "$tool_ns" wineboot -i >"$state/wineboot.log" 2>&1 || true
     ip netns exec "$tool_ns" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   fi
-  ip netns exec "$tool_ns" wineserver -w >/dev/null 2>&1 &   # returns at once when the server is persistent
+  # Start Wine's services and desktop process now, with their output going to a log: started
+  # later by a test, they would inherit its stdout and hold the test runner's pipe open for ever.
+  ip netns exec "$tool_ns" wine rundll32.exe user32.dll,GetDesktopWindow \
+    >>"$state/wineboot.log" 2>&1 </dev/null || true
   echo "lab $LAB_NAME up: display $DISPLAY, prefix $WINEPREFIX"
 }
 
