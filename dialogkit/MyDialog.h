@@ -25,12 +25,14 @@
 
 #include "dialogkit/MyThreadHost.h"
 #include "platform/CDialog.h"
+#include "platform/CGdiObject.h" // frame members
 
 #include <windows.h>
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CMyProfile;
@@ -211,6 +213,63 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     // ToggleMaximise, MoveItem, AlignItem, ResizeItem, SetItemBorder, ...).
     // =========================================================================================
 
+    static constexpr COLORREF DEFAULT_BACK_COLOR = 0xF0F0F0;
+    static constexpr COLORREF DEFAULT_TEXT_COLOR = 0x000000;
+    static constexpr COLORREF DEFAULT_CONTROL_BACK_COLOR = 0xFFFFFF;
+    static constexpr COLORREF DEFAULT_BORDER_COLOR = 0xD2D2D2;
+    static constexpr COLORREF DEFAULT_FOCUS_BORDER_COLOR = 0xFF0000;
+    static constexpr int MAX_GRADIENT_COLORS = 20;
+    static constexpr int TOP_BAND_HEIGHT = 26;
+
+    // Solid background; clears the inherit flag and repaints.
+    void SetBackgroundColor(COLORREF clr);
+    COLORREF GetBackgroundColor() const { return m_clrBack; }
+    // 2 <= nCount <= 100 (the first MAX_GRADIENT_COLORS are kept); FALSE leaves the background
+    // as it was. Direction 0 runs left to right, 1 top to bottom; 2 and 3 the same reversed.
+    BOOL SetBackgroundGradient(const COLORREF* pColors, int nCount, int nDirection);
+    void SetControlBackColor(COLORREF clr);
+    // Text colour -1 or -2 means the dialog's; background (COLORREF)-1 means none.
+    void SetItemColors(int nID, COLORREF clrText, COLORREF clrBack);
+    // Applied 20 ms later (timer 2201): every child and the dialog scaled to the new font.
+    void SetDialogFontSize(float fPoints);
+    void SetTopMost(BOOL bOn);
+    // Window command 18685: flips the on-top flag and the z-order with it.
+    void ToggleOnTop();
+    BOOL IsOnTop() const { return m_bOnTop; }
+    // -1 for none. The on-top box's command is posted once, so the window follows its state.
+    void RegisterStateCheckBoxes(int nAutoStartId, int nOnTopId);
+    int GetOnTopCheckId() const { return m_nOnTopCheckId; }
+    // 0 hide, 1 show, 2 show centred over the owner, 3 show maximised, 4 maximise.
+    void ShowDialog(int nMode);
+    void ToggleMaximise();
+    // Absolute: -2 centres, -1 keeps; relative: positive offsets are added. Recorded by SaveItemPos.
+    void MoveItem(HWND hItem, int x, int y, BOOL bAbsolute);
+    void MoveItem(int nID, int x, int y, BOOL bAbsolute);
+    // Edge 0 top, 1 bottom, 2 left, 3 right, at nMargin from that edge of the client area.
+    void AlignItem(HWND hItem, int nMargin, int nEdge);
+    void AlignItem(int nID, int nMargin, int nEdge);
+    // A width or height below 1 keeps the current one.
+    void ResizeItem(HWND hItem, int nWidth, int nHeight);
+    void ResizeItem(int nID, int nWidth, int nHeight);
+    void SetItemBorder(int nID, BOOL bOn);
+    // The control follows the dialog's size: placed at (left, top) (absolute MoveItem rules);
+    // a right / bottom margin of 0 or more stretches it to that distance from the edge.
+    void AddAnchor(HWND hItem, int nLeft, int nRightMargin, int nTop, int nBottomMargin);
+    // Drawn items, painted over the background in this order. -1 sizes reach one pixel before
+    // the right / bottom edge; nFillMode below 2 fills with the first colour, else a gradient.
+    void AddDrawnRect(int x, int y, int cx, int cy, int nBorderWidth, int nDirection, int nFillMode,
+                      COLORREF clrBorder, const std::vector<COLORREF>& fillColors);
+    void AddDrawnLine(int x1, int y1, int x2, int y2, int nWidth, int nPenStyle, COLORREF clr);
+    void AddDrawnImage(int x, int y, int cx, int cy, int nAngle, LPCWSTR lpszFile);
+    // x / y of -1 centre the text; background (COLORREF)-1 draws it transparently.
+    void AddDrawnText(int x, int y, LPCWSTR lpszText, COLORREF clrText, COLORREF clrBack, HFONT hFont = nullptr);
+    void ClearDrawnItems();
+    // Paints the whole client area (background, drawn items, borders) into hDC, as WM_PAINT does.
+    void PaintClient(HDC hDC);
+    // The background of the last paint (owned by the dialog), or null before the first.
+    HBITMAP GetCachedBackground() const { return m_bmpCache.GetSafeHandle(); }
+
+
     // =========================================================================================
     // Commands and input (MyDialogInput.cpp): add the public operations here (ShowTrayIcon,
     // wheel steps, edit-slider links, serial choice buttons, ...).
@@ -276,6 +335,80 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     // Frame members (MyDialogFrame.cpp): colours, brushes, gradient, cached background, drawn
     // items, anchors, flags. Their defaults belong here as member initialisers.
     // =========================================================================================
+
+    struct ItemColor {
+        int nID;
+        COLORREF clrText;
+        COLORREF clrBack;
+        CBrush brush;
+    };
+    struct DrawnRect {
+        int x, y, cx, cy, nBorderWidth, nDirection, nFillMode;
+        COLORREF clrBorder;
+        std::vector<COLORREF> fill;
+    };
+    struct DrawnLine {
+        int x1, y1, x2, y2, nWidth, nPenStyle;
+        COLORREF clr;
+    };
+    struct DrawnImage {
+        int x, y, cx, cy, nAngle;
+        std::wstring file;
+    };
+    struct DrawnText {
+        int x, y;
+        std::wstring text;
+        COLORREF clrText, clrBack;
+        HFONT hFont;
+    };
+    struct Anchor {
+        HWND hWnd;
+        int nLeft, nRight, nTop, nBottom;
+    };
+    struct TransparentItem {
+        HWND hWnd;
+        CBitmap snapshot;
+        CBrush brush;
+    };
+    void PaintBackground(HDC hDC, const RECT& rc);
+    void PaintDrawnItems(HDC hDC, const RECT& rc);
+    void PaintBorders(HDC hDC);
+    void StoreBackground(HDC hDC, const RECT& rc);
+    LRESULT OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    void ApplyAnchors();
+    void OnOnTopCheckClicked();
+    void ApplyFontSize();
+
+    COLORREF m_clrBack = DEFAULT_BACK_COLOR;
+    CBrush m_brBack;
+    BOOL m_bInheritBack = FALSE;
+    COLORREF m_clrGradient[MAX_GRADIENT_COLORS] = {};
+    int m_nGradientCount = 0;
+    int m_nGradientDirection = 1;
+    CBitmap m_bmpCache;
+    CBrush m_brBackPattern;
+    COLORREF m_clrText = DEFAULT_TEXT_COLOR;
+    CBrush m_brControlBack;
+    COLORREF m_clrBorder = DEFAULT_BORDER_COLOR;
+    COLORREF m_clrFocusBorder = DEFAULT_FOCUS_BORDER_COLOR;
+    int m_nTopBand = TOP_BAND_HEIGHT;
+    BOOL m_bDragEnabled = TRUE;
+    BOOL m_bBandDrag = TRUE;
+    BOOL m_bResizable = FALSE;
+    BOOL m_bMaximised = FALSE;
+    BOOL m_bOnTop = FALSE;
+    int m_nOnTopCheckId = -1; // the auto-start id is kept with the input members
+    std::vector<ItemColor> m_lstItemColors;
+    std::vector<std::pair<int, COLORREF>> m_lstFocusBorders;
+    std::vector<TransparentItem> m_lstTransparent;
+    std::vector<DrawnRect> m_lstDrawnRects;
+    std::vector<DrawnLine> m_lstDrawnLines;
+    std::vector<DrawnImage> m_lstDrawnImages;
+    std::vector<DrawnText> m_lstDrawnTexts;
+    std::vector<Anchor> m_lstAnchors;
+    float m_fFontPoints = 0.0f;
+    CFont m_fontPrivate;
+
 
     // =========================================================================================
     // Input members (MyDialogInput.cpp): focused / last clicked edit ids, mouse-down point,

@@ -1,0 +1,791 @@
+// CMyDialog frame side: background, drawn items and borders through one off-screen buffer,
+// control colours, on-top, showing and maximising, dragging by the top band, anchors, and the
+// layout operations that record a control's new place in the language file.
+
+#include "dialogkit/MyDialog.h"
+
+#include "controls/SkinImage.h"
+#include "controls/SkinWindow.h"
+#include "platform/CMemDC.h"
+#include "platform/CSelectObject.h"
+#include "platform/CWinApp.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cwchar>
+
+namespace {
+
+constexpr COLORREF NO_COLOR = static_cast<COLORREF>(-1);
+constexpr COLORREF MINIMISED_FILL = 0x00FF00;
+constexpr int BAND_DRAG_INSET = 5;
+constexpr int BAND_DRAG_HEIGHT = 25;
+constexpr WPARAM SC_DRAGMOVE = 0xF012; // system move with the caption hit code
+
+HBRUSH HollowBrush()
+{
+    return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+}
+
+bool IsClass(HWND hWnd, const wchar_t* name)
+{
+    wchar_t cls[32] = {};
+    ::GetClassNameW(hWnd, cls, 32);
+    return _wcsicmp(cls, name) == 0;
+}
+
+RECT ClientOf(HWND hWnd)
+{
+    RECT rc{};
+    ::GetClientRect(hWnd, &rc);
+    return rc;
+}
+
+// The window's rectangle in its parent's client coordinates.
+RECT PlaceInParent(HWND hWnd)
+{
+    RECT rc{};
+    ::GetWindowRect(hWnd, &rc);
+    if (HWND hParent = ::GetParent(hWnd); hParent && (::GetWindowLongW(hWnd, GWL_STYLE) & WS_CHILD))
+        ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+// Direction 0/2 horizontal, 1/3 vertical; 2 and 3 run the colours backwards.
+void FillGradient(HDC hDC, const RECT& rc, const COLORREF* colors, int nCount, int nDirection)
+{
+    MultiGradientFill(hDC, rc, colors, nCount, nDirection >= 2, (nDirection & 1) != 0);
+}
+
+} // namespace
+
+// ---- Set-up and release ---------------------------------------------------------------------
+
+void CMyDialog::InitFrame()
+{
+    if (!m_brBack)
+        m_brBack.Attach(::CreateSolidBrush(m_clrBack));
+    if (!m_brControlBack)
+        m_brControlBack.Attach(::CreateSolidBrush(DEFAULT_CONTROL_BACK_COLOR));
+    m_bInheritBack = TRUE;
+    DWORD dwStyle = GetStyle();
+    m_bResizable = (dwStyle & WS_THICKFRAME) != 0;
+    if (dwStyle & WS_CHILD)
+        m_bDragEnabled = FALSE;
+}
+
+void CMyDialog::ReleaseFrame()
+{
+    m_lstTransparent.clear();
+    m_lstItemColors.clear();
+    m_brBackPattern.DeleteObject();
+    m_bmpCache.DeleteObject();
+    m_brBack.DeleteObject();
+    m_brControlBack.DeleteObject();
+    m_fontPrivate.DeleteObject();
+    m_lstAnchors.clear();
+}
+
+// ---- Colours --------------------------------------------------------------------------------
+
+void CMyDialog::SetBackgroundColor(COLORREF clr)
+{
+    m_clrBack = clr;
+    m_brBack.Attach(::CreateSolidBrush(clr));
+    m_bInheritBack = FALSE;
+    if (m_hWnd)
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+}
+
+BOOL CMyDialog::SetBackgroundGradient(const COLORREF* pColors, int nCount, int nDirection)
+{
+    if (!pColors || nCount < 2 || nCount > 100)
+        return FALSE;
+    // Only the stored colours can be drawn: a larger count would read past them.
+    int nKept = std::min(nCount, MAX_GRADIENT_COLORS);
+    std::copy(pColors, pColors + nKept, m_clrGradient);
+    m_nGradientCount = nKept;
+    m_nGradientDirection = nDirection;
+    m_bInheritBack = FALSE;
+    if (m_hWnd)
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+    return TRUE;
+}
+
+void CMyDialog::SetControlBackColor(COLORREF clr)
+{
+    m_brControlBack.Attach(::CreateSolidBrush(clr));
+}
+
+void CMyDialog::SetItemColors(int nID, COLORREF clrText, COLORREF clrBack)
+{
+    auto it = std::find_if(m_lstItemColors.begin(), m_lstItemColors.end(),
+                           [nID](const ItemColor& c) { return c.nID == nID; });
+    if (it == m_lstItemColors.end()) {
+        m_lstItemColors.push_back(ItemColor{nID, clrText, clrBack, CBrush()});
+        it = std::prev(m_lstItemColors.end());
+    }
+    it->clrText = clrText;
+    it->clrBack = clrBack;
+    if (clrBack == NO_COLOR)
+        it->brush.DeleteObject();
+    else
+        it->brush.Attach(::CreateSolidBrush(clrBack));
+    RedrawItem(nID);
+}
+
+LRESULT CMyDialog::OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
+{
+    bHandled = TRUE;
+    HDC hDC = reinterpret_cast<HDC>(wParam);
+    HWND hCtl = reinterpret_cast<HWND>(lParam);
+    if (message == WM_CTLCOLORDLG || hCtl == m_hWnd) {
+        if (m_nGradientCount >= 2) {
+            ::SetBkMode(hDC, TRANSPARENT);
+            return reinterpret_cast<LRESULT>(HollowBrush());
+        }
+        bHandled = FALSE;
+        return 0;
+    }
+    int nID = ::GetDlgCtrlID(hCtl);
+    // Skinned controls answer their own colours through reflection.
+    for (const auto& s : m_lstSkinned)
+        if (s.pWnd && s.pWnd->m_hWnd == hCtl) {
+            bHandled = FALSE;
+            return 0;
+        }
+    bool bEdit = IsClass(hCtl, L"Edit");
+    ::SetBkMode(hDC, TRANSPARENT);
+    if (!bEdit)
+        ::SetTextColor(hDC, m_clrText);
+    for (auto& t : m_lstTransparent)
+        if (t.hWnd == hCtl && t.brush)
+            return reinterpret_cast<LRESULT>(t.brush.GetSafeHandle());
+    if (nID == 0 || nID == -1 || nID == 65535)
+        return reinterpret_cast<LRESULT>(HollowBrush());
+    for (auto& c : m_lstItemColors) {
+        if (c.nID != nID)
+            continue;
+        bool bOwnText = c.clrText != NO_COLOR && c.clrText != static_cast<COLORREF>(-2);
+        ::SetTextColor(hDC, bOwnText ? c.clrText : m_clrText);
+        if (c.clrBack != NO_COLOR)
+            ::SetBkColor(hDC, c.clrBack);
+        return reinterpret_cast<LRESULT>(c.brush ? c.brush.GetSafeHandle() : HollowBrush());
+    }
+    bool bReadOnly = std::find(m_lstReadOnlyEditIds.begin(), m_lstReadOnlyEditIds.end(), nID) !=
+                     m_lstReadOnlyEditIds.end();
+    if (bEdit) {
+        if (bReadOnly)
+            return reinterpret_cast<LRESULT>(HollowBrush());
+        ::SetBkMode(hDC, OPAQUE);
+        LOGBRUSH lb{};
+        if (m_brControlBack && ::GetObjectW(m_brControlBack, sizeof lb, &lb))
+            ::SetBkColor(hDC, lb.lbColor);
+        return reinterpret_cast<LRESULT>(m_brControlBack.GetSafeHandle());
+    }
+    if (IsClass(hCtl, L"Button") || IsClass(hCtl, L"Static")) {
+        if (bReadOnly)
+            return reinterpret_cast<LRESULT>(HollowBrush());
+        if (m_brBackPattern) {
+            // The pattern is the dialog's whole client area: line it up with the control.
+            RECT rc = PlaceInParent(hCtl);
+            ::SetBrushOrgEx(hDC, -rc.left, -rc.top, nullptr);
+            return reinterpret_cast<LRESULT>(m_brBackPattern.GetSafeHandle());
+        }
+        return reinterpret_cast<LRESULT>(m_brBack.GetSafeHandle());
+    }
+    bHandled = FALSE;
+    return 0;
+}
+
+// ---- Painting -------------------------------------------------------------------------------
+
+void CMyDialog::PaintBackground(HDC hDC, const RECT& rc)
+{
+    if (m_nGradientCount >= 2) {
+        FillGradient(hDC, rc, m_clrGradient, m_nGradientCount, m_nGradientDirection);
+        return;
+    }
+    if (m_bInheritBack && (GetStyle() & WS_CHILD)) {
+        auto* pParent = dynamic_cast<CMyDialog*>(CWnd::FromHandle(::GetParent(m_hWnd)));
+        if (pParent && IsLiveDialog(pParent) && pParent->m_bmpCache) {
+            RECT place = PlaceInParent(m_hWnd);
+            HDC hSrc = ::CreateCompatibleDC(hDC);
+            if (hSrc) {
+                HGDIOBJ hOld = ::SelectObject(hSrc, pParent->m_bmpCache);
+                ::BitBlt(hDC, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, hSrc, place.left,
+                         place.top, SRCCOPY);
+                ::SelectObject(hSrc, hOld);
+                ::DeleteDC(hSrc);
+                return;
+            }
+        }
+    }
+    ::FillRect(hDC, &rc, m_brBack ? m_brBack.GetSafeHandle() : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+}
+
+void CMyDialog::PaintDrawnItems(HDC hDC, const RECT& rc)
+{
+    for (const auto& r : m_lstDrawnRects) {
+        RECT box{r.x, r.y, r.cx < 0 ? rc.right - 1 : r.x + r.cx, r.cy < 0 ? rc.bottom - 1 : r.y + r.cy};
+        if (!r.fill.empty()) {
+            if (r.nFillMode < 2) {
+                CBrush brush(::CreateSolidBrush(r.fill.front()));
+                ::FillRect(hDC, &box, brush);
+            } else {
+                int n = std::min<int>(r.nFillMode, static_cast<int>(r.fill.size()));
+                FillGradient(hDC, box, r.fill.data(), n, r.nDirection);
+            }
+        }
+        if (r.nBorderWidth > 0) {
+            CPen pen(::CreatePen(PS_SOLID, r.nBorderWidth, r.clrBorder));
+            CSelectObject selPen(hDC, pen);
+            CSelectObject selBrush(hDC, ::GetStockObject(NULL_BRUSH));
+            ::Rectangle(hDC, box.left, box.top, box.right, box.bottom);
+        }
+    }
+    for (const auto& l : m_lstDrawnLines) {
+        CPen pen(::CreatePen(l.nPenStyle, l.nWidth, l.clr));
+        CSelectObject sel(hDC, pen);
+        ::MoveToEx(hDC, l.x1, l.y1, nullptr);
+        ::LineTo(hDC, l.x2 < 0 ? rc.right : l.x2, l.y2 < 0 ? rc.bottom : l.y2);
+    }
+    for (const auto& img : m_lstDrawnImages) {
+        SkinImagePtr image = LoadSkinImage(img.file);
+        if (!image)
+            continue; // a file that does not load is skipped
+        int w = static_cast<int>(image->GetWidth());
+        int h = static_cast<int>(image->GetHeight());
+        if (w <= 0 || h <= 0) {
+            DrawImage(image.get(), hDC, RECT{img.x, img.y, img.x + 1, img.y + 1}, DRAW_IMAGE_ACTUAL);
+            continue;
+        }
+        int cx = img.cx < 1 ? w : img.cx;
+        int cy = img.cy < 1 ? h : img.cy;
+        Gdiplus::Graphics g(hDC);
+        if (img.nAngle > 0) {
+            float mx = img.x + cx / 2.0f;
+            float my = img.y + cy / 2.0f;
+            g.TranslateTransform(mx, my);
+            g.RotateTransform(static_cast<Gdiplus::REAL>(img.nAngle));
+            g.TranslateTransform(-mx, -my);
+        }
+        g.DrawImage(image.get(), img.x, img.y, cx, cy);
+    }
+    for (const auto& t : m_lstDrawnTexts) {
+        ::SetTextColor(hDC, t.clrText);
+        if (t.clrBack == NO_COLOR) {
+            ::SetBkMode(hDC, TRANSPARENT);
+        } else {
+            ::SetBkMode(hDC, OPAQUE);
+            ::SetBkColor(hDC, t.clrBack);
+        }
+        CSelectObject sel(hDC, t.hFont ? t.hFont : GetFont());
+        SIZE size{};
+        ::GetTextExtentPoint32W(hDC, t.text.c_str(), static_cast<int>(t.text.size()), &size);
+        int x = t.x == -1 ? (rc.right - size.cx) / 2 : t.x;
+        int y = t.y == -1 ? (rc.bottom - size.cy) / 2 : t.y;
+        ::TextOutW(hDC, x, y, t.text.c_str(), static_cast<int>(t.text.size()));
+    }
+}
+
+void CMyDialog::StoreBackground(HDC hDC, const RECT& rc)
+{
+    int cx = rc.right - rc.left;
+    int cy = rc.bottom - rc.top;
+    if (cx <= 0 || cy <= 0)
+        return;
+    CBitmap cache(::CreateCompatibleBitmap(hDC, cx, cy));
+    if (!cache)
+        return;
+    CDC copy = CDC::CreateCompatibleDC(hDC);
+    if (!copy)
+        return;
+    {
+        CSelectObject sel(copy.GetSafeHdc(), cache);
+        ::BitBlt(copy.GetSafeHdc(), 0, 0, cx, cy, hDC, rc.left, rc.top, SRCCOPY);
+        for (auto& t : m_lstTransparent) {
+            if (!t.hWnd || !::IsWindow(t.hWnd))
+                continue;
+            RECT place = PlaceInParent(t.hWnd);
+            int w = place.right - place.left;
+            int h = place.bottom - place.top;
+            if (w <= 0 || h <= 0)
+                continue;
+            CBitmap snap(::CreateCompatibleBitmap(hDC, w, h));
+            CDC snapDc = CDC::CreateCompatibleDC(hDC);
+            if (!snap || !snapDc)
+                continue;
+            {
+                CSelectObject selSnap(snapDc.GetSafeHdc(), snap);
+                ::BitBlt(snapDc.GetSafeHdc(), 0, 0, w, h, copy.GetSafeHdc(), place.left, place.top, SRCCOPY);
+            }
+            t.brush.Attach(::CreatePatternBrush(snap));
+            t.snapshot = std::move(snap);
+        }
+    }
+    m_brBackPattern.Attach(::CreatePatternBrush(cache));
+    m_bmpCache = std::move(cache);
+}
+
+void CMyDialog::PaintBorders(HDC hDC)
+{
+    auto frame = [this, hDC](HWND hItem, COLORREF clr) {
+        if (!::IsWindow(hItem) || !::IsWindowVisible(hItem))
+            return;
+        RECT rc = PlaceInParent(hItem);
+        ::InflateRect(&rc, 1, 1);
+        CBrush brush(::CreateSolidBrush(clr));
+        ::FrameRect(hDC, &rc, brush);
+    };
+    for (HWND h : m_lstBordered)
+        frame(h, m_clrBorder);
+    HWND hFocus = ::GetFocus();
+    for (HWND h : m_lstEdits) {
+        COLORREF clr = m_clrBorder;
+        if (h == hFocus) {
+            clr = m_clrFocusBorder;
+            int nID = ::GetDlgCtrlID(h);
+            for (const auto& f : m_lstFocusBorders)
+                if (f.first == nID)
+                    clr = f.second;
+            m_nLastClickedId = nID;
+        }
+        frame(h, clr);
+    }
+}
+
+void CMyDialog::PaintClient(HDC hDC)
+{
+    if (!m_hWnd || !hDC)
+        return;
+    RECT rc = ClientOf(m_hWnd);
+    CMemDC mem(hDC, rc);
+    PaintBackground(mem, rc);
+    PaintDrawnItems(mem, rc);
+    StoreBackground(mem, rc);
+    PaintBorders(mem);
+    mem.Flush();
+}
+
+// ---- On top ---------------------------------------------------------------------------------
+
+void CMyDialog::SetTopMost(BOOL bOn)
+{
+    if (!m_hWnd)
+        return;
+    ::SetWindowPos(m_hWnd, bOn ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void CMyDialog::ToggleOnTop()
+{
+    BOOL bWasOnTop = m_bOnTop;
+    m_bOnTop = !bWasOnTop;
+    SetTopMost(!bWasOnTop);
+}
+
+void CMyDialog::OnOnTopCheckClicked()
+{
+    HWND hBox = FindItem(m_nOnTopCheckId);
+    if (!hBox)
+        return;
+    BOOL bChecked = ::SendMessageW(hBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    if (!(GetStyle() & WS_CHILD)) {
+        SetTopMost(bChecked);
+        return;
+    }
+    // A child dialog keeps the application's main window on top, z-order only.
+    HWND hMain = nullptr;
+    if (CWnd* pMain = AfxGetMainWnd())
+        hMain = pMain->m_hWnd;
+    if (!hMain)
+        hMain = ::GetAncestor(m_hWnd, GA_ROOT);
+    if (hMain)
+        ::SetWindowPos(hMain, bChecked ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void CMyDialog::RegisterStateCheckBoxes(int nAutoStartId, int nOnTopId)
+{
+    m_nOnTopCheckId = nOnTopId;
+    if (!m_hWnd)
+        return;
+    if (nOnTopId != -1) {
+        if (HWND hBox = FindItem(nOnTopId))
+            ::PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(nOnTopId, BN_CLICKED), reinterpret_cast<LPARAM>(hBox));
+    }
+    if (nAutoStartId != -1) {
+        if (HWND hBox = FindItem(nAutoStartId))
+            ::SendMessageW(hBox, BM_SETCHECK, IsAutoRun(L"", L"", false) ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+}
+
+// ---- Showing and maximising -----------------------------------------------------------------
+
+void CMyDialog::ShowDialog(int nMode)
+{
+    if (!m_hWnd)
+        return;
+    if (nMode == 0) {
+        ::ShowWindow(m_hWnd, SW_HIDE);
+        return;
+    }
+    // Restored at once, not posted: centring and maximising need the real window size.
+    if (::IsIconic(m_hWnd))
+        ::SendMessageW(m_hWnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    bool bCaption = (GetStyle() & WS_CAPTION) == WS_CAPTION;
+    auto maximise = [this, bCaption] {
+        if (bCaption)
+            ::SendMessageW(m_hWnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+        else
+            ::SetWindowPos(m_hWnd, nullptr, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    switch (nMode) {
+    case 1:
+        ::ShowWindow(m_hWnd, SW_SHOW);
+        break;
+    case 2: {
+        ::ShowWindow(m_hWnd, SW_SHOW);
+        HWND hOver = ::GetParent(m_hWnd);
+        RECT area{};
+        if (hOver && ::IsWindowVisible(hOver) && !::IsIconic(hOver)) {
+            ::GetWindowRect(hOver, &area);
+        } else {
+            MONITORINFO mi{sizeof mi};
+            ::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &mi);
+            area = mi.rcWork;
+        }
+        RECT rc{};
+        ::GetWindowRect(m_hWnd, &rc);
+        int w = rc.right - rc.left;
+        int h = rc.bottom - rc.top;
+        int x = area.left + ((area.right - area.left) - w) / 2;
+        int y = area.top + ((area.bottom - area.top) - h) / 2;
+        if (GetStyle() & WS_CHILD) {
+            POINT pt{x, y};
+            ::ScreenToClient(hOver, &pt);
+            x = pt.x;
+            y = pt.y;
+        }
+        ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        break;
+    }
+    case 3:
+        if (bCaption) {
+            ::ShowWindow(m_hWnd, SW_SHOWMAXIMIZED);
+        } else {
+            ::ShowWindow(m_hWnd, SW_SHOW);
+            maximise();
+        }
+        m_bMaximised = TRUE;
+        break;
+    case 4:
+        maximise();
+        m_bMaximised = TRUE;
+        break;
+    default:
+        ::ShowWindow(m_hWnd, SW_SHOW);
+        break;
+    }
+    ::BringWindowToTop(m_hWnd);
+}
+
+void CMyDialog::ToggleMaximise()
+{
+    if (!m_hWnd)
+        return;
+    ::SendMessageW(m_hWnd, WM_SYSCOMMAND, m_bMaximised ? SC_RESTORE : SC_MAXIMIZE, 0);
+    m_bMaximised = !m_bMaximised;
+}
+
+// ---- Layout ---------------------------------------------------------------------------------
+
+void CMyDialog::MoveItem(HWND hItem, int x, int y, BOOL bAbsolute)
+{
+    if (!hItem || !::IsWindow(hItem) || !m_hWnd)
+        return;
+    RECT place = PlaceInParent(hItem);
+    int w = place.right - place.left;
+    int h = place.bottom - place.top;
+    RECT client = ClientOf(::GetParent(hItem) ? ::GetParent(hItem) : m_hWnd);
+    int nx = place.left;
+    int ny = place.top;
+    if (bAbsolute) {
+        nx = x == -2 ? (client.right - w) / 2 : (x == -1 ? place.left : x);
+        ny = y == -2 ? (client.bottom - h) / 2 : (y == -1 ? place.top : y);
+    } else {
+        if (x > 0)
+            nx += x;
+        if (y > 0)
+            ny += y;
+    }
+    ::SetWindowPos(hItem, nullptr, nx, ny, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    QueueRedraw(hItem);
+    SaveItemPos(hItem);
+}
+
+void CMyDialog::MoveItem(int nID, int x, int y, BOOL bAbsolute)
+{
+    MoveItem(FindItem(nID), x, y, bAbsolute);
+}
+
+void CMyDialog::AlignItem(HWND hItem, int nMargin, int nEdge)
+{
+    if (!hItem || !::IsWindow(hItem) || !m_hWnd)
+        return;
+    RECT place = PlaceInParent(hItem);
+    int w = place.right - place.left;
+    int h = place.bottom - place.top;
+    RECT client = ClientOf(::GetParent(hItem) ? ::GetParent(hItem) : m_hWnd);
+    int x = place.left;
+    int y = place.top;
+    switch (nEdge) {
+    case 0:
+        y = nMargin;
+        break;
+    case 1:
+        y = client.bottom - nMargin - h;
+        break;
+    case 2:
+        x = nMargin;
+        break;
+    case 3:
+        x = client.right - nMargin - w;
+        break;
+    default:
+        return;
+    }
+    ::SetWindowPos(hItem, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    QueueRedraw(hItem);
+    SaveItemPos(hItem);
+}
+
+void CMyDialog::AlignItem(int nID, int nMargin, int nEdge)
+{
+    AlignItem(FindItem(nID), nMargin, nEdge);
+}
+
+void CMyDialog::ResizeItem(HWND hItem, int nWidth, int nHeight)
+{
+    if (!hItem || !::IsWindow(hItem) || !m_hWnd)
+        return;
+    RECT place = PlaceInParent(hItem);
+    int w = nWidth < 1 ? place.right - place.left : nWidth;
+    int h = nHeight < 1 ? place.bottom - place.top : nHeight;
+    ::SetWindowPos(hItem, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    QueueRedraw(hItem);
+    SaveItemPos(hItem);
+}
+
+void CMyDialog::ResizeItem(int nID, int nWidth, int nHeight)
+{
+    ResizeItem(FindItem(nID), nWidth, nHeight);
+}
+
+void CMyDialog::SetItemBorder(int nID, BOOL bOn)
+{
+    HWND hItem = FindItem(nID);
+    if (!hItem)
+        return;
+    ::SetWindowLongW(hItem, GWL_EXSTYLE,
+                     ::GetWindowLongW(hItem, GWL_EXSTYLE) & ~(WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE | WS_EX_STATICEDGE));
+    ::SetWindowPos(hItem, nullptr, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    m_lstBordered.erase(std::remove(m_lstBordered.begin(), m_lstBordered.end(), hItem), m_lstBordered.end());
+    if (bOn)
+        m_lstBordered.push_back(hItem);
+    RedrawControl(hItem);
+}
+
+void CMyDialog::AddAnchor(HWND hItem, int nLeft, int nRightMargin, int nTop, int nBottomMargin)
+{
+    if (!hItem)
+        return;
+    m_lstAnchors.push_back(Anchor{hItem, nLeft, nRightMargin, nTop, nBottomMargin});
+}
+
+void CMyDialog::ApplyAnchors()
+{
+    RECT client = ClientOf(m_hWnd);
+    for (const auto& a : m_lstAnchors) {
+        if (!::IsWindow(a.hWnd))
+            continue;
+        MoveItem(a.hWnd, a.nLeft, a.nTop, TRUE);
+        RECT place = PlaceInParent(a.hWnd);
+        int w = a.nRight >= 0 ? client.right - place.left - a.nRight : 0;
+        int h = a.nBottom >= 0 ? client.bottom - place.top - a.nBottom : 0;
+        if (w >= 1 || h >= 1)
+            ResizeItem(a.hWnd, w, h);
+    }
+}
+
+// ---- Drawn items ----------------------------------------------------------------------------
+
+void CMyDialog::AddDrawnRect(int x, int y, int cx, int cy, int nBorderWidth, int nDirection, int nFillMode,
+                             COLORREF clrBorder, const std::vector<COLORREF>& fillColors)
+{
+    m_lstDrawnRects.push_back(DrawnRect{x, y, cx, cy, nBorderWidth, nDirection, nFillMode, clrBorder, fillColors});
+}
+
+void CMyDialog::AddDrawnLine(int x1, int y1, int x2, int y2, int nWidth, int nPenStyle, COLORREF clr)
+{
+    m_lstDrawnLines.push_back(DrawnLine{x1, y1, x2, y2, nWidth, nPenStyle, clr});
+}
+
+void CMyDialog::AddDrawnImage(int x, int y, int cx, int cy, int nAngle, LPCWSTR lpszFile)
+{
+    m_lstDrawnImages.push_back(DrawnImage{x, y, cx, cy, nAngle, lpszFile ? lpszFile : L""});
+}
+
+void CMyDialog::AddDrawnText(int x, int y, LPCWSTR lpszText, COLORREF clrText, COLORREF clrBack, HFONT hFont)
+{
+    m_lstDrawnTexts.push_back(DrawnText{x, y, lpszText ? lpszText : L"", clrText, clrBack, hFont});
+}
+
+void CMyDialog::ClearDrawnItems()
+{
+    m_lstDrawnRects.clear();
+    m_lstDrawnLines.clear();
+    m_lstDrawnImages.clear();
+    m_lstDrawnTexts.clear();
+}
+
+// ---- Font size ------------------------------------------------------------------------------
+
+void CMyDialog::SetDialogFontSize(float fPoints)
+{
+    m_fFontPoints = fPoints;
+    if (m_hWnd)
+        SetTimer(TIMER_FONT_SIZE, 20);
+}
+
+void CMyDialog::OnFontSizeTimer()
+{
+    ApplyFontSize();
+}
+
+void CMyDialog::ApplyFontSize()
+{
+    HFONT hRef = m_fontPrivate ? m_fontPrivate.GetSafeHandle() : GetFont();
+    LOGFONTW lfRef{};
+    if (!hRef || ::GetObjectW(hRef, sizeof lfRef, &lfRef) == 0 || lfRef.lfHeight == 0)
+        return;
+    int nTenths = static_cast<int>(m_fFontPoints * 10.0f);
+    if (nTenths <= 0)
+        return;
+    // The height a point-size font of nTenths gets on the screen.
+    HDC hScreen = ::GetDC(nullptr);
+    int nDpi = hScreen ? ::GetDeviceCaps(hScreen, LOGPIXELSY) : 96;
+    if (hScreen)
+        ::ReleaseDC(nullptr, hScreen);
+    LOGFONTW lf = lfRef;
+    lf.lfHeight = -::MulDiv(nTenths, nDpi, 720);
+    lf.lfWidth = 0;
+    CFont font(::CreateFontIndirectW(&lf));
+    if (!font)
+        return;
+    double scale = static_cast<double>(lf.lfHeight) / static_cast<double>(lfRef.lfHeight);
+    for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+        RECT place = PlaceInParent(hChild);
+        ::SendMessageW(hChild, WM_SETFONT, reinterpret_cast<WPARAM>(font.GetSafeHandle()), FALSE);
+        ::SetWindowPos(hChild, nullptr, static_cast<int>(place.left * scale), static_cast<int>(place.top * scale),
+                       static_cast<int>((place.right - place.left) * scale),
+                       static_cast<int>((place.bottom - place.top) * scale), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ::SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font.GetSafeHandle()), FALSE);
+    RECT rc{};
+    ::GetWindowRect(m_hWnd, &rc);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, static_cast<int>((rc.right - rc.left) * scale),
+                   static_cast<int>((rc.bottom - rc.top) * scale), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The controls now use the new font; the previous private one goes.
+    m_fontPrivate = std::move(font);
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+void CMyDialog::OnTransparentTimer()
+{
+    for (const auto& t : m_lstTransparent)
+        QueueRedraw(t.hWnd);
+}
+
+// ---- Messages -------------------------------------------------------------------------------
+
+LRESULT CMyDialog::FrameWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1; // WM_PAINT covers the whole client area
+    case WM_PAINT: {
+        PAINTSTRUCT ps{};
+        HDC hDC = ::BeginPaint(m_hWnd, &ps);
+        if (hDC) {
+            if (::IsIconic(m_hWnd)) {
+                RECT rc = ClientOf(m_hWnd);
+                CBrush green(::CreateSolidBrush(MINIMISED_FILL));
+                ::FillRect(hDC, &rc, green);
+            } else {
+                PaintClient(hDC);
+            }
+        }
+        ::EndPaint(m_hWnd, &ps);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        PaintClient(reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORMSGBOX: {
+        BOOL bHandled = FALSE;
+        LRESULT result = OnCtlColor(message, wParam, lParam, bHandled);
+        if (bHandled)
+            return result;
+        break;
+    }
+    case WM_SIZE: {
+        LRESULT result = CoreWindowProc(message, wParam, lParam);
+        if (m_hWnd && ::IsWindow(m_hWnd)) {
+            for (const auto& t : m_lstTransparent)
+                QueueRedraw(t.hWnd);
+            ApplyAnchors();
+            ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_NOERASE | RDW_UPDATENOW);
+        }
+        return result;
+    }
+    case WM_LBUTTONDBLCLK: {
+        int y = static_cast<short>(HIWORD(lParam));
+        if (y >= 0 && y < m_nTopBand && (m_dwSavedStyle & WS_MAXIMIZEBOX)) {
+            ToggleMaximise();
+            ::InvalidateRect(m_hWnd, nullptr, FALSE);
+        }
+        break;
+    }
+    case WM_LBUTTONDOWN: {
+        int x = static_cast<short>(LOWORD(lParam));
+        int y = static_cast<short>(HIWORD(lParam));
+        RECT rc = ClientOf(m_hWnd);
+        DWORD dwStyle = GetStyle();
+        if ((dwStyle & WS_POPUP) && (dwStyle & WS_CAPTION) != WS_CAPTION && m_bDragEnabled && !m_bMaximised &&
+            m_bBandDrag && x >= BAND_DRAG_INSET && x < rc.right - BAND_DRAG_INSET && y >= 0 && y < BAND_DRAG_HEIGHT) {
+            ::ReleaseCapture();
+            ::SendMessageW(m_hWnd, WM_SYSCOMMAND, SC_DRAGMOVE, 0);
+            return 0;
+        }
+        break;
+    }
+    case WM_COMMAND:
+        if (m_nOnTopCheckId != -1 && static_cast<int>(LOWORD(wParam)) == (m_nOnTopCheckId & 0xFFFF) &&
+            HIWORD(wParam) == BN_CLICKED)
+            OnOnTopCheckClicked();
+        break;
+    default:
+        break;
+    }
+    return CoreWindowProc(message, wParam, lParam);
+}
