@@ -274,6 +274,44 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     // Commands and input (MyDialogInput.cpp): add the public operations here (ShowTrayIcon,
     // wheel steps, edit-slider links, serial choice buttons, ...).
     // =========================================================================================
+    // Framework window commands (code 0).
+    static constexpr int CMD_TOGGLE_TOPMOST = 18685;
+    static constexpr int CMD_MINIMISE = 18686;
+    static constexpr int CMD_TOGGLE_MAXIMISE = 18687;
+    static constexpr int CMD_CLOSE = 18688;
+    // Notification commands the framework posts to the dialog (lParam in brackets).
+    static constexpr int NOTIFY_FIRST = 19968;
+    static constexpr int NOTIFY_LAST = 20480;
+    static constexpr int NOTIFY_DROP_FILES = 20467;   // drop handle
+    static constexpr int NOTIFY_TRAY = 20468;         // tray mouse message
+    static constexpr int NOTIFY_DEVICE = 20469;       // 0 device removed, 1 other device event
+    static constexpr int NOTIFY_WHEEL = 20470;        // control id
+    static constexpr int NOTIFY_MOUSE_LEAVE = 20471;  // control id
+    static constexpr int NOTIFY_MOUSE_HOVER = 20472;  // control id
+    static constexpr int NOTIFY_RBUTTON_DBL = 20473;  // control id
+    static constexpr int NOTIFY_RBUTTON_UP = 20474;   // control id
+    static constexpr int NOTIFY_RBUTTON_DOWN = 20475; // control id
+    static constexpr int NOTIFY_LBUTTON_DBL = 20476;  // control id
+    static constexpr int NOTIFY_CHILD_LBUTTON_UP = 20477; // to the parent: control id
+    static constexpr int NOTIFY_LBUTTON_DOWN = 20478;     // control id
+    static constexpr int NOTIFY_CHILD_SCROLL = 20479;     // to the parent: control id
+    static constexpr int NOTIFY_CLICK = 20480;            // 0
+    static constexpr int CMD_CHOICE_FIRST = 20224; // entries of the serial choice pop-up
+    static constexpr int CMD_CHOICE_LAST = 20352;
+
+    // Notification-area icon: operation NIM_ADD / NIM_MODIFY / NIM_DELETE; a given tip, icon or
+    // callback message is stored first. Returns the shell's result.
+    BOOL ShowTrayIcon(DWORD dwOperation, LPCWSTR lpszTip = nullptr, HICON hIcon = nullptr, UINT nMessage = 0);
+    BOOL HasTrayIcon() const { return m_bTrayShown; }
+    void SetRestoreOnTrayClick(BOOL bRestore) { m_bRestoreOnTrayClick = bRestore; }
+    // The mouse wheel over the edit nID changes its value by dStep (integer or real value).
+    void SetWheelStep(int nID, double dStep, BOOL bReal);
+    // The slider and the edit move each other; the edit shows the position times fStep.
+    void LinkEditSlider(int nSliderID, int nEditID, float fStep);
+    int GetFocusedEditId() const { return m_nFocusedEditId; }
+    int GetLastClickedId() const { return m_nLastClickedId; }
+    int GetLastClickedEditId() const { return m_nLastClickedEditId; }
+    short GetLastWheelDelta() const { return m_nLastWheelDelta; }
 
   protected:
     // Message layers, outermost first: WindowProc (input side) -> FrameWindowProc (frame and
@@ -414,4 +452,36 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     // Input members (MyDialogInput.cpp): focused / last clicked edit ids, mouse-down point,
     // wheel steps, edit-slider links, tray record, serial buttons and groups, choice list.
     // =========================================================================================
+    struct WheelStep {
+        int nID;
+        BOOL bReal;
+        double dStep;
+    };
+    struct EditSliderLink {
+        int nSliderID;
+        int nEditID;
+        float fStep;
+    };
+    const EditSliderLink* FindLinkByEdit(int nEditID) const;
+    const EditSliderLink* FindLinkBySlider(int nSliderID) const;
+    void OnScroll(HWND hWndScroll);
+    // Clipboard text of a Ctrl key release on a combo box or list view (empty = nothing).
+    std::wstring CopyTextForKey(HWND hWnd, WPARAM nKey);
+    BOOL CopyToClipboard(const std::wstring& text);
+    // The CMyDialog nearest above (or at) hWnd; messages of embedded dialogs belong to them.
+    static CMyDialog* OwningDialog(HWND hWnd);
+
+    int m_nFocusedEditId = 0;
+    int m_nLastClickedEditId = 0;
+    POINT m_ptMouseDown = {0, 0};
+    short m_nLastWheelDelta = 0;
+    std::vector<WheelStep> m_lstWheelSteps;
+    std::vector<EditSliderLink> m_lstEditSliderLinks;
+    int m_nAutoStartCheckId = -1; // check box that switches starting with the system
+    std::vector<BYTE> m_trayRecord; // a NOTIFYICONDATAW once the tray icon was first used
+    BOOL m_bTrayShown = FALSE;
+    wchar_t m_szTrayTip[256] = {};
+    HICON m_hTrayIcon = nullptr;
+    UINT m_nTrayMessage = 0;
+    BOOL m_bRestoreOnTrayClick = TRUE;
 };

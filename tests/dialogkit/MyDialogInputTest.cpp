@@ -1,0 +1,338 @@
+// CMyDialog input side: commands, notification commands, wheel steps, edit-slider links,
+// clipboard copies and the keyboard navigation left to the dialog manager.
+
+#include "MyDialogTestSupport.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Records every command with its wParam and lParam, and what reaches the base's command routing.
+class CInputDialog : public CTestDialog {
+  public:
+    using CTestDialog::CTestDialog;
+
+    std::vector<std::pair<WPARAM, LPARAM>> m_seen; // WM_COMMAND reaching OnCommand
+    std::vector<UINT> m_routed;                    // ids reaching CWnd's command routing
+    int m_nOk = 0;
+
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override
+    {
+        m_seen.emplace_back(wParam, lParam);
+        return CTestDialog::OnCommand(wParam, lParam);
+    }
+    BOOL OnCmdMsg(UINT nID, int nCode) override
+    {
+        m_routed.push_back(nID);
+        return CTestDialog::OnCmdMsg(nID, nCode);
+    }
+    void OnOK() override
+    {
+        ++m_nOk;
+        CTestDialog::OnOK();
+    }
+
+    bool Saw(WPARAM wParam, LPARAM lParam) const
+    {
+        return std::find(m_seen.begin(), m_seen.end(), std::make_pair(wParam, lParam)) != m_seen.end();
+    }
+    bool Routed(UINT nID) const { return std::find(m_routed.begin(), m_routed.end(), nID) != m_routed.end(); }
+};
+
+std::wstring ClipboardText()
+{
+    std::wstring text;
+    if (!::OpenClipboard(nullptr))
+        return L"<no clipboard>";
+    if (HANDLE h = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (auto* p = static_cast<const wchar_t*>(::GlobalLock(h))) {
+            text = p;
+            ::GlobalUnlock(h);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+void SetClipboardMarker()
+{
+    if (!::OpenClipboard(nullptr))
+        return;
+    ::EmptyClipboard();
+    const wchar_t kMarker[] = L"marker";
+    if (HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, sizeof(kMarker))) {
+        std::memcpy(::GlobalLock(h), kMarker, sizeof(kMarker));
+        ::GlobalUnlock(h);
+        ::SetClipboardData(CF_UNICODETEXT, h);
+    }
+    ::CloseClipboard();
+}
+
+// Holds keys down in this thread's key state for the lifetime of the object.
+class CHeldKeys {
+  public:
+    explicit CHeldKeys(std::initializer_list<int> keys)
+    {
+        ::GetKeyboardState(m_saved);
+        BYTE state[256];
+        std::memcpy(state, m_saved, sizeof(state));
+        for (int k : keys)
+            state[k] = 0x80;
+        ::SetKeyboardState(state);
+    }
+    ~CHeldKeys() { ::SetKeyboardState(m_saved); }
+    CHeldKeys(const CHeldKeys&) = delete;
+    CHeldKeys& operator=(const CHeldKeys&) = delete;
+
+  private:
+    BYTE m_saved[256] = {};
+};
+
+void AddColumn(HWND hList, int nIndex, const wchar_t* pszTitle)
+{
+    LVCOLUMNW col = {};
+    col.mask = LVCF_TEXT | LVCF_WIDTH;
+    col.cx = 60;
+    col.pszText = const_cast<wchar_t*>(pszTitle);
+    ::SendMessageW(hList, LVM_INSERTCOLUMNW, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(&col));
+}
+
+void AddRow(HWND hList, int nRow, const wchar_t* pszFirst, const wchar_t* pszSecond)
+{
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = nRow;
+    item.pszText = const_cast<wchar_t*>(pszFirst);
+    ::SendMessageW(hList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    item.iSubItem = 1;
+    item.pszText = const_cast<wchar_t*>(pszSecond);
+    ::SendMessageW(hList, LVM_SETITEMTEXTW, static_cast<WPARAM>(nRow), reinterpret_cast<LPARAM>(&item));
+}
+
+} // namespace
+
+class CDialogInputTest : public CDialogTest {
+  protected:
+    void SetUp() override
+    {
+        CDialogTest::SetUp();
+        ASSERT_TRUE(m_dlg.CreateModeless(nullptr));
+        m_dlg.ShowWindow(SW_SHOW);
+        Pump();
+    }
+    void TearDown() override
+    {
+        m_dlg.DestroyWindow();
+        CDialogTest::TearDown();
+    }
+    HWND Item(int nID) const { return m_dlg.GetDlgItem(nID); }
+
+    CInputDialog m_dlg;
+};
+
+TEST_F(CDialogInputTest, FrameworkCommandsStopBeforeTheBaseRoutingAndOthersReachIt)
+{
+    struct Case {
+        const char* name;
+        WPARAM wParam;
+        LPARAM lParam;
+        bool bRouted;
+    };
+    const Case cases[] = {
+        {"notification range start", 19968, 0, false},
+        {"command 20000", 20000, 0, false},
+        {"notification range end", 20480, 0, false},
+        {"reserved 14631", 14631, 0, false},
+        {"lParam 65535", 5000, 65535, false},
+        {"ordinary command", 5001, 0, true},
+        {"just above the range", 20481, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_dlg.m_routed.clear();
+        m_dlg.SendMessage(WM_COMMAND, c.wParam, c.lParam);
+        EXPECT_TRUE(m_dlg.Saw(c.wParam, c.lParam));
+        EXPECT_EQ(m_dlg.Routed(LOWORD(c.wParam)), c.bRouted);
+    }
+}
+
+TEST_F(CDialogInputTest, OkAndCancelStillEndTheDialogAndEnterEscapeReachThem)
+{
+    // Enter in the edit is the default button, through the dialog manager as before.
+    ::SetFocus(Item(IDC_MYDLG_EDIT));
+    ::PostMessageW(Item(IDC_MYDLG_EDIT), WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(PumpUntil([&] { return m_dlg.m_nOk > 0; }));
+    EXPECT_TRUE(m_dlg.Saw(IDOK, reinterpret_cast<LPARAM>(Item(IDOK))) || m_dlg.Saw(IDOK, 0));
+
+    m_dlg.ShowWindow(SW_SHOW);
+    ::SetFocus(Item(IDC_MYDLG_EDIT));
+    m_dlg.m_seen.clear();
+    ::PostMessageW(Item(IDC_MYDLG_EDIT), WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(PumpUntil([&] {
+        return std::any_of(m_dlg.m_seen.begin(), m_dlg.m_seen.end(),
+                           [](const auto& s) { return LOWORD(s.first) == IDCANCEL; });
+    }));
+    EXPECT_FALSE(m_dlg.IsWindowVisible()); // a modeless dialog ends by hiding
+}
+
+TEST_F(CDialogInputTest, EmbeddedChildPostsOkToItsParentAndKeepsRunning)
+{
+    CMyDialog* pChild = m_dlg.EmbedChildDialog(IDD_MYDLG_CHILD, TRUE);
+    ASSERT_NE(pChild, nullptr);
+    pChild->SendMessage(WM_COMMAND, IDOK, 0);
+    EXPECT_FALSE(m_dlg.Saw(IDOK, 0)); // posted, not sent
+    ASSERT_TRUE(PumpUntil([&] { return m_dlg.Saw(IDOK, 0); }));
+    EXPECT_TRUE(pChild->IsWindow());
+    EXPECT_NE(pChild->GetStyle() & WS_VISIBLE, 0u); // the parent may hide itself on OK
+
+    // Other commands of an embedded dialog go to the parent too.
+    pChild->SendMessage(WM_COMMAND, 5001, 0);
+    EXPECT_TRUE(PumpUntil([&] { return m_dlg.Saw(5001, 0); }));
+}
+
+TEST_F(CDialogInputTest, MouseButtonsPostNotificationsWithTheControlId)
+{
+    struct Case {
+        UINT message;
+        WPARAM nNotify;
+    };
+    const Case cases[] = {{WM_RBUTTONDOWN, 20475}, {WM_RBUTTONUP, 20474}, {WM_RBUTTONDBLCLK, 20473},
+                          {WM_LBUTTONDBLCLK, 20476}, {WM_LBUTTONDOWN, 20478}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        ::PostMessageW(Item(IDC_MYDLG_PROGRESS), c.message, 0, MAKELPARAM(2, 2));
+        EXPECT_TRUE(PumpUntil([&] { return m_dlg.Saw(c.nNotify, IDC_MYDLG_PROGRESS); }));
+    }
+    EXPECT_EQ(m_dlg.GetLastClickedId(), IDC_MYDLG_PROGRESS);
+}
+
+TEST_F(CDialogInputTest, WheelStepsChangeIntegerAndRealEdits)
+{
+    HWND hEdit = Item(IDC_MYDLG_EDIT);
+    m_dlg.SetWheelStep(IDC_MYDLG_EDIT, 5, FALSE);
+    ::SetWindowTextW(hEdit, L"20");
+    m_dlg.m_seen.clear();
+    ::PostMessageW(hEdit, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+    ASSERT_TRUE(PumpUntil([&] { return m_dlg.Saw(20470, IDC_MYDLG_EDIT); }));
+    EXPECT_EQ(TextOf(hEdit), L"15");
+    EXPECT_TRUE(PumpUntil([&] { return m_dlg.Saw(MAKEWPARAM(IDC_MYDLG_EDIT, EN_CHANGE), 0); }));
+    EXPECT_EQ(m_dlg.GetLastWheelDelta(), WHEEL_DELTA);
+
+    // Backward adds; negative values stay signed.
+    ::SetWindowTextW(hEdit, L"-3");
+    ::PostMessageW(hEdit, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
+    PumpUntil([&] { return TextOf(hEdit) != L"-3"; });
+    EXPECT_EQ(TextOf(hEdit), L"2");
+
+    m_dlg.SetWheelStep(IDC_MYDLG_EDIT, 0.5, TRUE);
+    ::SetWindowTextW(hEdit, L"1.25");
+    ::PostMessageW(hEdit, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+    PumpUntil([&] { return TextOf(hEdit) != L"1.25"; });
+    EXPECT_EQ(TextOf(hEdit), L"0.75000000000000");
+
+    // An edit without a step keeps its text but still reports the wheel.
+    ::SetWindowTextW(Item(IDC_MYDLG_READONLY), L"7");
+    ::PostMessageW(Item(IDC_MYDLG_READONLY), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+    EXPECT_TRUE(PumpUntil([&] { return m_dlg.Saw(20470, IDC_MYDLG_READONLY); }));
+    EXPECT_EQ(TextOf(Item(IDC_MYDLG_READONLY)), L"7");
+}
+
+TEST_F(CDialogInputTest, EditAndLinkedSliderMoveEachOther)
+{
+    HWND hSlider = Item(IDC_MYDLG_SLIDER);
+    ::SendMessageW(hSlider, TBM_SETRANGE, TRUE, MAKELPARAM(0, 1000));
+    m_dlg.LinkEditSlider(IDC_MYDLG_SLIDER, IDC_MYDLG_EDIT, 0.01f);
+
+    ::SetWindowTextW(Item(IDC_MYDLG_EDIT), L"1.25"); // the edit notifies EN_CHANGE itself
+    Pump();
+    EXPECT_EQ(::SendMessageW(hSlider, TBM_GETPOS, 0, 0), 125);
+
+    ::SendMessageW(hSlider, TBM_SETPOS, TRUE, 310);
+    m_dlg.SendMessage(WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 310), reinterpret_cast<LPARAM>(hSlider));
+    EXPECT_EQ(TextOf(Item(IDC_MYDLG_EDIT)), L"3.10");
+
+    // A whole step writes integers.
+    m_dlg.LinkEditSlider(IDC_MYDLG_SLIDER, IDC_MYDLG_EDIT, 2.0f);
+    m_dlg.SendMessage(WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(hSlider));
+    EXPECT_EQ(TextOf(Item(IDC_MYDLG_EDIT)), L"620");
+}
+
+TEST_F(CDialogInputTest, CtrlKeysCopyListViewsAndComboBoxes)
+{
+    HWND hList = Item(IDC_MYDLG_LIST);
+    AddColumn(hList, 0, L"A");
+    AddColumn(hList, 1, L"B");
+    AddRow(hList, 0, L"1", L"2");
+
+    SetClipboardMarker();
+    {
+        CHeldKeys ctrl({VK_CONTROL});
+        ::PostMessageW(hList, WM_KEYUP, 'C', 0);
+        Pump();
+    }
+    EXPECT_EQ(ClipboardText(), L"A,B\r\n1,2\r\n");
+
+    // S copies only the selected rows.
+    AddRow(hList, 1, L"3", L"4");
+    LVITEMW sel = {};
+    sel.stateMask = LVIS_SELECTED;
+    sel.state = LVIS_SELECTED;
+    ::SendMessageW(hList, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&sel));
+    {
+        CHeldKeys ctrl({VK_CONTROL});
+        ::PostMessageW(hList, WM_KEYUP, 'S', 0);
+        Pump();
+    }
+    EXPECT_EQ(ClipboardText(), L"A,B\r\n3,4\r\n");
+
+    // Combo box: A copies every entry, C the selected one.
+    HWND hCombo = Item(IDC_MYDLG_COMBO);
+    ::SendMessageW(hCombo, CB_RESETCONTENT, 0, 0);
+    ::SendMessageW(hCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"one"));
+    ::SendMessageW(hCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"two"));
+    ::SendMessageW(hCombo, CB_SETCURSEL, 1, 0);
+    {
+        CHeldKeys ctrl({VK_CONTROL});
+        ::PostMessageW(hCombo, WM_KEYUP, 'A', 0);
+        Pump();
+        EXPECT_EQ(ClipboardText(), L"one\r\ntwo\r\n");
+        ::PostMessageW(hCombo, WM_KEYUP, 'C', 0);
+        Pump();
+        EXPECT_EQ(ClipboardText(), L"two");
+    }
+
+    // Without Ctrl nothing is copied; an empty combo box leaves the clipboard alone.
+    SetClipboardMarker();
+    ::PostMessageW(hList, WM_KEYUP, 'C', 0);
+    Pump();
+    EXPECT_EQ(ClipboardText(), L"marker");
+    ::SendMessageW(hCombo, CB_RESETCONTENT, 0, 0);
+    {
+        CHeldKeys ctrl({VK_CONTROL});
+        ::PostMessageW(hCombo, WM_KEYUP, 'A', 0);
+        Pump();
+    }
+    EXPECT_EQ(ClipboardText(), L"marker");
+}
+
+TEST_F(CDialogInputTest, WindowCommandsStopHereAndDeviceChangeIsReported)
+{
+    m_dlg.SendMessage(WM_COMMAND, CMyDialog::CMD_TOGGLE_TOPMOST, 0);
+    m_dlg.SendMessage(WM_COMMAND, CMyDialog::CMD_TOGGLE_TOPMOST, 0);
+    EXPECT_TRUE(m_dlg.Saw(CMyDialog::CMD_TOGGLE_TOPMOST, 0));
+    EXPECT_FALSE(m_dlg.Routed(CMyDialog::CMD_TOGGLE_TOPMOST));
+
+    m_dlg.SendMessage(WM_DEVICECHANGE, 0x8004, 0);
+    m_dlg.SendMessage(WM_DEVICECHANGE, 0x8000, 0);
+    EXPECT_TRUE(PumpUntil([&] { return m_dlg.Saw(20469, 0) && m_dlg.Saw(20469, 1); }));
+
+    m_dlg.SendMessage(WM_COMMAND, CMyDialog::CMD_MINIMISE, 0);
+    EXPECT_TRUE(PumpUntil([&] { return ::IsIconic(m_dlg.m_hWnd) != FALSE; }, 1000));
+}
