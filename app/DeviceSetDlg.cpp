@@ -1,0 +1,192 @@
+#include "app/DeviceSetDlg.h"
+
+#include "app/SettingsText.h"
+#include "app/resource.h"
+#include "net/SocketHelpers.h"
+#include "net/TextConvert.h"
+
+#include <cstdio>
+#include <iterator>
+
+namespace {
+
+const wchar_t* const ENCRYPT_TYPES[] = {L"WEP", L"WPA-PSK", L"WPA2-PSK", L"NONE"};
+
+// In the order ApplyLanguage writes them.
+const SettingsItemText ITEM_TEXTS[] = {
+    {IDC_DEV_LAN_GROUP, L"有线网络", L"LAN"},
+    {IDC_DEV_LAN_IP_LABEL, L"IP地址:", L"IP Address:"},
+    {IDC_DEV_LAN_MASK_LABEL, L"掩码:", L"Mask:"},
+    {IDC_DEV_LAN_GATEWAY_LABEL, L"网关:", L"GateWay:"},
+    {IDC_DEV_LAN_DNS_LABEL, L"DNS:", L"DNS:"},
+    {IDC_DEV_LAN_DHCP, L"打开DHCP", L"Enable DHCP"},
+    {IDC_DEV_WIFI_GROUP, L"WiFi网络", L"WiFi"},
+    {IDC_DEV_WIFI_IP_LABEL, L"IP地址:", L"IP Address:"},
+    {IDC_DEV_WIFI_MASK_LABEL, L"掩码:", L"Mask:"},
+    {IDC_DEV_WIFI_GATEWAY_LABEL, L"网关:", L"GataWay:"},
+    {IDC_DEV_WIFI_DNS_LABEL, L"DNS:", L"DNS:"},
+    {IDC_DEV_WIFI_DHCP, L"打开DHCP", L"Enable DHCP"},
+    {IDC_DEV_AP_PASSWORD_LABEL, L"AP密码:", L"AP Password:"},
+    {IDC_DEV_AP_MODE, L"打开 WiFi 网卡模式", L"Enable AP mode"},
+    {IDC_DEV_SSID_LABEL, L"SSID:", L"SSID:"},
+    {IDC_DEV_WIFI_PASSWORD_LABEL, L"密码:", L"Password:"},
+    {IDC_DEV_ENCRYPT_LABEL, L"加密类型:", L"Encrypt Type:"},
+    {IDC_DEV_NAME_LABEL, L"设备名称:", L"Camera Name:"},
+    {IDC_DEV_APPLY, L"设置参数", L"Do Setting"},
+    {IDC_DEV_CURRENT_LABEL, L"当前设备:", L"Currently:"},
+    {IDOK, L"返回", L"Return"},
+};
+
+} // namespace
+
+CDeviceSetDlg::CDeviceSetDlg(CWnd* pParent) : CMyDialog(IDD_DEVICESET_DIALOG, pParent) {}
+
+CDeviceSetDlg::~CDeviceSetDlg()
+{
+    // The window outlives this object's members (the base destroys it): hand the labels their
+    // own font back before the bold one is deleted.
+    if (m_hWnd && m_fontCurrent)
+        for (int nID : {IDC_DEV_CURRENT_LABEL, IDC_DEV_CURRENT})
+            if (HWND hItem = ::GetDlgItem(m_hWnd, nID))
+                ::SendMessageW(hItem, WM_SETFONT, reinterpret_cast<WPARAM>(GetFont()), FALSE);
+}
+
+// ---- Field writers ------------------------------------------------------------------------------
+
+std::wstring CDeviceSetDlg::LimitTypedName(const std::wstring& typed)
+{
+    if (typed.size() <= NAME_INPUT_CHARS)
+        return typed;
+    std::size_t length = NAME_INPUT_CHARS;
+    if (IS_HIGH_SURROGATE(typed[length - 1]))
+        --length;
+    return typed.substr(0, length);
+}
+
+void CDeviceSetDlg::WriteTypedName(WireMessage& message, const std::wstring& typed)
+{
+    char utf8[sizeof message.name] = {};
+    TextWideToAnsiUtf8Fit(typed.c_str(), utf8, sizeof utf8);
+    WriteNameUtf8(message, utf8);
+}
+
+void CDeviceSetDlg::ReencodeRecordName(WireMessage& message)
+{
+    // ANSI -> UTF-16 -> ANSI is lossless, so only the step to UTF-8 (and its cut) changes bytes.
+    WriteTypedName(message, WideFieldText(message.name));
+}
+
+void CDeviceSetDlg::WriteAnsiText(char* field, std::size_t width, const std::wstring& text)
+{
+    const char* ansi = TextWideToAnsi(text.c_str());
+    WriteTextField(field, width, ansi ? ansi : "");
+}
+
+std::wstring CDeviceSetDlg::CurrentCameraText(const std::wstring& name, const WireMessage& message)
+{
+    return name + L"(" + WideFieldText(message.idSerial) + L")";
+}
+
+// ---- Window ---------------------------------------------------------------------------------------
+
+BOOL CDeviceSetDlg::OnInitDialog()
+{
+    CMyDialog::OnInitDialog();
+    for (const wchar_t* type : ENCRYPT_TYPES)
+        AddComboString(IDC_DEV_ENCRYPT, type);
+
+    SetItemColors(IDC_DEV_CURRENT, 0xFF0000, static_cast<COLORREF>(-1));
+    LOGFONTW lf{};
+    HWND hCurrent = ::GetDlgItem(m_hWnd, IDC_DEV_CURRENT);
+    HFONT hFont = hCurrent ? reinterpret_cast<HFONT>(::SendMessageW(hCurrent, WM_GETFONT, 0, 0)) : nullptr;
+    if (!hFont)
+        hFont = GetFont();
+    if (hFont && ::GetObjectW(hFont, sizeof lf, &lf)) {
+        lf.lfHeight = 14;
+        lf.lfWidth = 0;
+        lf.lfWeight = FW_BOLD;
+        m_fontCurrent.Attach(::CreateFontIndirectW(&lf));
+    }
+    if (m_fontCurrent)
+        for (int nID : {IDC_DEV_CURRENT_LABEL, IDC_DEV_CURRENT})
+            if (HWND hItem = ::GetDlgItem(m_hWnd, nID))
+                ::SendMessageW(hItem, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontCurrent.GetSafeHandle()), TRUE);
+    return TRUE;
+}
+
+void CDeviceSetDlg::ApplyLanguage(int nLangId)
+{
+    ApplyItemTexts(*this, ITEM_TEXTS, nLangId);
+    if (m_hWnd)
+        SetWindowText(nLangId == 0 ? L"单个摄像头参数设置" : L"Modify by Single");
+}
+
+BOOL CDeviceSetDlg::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (LOWORD(wParam) == IDC_DEV_APPLY && HIWORD(wParam) == BN_CLICKED)
+        DoSetting();
+    return CMyDialog::OnCommand(wParam, lParam);
+}
+
+void CDeviceSetDlg::LoadDevice(const DeviceRecord* pRecord)
+{
+    if (!pRecord)
+        return;
+    if (pRecord != &m_device)
+        m_device = *pRecord;
+    const WireMessage& m = m_device.message;
+    SetItemText(IDC_DEV_CURRENT, CurrentCameraText(WideFieldText(m.name), m).c_str());
+    SetItemText(IDC_DEV_LAN_IP, WideFieldText(m.lanIp).c_str());
+    SetItemText(IDC_DEV_LAN_MASK, WideFieldText(m.lanMask).c_str());
+    SetItemText(IDC_DEV_LAN_GATEWAY, WideFieldText(m.lanGateway).c_str());
+    SetItemText(IDC_DEV_LAN_DNS, WideFieldText(m.lanDns).c_str());
+    SetItemText(IDC_DEV_NAME, WideFieldText(m.name).c_str());
+    CheckDlgButton(IDC_DEV_LAN_DHCP, m.lanDhcp ? BST_CHECKED : BST_UNCHECKED);
+    SetItemText(IDC_DEV_WIFI_IP, WideFieldText(m.wifiIp).c_str());
+    SetItemText(IDC_DEV_WIFI_MASK, WideFieldText(m.wifiMask).c_str());
+    SetItemText(IDC_DEV_WIFI_GATEWAY, WideFieldText(m.wifiGateway).c_str());
+    SetItemText(IDC_DEV_WIFI_DNS, WideFieldText(m.wifiDns).c_str());
+    SetItemText(IDC_DEV_AP_PASSWORD, WideFieldText(m.apPassword).c_str());
+    CheckDlgButton(IDC_DEV_AP_MODE, m.apMode ? BST_CHECKED : BST_UNCHECKED);
+    SetItemText(IDC_DEV_SSID, WideFieldText(m.ssid).c_str());
+    SetItemText(IDC_DEV_WIFI_PASSWORD, WideFieldText(m.wifiPassword).c_str());
+    CheckDlgButton(IDC_DEV_WIFI_DHCP, m.wifiDhcp ? BST_CHECKED : BST_UNCHECKED);
+    SetComboSel(IDC_DEV_ENCRYPT, m.encryptType, TRUE);
+}
+
+void CDeviceSetDlg::DoSetting()
+{
+    WireMessage& m = m_device.message;
+    WriteAnsiText(m.lanIp, sizeof m.lanIp, GetDlgItemText(IDC_DEV_LAN_IP));
+    WriteAnsiText(m.lanMask, sizeof m.lanMask, GetDlgItemText(IDC_DEV_LAN_MASK));
+    WriteAnsiText(m.lanGateway, sizeof m.lanGateway, GetDlgItemText(IDC_DEV_LAN_GATEWAY));
+    WriteAnsiText(m.lanDns, sizeof m.lanDns, GetDlgItemText(IDC_DEV_LAN_DNS));
+
+    const std::wstring name = LimitTypedName(GetDlgItemText(IDC_DEV_NAME));
+    SetItemText(IDC_DEV_CURRENT, CurrentCameraText(name, m).c_str());
+    WriteTypedName(m, name);
+    m.lanDhcp = IsDlgButtonChecked(IDC_DEV_LAN_DHCP) == BST_CHECKED ? 1 : 0;
+
+    WriteAnsiText(m.wifiIp, sizeof m.wifiIp, GetDlgItemText(IDC_DEV_WIFI_IP));
+    WriteAnsiText(m.wifiMask, sizeof m.wifiMask, GetDlgItemText(IDC_DEV_WIFI_MASK));
+    WriteAnsiText(m.wifiGateway, sizeof m.wifiGateway, GetDlgItemText(IDC_DEV_WIFI_GATEWAY));
+    WriteAnsiText(m.wifiDns, sizeof m.wifiDns, GetDlgItemText(IDC_DEV_WIFI_DNS));
+    WriteAnsiText(m.apPassword, sizeof m.apPassword, GetDlgItemText(IDC_DEV_AP_PASSWORD));
+    m.apMode = IsDlgButtonChecked(IDC_DEV_AP_MODE) == BST_CHECKED ? 1 : 0;
+    {
+        const char* ssid = TextWideToAnsi(GetDlgItemText(IDC_DEV_SSID).c_str());
+        WriteSsid(m, ssid ? ssid : "");
+    }
+    WriteAnsiText(m.wifiPassword, sizeof m.wifiPassword, GetDlgItemText(IDC_DEV_WIFI_PASSWORD));
+    m.wifiDhcp = IsDlgButtonChecked(IDC_DEV_WIFI_DHCP) == BST_CHECKED ? 1 : 0;
+    m.encryptType = GetComboSel(IDC_DEV_ENCRYPT);
+
+    WireMessage message;
+    BuildSetInfo(m_device, message);
+    m = message; // the copy now holds what was sent
+    GenSockBroadcastSend(CAMERA_PORT, &message, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
+
+    const bool bChinese = GetLangId() == 0;
+    ::MessageBoxW(m_hWnd, bChinese ? L"摄像头参数设置成功！" : L"Setting Done!", bChinese ? L"提示" : L"Message",
+                  MB_OK | MB_ICONINFORMATION);
+}

@@ -1,0 +1,375 @@
+#include "app/GroupSetDlg.h"
+
+#include "app/DeviceSetDlg.h"
+#include "app/SettingsText.h"
+#include "app/resource.h"
+#include "controls/MyListCtrl.h"
+#include "net/SocketHelpers.h"
+#include "net/TextConvert.h"
+
+#include <winsock2.h>
+
+#include <cstdio>
+
+namespace {
+
+// In the order ApplyLanguage writes them.
+const SettingsItemText ITEM_TEXTS[] = {
+    {IDC_GRP_START_IP_LABEL, L"起始IP:", L"IP From:"},
+    {IDC_GRP_GATEWAY_LABEL, L"网关:", L"Gate Way:"},
+    {IDC_GRP_NAME_LABEL, L"名称:", L"Name:"},
+    {IDC_GRP_STEP_LABEL, L"步长:", L"Step:"},
+    {IDC_GRP_ONLY_CHECKED, L"仅应用到√项", L"Only checked Item(s)"},
+    {IDC_GRP_APPLY, L"应用", L"Apply For"},
+    {IDC_GRP_CHECK_ALL, L"全(√)", L"Check All"},
+    {IDC_GRP_UNCHECK_ALL, L"全不(√)", L"Uncheck All"},
+    {IDC_GRP_REVERSE_CHECK, L"反(√)", L"Reverse Check"},
+    {IDC_GRP_CHECK_SELECTED, L"√选中项", L"Check Selected"},
+    {IDC_GRP_UNCHECK_SELECTED, L"反√选中项", L"Uncheck Selected"},
+    {IDC_GRP_KEEP_IP, L"不修改IP", L"Not modify IP"},
+    {IDC_GRP_KEEP_NAME, L"不修改名称", L"Not modify Name"},
+    {IDC_GRP_SEND, L"执行批量设置", L"Set for All checked"},
+    {IDOK, L"返回", L"Return"},
+};
+
+struct Column {
+    int nWidth;
+    const wchar_t* initial;
+    const wchar_t* chinese;
+    const wchar_t* english;
+};
+
+const Column COLUMNS[] = {
+    {140, L"设备ID", L"设备ID", L"ID Serial"},
+    {100, L"IP地址", L"IP地址", L"IP Address"},
+    {100, L"网关", L"网关", L"GateWay"},
+    {130, L"名称", L"设备名称", L"Name"},
+};
+
+const wchar_t* TitleFor(int nLangId)
+{
+    return nLangId == 0 ? L"批量设置" : L"Modify by Group";
+}
+
+std::wstring Format(const wchar_t* format, int a, int b = 0, int c = 0, int d = 0)
+{
+    wchar_t text[64];
+    std::swprintf(text, 64, format, a, b, c, d);
+    return text;
+}
+
+// idSerial order without regard to ASCII letter case; a missing record sorts last.
+bool SortsAfter(const DeviceRecord* a, const DeviceRecord* b)
+{
+    if (!a || !b)
+        return !a && b;
+    const std::string x = ReadTextField(a->message.idSerial), y = ReadTextField(b->message.idSerial);
+    for (std::size_t i = 0; i < x.size() && i < y.size(); ++i) {
+        const int cx = static_cast<unsigned char>(x[i]), cy = static_cast<unsigned char>(y[i]);
+        const int lx = cx >= 'A' && cx <= 'Z' ? cx + 32 : cx, ly = cy >= 'A' && cy <= 'Z' ? cy + 32 : cy;
+        if (lx != ly)
+            return lx > ly;
+    }
+    return x.size() > y.size();
+}
+
+} // namespace
+
+CGroupSetDlg::CGroupSetDlg(CWnd* pParent) : CMyDialog(IDD_GROUPSET_DIALOG, pParent) {}
+
+CGroupSetDlg::~CGroupSetDlg()
+{
+    CloseWorkerBoxes();
+    StopAllThreads();
+}
+
+// ---- Window ---------------------------------------------------------------------------------------
+
+BOOL CGroupSetDlg::OnInitDialog()
+{
+    CMyDialog::OnInitDialog();
+    SetItemInt(IDC_GRP_STEP, 1);
+    m_pList = GetListCtrl(IDC_GRP_LIST);
+    if (m_pList) {
+        for (int i = 0; i < static_cast<int>(std::size(COLUMNS)); ++i)
+            m_pList->InsertColumn(i, COLUMNS[i].initial, LVCFMT_LEFT, COLUMNS[i].nWidth);
+        m_pList->SetCheckBoxImages(false);
+        m_pList->SetCheckBoxes(true);
+    }
+    m_strTitle = GetWindowText();
+    StartThread(0);
+    return TRUE;
+}
+
+void CGroupSetDlg::ApplyLanguage(int nLangId)
+{
+    ApplyItemTexts(*this, ITEM_TEXTS, nLangId);
+    if (m_pList)
+        for (int i = 0; i < static_cast<int>(std::size(COLUMNS)); ++i)
+            m_pList->SetColumnText(i, nLangId == 0 ? COLUMNS[i].chinese : COLUMNS[i].english);
+    m_strTitle = TitleFor(nLangId);
+    // A running pass shows its progress there; it puts the title back when it ends.
+    if (m_hWnd && !m_bInPass)
+        SetWindowText(m_strTitle.c_str());
+}
+
+BOOL CGroupSetDlg::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (HIWORD(wParam) == 0) {
+        switch (LOWORD(wParam)) {
+        case LIST_CLICK_CMD:
+            if (m_pList && reinterpret_cast<CMyListCtrl*>(lParam) == m_pList) {
+                const int nCol = m_pList->GetCurCol();
+                if (m_pList->GetCurRow() >= 0 && nCol >= 1 && nCol <= 3)
+                    m_pList->EditCell();
+            }
+            break;
+        case IDC_GRP_APPLY:
+            ApplyToList();
+            break;
+        case IDC_GRP_CHECK_ALL:
+        case IDC_GRP_UNCHECK_ALL:
+        case IDC_GRP_REVERSE_CHECK:
+            if (m_pList)
+                m_pList->CheckAllRows(LOWORD(wParam) == IDC_GRP_CHECK_ALL     ? 1
+                                      : LOWORD(wParam) == IDC_GRP_UNCHECK_ALL ? 2
+                                                                              : 3);
+            break;
+        case IDC_GRP_CHECK_SELECTED:
+        case IDC_GRP_UNCHECK_SELECTED:
+            if (m_pList) {
+                std::vector<int> rows;
+                GetSelectedRows(m_pList->GetSafeHwnd(), rows, FALSE);
+                for (int nRow : rows)
+                    m_pList->SetCheck(nRow, LOWORD(wParam) == IDC_GRP_CHECK_SELECTED);
+            }
+            break;
+        case IDC_GRP_SEND:
+            SetSignal(0);
+            break;
+        default:
+            break;
+        }
+    }
+    return CMyDialog::OnCommand(wParam, lParam);
+}
+
+void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
+{
+    const std::size_t count = records.size();
+    for (std::size_t i = 0; i + 1 < count; ++i)
+        for (std::size_t j = i + 1; j < count; ++j)
+            if (SortsAfter(records[i], records[j]))
+                std::swap(records[i], records[j]);
+
+    // Rows go before the copies they point to. An open cell editor writes back into its row when
+    // it loses the focus, so it is closed while that row still exists.
+    if (m_pList && m_pList->m_hWnd) {
+        m_pList->HideEditors();
+        m_pList->SendMessage(WM_SETREDRAW, FALSE);
+        m_pList->DeleteAllItems();
+    }
+    m_records.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!records[i])
+            continue;
+        m_records.push_back(std::make_unique<DeviceRecord>(*records[i]));
+        const DeviceRecord* pCopy = m_records.back().get();
+        if (!m_pList || !m_pList->m_hWnd)
+            continue;
+        const WireMessage& m = pCopy->message;
+        const int nRow = m_pList->InsertItem(static_cast<int>(i), (Format(L"%2d: ", static_cast<int>(i)) +
+                                                                   WideFieldText(m.idSerial)).c_str());
+        if (nRow < 0)
+            continue;
+        m_pList->SetItemText(nRow, 1, WideFieldText(m.lanIp).c_str());
+        m_pList->SetItemText(nRow, 2, WideFieldText(m.lanGateway).c_str());
+        m_pList->SetItemText(nRow, 3, WideFieldText(m.name).c_str());
+        m_pList->SetItemData(nRow, reinterpret_cast<DWORD_PTR>(pCopy));
+        m_pList->SetCheck(nRow, TRUE);
+    }
+    if (m_pList && m_pList->m_hWnd) {
+        m_pList->SendMessage(WM_SETREDRAW, TRUE);
+        ::InvalidateRect(m_pList->m_hWnd, nullptr, TRUE);
+    }
+
+    if (count > 0 && records[0]) {
+        const WireMessage& m = records[0]->message;
+        const std::wstring ip = WideFieldText(m.lanIp);
+        std::wstring gateway = ip;
+        if (const std::size_t dot = gateway.rfind(L'.'); dot != std::wstring::npos)
+            gateway = gateway.substr(0, dot + 1) + L"1";
+        SetItemText(IDC_GRP_START_IP, ip.c_str());
+        SetItemText(IDC_GRP_NAME, WideFieldText(m.name).c_str());
+        SetItemText(IDC_GRP_GATEWAY, gateway.c_str());
+    }
+}
+
+void CGroupSetDlg::ApplyToList()
+{
+    if (!m_pList)
+        return;
+    const char* start = TextWideToAnsi(GetDlgItemText(IDC_GRP_START_IP).c_str());
+    const unsigned long address = ::inet_addr(start ? start : "");
+    if (address == INADDR_NONE)
+        return;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&address);
+    BOOL bNumber = FALSE;
+    const int step = static_cast<int>(::GetDlgItemInt(m_hWnd, IDC_GRP_STEP, &bNumber, TRUE)) & 0xFF;
+    const std::wstring stem = GetDlgItemText(IDC_GRP_NAME);
+    const std::wstring gateway = GetDlgItemText(IDC_GRP_GATEWAY);
+    const bool bOnlyChecked = IsDlgButtonChecked(IDC_GRP_ONLY_CHECKED) == BST_CHECKED;
+
+    int k = 0;
+    const int count = m_pList->GetItemCount();
+    for (int nRow = 0; nRow < count; ++nRow) {
+        if (bOnlyChecked && !m_pList->GetCheck(nRow))
+            continue;
+        const int offset = step * k;
+        if (bytes[3] + offset > 255) {
+            // Never an address ending above 255: this row and the rest keep their cells.
+            const bool bChinese = GetLangId() == 0;
+            const std::wstring text =
+                bChinese ? Format(L"已填写 %d 行。再往下的地址最后一段会超过 255，其余的行保持不变。", k)
+                         : Format(L"Filled %d row(s). The next address would end above 255, so the remaining "
+                                  L"rows were left unchanged.",
+                                  k);
+            ::MessageBoxW(m_hWnd, text.c_str(), bChinese ? L"提示" : L"Message", MB_OK | MB_ICONWARNING);
+            return;
+        }
+        m_pList->SetItemText(nRow, 1, Format(L"%d.%d.%d.%d", bytes[0], bytes[1], bytes[2], bytes[3] + offset).c_str());
+        m_pList->SetItemText(nRow, 2, gateway.c_str());
+        m_pList->SetItemText(nRow, 3, (stem + Format(L"%d", offset)).c_str());
+        ++k;
+    }
+}
+
+// ---- The apply worker ---------------------------------------------------------------------------
+
+int CGroupSetDlg::ThreadProc(int nIndex)
+{
+    if (nIndex != 0)
+        return 0;
+    m_dwWorkerThreadId = ::GetCurrentThreadId();
+    if (WaitSignal(0, INFINITE) != WAIT_OBJECT_0 || !IsThreadRunning(0))
+        return 0;
+    RunApplyPass();
+    return 0;
+}
+
+CGroupSetDlg::RowRead CGroupSetDlg::ReadRow(int nRow)
+{
+    RowRead row;
+    if (!m_pList || !m_pList->m_hWnd || nRow >= m_pList->GetItemCount())
+        return row;
+    row.bPastEnd = false;
+    const auto* pRecord = reinterpret_cast<const DeviceRecord*>(m_pList->GetItemData(nRow));
+    row.bWanted = pRecord && m_pList->GetCheck(nRow);
+    if (!row.bWanted)
+        return row;
+    row.record = *pRecord;
+    row.bKeepIp = IsDlgButtonChecked(IDC_GRP_KEEP_IP) == BST_CHECKED;
+    row.bKeepName = IsDlgButtonChecked(IDC_GRP_KEEP_NAME) == BST_CHECKED;
+    row.ip = m_pList->GetItemText(nRow, 1);
+    row.gateway = m_pList->GetItemText(nRow, 2);
+    row.name = m_pList->GetItemText(nRow, 3);
+    return row;
+}
+
+int CGroupSetDlg::CountRowsToSend()
+{
+    if (!m_pList || !m_pList->m_hWnd)
+        return 0;
+    if (IsDlgButtonChecked(IDC_GRP_KEEP_IP) == BST_CHECKED && IsDlgButtonChecked(IDC_GRP_KEEP_NAME) == BST_CHECKED)
+        return 0;
+    int total = 0;
+    const int count = m_pList->GetItemCount();
+    for (int nRow = 0; nRow < count; ++nRow)
+        total += m_pList->GetItemData(nRow) && m_pList->GetCheck(nRow);
+    return total;
+}
+
+void CGroupSetDlg::ShowProgress(int nSent, int nTotal)
+{
+    if (!m_hWnd)
+        return;
+    m_bInPass = true;
+    const std::wstring progress = m_strTitle + (GetLangId() == 0 ? Format(L" - 已发送 %d/%d", nSent, nTotal)
+                                                                 : Format(L" - sent %d of %d", nSent, nTotal));
+    SetWindowText(progress.c_str());
+}
+
+void CGroupSetDlg::EndProgress()
+{
+    if (m_bInPass && m_hWnd)
+        SetWindowText(m_strTitle.c_str());
+    m_bInPass = false;
+}
+
+void CGroupSetDlg::RunApplyPass()
+{
+    int total = 0;
+    CallOnWindowThread([this, &total] { total = CountRowsToSend(); });
+    int sent = 0;
+    for (int nRow = 0; IsThreadRunning(0); ++nRow) {
+        RowRead row;
+        if (!CallOnWindowThread([this, nRow, &row] { row = ReadRow(nRow); }) || row.bPastEnd)
+            break;
+        if (!row.bWanted)
+            continue;
+        WireMessage& m = row.record.message;
+        bool bChanged = false;
+        if (!row.bKeepIp) {
+            bChanged = true;
+            CDeviceSetDlg::WriteAnsiText(m.lanIp, sizeof m.lanIp, row.ip);
+            CDeviceSetDlg::WriteAnsiText(m.lanGateway, sizeof m.lanGateway, row.gateway);
+        }
+        if (!row.bKeepName) {
+            bChanged = true;
+            CDeviceSetDlg::WriteTypedName(m, CDeviceSetDlg::LimitTypedName(row.name));
+        } else {
+            // The record holds the name in the ANSI code page; the camera reads UTF-8.
+            CDeviceSetDlg::ReencodeRecordName(m);
+        }
+        if (!bChanged)
+            continue;
+
+        WireMessage message;
+        BuildSetInfo(row.record, message);
+        GenSockBroadcastSend(CAMERA_PORT, &message, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
+        ++sent;
+        if (sent > total)
+            total = sent; // rows checked during the pass
+        CallOnWindowThread([this, sent, total] { ShowProgress(sent, total); });
+        ::Sleep(SEND_PAUSE_MS);
+    }
+
+    int nLangId = 0;
+    CallOnWindowThread([this, &nLangId] {
+        EndProgress();
+        nLangId = GetLangId();
+    });
+    m_nLastSent = sent;
+    if (sent > 0 && IsThreadRunning(0)) {
+        const std::wstring text = nLangId == 0 ? Format(L"完成 %d 个设备信息设置！", sent)
+                                               : Format(L"Set %d device(s)'s IP Address or Name.", sent);
+        ::MessageBoxW(m_hWnd, text.c_str(), nLangId == 0 ? L"提示" : L"Message", MB_OK | MB_ICONINFORMATION);
+    }
+    ++m_nFinishedPasses;
+}
+
+void CGroupSetDlg::CloseWorkerBoxes()
+{
+    const DWORD dwThreadId = m_dwWorkerThreadId.load();
+    if (!dwThreadId)
+        return;
+    ::EnumThreadWindows(
+        dwThreadId,
+        [](HWND hWnd, LPARAM) -> BOOL {
+            wchar_t cls[16] = {};
+            if (::GetClassNameW(hWnd, cls, 16) && std::wstring(cls) == L"#32770")
+                ::PostMessageW(hWnd, WM_COMMAND, IDOK, 0);
+            return TRUE;
+        },
+        0);
+}

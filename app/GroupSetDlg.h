@@ -1,0 +1,75 @@
+#pragma once
+// CGroupSetDlg: re-addresses and renames a group of cameras. It lists the cameras with check
+// boxes, fills in a run of addresses, one gateway and numbered names ("Apply"), lets the operator
+// correct single cells in place, and its worker (index 0) sends one set-parameters message per
+// checked camera, 200 ms apart, showing its progress in the title.
+//
+// The rows refer to the dialog's own copies of the records (LoadDevices copies them), so a rescan
+// that frees the camera table's records never leaves a row pointing at freed memory. The copies
+// are replaced only on the user-interface thread, and the worker reads a row (item data, check
+// state, cells, the "Not modify" boxes) and copies its record in one call run on that thread, so
+// it never sees a copy that a later LoadDevices frees. It holds no lock while it does so.
+
+#include "dialogkit/MyDialog.h"
+#include "protocol/WireMessage.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CMyListCtrl;
+
+class CGroupSetDlg : public CMyDialog {
+  public:
+    // The list control's click command (its default id).
+    static constexpr int LIST_CLICK_CMD = 20466;
+    static constexpr DWORD SEND_PAUSE_MS = 200;
+
+    explicit CGroupSetDlg(CWnd* pParent = nullptr);
+    ~CGroupSetDlg() override;
+
+    // Sorts the array by idSerial (case-insensitive exchange sort; it is reordered), copies the
+    // records and lists them, all checked. Runs on the user-interface thread and sends no message
+    // to another thread, so the caller may hold a lock that workers take.
+    void LoadDevices(std::vector<const DeviceRecord*>& records);
+
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    void ApplyLanguage(int nLangId) override;
+    int ThreadProc(int nIndex) override;
+
+    CMyListCtrl* GetList() const { return m_pList; }
+    // Worker passes finished since construction, and the messages the last one sent.
+    int GetFinishedPasses() const { return m_nFinishedPasses.load(); }
+    int GetLastSentCount() const { return m_nLastSent.load(); }
+
+  private:
+    // One row as the worker needs it, read on the user-interface thread.
+    struct RowRead {
+        bool bPastEnd = true;
+        bool bWanted = false; // checked and with a record
+        bool bKeepIp = false;
+        bool bKeepName = false;
+        DeviceRecord record{};
+        std::wstring ip, gateway, name;
+    };
+
+    void ApplyToList();
+    void RunApplyPass();
+    RowRead ReadRow(int nRow);
+    int CountRowsToSend();
+    void ShowProgress(int nSent, int nTotal);
+    void EndProgress();
+    // Closes a completion box that the worker shows, so that stopping the worker never waits
+    // for the operator.
+    void CloseWorkerBoxes();
+
+    CMyListCtrl* m_pList = nullptr;
+    std::vector<std::unique_ptr<DeviceRecord>> m_records; // the rows' item data point here
+    std::wstring m_strTitle;                             // the title without progress
+    bool m_bInPass = false;                              // user-interface thread only
+    std::atomic<DWORD> m_dwWorkerThreadId{0};
+    std::atomic<int> m_nFinishedPasses{0};
+    std::atomic<int> m_nLastSent{0};
+};

@@ -1,0 +1,10 @@
+# The settings dialogs (single camera and group) driven in process, and against the camera
+# simulator in the lab.
+lv_add_test(lv_app_settings_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/SettingsTestSupport.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/../dialogkit/MyDialogTestSupport.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/DeviceSetDlgTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/GroupSetDlgTest.cpp
+          ${LV_APP_RC_DIR}/SettingsDialogs.rc
+  LIBS lv_app)
+target_include_directories(lv_app_settings_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/../dialogkit)
