@@ -230,6 +230,18 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     void SetControlBackColor(COLORREF clr);
     // Text colour -1 or -2 means the dialog's; background (COLORREF)-1 means none.
     void SetItemColors(int nID, COLORREF clrText, COLORREF clrBack);
+    // A font like the dialog's with that height, weight and face (empty: the dialog's face), for
+    // one control or, with id 10000 or -1, every child. Fonts are shared by all dialogs.
+    void SetItemFont(int nID, int nHeight, int nWeight, LPCWSTR lpszFace);
+    // The focused edit nID is framed in clr instead of the focus border colour.
+    void SetFocusBorderColor(int nID, COLORREF clr);
+    // A skin image stretched over the client area in place of the colour or gradient; an empty
+    // name or a file that does not draw leaves them in force.
+    void SetBackgroundImage(LPCWSTR lpszFile);
+    const std::wstring& GetBackgroundImage() const { return m_strBackImage; }
+    // The control paints the dialog's background behind itself (a snapshot of each paint).
+    void AddTransparentItem(HWND hItem);
+    void AddTransparentItem(int nID);
     // Applied 20 ms later (timer 2201): every child and the dialog scaled to the new font.
     void SetDialogFontSize(float fPoints);
     void SetTopMost(BOOL bOn);
@@ -308,6 +320,38 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     void SetWheelStep(int nID, double dStep, BOOL bReal);
     // The slider and the edit move each other; the edit shows the position times fStep.
     void LinkEditSlider(int nSliderID, int nEditID, float fStep);
+
+    // Serial choice buttons: six per set (port, baud rate, parity, data bits, stop bits, flow
+    // control). A click opens a pop-up of the field's choices (commands CMD_CHOICE_FIRST + entry);
+    // the chosen entry's text goes into the button and its index into the set. Group -1 is the
+    // single set; groups 0..SERIAL_GROUPS-1 are saved to "COMGroupSetting.ini", "COMSet%d".
+    static constexpr int SERIAL_FIELDS = 6;
+    static constexpr int SERIAL_GROUPS = 32;
+    static constexpr int SERIAL_PORT = 0;
+    static constexpr int SERIAL_BAUD = 1;
+    static constexpr int SERIAL_PARITY = 2;
+    static constexpr int SERIAL_DATA = 3;
+    static constexpr int SERIAL_STOP = 4;
+    static constexpr int SERIAL_FLOW = 5;
+    static constexpr int SERIAL_BAUD_DEFAULT = 11; // 115200, marked for a rate not in the list
+    // The six button ids (0 = none) of a set; pIds null clears them.
+    void SetSerialButtons(int nGroup, const int* pIds);
+    int GetSerialButton(int nGroup, int nField) const;
+    // The baud field also takes a rate (above 110), stored as its entry. Writes the button's text.
+    // Returns the entry marked now, -1 when the value is beyond the field's choices.
+    int SetSerialChoice(int nGroup, int nField, int nChoice);
+    int GetSerialChoice(int nGroup, int nField) const;
+    // Reads a group's six indices from "COMGroupSetting.ini" (out-of-range values keep the
+    // defaults) and shows them on its buttons.
+    void LoadSerialGroup(int nGroup);
+    // Port entries run "COM0" to "COM<nMaxPort>".
+    void SetSerialMaxPort(int nMaxPort);
+    // The field's choices become the choice list; returns the entry to mark (-1 none). With
+    // bPopup the pop-up opens under the button, else the marked entry's text goes into it.
+    int ShowSerialChoices(int nGroup, int nField, BOOL bPopup);
+    const std::vector<std::wstring>& GetChoiceList() const { return m_lstChoices; }
+    static std::wstring GetSerialSettingsFileName();
+
     int GetFocusedEditId() const { return m_nFocusedEditId; }
     int GetLastClickedId() const { return m_nLastClickedId; }
     int GetLastClickedEditId() const { return m_nLastClickedEditId; }
@@ -444,6 +488,7 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     std::vector<DrawnImage> m_lstDrawnImages;
     std::vector<DrawnText> m_lstDrawnTexts;
     std::vector<Anchor> m_lstAnchors;
+    std::wstring m_strBackImage;
     float m_fFontPoints = 0.0f;
     CFont m_fontPrivate;
 
@@ -484,4 +529,22 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     HICON m_hTrayIcon = nullptr;
     UINT m_nTrayMessage = 0;
     BOOL m_bRestoreOnTrayClick = TRUE;
+
+    struct SerialSet {
+        int nButtons[SERIAL_FIELDS] = {};
+        int nChoices[SERIAL_FIELDS] = {0, 6, 0, 2, 0, 2};
+    };
+    SerialSet* FindSerialSet(int nGroup);
+    const SerialSet* FindSerialSet(int nGroup) const;
+    // The set and field whose button has this id (group search 0 to 31 after the single set).
+    BOOL FindSerialButton(int nID, int& nGroup, int& nField) const;
+    void OnChoiceChosen(int nEntry);
+    // A click on a serial button (opens its pop-up) or a pop-up entry; FALSE for anything else.
+    BOOL OnSerialCommand(int nID);
+    SerialSet m_serial;
+    SerialSet m_serialGroups[SERIAL_GROUPS];
+    int m_nSerialMaxPort = 32;
+    std::vector<std::wstring> m_lstChoices;
+    int m_nChoiceGroup = -1;
+    int m_nChoiceField = -1;
 };

@@ -6,6 +6,17 @@
 
 #include "controls/SkinImage.h"
 #include "controls/SkinWindow.h"
+#if defined(LV_DIALOG_HAS_BUTTONS)
+#include "controls/MyButton.h"
+#include "controls/MyCheckButton.h"
+#endif
+#if defined(LV_DIALOG_HAS_WIDGETS)
+#include "controls/MyListBox.h"
+#include "controls/MyProgressCtrl.h"
+#endif
+#if defined(LV_DIALOG_HAS_LISTCTRL)
+#include "controls/MyListCtrl.h"
+#endif
 #include "platform/CMemDC.h"
 #include "platform/CSelectObject.h"
 #include "platform/CWinApp.h"
@@ -51,10 +62,77 @@ RECT PlaceInParent(HWND hWnd)
     return rc;
 }
 
+bool IsTopMost(HWND hWnd)
+{
+    return (::GetWindowLongW(hWnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+// Z-order only. Wine first lifts the window's owned pop-ups that lie above it (the buttons' tool
+// tips, owned dialogs) and then inserts the window right after the last of them, where it stays
+// without WS_EX_TOPMOST when the window below is not topmost; an owned window cannot be sent
+// below its owner either. So when the first call leaves the style clear, those owned windows are
+// let go of for a moment, the window is made topmost alone, and they are given back and put
+// above it, topmost as well, in their old order.
+void PlaceTopMost(HWND hWnd, BOOL bOn)
+{
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED;
+    ::SetWindowPos(hWnd, bOn ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+    if (!bOn || IsTopMost(hWnd))
+        return;
+    std::vector<HWND> owned; // above hWnd, top first
+    for (HWND h = ::GetWindow(hWnd, GW_HWNDFIRST); h && h != hWnd; h = ::GetWindow(h, GW_HWNDNEXT))
+        if (::GetWindow(h, GW_OWNER) == hWnd)
+            owned.push_back(h);
+    for (HWND h : owned)
+        ::SetWindowLongPtrW(h, GWLP_HWNDPARENT, 0);
+    ::SetWindowPos(hWnd, HWND_TOPMOST, 0, 0, 0, 0, flags);
+    for (auto it = owned.rbegin(); it != owned.rend(); ++it) {
+        ::SetWindowLongPtrW(*it, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(hWnd));
+        ::SetWindowPos(*it, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
 // Direction 0/2 horizontal, 1/3 vertical; 2 and 3 run the colours backwards.
 void FillGradient(HDC hDC, const RECT& rc, const COLORREF* colors, int nCount, int nDirection)
 {
     MultiGradientFill(hDC, rc, colors, nCount, nDirection >= 2, (nDirection & 1) != 0);
+}
+
+// Fonts given by SetItemFont, shared by every dialog for the life of the process (controls of
+// any dialog may still hold one). User-interface thread only.
+struct SharedFont {
+    LONG nHeight;
+    LONG nWeight;
+    std::wstring face;
+    CFont font;
+};
+
+std::vector<SharedFont>& SharedFonts()
+{
+    static auto* pFonts = new std::vector<SharedFont>;
+    return *pFonts;
+}
+
+// An existing font of that height, weight and face (an empty face matches any), or a new one
+// made from base with them.
+HFONT SharedFontFor(const LOGFONTW& base, int nHeight, int nWeight, const wchar_t* pszFace)
+{
+    std::wstring face = pszFace ? pszFace : L"";
+    for (auto& f : SharedFonts())
+        if (f.nHeight == nHeight && f.nWeight == nWeight && (face.empty() || _wcsicmp(f.face.c_str(), face.c_str()) == 0))
+            return f.font.GetSafeHandle();
+    LOGFONTW lf = base;
+    lf.lfHeight = nHeight;
+    lf.lfWidth = 0;
+    lf.lfWeight = nWeight;
+    if (!face.empty())
+        wcsncpy_s(lf.lfFaceName, face.c_str(), _TRUNCATE);
+    CFont font(::CreateFontIndirectW(&lf));
+    if (!font)
+        return nullptr;
+    HFONT hFont = font.GetSafeHandle();
+    SharedFonts().push_back(SharedFont{nHeight, nWeight, lf.lfFaceName, std::move(font)});
+    return hFont;
 }
 
 } // namespace
@@ -131,7 +209,110 @@ void CMyDialog::SetItemColors(int nID, COLORREF clrText, COLORREF clrBack)
         it->brush.DeleteObject();
     else
         it->brush.Attach(::CreateSolidBrush(clrBack));
+    // Skinned controls draw themselves and take the colours as their own.
+    const COLORREF clrOwnText = clrText == NO_COLOR || clrText == static_cast<COLORREF>(-2) ? m_clrText : clrText;
+    for (const auto& skinned : m_lstSkinned) {
+        if (skinned.nID != nID || !skinned.pWnd)
+            continue;
+        switch (skinned.dwKind) {
+#if defined(LV_DIALOG_HAS_BUTTONS)
+        case SKIN_BUTTON: {
+            auto* pButton = static_cast<CMyButton*>(skinned.pWnd);
+            pButton->SetTextColor(clrOwnText);
+            if (clrBack != NO_COLOR)
+                pButton->SetGradient(clrBack, clrBack);
+            break;
+        }
+        case SKIN_CHECK: {
+            auto* pCheck = static_cast<CMyCheckButton*>(skinned.pWnd);
+            pCheck->SetCheckTextColor(clrOwnText, CHECK_STATE_ON);
+            pCheck->SetCheckTextColor(clrOwnText, CHECK_STATE_OFF);
+            break;
+        }
+#endif
+#if defined(LV_DIALOG_HAS_WIDGETS)
+        case SKIN_PROGRESS:
+            static_cast<CMyProgressCtrl*>(skinned.pWnd)->SetTextColor(clrOwnText);
+            break;
+        case SKIN_LISTBOX: {
+            auto* pList = static_cast<CMyListBox*>(skinned.pWnd);
+            CMyListBox::StateColors colors = pList->GetStateColors(0);
+            colors.clrText = clrOwnText;
+            if (clrBack != NO_COLOR)
+                colors.clrBk = colors.clrBk2 = clrBack;
+            pList->SetStateColors(0, colors);
+            break;
+        }
+#endif
+#if defined(LV_DIALOG_HAS_LISTCTRL)
+        case SKIN_LISTCTRL: {
+            auto* pList = static_cast<CMyListCtrl*>(skinned.pWnd);
+            pList->SetTextColor(clrOwnText);
+            if (clrBack != NO_COLOR)
+                pList->SetBkColors(clrBack, clrBack);
+            break;
+        }
+#endif
+        default:
+            break;
+        }
+        if (skinned.pWnd->m_hWnd)
+            ::InvalidateRect(skinned.pWnd->m_hWnd, nullptr, TRUE);
+    }
     RedrawItem(nID);
+}
+
+void CMyDialog::SetItemFont(int nID, int nHeight, int nWeight, LPCWSTR lpszFace)
+{
+    if (!m_hWnd)
+        return;
+    LOGFONTW base{};
+    HFONT hDialogFont = m_fontPrivate ? m_fontPrivate.GetSafeHandle() : GetFont();
+    if (!hDialogFont || ::GetObjectW(hDialogFont, sizeof base, &base) == 0)
+        ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof base, &base);
+    HFONT hFont = SharedFontFor(base, nHeight, nWeight, lpszFace);
+    if (!hFont)
+        return;
+    if (nID == 10000 || nID == -1) {
+        for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+            ::SendMessageW(hChild, WM_SETFONT, reinterpret_cast<WPARAM>(hFont), TRUE);
+        return;
+    }
+    if (HWND hItem = FindItem(nID))
+        ::SendMessageW(hItem, WM_SETFONT, reinterpret_cast<WPARAM>(hFont), TRUE);
+}
+
+void CMyDialog::SetFocusBorderColor(int nID, COLORREF clr)
+{
+    for (auto& f : m_lstFocusBorders)
+        if (f.first == nID) {
+            f.second = clr;
+            return;
+        }
+    m_lstFocusBorders.emplace_back(nID, clr);
+}
+
+void CMyDialog::SetBackgroundImage(LPCWSTR lpszFile)
+{
+    m_strBackImage = lpszFile ? lpszFile : L"";
+    if (m_hWnd)
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+}
+
+void CMyDialog::AddTransparentItem(HWND hItem)
+{
+    if (!hItem || !::IsWindow(hItem))
+        return;
+    for (const auto& t : m_lstTransparent)
+        if (t.hWnd == hItem)
+            return;
+    m_lstTransparent.push_back(TransparentItem{hItem, CBitmap(), CBrush()});
+    QueueRedraw(hItem);
+}
+
+void CMyDialog::AddTransparentItem(int nID)
+{
+    AddTransparentItem(FindItem(nID));
 }
 
 LRESULT CMyDialog::OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
@@ -140,7 +321,7 @@ LRESULT CMyDialog::OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& 
     HDC hDC = reinterpret_cast<HDC>(wParam);
     HWND hCtl = reinterpret_cast<HWND>(lParam);
     if (message == WM_CTLCOLORDLG || hCtl == m_hWnd) {
-        if (m_nGradientCount >= 2) {
+        if (m_nGradientCount >= 2 || !m_strBackImage.empty()) {
             ::SetBkMode(hDC, TRANSPARENT);
             return reinterpret_cast<LRESULT>(HollowBrush());
         }
@@ -202,6 +383,8 @@ LRESULT CMyDialog::OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& 
 
 void CMyDialog::PaintBackground(HDC hDC, const RECT& rc)
 {
+    if (!m_strBackImage.empty() && DrawImageFile(m_strBackImage, hDC, rc, DRAW_IMAGE_STRETCH))
+        return;
     if (m_nGradientCount >= 2) {
         FillGradient(hDC, rc, m_clrGradient, m_nGradientCount, m_nGradientDirection);
         return;
@@ -372,10 +555,8 @@ void CMyDialog::PaintClient(HDC hDC)
 
 void CMyDialog::SetTopMost(BOOL bOn)
 {
-    if (!m_hWnd)
-        return;
-    ::SetWindowPos(m_hWnd, bOn ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    if (m_hWnd)
+        PlaceTopMost(m_hWnd, bOn);
 }
 
 void CMyDialog::ToggleOnTop()
@@ -402,8 +583,7 @@ void CMyDialog::OnOnTopCheckClicked()
     if (!hMain)
         hMain = ::GetAncestor(m_hWnd, GA_ROOT);
     if (hMain)
-        ::SetWindowPos(hMain, bChecked ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        PlaceTopMost(hMain, bChecked);
 }
 
 void CMyDialog::RegisterStateCheckBoxes(int nAutoStartId, int nOnTopId)
@@ -642,6 +822,9 @@ void CMyDialog::AddDrawnImage(int x, int y, int cx, int cy, int nAngle, LPCWSTR 
 void CMyDialog::AddDrawnText(int x, int y, LPCWSTR lpszText, COLORREF clrText, COLORREF clrBack, HFONT hFont)
 {
     m_lstDrawnTexts.push_back(DrawnText{x, y, lpszText ? lpszText : L"", clrText, clrBack, hFont});
+    // Transparent controls over the text must take the new background.
+    if (m_hWnd)
+        SetTimer(TIMER_TRANSPARENT, 10);
 }
 
 void CMyDialog::ClearDrawnItems()
@@ -706,8 +889,12 @@ void CMyDialog::ApplyFontSize()
 
 void CMyDialog::OnTransparentTimer()
 {
-    for (const auto& t : m_lstTransparent)
+    for (const auto& t : m_lstTransparent) {
+        if (!::IsWindow(t.hWnd))
+            continue;
         QueueRedraw(t.hWnd);
+        ::RedrawWindow(t.hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_INTERNALPAINT | RDW_UPDATENOW);
+    }
 }
 
 // ---- Messages -------------------------------------------------------------------------------

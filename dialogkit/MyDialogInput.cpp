@@ -278,17 +278,14 @@ BOOL CMyDialog::OnCommand(WPARAM wParam, LPARAM lParam)
 
     if (nCode == 0) {
         switch (nID) {
-        case CMD_TOGGLE_TOPMOST: {
-            const bool bTop = (GetExStyle() & WS_EX_TOPMOST) != 0;
-            ::SetWindowPos(m_hWnd, bTop ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0,
-                           SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        case CMD_TOGGLE_TOPMOST:
+            ToggleOnTop();
             return TRUE;
-        }
         case CMD_MINIMISE:
             SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
             return TRUE;
         case CMD_TOGGLE_MAXIMISE:
-            ::ShowWindow(m_hWnd, ::IsZoomed(m_hWnd) ? SW_RESTORE : SW_MAXIMIZE);
+            ToggleMaximise();
             return TRUE;
         case CMD_CLOSE:
             SendMessage(WM_CLOSE, 0, 0);
@@ -296,6 +293,8 @@ BOOL CMyDialog::OnCommand(WPARAM wParam, LPARAM lParam)
         default:
             break;
         }
+        if (OnSerialCommand(nID))
+            return TRUE;
     }
 
     if (nID > 0 && nID == m_nAutoStartCheckId) {
@@ -583,6 +582,17 @@ LRESULT CMyDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
 
     switch (message) {
+    case WM_SETCURSOR: {
+        int nGroup = -1;
+        int nField = -1;
+        HWND hOver = reinterpret_cast<HWND>(wParam);
+        if (hOver && hOver != m_hWnd && ::GetParent(hOver) == m_hWnd &&
+            FindSerialButton(::GetDlgCtrlID(hOver), nGroup, nField)) {
+            ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
+        }
+        break;
+    }
     case WM_DEVICECHANGE:
         SendCommand(NOTIFY_DEVICE, wParam == DBT_DEVICEREMOVECOMPLETE ? 0 : 1);
         break;

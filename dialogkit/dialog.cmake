@@ -1,5 +1,6 @@
 # lv_dialog: CMyDialog, the base of every window (dialog base, language files; frame and painting
-# in MyDialogFrame.cpp and commands and input in MyDialogInput.cpp once those exist).
+# in MyDialogFrame.cpp, commands and input in MyDialogInput.cpp, serial choice buttons in
+# MyDialogSerial.cpp).
 #
 # The control libraries are linked when their targets exist (they are defined after this folder,
 # so the test happens at generation time); the skinning pass attaches only the kinds whose
@@ -7,7 +8,7 @@
 add_library(lv_dialog STATIC
   ${CMAKE_CURRENT_LIST_DIR}/MyDialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MyDialogLanguage.cpp)
-foreach(part Frame Input)
+foreach(part Frame Input Serial)
   if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/MyDialog${part}.cpp)
     string(TOUPPER ${part} part_upper)
     target_sources(lv_dialog PRIVATE ${CMAKE_CURRENT_LIST_DIR}/MyDialog${part}.cpp)

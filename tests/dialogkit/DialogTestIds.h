@@ -4,6 +4,8 @@
 #define IDD_MYDLG_TEST 2100
 #define IDD_MYDLG_CHILD 2101
 #define IDD_MYDLG_PLAIN 2102
+#define IDD_MYDLG_SERIAL 2103
+#define IDD_MYDLG_BARE 2104
 
 #define IDC_MYDLG_BUTTON 1000
 #define IDC_MYDLG_STATIC 1001
@@ -26,3 +28,7 @@
 
 #define IDC_MYDLG_CHILD_STATIC 1500
 #define IDC_MYDLG_CHILD_EDIT 1501
+
+// Serial choice buttons: one set of six push buttons and a combo box.
+#define IDC_MYDLG_SERIAL_FIRST 1100 // port; 1101 baud rate ... 1105 flow control
+#define IDC_MYDLG_SERIAL_COMBO 1106

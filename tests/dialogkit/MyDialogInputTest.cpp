@@ -324,10 +324,36 @@ TEST_F(CDialogInputTest, CtrlKeysCopyListViewsAndComboBoxes)
 
 TEST_F(CDialogInputTest, WindowCommandsStopHereAndDeviceChangeIsReported)
 {
-    m_dlg.SendMessage(WM_COMMAND, CMyDialog::CMD_TOGGLE_TOPMOST, 0);
-    m_dlg.SendMessage(WM_COMMAND, CMyDialog::CMD_TOGGLE_TOPMOST, 0);
+    // The skinned buttons' tool tips are topmost windows owned by the dialog and lie above it:
+    // Wine's owned-window ordering must not leave the dialog without WS_EX_TOPMOST.
+    auto topmost = [](HWND h) { return (::GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+    std::vector<HWND> owned;
+    for (HWND h = ::GetWindow(m_dlg.m_hWnd, GW_HWNDFIRST); h; h = ::GetWindow(h, GW_HWNDNEXT))
+        if (::GetWindow(h, GW_OWNER) == m_dlg.m_hWnd)
+            owned.push_back(h);
+    ASSERT_FALSE(owned.empty());
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        m_dlg.SendMessage(WM_COMMAND, CMyDialog::CMD_TOGGLE_TOPMOST, 0);
+        EXPECT_TRUE(m_dlg.IsOnTop());
+        EXPECT_TRUE(topmost(m_dlg.m_hWnd));
+        for (HWND h : owned) {
+            EXPECT_EQ(::GetWindow(h, GW_OWNER), m_dlg.m_hWnd);
+            EXPECT_TRUE(topmost(h));
+        }
+        m_dlg.SendMessage(WM_COMMAND, CMyDialog::CMD_TOGGLE_TOPMOST, 0);
+        EXPECT_FALSE(m_dlg.IsOnTop());
+        EXPECT_FALSE(topmost(m_dlg.m_hWnd));
+    }
     EXPECT_TRUE(m_dlg.Saw(CMyDialog::CMD_TOGGLE_TOPMOST, 0));
     EXPECT_FALSE(m_dlg.Routed(CMyDialog::CMD_TOGGLE_TOPMOST));
+
+    // 18687 maximises and restores through the framework's flag.
+    m_dlg.SendMessage(WM_COMMAND, CMyDialog::CMD_TOGGLE_MAXIMISE, 0);
+    EXPECT_TRUE(::IsZoomed(m_dlg.m_hWnd));
+    m_dlg.SendMessage(WM_COMMAND, CMyDialog::CMD_TOGGLE_MAXIMISE, 0);
+    EXPECT_FALSE(::IsZoomed(m_dlg.m_hWnd));
+    EXPECT_FALSE(m_dlg.Routed(CMyDialog::CMD_TOGGLE_MAXIMISE));
 
     m_dlg.SendMessage(WM_DEVICECHANGE, 0x8004, 0);
     m_dlg.SendMessage(WM_DEVICECHANGE, 0x8000, 0);
