@@ -110,7 +110,8 @@ BOOL CDeviceSetDlg::OnInitDialog()
     if (m_fontCurrent)
         for (int nID : {IDC_DEV_CURRENT_LABEL, IDC_DEV_CURRENT})
             if (HWND hItem = ::GetDlgItem(m_hWnd, nID))
-                ::SendMessageW(hItem, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontCurrent.GetSafeHandle()), TRUE);
+                ::SendMessageW(hItem, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontCurrent.GetSafeHandle()),
+                               TRUE);
     return TRUE;
 }
 
@@ -187,6 +188,6 @@ void CDeviceSetDlg::DoSetting()
     GenSockBroadcastSend(CAMERA_PORT, &message, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
 
     const bool bChinese = GetLangId() == 0;
-    ::MessageBoxW(m_hWnd, bChinese ? L"摄像头参数设置成功！" : L"Setting Done!", bChinese ? L"提示" : L"Message",
-                  MB_OK | MB_ICONINFORMATION);
+    ::MessageBoxW(m_hWnd, bChinese ? L"摄像头参数设置成功！" : L"Setting Done!",
+                  bChinese ? L"提示" : L"Message", MB_OK | MB_ICONINFORMATION);
 }

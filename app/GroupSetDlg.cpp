@@ -53,8 +53,8 @@ const wchar_t* TitleFor(int nLangId)
 
 std::wstring Format(const wchar_t* format, int a, int b = 0, int c = 0, int d = 0)
 {
-    wchar_t text[64];
-    std::swprintf(text, 64, format, a, b, c, d);
+    wchar_t text[256];
+    std::swprintf(text, 256, format, a, b, c, d);
     return text;
 }
 
@@ -178,8 +178,8 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
         if (!m_pList || !m_pList->m_hWnd)
             continue;
         const WireMessage& m = pCopy->message;
-        const int nRow = m_pList->InsertItem(static_cast<int>(i), (Format(L"%2d: ", static_cast<int>(i)) +
-                                                                   WideFieldText(m.idSerial)).c_str());
+        const int nRow = m_pList->InsertItem(
+            static_cast<int>(i), (Format(L"%2d: ", static_cast<int>(i)) + WideFieldText(m.idSerial)).c_str());
         if (nRow < 0)
             continue;
         m_pList->SetItemText(nRow, 1, WideFieldText(m.lanIp).c_str());
@@ -237,7 +237,8 @@ void CGroupSetDlg::ApplyToList()
             ::MessageBoxW(m_hWnd, text.c_str(), bChinese ? L"提示" : L"Message", MB_OK | MB_ICONWARNING);
             return;
         }
-        m_pList->SetItemText(nRow, 1, Format(L"%d.%d.%d.%d", bytes[0], bytes[1], bytes[2], bytes[3] + offset).c_str());
+        m_pList->SetItemText(nRow, 1,
+                             Format(L"%d.%d.%d.%d", bytes[0], bytes[1], bytes[2], bytes[3] + offset).c_str());
         m_pList->SetItemText(nRow, 2, gateway.c_str());
         m_pList->SetItemText(nRow, 3, (stem + Format(L"%d", offset)).c_str());
         ++k;
@@ -280,7 +281,8 @@ int CGroupSetDlg::CountRowsToSend()
 {
     if (!m_pList || !m_pList->m_hWnd)
         return 0;
-    if (IsDlgButtonChecked(IDC_GRP_KEEP_IP) == BST_CHECKED && IsDlgButtonChecked(IDC_GRP_KEEP_NAME) == BST_CHECKED)
+    if (IsDlgButtonChecked(IDC_GRP_KEEP_IP) == BST_CHECKED &&
+        IsDlgButtonChecked(IDC_GRP_KEEP_NAME) == BST_CHECKED)
         return 0;
     int total = 0;
     const int count = m_pList->GetItemCount();
@@ -294,8 +296,9 @@ void CGroupSetDlg::ShowProgress(int nSent, int nTotal)
     if (!m_hWnd)
         return;
     m_bInPass = true;
-    const std::wstring progress = m_strTitle + (GetLangId() == 0 ? Format(L" - 已发送 %d/%d", nSent, nTotal)
-                                                                 : Format(L" - sent %d of %d", nSent, nTotal));
+    const std::wstring progress =
+        m_strTitle + (GetLangId() == 0 ? Format(L" - 已发送 %d/%d", nSent, nTotal)
+                                       : Format(L" - sent %d of %d", nSent, nTotal));
     SetWindowText(progress.c_str());
 }
 

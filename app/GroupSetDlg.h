@@ -67,8 +67,8 @@ class CGroupSetDlg : public CMyDialog {
 
     CMyListCtrl* m_pList = nullptr;
     std::vector<std::unique_ptr<DeviceRecord>> m_records; // the rows' item data point here
-    std::wstring m_strTitle;                             // the title without progress
-    bool m_bInPass = false;                              // user-interface thread only
+    std::wstring m_strTitle;                              // the title without progress
+    bool m_bInPass = false;                               // user-interface thread only
     std::atomic<DWORD> m_dwWorkerThreadId{0};
     std::atomic<int> m_nFinishedPasses{0};
     std::atomic<int> m_nLastSent{0};

@@ -29,7 +29,8 @@ TEST_F(DeviceSetDlg, UnchangedDialogSendsTheLoadedRecordAgainAndTheCameraApplies
     ASSERT_EQ(image.size(), MESSAGE_SIZE);
     const std::string utf8Name = FieldText(image, 28, 20);
     ASSERT_EQ(utf8Name, "\xE5\x89\x8D\xE9\x97\xA8"); // 前门, as the camera sends it
-    ASSERT_NE(std::vector<std::uint8_t>(image.begin() + 16, image.begin() + 28), std::vector<std::uint8_t>(12, 0));
+    ASSERT_NE(std::vector<std::uint8_t>(image.begin() + 16, image.begin() + 28),
+              std::vector<std::uint8_t>(12, 0));
     DeviceRecord record = RecordOf(id);
     ASSERT_EQ(ReadTextField(record.message.name), Utf8ToAnsi(utf8Name)); // held in code page 936
 
@@ -102,7 +103,8 @@ TEST_F(DeviceSetDlg, TypedValuesLandAtTheirOffsetsWithTheirWidths)
     for (const Field& field : fields) {
         std::vector<std::uint8_t> want(field.width, 0);
         std::memcpy(want.data(), field.expected.data(), field.expected.size());
-        EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + field.offset, bytes.begin() + field.offset + field.width),
+        EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + field.offset,
+                                            bytes.begin() + field.offset + field.width),
                   want)
             << "control " << field.nID;
     }
@@ -149,7 +151,8 @@ TEST_F(DeviceSetDlg, NamesReachTheCameraThroughTheCodePageAndFitTheirField)
         // U+0E01 is not in code page 936: it arrives as the code page's default character.
         {L"Cam\u0E01X", "Cam?X", L"Cam\u0E01X"},
         // 19 Chinese characters need 57 UTF-8 bytes: six whole characters (18 bytes) fit.
-        {L"一二三四五六七八九十甲乙丙丁戊己庚辛壬", "一二三四五六", L"一二三四五六七八九十甲乙丙丁戊己庚辛壬"},
+        {L"一二三四五六七八九十甲乙丙丁戊己庚辛壬", "一二三四五六",
+         L"一二三四五六七八九十甲乙丙丁戊己庚辛壬"},
         // 3 + 17 bytes: the last ASCII letter goes, the Chinese character stays whole.
         {L"门ABCDEFGHIJKLMNOPQ", "门ABCDEFGHIJKLMNOP", L"门ABCDEFGHIJKLMNOPQ"},
         // The edit hands over 19 characters.
@@ -217,11 +220,15 @@ TEST_F(DeviceSetDlg, LanguageSwitchChangesTextsAndTitleButNotTheEdits)
     const std::wstring name = Item(IDC_DEV_NAME);
 
     const SettingsItemText texts[] = {
-        {IDC_DEV_LAN_GROUP, L"有线网络", L"LAN"},       {IDC_DEV_WIFI_GROUP, L"WiFi网络", L"WiFi"},
-        {IDC_DEV_LAN_GATEWAY_LABEL, L"网关:", L"GateWay:"}, {IDC_DEV_WIFI_GATEWAY_LABEL, L"网关:", L"GataWay:"},
+        {IDC_DEV_LAN_GROUP, L"有线网络", L"LAN"},
+        {IDC_DEV_WIFI_GROUP, L"WiFi网络", L"WiFi"},
+        {IDC_DEV_LAN_GATEWAY_LABEL, L"网关:", L"GateWay:"},
+        {IDC_DEV_WIFI_GATEWAY_LABEL, L"网关:", L"GataWay:"},
         {IDC_DEV_AP_MODE, L"打开 WiFi 网卡模式", L"Enable AP mode"},
-        {IDC_DEV_ENCRYPT_LABEL, L"加密类型:", L"Encrypt Type:"}, {IDC_DEV_NAME_LABEL, L"设备名称:", L"Camera Name:"},
-        {IDC_DEV_APPLY, L"设置参数", L"Do Setting"},       {IDC_DEV_CURRENT_LABEL, L"当前设备:", L"Currently:"},
+        {IDC_DEV_ENCRYPT_LABEL, L"加密类型:", L"Encrypt Type:"},
+        {IDC_DEV_NAME_LABEL, L"设备名称:", L"Camera Name:"},
+        {IDC_DEV_APPLY, L"设置参数", L"Do Setting"},
+        {IDC_DEV_CURRENT_LABEL, L"当前设备:", L"Currently:"},
         {IDOK, L"返回", L"Return"},
     };
     for (int nLang : {1, 0}) {

@@ -36,7 +36,8 @@ class GroupSetDlg : public CSettingsDlgTest<CGroupSetDlg> {
     int Rows() const { return static_cast<int>(::SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
     bool Checked(int nRow) const
     {
-        return ((::SendMessageW(List(), LVM_GETITEMSTATE, nRow, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >> 12) == 2;
+        return ((::SendMessageW(List(), LVM_GETITEMSTATE, nRow, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >>
+                12) == 2;
     }
     void SetChecked(int nRow, bool bOn) const
     {
@@ -61,7 +62,8 @@ class GroupSetDlg : public CSettingsDlgTest<CGroupSetDlg> {
 
     // "Set for All checked", pumping until the worker's pass ends. Returns the texts of the
     // completion boxes; the titles the dialog showed meanwhile go to `titles`.
-    std::vector<std::wstring> SendAll(const wchar_t* caption = L"提示", std::set<std::wstring>* titles = nullptr)
+    std::vector<std::wstring> SendAll(const wchar_t* caption = L"提示",
+                                      std::set<std::wstring>* titles = nullptr)
     {
         EXPECT_TRUE(m_sim.ClearLog());
         CMessageBoxCatcher boxes(Dlg(), caption);
@@ -86,7 +88,6 @@ class GroupSetDlg : public CSettingsDlgTest<CGroupSetDlg> {
         ADD_FAILURE() << "no record " << id;
         return records.front();
     }
-
 };
 
 TEST_F(GroupSetDlg, LoadingSortsByIdSerialIgnoringCaseAndChecksEveryRow)
@@ -100,9 +101,12 @@ TEST_F(GroupSetDlg, LoadingSortsByIdSerialIgnoringCaseAndChecksEveryRow)
     // The caller's array is sorted too; the empty entry goes last and is not listed.
     EXPECT_EQ(pointers, (std::vector<const DeviceRecord*>{&records[1], &records[2], &records[0], nullptr}));
     ASSERT_EQ(Rows(), 3);
-    EXPECT_EQ(Cells(0), (std::vector<std::wstring>{L" 0: a1b2c3d4e5f6", L"198.18.1.131", L"198.18.1.1", L"前门"}));
-    EXPECT_EQ(Cells(1), (std::vector<std::wstring>{L" 1: B20000000001", L"198.18.1.132", L"198.18.1.1", L"Lobby"}));
-    EXPECT_EQ(Cells(2), (std::vector<std::wstring>{L" 2: c30000000002", L"198.18.1.133", L"198.18.1.1", L"大厅"}));
+    EXPECT_EQ(Cells(0),
+              (std::vector<std::wstring>{L" 0: a1b2c3d4e5f6", L"198.18.1.131", L"198.18.1.1", L"前门"}));
+    EXPECT_EQ(Cells(1),
+              (std::vector<std::wstring>{L" 1: B20000000001", L"198.18.1.132", L"198.18.1.1", L"Lobby"}));
+    EXPECT_EQ(Cells(2),
+              (std::vector<std::wstring>{L" 2: c30000000002", L"198.18.1.133", L"198.18.1.1", L"大厅"}));
     for (int nRow = 0; nRow < 3; ++nRow) {
         EXPECT_TRUE(Checked(nRow)) << nRow;
         // Each row points at the dialog's own copy, never at the caller's record.
@@ -128,30 +132,58 @@ TEST_F(GroupSetDlg, ApplyFillsAddressesGatewayAndNumberedNames)
         const wchar_t* start;
         const wchar_t* step;
         bool bOnlyChecked;
-        int nUnchecked; // -1 none
+        int nUnchecked;                              // -1 none
         std::vector<std::vector<std::wstring>> rows; // columns 1 to 3; empty = the row keeps its cells
     };
     const std::wstring kept = L"";
     const Case cases[] = {
-        {L"192.168.1.20", L"5", false, -1,
-         {{L"192.168.1.20", L"GW", L"Cam0"}, {L"192.168.1.25", L"GW", L"Cam5"}, {L"192.168.1.30", L"GW", L"Cam10"},
+        {L"192.168.1.20",
+         L"5",
+         false,
+         -1,
+         {{L"192.168.1.20", L"GW", L"Cam0"},
+          {L"192.168.1.25", L"GW", L"Cam5"},
+          {L"192.168.1.30", L"GW", L"Cam10"},
           {L"192.168.1.35", L"GW", L"Cam15"}}},
-        {L"192.168.1.20", L"0", false, -1,
-         {{L"192.168.1.20", L"GW", L"Cam0"}, {L"192.168.1.20", L"GW", L"Cam0"}, {L"192.168.1.20", L"GW", L"Cam0"},
+        {L"192.168.1.20",
+         L"0",
+         false,
+         -1,
+         {{L"192.168.1.20", L"GW", L"Cam0"},
+          {L"192.168.1.20", L"GW", L"Cam0"},
+          {L"192.168.1.20", L"GW", L"Cam0"},
           {L"192.168.1.20", L"GW", L"Cam0"}}},
         // Unchecked rows keep their cells and do not advance the numbering.
-        {L"10.0.0.1", L"1", true, 1,
+        {L"10.0.0.1",
+         L"1",
+         true,
+         1,
          {{L"10.0.0.1", L"GW", L"Cam0"}, {}, {L"10.0.0.2", L"GW", L"Cam1"}, {L"10.0.0.3", L"GW", L"Cam2"}}},
         // Without "Only checked" the unchecked row is filled as well.
-        {L"10.0.0.1", L"1", false, 1,
-         {{L"10.0.0.1", L"GW", L"Cam0"}, {L"10.0.0.2", L"GW", L"Cam1"}, {L"10.0.0.3", L"GW", L"Cam2"},
+        {L"10.0.0.1",
+         L"1",
+         false,
+         1,
+         {{L"10.0.0.1", L"GW", L"Cam0"},
+          {L"10.0.0.2", L"GW", L"Cam1"},
+          {L"10.0.0.3", L"GW", L"Cam2"},
           {L"10.0.0.4", L"GW", L"Cam3"}}},
         // The step keeps its low 8 bits: 300 gives 44; text that is no number gives 0.
-        {L"10.0.0.1", L"300", false, -1,
-         {{L"10.0.0.1", L"GW", L"Cam0"}, {L"10.0.0.45", L"GW", L"Cam44"}, {L"10.0.0.89", L"GW", L"Cam88"},
+        {L"10.0.0.1",
+         L"300",
+         false,
+         -1,
+         {{L"10.0.0.1", L"GW", L"Cam0"},
+          {L"10.0.0.45", L"GW", L"Cam44"},
+          {L"10.0.0.89", L"GW", L"Cam88"},
           {L"10.0.0.133", L"GW", L"Cam132"}}},
-        {L"10.0.0.9", L"many", false, -1,
-         {{L"10.0.0.9", L"GW", L"Cam0"}, {L"10.0.0.9", L"GW", L"Cam0"}, {L"10.0.0.9", L"GW", L"Cam0"},
+        {L"10.0.0.9",
+         L"many",
+         false,
+         -1,
+         {{L"10.0.0.9", L"GW", L"Cam0"},
+          {L"10.0.0.9", L"GW", L"Cam0"},
+          {L"10.0.0.9", L"GW", L"Cam0"},
           {L"10.0.0.9", L"GW", L"Cam0"}}},
         // An address that does not parse changes nothing.
         {L"10.0.0.x", L"1", false, -1, {{}, {}, {}, {}}},
@@ -193,7 +225,8 @@ TEST_F(GroupSetDlg, ApplyStopsBeforeAnAddressEndingAbove255AndSaysSo)
 {
     std::vector<DeviceRecord> records;
     for (int i = 0; i < 5; ++i)
-        records.push_back(MadeUpRecord("b0000000000" + std::to_string(i), "198.18.1." + std::to_string(20 + i), "B"));
+        records.push_back(
+            MadeUpRecord("b0000000000" + std::to_string(i), "198.18.1." + std::to_string(20 + i), "B"));
     struct Case {
         const wchar_t* start;
         const wchar_t* step;
@@ -204,7 +237,8 @@ TEST_F(GroupSetDlg, ApplyStopsBeforeAnAddressEndingAbove255AndSaysSo)
     const Case cases[] = {
         {L"192.168.1.250", L"2", 0, 3, L"已填写 3 行。再往下的地址最后一段会超过 255，其余的行保持不变。"},
         {L"192.168.1.1", L"-1", 1, 1,
-         L"Filled 1 row(s). The next address would end above 255, so the remaining rows were left unchanged."},
+         L"Filled 1 row(s). The next address would end above 255, so the remaining rows were left "
+         L"unchanged."},
         {L"192.168.1.255", L"1", 0, 1, L"已填写 1 行。再往下的地址最后一段会超过 255，其余的行保持不变。"},
         {L"192.168.1.251", L"1", 0, 5, L""}, // .255 is the last address written, no box
     };
@@ -228,7 +262,8 @@ TEST_F(GroupSetDlg, ApplyStopsBeforeAnAddressEndingAbove255AndSaysSo)
                 EXPECT_EQ(ip.rfind(L"192.168.1.", 0), 0u) << nRow;
                 EXPECT_LE(std::stoi(ip.substr(10)), 255) << nRow;
             } else {
-                EXPECT_EQ(ip, L"198.18.1." + std::to_wstring(20 + nRow)) << "row " << nRow << " keeps its cells";
+                EXPECT_EQ(ip, L"198.18.1." + std::to_wstring(20 + nRow))
+                    << "row " << nRow << " keeps its cells";
                 EXPECT_EQ(CellText(List(), nRow, 3), L"B");
             }
         }
@@ -239,7 +274,8 @@ TEST_F(GroupSetDlg, CheckButtonsSetTheRowsCheckBoxes)
 {
     std::vector<DeviceRecord> records;
     for (int i = 0; i < 4; ++i)
-        records.push_back(MadeUpRecord("c0000000000" + std::to_string(i), "198.18.1.5" + std::to_string(i), "C"));
+        records.push_back(
+            MadeUpRecord("c0000000000" + std::to_string(i), "198.18.1.5" + std::to_string(i), "C"));
     Load(records);
     auto states = [this] {
         std::vector<bool> out;
@@ -282,7 +318,8 @@ TEST_F(GroupSetDlg, SetForAllCheckedSendsTheListsCellsToEachCheckedCamera)
 
     // A click on the name cell of row 1 opens the editor; leaving it writes the cell.
     ClickCell(List(), 1, 3);
-    ASSERT_TRUE(PumpUntil([] { return s_pDlg->GetList()->GetEditCtrl() && s_pDlg->GetList()->IsEditorReady(); }));
+    ASSERT_TRUE(
+        PumpUntil([] { return s_pDlg->GetList()->GetEditCtrl() && s_pDlg->GetList()->IsEditorReady(); }));
     CEdit* pEdit = s_pDlg->GetList()->GetEditCtrl();
     EXPECT_EQ(pEdit->GetWindowText(), L"Cam1");
     pEdit->SetWindowText(L"门口一号");
@@ -296,7 +333,8 @@ TEST_F(GroupSetDlg, SetForAllCheckedSendsTheListsCellsToEachCheckedCamera)
     std::set<std::wstring> titles;
     EXPECT_EQ(SendAll(L"提示", &titles), std::vector<std::wstring>{L"完成 3 个设备信息设置！"});
     EXPECT_EQ(s_pDlg->GetLastSentCount(), 3);
-    for (const wchar_t* title : {L"批量设置 - 已发送 1/3", L"批量设置 - 已发送 2/3", L"批量设置 - 已发送 3/3"})
+    for (const wchar_t* title :
+         {L"批量设置 - 已发送 1/3", L"批量设置 - 已发送 2/3", L"批量设置 - 已发送 3/3"})
         EXPECT_TRUE(titles.count(title)) << "progress title missing";
     EXPECT_EQ(TextOf(Dlg()), L"批量设置");
 
@@ -305,7 +343,7 @@ TEST_F(GroupSetDlg, SetForAllCheckedSendsTheListsCellsToEachCheckedCamera)
     };
     const Want wants[] = {{"a1b2c3d4e5f6", "198.18.1.200", "Cam0"},
                           {"b20000000001", "198.18.1.201", "门口一号"},
-                          {"d40000000003", "198.18.1.202", "Cam2"}};
+                          {"d40000000003", "198.18.1.203", "Cam3"}}; // numbered while all were checked
     const auto all = AllSetInfo();
     EXPECT_EQ(all.size(), 6u) << "one message per checked camera and usable interface";
     for (const Want& want : wants) {
@@ -381,7 +419,8 @@ TEST_F(GroupSetDlg, TenCheckedRowsArePacedAtLeast200MillisecondsApart)
 {
     std::vector<DeviceRecord> records;
     for (int i = 0; i < 10; ++i)
-        records.push_back(MadeUpRecord("d0000000001" + std::to_string(i), "198.18.1." + std::to_string(60 + i), "D"));
+        records.push_back(
+            MadeUpRecord("d0000000001" + std::to_string(i), "198.18.1." + std::to_string(60 + i), "D"));
     Load(records);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(SendAll(), std::vector<std::wstring>{L"完成 10 个设备信息设置！"});
@@ -391,12 +430,16 @@ TEST_F(GroupSetDlg, TenCheckedRowsArePacedAtLeast200MillisecondsApart)
     // The simulator's clock: each camera's first copy at least ~200 ms after the previous one's.
     std::map<std::string, double> firstSeen;
     for (const CamSimLogEntry& entry : m_sim.WaitForLog(
-             [](const std::vector<CamSimLogEntry>& e) { return CCamSimClient::CountType(e, MSG_SET_INFO) >= 20; }, 3000))
+             [](const std::vector<CamSimLogEntry>& e) {
+                 return CCamSimClient::CountType(e, MSG_SET_INFO) >= 20;
+             },
+             3000))
         if (entry.type == MSG_SET_INFO && !firstSeen.count(entry.idSerial))
             firstSeen[entry.idSerial] = entry.time;
     ASSERT_EQ(firstSeen.size(), 10u);
     for (int i = 1; i < 10; ++i)
-        EXPECT_GE(firstSeen["d0000000001" + std::to_string(i)] - firstSeen["d0000000001" + std::to_string(i - 1)],
+        EXPECT_GE(firstSeen["d0000000001" + std::to_string(i)] -
+                      firstSeen["d0000000001" + std::to_string(i - 1)],
                   0.19)
             << i;
 }
@@ -409,7 +452,8 @@ TEST_F(GroupSetDlg, LoadingAgainWhileTheWorkerSendsUsesOnlyLiveCopies)
         auto records = std::make_unique<std::vector<DeviceRecord>>();
         for (int i = 0; i < 8; ++i)
             records->push_back(MadeUpRecord(std::string(1, first) + "000000000" + std::to_string(10 + i),
-                                            "198.18.1." + std::to_string(base + i), std::string("名") + first));
+                                            "198.18.1." + std::to_string(base + i),
+                                            std::string("名") + first));
         return records;
     };
     std::map<std::string, std::vector<std::uint8_t>> expected;
@@ -429,9 +473,10 @@ TEST_F(GroupSetDlg, LoadingAgainWhileTheWorkerSendsUsesOnlyLiveCopies)
     CMessageBoxCatcher boxes(Dlg(), L"提示");
     const int passes = s_pDlg->GetFinishedPasses();
     Command(IDC_GRP_SEND);
-    ASSERT_TRUE(PumpUntil([] { return TextOf(s_pDlg->GetSafeHwnd()).find(L"已发送 2/") != std::wstring::npos; }));
+    ASSERT_TRUE(
+        PumpUntil([] { return TextOf(s_pDlg->GetSafeHwnd()).find(L"已发送 2/") != std::wstring::npos; }));
     for (int round = 0; round < 3; ++round) {
-        auto next = makeSet(round % 2 ? 'c' : 'b', 120 + 10 * round);
+        auto next = makeSet(static_cast<char>('b' + round), 120 + 10 * round);
         remember(*next);
         Load(*next);
         next.reset();
@@ -452,7 +497,8 @@ TEST_F(GroupSetDlg, LoadingAgainWhileTheWorkerSendsUsesOnlyLiveCopies)
     EXPECT_TRUE(families.count('a'));
     EXPECT_GT(families.size(), 1u) << "the pass went on with the new rows";
     ASSERT_EQ(boxes.Count(), 1u);
-    EXPECT_EQ(boxes.Texts().front(), L"完成 " + std::to_wstring(s_pDlg->GetLastSentCount()) + L" 个设备信息设置！");
+    EXPECT_EQ(boxes.Texts().front(),
+              L"完成 " + std::to_wstring(s_pDlg->GetLastSentCount()) + L" 个设备信息设置！");
 }
 
 TEST_F(GroupSetDlg, LanguageSwitchChangesTextsColumnsAndTitleButNotTheEdits)
@@ -469,10 +515,14 @@ TEST_F(GroupSetDlg, LanguageSwitchChangesTextsColumnsAndTitleButNotTheEdits)
         return std::wstring(text);
     };
     const SettingsItemText texts[] = {
-        {IDC_GRP_START_IP_LABEL, L"起始IP:", L"IP From:"}, {IDC_GRP_GATEWAY_LABEL, L"网关:", L"Gate Way:"},
-        {IDC_GRP_ONLY_CHECKED, L"仅应用到√项", L"Only checked Item(s)"}, {IDC_GRP_APPLY, L"应用", L"Apply For"},
-        {IDC_GRP_UNCHECK_SELECTED, L"反√选中项", L"Uncheck Selected"}, {IDC_GRP_KEEP_NAME, L"不修改名称", L"Not modify Name"},
-        {IDC_GRP_SEND, L"执行批量设置", L"Set for All checked"}, {IDOK, L"返回", L"Return"},
+        {IDC_GRP_START_IP_LABEL, L"起始IP:", L"IP From:"},
+        {IDC_GRP_GATEWAY_LABEL, L"网关:", L"Gate Way:"},
+        {IDC_GRP_ONLY_CHECKED, L"仅应用到√项", L"Only checked Item(s)"},
+        {IDC_GRP_APPLY, L"应用", L"Apply For"},
+        {IDC_GRP_UNCHECK_SELECTED, L"反√选中项", L"Uncheck Selected"},
+        {IDC_GRP_KEEP_NAME, L"不修改名称", L"Not modify Name"},
+        {IDC_GRP_SEND, L"执行批量设置", L"Set for All checked"},
+        {IDOK, L"返回", L"Return"},
     };
     for (int nLang : {1, 0}) {
         CMyDialog::SetGlobalLanguage(nLang);
@@ -488,7 +538,8 @@ TEST_F(GroupSetDlg, LanguageSwitchChangesTextsColumnsAndTitleButNotTheEdits)
     CMyDialog::SetGlobalLanguage(1);
     ::CheckDlgButton(Dlg(), IDC_GRP_KEEP_NAME, BST_CHECKED);
     std::set<std::wstring> titles;
-    EXPECT_EQ(SendAll(L"Message", &titles), std::vector<std::wstring>{L"Set 2 device(s)'s IP Address or Name."});
+    EXPECT_EQ(SendAll(L"Message", &titles),
+              std::vector<std::wstring>{L"Set 2 device(s)'s IP Address or Name."});
     EXPECT_TRUE(titles.count(L"Modify by Group - sent 1 of 2"));
     EXPECT_EQ(TextOf(Dlg()), L"Modify by Group");
 }

@@ -108,7 +108,8 @@ std::vector<CamSimLogEntry> CSettingsTest::AllSetInfo()
     return out;
 }
 
-std::vector<CamSimLogEntry> CSettingsTest::SetInfoFor(const std::string& idSerial, std::size_t want, int timeoutMs)
+std::vector<CamSimLogEntry> CSettingsTest::SetInfoFor(const std::string& idSerial, std::size_t want,
+                                                      int timeoutMs)
 {
     auto matches = [&idSerial](const CamSimLogEntry& e) {
         return e.type == MSG_SET_INFO && SameCamera(e.idSerial, idSerial);
@@ -139,7 +140,8 @@ std::vector<std::uint8_t> CSettingsTest::ExpectedWire(const DeviceRecord& record
     return BytesOf(expected);
 }
 
-std::string CSettingsTest::FieldText(const std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t width)
+std::string CSettingsTest::FieldText(const std::vector<std::uint8_t>& bytes, std::size_t offset,
+                                     std::size_t width)
 {
     if (bytes.size() < offset + width)
         return {};

@@ -50,11 +50,13 @@ class CSettingsTest : public CDialogTest {
     DeviceRecord RecordOf(const std::string& idSerial);
     // A record of a camera the simulator does not know, with a pattern in every byte the tool
     // does not interpret.
-    static DeviceRecord MadeUpRecord(const std::string& idSerial, const std::string& lanIp, const std::string& utf8Name);
+    static DeviceRecord MadeUpRecord(const std::string& idSerial, const std::string& lanIp,
+                                     const std::string& utf8Name);
 
     // The set-parameters messages the simulator logged for one camera (every link), waiting up to
     // timeoutMs for at least `want` of them.
-    std::vector<CamSimLogEntry> SetInfoFor(const std::string& idSerial, std::size_t want, int timeoutMs = 3000);
+    std::vector<CamSimLogEntry> SetInfoFor(const std::string& idSerial, std::size_t want,
+                                           int timeoutMs = 3000);
     std::vector<CamSimLogEntry> AllSetInfo();
 
     // The message a record becomes on the wire when nothing in it is edited: type 135,
@@ -62,7 +64,8 @@ class CSettingsTest : public CDialogTest {
     static std::vector<std::uint8_t> ExpectedWire(const DeviceRecord& record, const std::string& utf8Name);
     static std::vector<std::uint8_t> BytesOf(const WireMessage& message);
     static std::string Utf8ToAnsi(const std::string& utf8);
-    static std::string FieldText(const std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t width);
+    static std::string FieldText(const std::vector<std::uint8_t>& bytes, std::size_t offset,
+                                 std::size_t width);
 
     // A left click in the middle of a list cell, as the mouse sends it.
     static void ClickCell(HWND hList, int nRow, int nCol);
