@@ -1,0 +1,424 @@
+#include "app/MainDlg.h"
+
+#include "app/AboutDlg.h"
+#include "app/DeviceSetDlg.h"
+#include "app/GroupSetDlg.h"
+#include "app/resource.h"
+#include "controls/MyListCtrl.h"
+#include "net/TextConvert.h"
+#include "platform/CWinApp.h"
+
+#include <winsock2.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstring>
+#include <cwctype>
+#include <vector>
+
+namespace {
+
+struct ColumnSpec {
+    int width; // 0: the list's client width minus the others
+    const wchar_t* initial;
+    const wchar_t* chinese;
+    const wchar_t* english;
+};
+
+const ColumnSpec kColumns[CMainDlg::COLUMN_COUNT] = {
+    {140, L"设备IP", L"设备IP", L"IP Address"},  {115, L"网关", L"网关", L"GateWay"},
+    {120, L"设备名称", L"设备名称", L"Name"},    {100, L"设备ID", L"设备ID", L"ID Serial"},
+    {60, L"网络", L"网络类型", L"Network"},      {130, L"MAC地址", L"MAC地址", L"MAC Address"},
+    {0, L"版本", L"版本", L"Version"},
+};
+constexpr int FIXED_COLUMNS_WIDTH = 665;
+
+struct ControlText {
+    int id;
+    const wchar_t* chinese;
+    const wchar_t* english;
+};
+
+// In the order they are written.
+const ControlText kTexts[] = {
+    {IDC_MAIN_COUNT_CAPTION, L"设备数量:", L"Camera Count:"},
+    {IDC_MAIN_SINGLE, L"编辑 ...", L"Modify By Single..."},
+    {IDC_MAIN_ADDRESS_CAPTION, L"本机IP地址:", L"IP Address:"},
+    {IDC_MAIN_ONTOP, L"窗口置顶", L"Set On Top"},
+    {IDC_MAIN_RESCAN, L"刷新", L"Rescan"},
+    {IDC_MAIN_BROWSE, L"打开网页 ...", L"Browse on Web ..."},
+    {IDC_MAIN_GROUP, L"批量操作 ...", L"Modify by Group ..."},
+    // The language choice is labelled in the other language, so either reader finds it.
+    {IDC_MAIN_LANG_CAPTION, L"Language:", L"界面语言:"},
+    {IDCANCEL, L"退出", L"Exit"},
+};
+
+std::wstring Wide(const std::string& ansi) { return TextAnsiToWide(ansi.c_str()); }
+
+// A camera's address as the user interface reads it: at least 7 characters to be usable.
+bool HasUsableLanIp(const DeviceRecord& record)
+{
+    return std::wcslen(TextAnsiToWide(ReadTextField(record.message.lanIp).c_str())) >= 7;
+}
+
+} // namespace
+
+CMainDlg::CMainDlg(CWnd* pParent) : CMyDialog(IDD_LARKVANE_DIALOG, pParent), m_engine(*this, *this)
+{
+    m_hIcon = static_cast<HICON>(
+        ::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+}
+
+CMainDlg::~CMainDlg()
+{
+    ShutdownDiscovery();
+    m_pGroupSetDlg.reset();
+    m_pDeviceSetDlg.reset();
+}
+
+void CMainDlg::DoDataExchange(bool bSaveAndValidate)
+{
+    CMyDialog::DoDataExchange(bSaveAndValidate);
+    std::memset(&m_SelDevice, 0, sizeof m_SelDevice);
+}
+
+BOOL CMainDlg::OnInitDialog()
+{
+    CMyDialog::OnInitDialog();
+
+    if (HMENU hSysMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
+        wchar_t about[128] = {};
+        if (::LoadStringW(AfxGetInstanceHandle(), IDS_ABOUTBOX, about, 128) > 0) {
+            ::AppendMenuW(hSysMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(hSysMenu, MF_STRING, IDM_ABOUTBOX, about);
+        }
+    }
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    RegisterStateCheckBoxes(-1, IDC_MAIN_ONTOP);
+
+    m_pDeviceList = GetListCtrl(IDC_MAIN_LIST);
+    BuildImageList();
+    if (m_pDeviceList) {
+        m_pDeviceList->SetRowHeight(22);
+        InsertColumns();
+        m_pDeviceList->SetAutoFitLastColumn(true, 5000);
+        m_pDeviceList->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    }
+
+    m_pDeviceSetDlg = std::make_unique<CDeviceSetDlg>();
+    m_pDeviceSetDlg->CreateModeless(this);
+    m_pDeviceSetDlg->CenterWindow(m_hWnd);
+    m_pGroupSetDlg = std::make_unique<CGroupSetDlg>();
+    m_pGroupSetDlg->CreateModeless(this);
+    m_pGroupSetDlg->CenterWindow(m_hWnd);
+
+    AddComboString(IDC_MAIN_LANG, L"简体中文", -1);
+    AddComboString(IDC_MAIN_LANG, L"English", -1);
+    // The combo box was empty when the framework applied the language at start-up.
+    SetComboSel(IDC_MAIN_LANG, GetLangId(), TRUE);
+
+    StartThread(CDiscoveryEngine::RESCAN_WORKER);
+    StartThread(CDiscoveryEngine::RECEIVE_WORKER);
+
+    SendCommand(IDC_MAIN_ADDRESSES);
+    SendCommand(IDC_MAIN_RESCAN);
+    return TRUE;
+}
+
+void CMainDlg::BuildImageList()
+{
+    HBITMAP hBitmap = static_cast<HBITMAP>(::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDB_CAMERA_IMAGES),
+                                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    m_hImageList = ImageList_Create(20, 20, ILC_COLOR24 | ILC_MASK, 1, 1);
+    if (m_hImageList && hBitmap)
+        ImageList_AddMasked(m_hImageList, hBitmap, RGB(255, 255, 255));
+    if (hBitmap)
+        ::DeleteObject(hBitmap);
+    // The list view owns the image list from here on and destroys it with itself.
+    if (m_pDeviceList && m_hImageList)
+        m_pDeviceList->SendMessage(LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(m_hImageList));
+    else if (m_hImageList)
+        ImageList_Destroy(m_hImageList);
+}
+
+void CMainDlg::InsertColumns()
+{
+    RECT rcClient{};
+    m_pDeviceList->GetClientRect(&rcClient);
+    for (int col = 0; col < COLUMN_COUNT; ++col) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.fmt = LVCFMT_LEFT;
+        column.cx = kColumns[col].width ? kColumns[col].width : (rcClient.right - rcClient.left) - FIXED_COLUMNS_WIDTH;
+        column.pszText = const_cast<LPWSTR>(kColumns[col].initial);
+        column.iSubItem = col;
+        m_pDeviceList->SendMessage(LVM_INSERTCOLUMNW, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+void CMainDlg::ApplyLanguage(int nLangId)
+{
+    const bool chinese = nLangId == 0;
+    SetComboSel(IDC_MAIN_LANG, nLangId, TRUE);
+    for (const ControlText& text : kTexts)
+        SetItemText(text.id, chinese ? text.chinese : text.english);
+    if (m_pDeviceList)
+        for (int col = 0; col < COLUMN_COUNT; ++col)
+            m_pDeviceList->SetColumnText(col, chinese ? kColumns[col].chinese : kColumns[col].english);
+}
+
+BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    const int id = LOWORD(wParam);
+    const int code = HIWORD(wParam);
+    switch (id) {
+    case IDOK:
+    case IDC_MAIN_RESCAN:
+        // Enter rescans; it never closes the window.
+        SetSignal(CDiscoveryEngine::RESCAN_WORKER);
+        return TRUE;
+    case IDC_MAIN_SINGLE:
+        if (HasUsableLanIp(m_SelDevice) && m_pDeviceSetDlg) {
+            m_pDeviceSetDlg->LoadDevice(&m_SelDevice);
+            if (!m_pDeviceSetDlg->IsWindowVisible())
+                ShowSettingsDialog(m_pDeviceSetDlg.get());
+        }
+        break;
+    case IDC_MAIN_BROWSE:
+        if (HasUsableLanIp(m_SelDevice))
+            OpenWebPage(std::wstring(L"http://") + Wide(ReadTextField(m_SelDevice.message.lanIp)));
+        break;
+    case IDC_MAIN_GROUP:
+        OpenGroupDialog();
+        break;
+    case IDC_MAIN_LANG:
+        if (code == CBN_CLOSEUP)
+            SetGlobalLanguage(GetComboSel(IDC_MAIN_LANG));
+        break;
+    case IDC_MAIN_ADDRESSES:
+        FillLocalAddresses();
+        break;
+    case 20465: // double-click in the list
+        TakeSelection();
+        SendCommand(IDC_MAIN_SINGLE);
+        break;
+    case 20466: // click in the list
+        TakeSelection();
+        break;
+    default:
+        break;
+    }
+    return CMyDialog::OnCommand(wParam, lParam);
+}
+
+void CMainDlg::ShowSettingsDialog(CMyDialog* pDlg) { pDlg->ShowDialog(2); }
+
+void CMainDlg::OpenGroupDialog()
+{
+    if (!m_pGroupSetDlg)
+        return;
+    ShowSettingsDialog(m_pGroupSetDlg.get());
+    // The rows' records belong to the camera table; the group dialog copies them while the
+    // table cannot change.
+    CDeviceTableLock lock(CDeviceTable::Instance(), CDeviceTableLock::WindowThread);
+    std::vector<const DeviceRecord*> records;
+    const int rows = m_pDeviceList ? m_pDeviceList->GetItemCount() : 0;
+    records.reserve(static_cast<size_t>(rows));
+    for (int row = 0; row < rows; ++row)
+        if (auto* record = reinterpret_cast<const DeviceRecord*>(m_pDeviceList->GetItemData(row)))
+            records.push_back(record);
+    m_pGroupSetDlg->LoadDevices(records);
+}
+
+void CMainDlg::TakeSelection()
+{
+    if (!m_pDeviceList)
+        return;
+    const int row = m_pDeviceList->GetCurRow();
+    if (row < 0) {
+        std::memset(&m_SelDevice, 0, sizeof m_SelDevice);
+        return;
+    }
+    CDeviceTableLock lock(CDeviceTable::Instance(), CDeviceTableLock::WindowThread);
+    if (row >= m_pDeviceList->GetItemCount())
+        return;
+    if (auto* record = reinterpret_cast<const DeviceRecord*>(m_pDeviceList->GetItemData(row)))
+        std::memcpy(&m_SelDevice, record, sizeof m_SelDevice);
+}
+
+std::wstring CMainDlg::LocalAddressesText()
+{
+    wchar_t computer[129] = {};
+    DWORD size = 128;
+    if (!::GetComputerNameExW(ComputerNamePhysicalDnsHostname, computer, &size))
+        return {};
+    const char* host = TextWideToAnsi(computer);
+    hostent* entry = host ? gethostbyname(host) : nullptr;
+    if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list)
+        return {};
+    std::wstring text;
+    for (int i = 0; i < 10 && entry->h_addr_list[i]; ++i) {
+        const auto* b = reinterpret_cast<const unsigned char*>(entry->h_addr_list[i]);
+        if (b[3] == 1)
+            continue;
+        wchar_t one[32];
+        wsprintfW(one, L"%d.%d.%d.%d; ", b[0], b[1], b[2], b[3]);
+        text += one;
+    }
+    while (!text.empty() && (std::iswspace(text.back()) || text.back() == L';'))
+        text.pop_back();
+    return text;
+}
+
+void CMainDlg::FillLocalAddresses() { SetItemText(IDC_MAIN_ADDRESSES, LocalAddressesText().c_str()); }
+
+void CMainDlg::OpenWebPage(const std::wstring& url)
+{
+    ::ShellExecuteW(m_hWnd, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+int CMainDlg::ThreadProc(int nIndex)
+{
+    switch (nIndex) {
+    case CDiscoveryEngine::RESCAN_WORKER:
+        return m_engine.RescanPass();
+    case CDiscoveryEngine::RECEIVE_WORKER:
+        return m_engine.ReceivePass();
+    default:
+        return 0;
+    }
+}
+
+void CMainDlg::ShutdownDiscovery()
+{
+    // The passes end before the list and its records go away.
+    m_engine.BeginShutdown();
+    StopAllThreads();
+    m_engine.EndShutdown();
+}
+
+LRESULT CMainDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+            CAboutDlg about;
+            about.DoModal();
+            return 0;
+        }
+        break;
+    case WM_PAINT:
+        if (PaintMinimised())
+            return 0;
+        break;
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<LRESULT>(m_hIcon);
+    case WM_DESTROY:
+        ShutdownDiscovery();
+        m_pDeviceList = nullptr;
+        break;
+    default:
+        break;
+    }
+    return CMyDialog::WindowProc(message, wParam, lParam);
+}
+
+bool CMainDlg::PaintMinimised()
+{
+    if (!IsIconic())
+        return false;
+    PAINTSTRUCT ps;
+    HDC hDC = ::BeginPaint(m_hWnd, &ps);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hDC), 0);
+    RECT rc{};
+    GetClientRect(&rc);
+    const int x = (rc.right - rc.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (rc.bottom - rc.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(hDC, x, y, m_hIcon);
+    ::EndPaint(m_hWnd, &ps);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The camera rows, written for the discovery workers.
+
+int CMainDlg::FindRow(const DeviceRecord& record) const
+{
+    const int rows = m_pDeviceList->GetItemCount();
+    for (int row = 0; row < rows; ++row) {
+        auto* other = reinterpret_cast<const DeviceRecord*>(m_pDeviceList->GetItemData(row));
+        if (other && ReadTextField(other->message.idSerial).size() == ID_SERIAL_LENGTH &&
+            SameCamera(other->message, record.message))
+            return row;
+    }
+    return -1;
+}
+
+void CMainDlg::WriteRowTexts(int nRow, const DeviceRecord& record)
+{
+    const WireMessage& m = record.message;
+    const bool wifi = record.netType == 1;
+    const std::vector<std::wstring> texts = {
+        Wide(ReadTextField(record.sourceIp)),
+        Wide(ReadTextField(m.lanGateway)),
+        Wide(ReadTextField(m.name)),
+        Wide(ReadTextField(m.idSerial)),
+        Wide(NetTypeText(record.netType)),
+        Wide(FormatMac(wifi ? m.wifiMac : m.lanMac)),
+        Wide(ReadTextField(m.version)),
+    };
+    m_pDeviceList->SetRowTexts(nRow, texts);
+}
+
+void CMainDlg::SetListRedraw(bool bOn)
+{
+    if (!m_pDeviceList || m_bListRedrawOff == !bOn)
+        return;
+    m_bListRedrawOff = !bOn;
+    m_pDeviceList->SendMessage(WM_SETREDRAW, bOn ? TRUE : FALSE);
+    if (bOn)
+        m_pDeviceList->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+void CMainDlg::ClearCameraRows()
+{
+    CallOnWindowThread([this] {
+        if (!m_pDeviceList)
+            return;
+        m_pDeviceList->DeleteAllItems();
+        SetItemInt(IDC_MAIN_COUNT, 0);
+    });
+}
+
+void CMainDlg::ShowCamera(DeviceRecord* pRecord, bool bCreated, bool bMoreWaiting)
+{
+    CallOnWindowThread([this, pRecord, bCreated, bMoreWaiting] {
+        if (!m_pDeviceList)
+            return;
+        if (bMoreWaiting)
+            SetListRedraw(false);
+        int row = bCreated ? -1 : FindRow(*pRecord);
+        if (row < 0) {
+            LVITEMW item{};
+            item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+            item.iItem = m_pDeviceList->GetItemCount();
+            item.pszText = const_cast<LPWSTR>(L"");
+            item.iImage = CAMERA_IMAGE;
+            item.lParam = reinterpret_cast<LPARAM>(pRecord);
+            row = m_pDeviceList->InsertItem(&item);
+        }
+        if (row >= 0)
+            WriteRowTexts(row, *pRecord);
+        SetItemInt(IDC_MAIN_COUNT, m_pDeviceList->GetItemCount());
+        if (!bMoreWaiting)
+            SetListRedraw(true);
+    });
+}
+
+void CMainDlg::EndCameraBurst()
+{
+    CallOnWindowThread([this] { SetListRedraw(true); });
+}

@@ -1,0 +1,77 @@
+#pragma once
+// CMainDlg: the tool's main window. The camera list with its count, the local addresses, and the
+// buttons that rescan, open the settings dialogs and a camera's web page, keep the window on top
+// and switch the language. Its workers 0 and 1 run the discovery engine.
+
+#include "dialogkit/MyDialog.h"
+#include "protocol/DiscoveryEngine.h"
+#include "protocol/WireMessage.h"
+
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+
+class CMyListCtrl;
+class CDeviceSetDlg;
+class CGroupSetDlg;
+
+class CMainDlg : public CMyDialog, private CCameraListView {
+  public:
+    explicit CMainDlg(CWnd* pParent = nullptr);
+    ~CMainDlg() override;
+
+    // Column widths of the camera list; the last one fills what remains.
+    static constexpr int COLUMN_COUNT = 7;
+    static constexpr int CAMERA_IMAGE = 1;
+
+    CMyListCtrl* GetDeviceList() const { return m_pDeviceList; }
+    CDeviceSetDlg* GetDeviceSetDlg() const { return m_pDeviceSetDlg.get(); }
+    CGroupSetDlg* GetGroupSetDlg() const { return m_pGroupSetDlg.get(); }
+    const DeviceRecord& GetSelDevice() const { return m_SelDevice; }
+    const CDiscoveryEngine& GetEngine() const { return m_engine; }
+
+    // The addresses text of the local-addresses box: the resolver's addresses of this computer's
+    // name (at most the first 10), without those ending in .1, joined by "; ".
+    static std::wstring LocalAddressesText();
+
+  protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(bool bSaveAndValidate) override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    void ApplyLanguage(int nLangId) override;
+    int ThreadProc(int nIndex) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Opens the address with the shell's "Open" verb; tests replace it to capture the address.
+    virtual void OpenWebPage(const std::wstring& url);
+
+  private:
+    // CCameraListView: each runs on the window thread in one synchronous message.
+    void ClearCameraRows() override;
+    void ShowCamera(DeviceRecord* pRecord, bool bCreated, bool bMoreWaiting) override;
+    void EndCameraBurst() override;
+
+    void BuildImageList();
+    void InsertColumns();
+    void TakeSelection();
+    void FillLocalAddresses();
+    void OpenGroupDialog();
+    void ShowSettingsDialog(CMyDialog* pDlg);
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    bool PaintMinimised();
+    void ShutdownDiscovery();
+    int FindRow(const DeviceRecord& record) const;
+    void WriteRowTexts(int nRow, const DeviceRecord& record);
+    void SetListRedraw(bool bOn);
+
+    CMyListCtrl* m_pDeviceList = nullptr;
+    std::unique_ptr<CDeviceSetDlg> m_pDeviceSetDlg;
+    std::unique_ptr<CGroupSetDlg> m_pGroupSetDlg;
+    DeviceRecord m_SelDevice{};
+    HICON m_hIcon = nullptr;
+
+    HIMAGELIST m_hImageList = nullptr;
+    bool m_bListRedrawOff = false;
+    CDiscoveryEngine m_engine;
+};

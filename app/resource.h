@@ -1,0 +1,36 @@
+#pragma once
+// Resource and control ids of the tool's windows. Shared by the resource scripts and the code,
+// so only preprocessor definitions live here.
+
+// Dialog templates
+#define IDD_ABOUTBOX 100
+#define IDD_LARKVANE_DIALOG 102
+#define IDD_DEVICESET_DIALOG 103
+#define IDD_GROUPSET_DIALOG 104
+
+// Icons, bitmaps, strings
+#define IDR_MAINFRAME 128
+#define IDB_CAMERA_IMAGES 130
+#define IDS_ABOUTBOX 101
+#define IDS_SOCKETS_INIT_FAILED 103
+
+// The about box's system-menu command
+#define IDM_ABOUTBOX 0x0010
+
+// Main window (template 102)
+#define IDC_MAIN_LIST 1038
+#define IDC_MAIN_COUNT_CAPTION 1039
+#define IDC_MAIN_COUNT 1054
+#define IDC_MAIN_SINGLE 1006
+#define IDC_MAIN_ADDRESS_CAPTION 1040
+#define IDC_MAIN_ADDRESSES 1024
+#define IDC_MAIN_ONTOP 1016
+#define IDC_MAIN_RESCAN 1007
+#define IDC_MAIN_GROUP 1001
+#define IDC_MAIN_BROWSE 1002
+#define IDC_MAIN_LANG_CAPTION 1041
+#define IDC_MAIN_LANG 1019
+
+
+// Settings dialogs (templates 103 and 104)
+#include "SettingsIds.h"

@@ -1,0 +1,85 @@
+#include "protocol/DeviceTable.h"
+
+#include <cstring>
+#include <new>
+
+CDeviceTable::CDeviceTable() { InitializeCriticalSection(&m_lock); }
+
+CDeviceTable::~CDeviceTable()
+{
+    Clear();
+    DeleteCriticalSection(&m_lock);
+}
+
+CDeviceTable& CDeviceTable::Instance()
+{
+    static CDeviceTable table;
+    return table;
+}
+
+void CDeviceTable::Lock() { EnterCriticalSection(&m_lock); }
+
+void CDeviceTable::Unlock() { LeaveCriticalSection(&m_lock); }
+
+void CDeviceTable::LockFromWindowThread()
+{
+    // A worker holding the lock may be waiting for this thread to handle a sent message; handle
+    // those while waiting, and nothing else (posted input must not run under our caller).
+    while (!TryEnterCriticalSection(&m_lock)) {
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_SENDMESSAGE, 0);
+    }
+}
+
+DeviceRecord* CDeviceTable::Find(const WireMessage& reply)
+{
+    for (auto& record : m_records)
+        if (SameCamera(record->message, reply))
+            return record.get();
+    return nullptr;
+}
+
+DeviceRecord* CDeviceTable::Store(const WireMessage& reply, const char* pszSourceIp, int nNetType, bool& bCreated)
+{
+    bCreated = false;
+    if (DeviceRecord* found = Find(reply)) {
+        std::memcpy(&found->message, &reply, sizeof reply);
+        return found;
+    }
+    std::unique_ptr<DeviceRecord> record(new (std::nothrow) DeviceRecord{});
+    if (!record)
+        return nullptr;
+    std::memcpy(&record->message, &reply, sizeof reply);
+    WriteTextField(record->sourceIp, pszSourceIp ? pszSourceIp : "");
+    record->sourceIp[sizeof record->sourceIp - 1] = 0;
+    record->netType = nNetType;
+    try {
+        m_records.push_back(std::move(record));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    bCreated = true;
+    return m_records.back().get();
+}
+
+void CDeviceTable::Clear()
+{
+    m_records.clear();
+    m_records.shrink_to_fit();
+}
+
+DeviceRecord* CDeviceTable::GetAt(int nIndex) const
+{
+    if (nIndex < 0 || nIndex >= GetCount())
+        return nullptr;
+    return m_records[static_cast<size_t>(nIndex)].get();
+}
+
+bool CDeviceTable::Contains(const DeviceRecord* pRecord) const
+{
+    for (auto& record : m_records)
+        if (record.get() == pRecord)
+            return true;
+    return false;
+}

@@ -1,0 +1,69 @@
+#pragma once
+// CDeviceTable: the cameras found since the last rescan, one owned record per idSerial (letter
+// case ignored), in the order of their first accepted reply.
+//
+// One lock guards the table and its records. The discovery workers hold it across a whole
+// clear-and-free or look-up-store-and-row step, including the synchronous window messages of
+// that step, so the user-interface thread must never block on it plainly: it takes the lock with
+// LockFromWindowThread, which keeps handling the messages sent to it while it waits.
+
+#include "protocol/WireMessage.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+class CDeviceTable {
+  public:
+    CDeviceTable();
+    ~CDeviceTable();
+    CDeviceTable(const CDeviceTable&) = delete;
+    CDeviceTable& operator=(const CDeviceTable&) = delete;
+
+    // The process-wide table.
+    static CDeviceTable& Instance();
+
+    void Lock();
+    void Unlock();
+    // For the thread that owns the windows the workers send to.
+    void LockFromWindowThread();
+
+    // Everything below requires the lock.
+
+    // The first record whose idSerial equals the given one without regard to letter case.
+    DeviceRecord* Find(const WireMessage& reply);
+    // Overwrites the found record's image (it keeps its sourceIp and netType) or appends a new
+    // record. `bCreated` tells which happened. Null only when memory ran out.
+    DeviceRecord* Store(const WireMessage& reply, const char* pszSourceIp, int nNetType, bool& bCreated);
+    // Frees every record and the array's storage.
+    void Clear();
+    int GetCount() const { return static_cast<int>(m_records.size()); }
+    DeviceRecord* GetAt(int nIndex) const;
+    // True while the record belongs to the table (a row's item data can be checked with it).
+    bool Contains(const DeviceRecord* pRecord) const;
+
+  private:
+    CRITICAL_SECTION m_lock;
+    std::vector<std::unique_ptr<DeviceRecord>> m_records;
+};
+
+// Holds the table's lock for a scope, the plain way (workers) or pumping sent messages (the
+// user-interface thread).
+class CDeviceTableLock {
+  public:
+    enum Mode { Worker, WindowThread };
+    explicit CDeviceTableLock(CDeviceTable& table, Mode mode = Worker) : m_table(table)
+    {
+        if (mode == WindowThread)
+            m_table.LockFromWindowThread();
+        else
+            m_table.Lock();
+    }
+    ~CDeviceTableLock() { m_table.Unlock(); }
+    CDeviceTableLock(const CDeviceTableLock&) = delete;
+    CDeviceTableLock& operator=(const CDeviceTableLock&) = delete;
+
+  private:
+    CDeviceTable& m_table;
+};

@@ -1,0 +1,195 @@
+#include "protocol/DiscoveryEngine.h"
+
+#include "net/SocketServer.h"
+#include "net/TextConvert.h"
+#include "protocol/DiscoveryRules.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <cstring>
+
+namespace {
+
+SOCKET AsSocket(GenSocket socket) { return static_cast<SOCKET>(socket); }
+
+// True when another datagram is already queued on the socket.
+bool DatagramWaiting(GenSocket socket)
+{
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(AsSocket(socket), &set);
+    timeval now{0, 0};
+    return select(0, &set, nullptr, nullptr, &now) > 0;
+}
+
+void DottedAddress(const sockaddr_in& address, char (&out)[16])
+{
+    const auto* b = reinterpret_cast<const unsigned char*>(&address.sin_addr);
+    wsprintfA(out, "%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
+}
+
+} // namespace
+
+CDiscoveryEngine::CDiscoveryEngine(CMyThreadHost& host, CCameraListView& view, CDeviceTable& table)
+    : m_host(host), m_view(view), m_table(table)
+{
+}
+
+CDiscoveryEngine::~CDiscoveryEngine() { EndShutdown(); }
+
+bool CDiscoveryEngine::KeepRunning(int nIndex) const
+{
+    return !m_bStopping.load() && m_host.IsThreadRunning(nIndex);
+}
+
+int CDiscoveryEngine::RescanPass()
+{
+    m_host.WaitSignal(RESCAN_WORKER, INFINITE);
+    // Stopping the worker sets the slot too: that wake-up must not rescan.
+    if (!KeepRunning(RESCAN_WORKER))
+        return 0;
+    {
+        CDeviceTableLock lock(m_table);
+        m_view.ClearCameraRows(); // rows first, so no row ever refers to a freed record
+        m_table.Clear();
+    }
+    WireMessage request;
+    BuildGetRequest(request);
+    GenSockBroadcastSend(CAMERA_PORT, &request, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
+    return 0;
+}
+
+GenSocket CDiscoveryEngine::OpenReplySocket()
+{
+    GenSockServerContext* context = m_pContext.load();
+    if (!context) {
+        context = GenSockOpenUdpServer(REPLY_PORT, 1, nullptr, static_cast<int>(MESSAGE_SIZE));
+        if (!context)
+            return GENSOCK_INVALID;
+        m_pContext.store(context);
+    }
+    GenSocket socket = context->socket.load();
+    if (socket == GENSOCK_INVALID)
+        return GENSOCK_INVALID;
+
+    int size = REPLY_BUFFER_BYTES;
+    setsockopt(AsSocket(socket), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&size), sizeof size);
+    int granted = 0;
+    int length = sizeof granted;
+    if (getsockopt(AsSocket(socket), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&granted), &length) == 0)
+        m_nGrantedBuffer.store(granted);
+    GenSockSetTimeouts(socket, RECEIVE_TIMEOUT_MS, SOCKET_DIR_RECV);
+    return socket;
+}
+
+int CDiscoveryEngine::ReceivePass()
+{
+    if (!KeepRunning(RECEIVE_WORKER))
+        return 0;
+    GenSocket socket = OpenReplySocket();
+    if (socket == GENSOCK_INVALID) {
+        // The port is not bound (yet). The server thread keeps trying; look again shortly.
+        m_host.WaitSignal(RECEIVE_WORKER, UNBOUND_RETRY_MS);
+        return 0;
+    }
+
+    WireMessage message;
+    while (KeepRunning(RECEIVE_WORKER)) {
+        // One datagram per receive: a short datagram is padded with zeros rather than joined to
+        // the next camera's reply.
+        std::memset(&message, 0, sizeof message);
+        sockaddr_in from{};
+        int fromLength = sizeof from;
+        int received = recvfrom(AsSocket(socket), reinterpret_cast<char*>(&message), static_cast<int>(MESSAGE_SIZE), 0,
+                                reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (!KeepRunning(RECEIVE_WORKER))
+            break;
+        if (received <= 0) {
+            int error = WSAGetLastError();
+            FlushBurst();
+            if (error == WSAENOTSOCK || error == WSAEBADF || error == WSANOTINITIALISED)
+                break;
+            if (error != WSAEMSGSIZE)
+                m_host.WaitSignal(RECEIVE_WORKER, 1); // nothing arrived: a short pause, as when idle
+            continue;
+        }
+        char sender[16];
+        DottedAddress(from, sender);
+        HandleDatagram(message, received, sender, DatagramWaiting(socket));
+    }
+    FlushBurst();
+    return 0;
+}
+
+void CDiscoveryEngine::HandleDatagram(WireMessage& message, int nReceived, const char* pszSender, bool bMoreWaiting)
+{
+    if (message.type == MSG_INFO_EXTRA) {
+        // Accepted only for a known camera; it changes nothing the tool reads, sends or shows.
+        if (IsValidInfoExtra(&message, nReceived)) {
+            CDeviceTableLock lock(m_table);
+            (void)m_table.Find(message);
+        }
+        if (!bMoreWaiting)
+            FlushBurst();
+        return;
+    }
+    if (!IsValidInfoReply(&message, nReceived)) {
+        if (!bMoreWaiting)
+            FlushBurst();
+        return;
+    }
+
+    char ansiName[sizeof message.name];
+    TextUtf8ToAnsiFit(message.name, sizeof message.name, ansiName, sizeof ansiName);
+    WriteConvertedName(message, std::string_view(ansiName, sizeof ansiName));
+
+    WireMessage ack;
+    BuildAck(message, ack);
+    GenSockBroadcastSend(CAMERA_PORT, &ack, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
+
+    const ReachedVia via = ResolveReachedVia(message, pszSender);
+    CDeviceTableLock lock(m_table);
+    if (!KeepRunning(RECEIVE_WORKER))
+        return;
+    bool created = false;
+    DeviceRecord* record = m_table.Store(message, via.sourceIp, via.netType, created);
+    if (!record)
+        return;
+    m_view.ShowCamera(record, created, bMoreWaiting);
+    m_bBurstOpen = bMoreWaiting;
+}
+
+void CDiscoveryEngine::FlushBurst()
+{
+    if (!m_bBurstOpen)
+        return;
+    m_bBurstOpen = false;
+    m_view.EndCameraBurst();
+}
+
+void CDiscoveryEngine::BeginShutdown()
+{
+    m_bStopping.store(true);
+    m_host.SetSignal(RESCAN_WORKER);
+    // Wake a receive that is waiting for datagrams; the pass then sees that it is to stop.
+    if (m_pContext.load())
+        NotifySocketToEnd(REPLY_PORT, 0);
+}
+
+void CDiscoveryEngine::EndShutdown()
+{
+    m_bStopping.store(true);
+    GenSockServerContext* context = m_pContext.exchange(nullptr);
+    if (!context)
+        return;
+    GenSocket socket = context->socket.load();
+    if (socket != GENSOCK_INVALID) {
+        GenSockClose(socket);
+        return;
+    }
+    // Never bound: only stop its thread's attempts.
+    context->stop.store(1);
+    if (context->stopEvent)
+        SetEvent(context->stopEvent);
+}

@@ -1,0 +1,75 @@
+#pragma once
+// The discovery engine: the rescan pass (broadcast one request when told to) and the receive
+// pass (check, acknowledge, store and list every reply), run on two workers of the window that
+// lists the cameras.
+//
+// Bursts: cameras on one switch answer a broadcast at the same moment. The reply socket asks for
+// a large receive buffer, the receive pass takes datagrams back to back (it pauses only after a
+// receive that brought nothing), and it tells the list when more datagrams are already waiting so
+// that the list can leave its redrawing off until the socket is drained.
+
+#include "dialogkit/MyThreadHost.h"
+#include "net/SocketHelpers.h"
+#include "protocol/DeviceTable.h"
+
+#include <atomic>
+
+struct GenSockServerContext;
+
+// What the engine needs of the window that lists the cameras. Called from the workers with the
+// table's lock held; each call must do its work on the window's thread in one synchronous
+// message and return when it is done.
+class CCameraListView {
+  public:
+    virtual ~CCameraListView() = default;
+    // Deletes every row and shows a count of 0.
+    virtual void ClearCameraRows() = 0;
+    // Writes the record's row (appending one when no row has its idSerial; `bCreated` says the
+    // record is new, so no row can have it yet) and the count. While `bMoreWaiting`, the list may
+    // keep its redrawing off; a call with it false (or EndCameraBurst) must leave the list drawn.
+    virtual void ShowCamera(DeviceRecord* pRecord, bool bCreated, bool bMoreWaiting) = 0;
+    virtual void EndCameraBurst() = 0;
+};
+
+class CDiscoveryEngine {
+  public:
+    static constexpr int RESCAN_WORKER = 0;
+    static constexpr int RECEIVE_WORKER = 1;
+    static constexpr int RECEIVE_TIMEOUT_MS = 10000;
+    static constexpr int UNBOUND_RETRY_MS = 500;
+    // Asked of the system for the reply socket; Linux caps it at net.core.rmem_max.
+    static constexpr int REPLY_BUFFER_BYTES = 8 * 1024 * 1024;
+
+    CDiscoveryEngine(CMyThreadHost& host, CCameraListView& view, CDeviceTable& table = CDeviceTable::Instance());
+    ~CDiscoveryEngine();
+    CDiscoveryEngine(const CDiscoveryEngine&) = delete;
+    CDiscoveryEngine& operator=(const CDiscoveryEngine&) = delete;
+
+    // Worker bodies; both return 0.
+    int RescanPass();
+    int ReceivePass();
+
+    // Closing, in two steps: BeginShutdown makes both passes leave (the rescan pass without
+    // rescanning, the receive pass woken from its receive); once the workers have stopped,
+    // EndShutdown closes the reply socket.
+    void BeginShutdown();
+    void EndShutdown();
+    bool IsStopping() const { return m_bStopping.load(); }
+
+    // The receive buffer size the system granted the reply socket (0 before it is open).
+    int GetReplyBufferBytes() const { return m_nGrantedBuffer.load(); }
+
+  private:
+    bool KeepRunning(int nIndex) const;
+    GenSocket OpenReplySocket();
+    void HandleDatagram(WireMessage& message, int nReceived, const char* pszSender, bool bMoreWaiting);
+    void FlushBurst();
+
+    CMyThreadHost& m_host;
+    CCameraListView& m_view;
+    CDeviceTable& m_table;
+    std::atomic<bool> m_bStopping{false};
+    std::atomic<GenSockServerContext*> m_pContext{nullptr};
+    std::atomic<int> m_nGrantedBuffer{0};
+    bool m_bBurstOpen = false; // receive worker only
+};
