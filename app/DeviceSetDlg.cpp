@@ -41,16 +41,6 @@ const SettingsItemText ITEM_TEXTS[] = {
 
 CDeviceSetDlg::CDeviceSetDlg(CWnd* pParent) : CMyDialog(IDD_DEVICESET_DIALOG, pParent) {}
 
-CDeviceSetDlg::~CDeviceSetDlg()
-{
-    // The window outlives this object's members (the base destroys it): hand the labels their
-    // own font back before the bold one is deleted.
-    if (m_hWnd && m_fontCurrent)
-        for (int nID : {IDC_DEV_CURRENT_LABEL, IDC_DEV_CURRENT})
-            if (HWND hItem = ::GetDlgItem(m_hWnd, nID))
-                ::SendMessageW(hItem, WM_SETFONT, reinterpret_cast<WPARAM>(GetFont()), FALSE);
-}
-
 // ---- Field writers ------------------------------------------------------------------------------
 
 std::wstring CDeviceSetDlg::LimitTypedName(const std::wstring& typed)
@@ -96,22 +86,8 @@ BOOL CDeviceSetDlg::OnInitDialog()
         AddComboString(IDC_DEV_ENCRYPT, type);
 
     SetItemColors(IDC_DEV_CURRENT, 0xFF0000, static_cast<COLORREF>(-1));
-    LOGFONTW lf{};
-    HWND hCurrent = ::GetDlgItem(m_hWnd, IDC_DEV_CURRENT);
-    HFONT hFont = hCurrent ? reinterpret_cast<HFONT>(::SendMessageW(hCurrent, WM_GETFONT, 0, 0)) : nullptr;
-    if (!hFont)
-        hFont = GetFont();
-    if (hFont && ::GetObjectW(hFont, sizeof lf, &lf)) {
-        lf.lfHeight = 14;
-        lf.lfWidth = 0;
-        lf.lfWeight = FW_BOLD;
-        m_fontCurrent.Attach(::CreateFontIndirectW(&lf));
-    }
-    if (m_fontCurrent)
-        for (int nID : {IDC_DEV_CURRENT_LABEL, IDC_DEV_CURRENT})
-            if (HWND hItem = ::GetDlgItem(m_hWnd, nID))
-                ::SendMessageW(hItem, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontCurrent.GetSafeHandle()),
-                               TRUE);
+    SetItemFont(IDC_DEV_CURRENT_LABEL, 14, FW_BOLD, L"");
+    SetItemFont(IDC_DEV_CURRENT, 14, FW_BOLD, L"");
     return TRUE;
 }
 

@@ -8,7 +8,6 @@
 // the static helpers below.
 
 #include "dialogkit/MyDialog.h"
-#include "platform/CGdiObject.h"
 #include "protocol/WireMessage.h"
 
 #include <cstddef>
@@ -20,7 +19,6 @@ class CDeviceSetDlg : public CMyDialog {
     static constexpr std::size_t NAME_INPUT_CHARS = 19;
 
     explicit CDeviceSetDlg(CWnd* pParent = nullptr);
-    ~CDeviceSetDlg() override;
 
     // Copies the record and shows its values; null does nothing.
     void LoadDevice(const DeviceRecord* pRecord);
@@ -49,5 +47,4 @@ class CDeviceSetDlg : public CMyDialog {
     void DoSetting();
 
     DeviceRecord m_device{};
-    CFont m_fontCurrent; // bold font of the current-camera line and its caption
 };
