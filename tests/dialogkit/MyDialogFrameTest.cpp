@@ -8,27 +8,32 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
-// A 32-bit bitmap of the dialog's client size with the dialog painted into it.
+// A 32-bit bitmap of the dialog's client size with the dialog painted into it, or of a
+// control's client size with the control printed into it.
 class CClientShot {
   public:
-    explicit CClientShot(CMyDialog& dlg)
+    explicit CClientShot(CMyDialog& dlg) : CClientShot(dlg.m_hWnd) { dlg.PaintClient(m_hDC); }
+    static CClientShot Print(HWND hWnd)
     {
-        RECT rc{};
-        ::GetClientRect(dlg.m_hWnd, &rc);
-        m_cx = rc.right;
-        m_cy = rc.bottom;
-        HDC hScreen = ::GetDC(nullptr);
-        m_hDC = ::CreateCompatibleDC(hScreen);
-        m_hBmp = ::CreateCompatibleBitmap(hScreen, m_cx, m_cy);
-        ::ReleaseDC(nullptr, hScreen);
-        m_hOld = ::SelectObject(m_hDC, m_hBmp);
-        dlg.PaintClient(m_hDC);
+        CClientShot shot(hWnd);
+        ::SendMessageW(hWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(shot.m_hDC), PRF_CLIENT);
+        return shot;
     }
+    CClientShot(CClientShot&& other) noexcept
+        : m_cx(other.m_cx), m_cy(other.m_cy), m_hDC(other.m_hDC), m_hBmp(other.m_hBmp), m_hOld(other.m_hOld)
+    {
+        other.m_hDC = nullptr;
+        other.m_hBmp = nullptr;
+    }
+    HDC DC() const { return m_hDC; }
     ~CClientShot()
     {
+        if (!m_hDC)
+            return;
         ::SelectObject(m_hDC, m_hOld);
         ::DeleteObject(m_hBmp);
         ::DeleteDC(m_hDC);
@@ -46,6 +51,19 @@ class CClientShot {
     }
 
   private:
+    explicit CClientShot(HWND hWnd)
+    {
+        RECT rc{};
+        ::GetClientRect(hWnd, &rc);
+        m_cx = rc.right;
+        m_cy = rc.bottom;
+        HDC hScreen = ::GetDC(nullptr);
+        m_hDC = ::CreateCompatibleDC(hScreen);
+        m_hBmp = ::CreateCompatibleBitmap(hScreen, m_cx, m_cy);
+        ::ReleaseDC(nullptr, hScreen);
+        m_hOld = ::SelectObject(m_hDC, m_hBmp);
+    }
+
     int m_cx = 0;
     int m_cy = 0;
     HDC m_hDC = nullptr;
@@ -57,6 +75,50 @@ bool Near(COLORREF a, COLORREF b, int tolerance)
 {
     return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
            std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+// A 24-bit bottom-up BMP file of cx x cy pixels, coloured by pixel(x, y).
+template <class F> std::wstring WriteBmp(const wchar_t* name, int cx, int cy, F pixel)
+{
+    wchar_t dir[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, dir);
+    std::wstring path = std::wstring(dir) + name;
+    const int stride = (cx * 3 + 3) & ~3;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = cx;
+    info.biHeight = cy;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biSizeImage = static_cast<DWORD>(stride * cy);
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    std::vector<BYTE> bits(info.biSizeImage);
+    for (int y = 0; y < cy; ++y)
+        for (int x = 0; x < cx; ++x) {
+            COLORREF c = pixel(x, y);
+            BYTE* p = &bits[static_cast<size_t>((cy - 1 - y) * stride + x * 3)];
+            p[0] = GetBValue(c);
+            p[1] = GetGValue(c);
+            p[2] = GetRValue(c);
+        }
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ::WriteFile(h, &file, sizeof file, &written, nullptr);
+    ::WriteFile(h, &info, sizeof info, &written, nullptr);
+    ::WriteFile(h, bits.data(), info.biSizeImage, &written, nullptr);
+    ::CloseHandle(h);
+    return path;
+}
+
+LOGFONTW FontOf(HWND hWnd)
+{
+    LOGFONTW lf{};
+    HFONT hFont = reinterpret_cast<HFONT>(::SendMessageW(hWnd, WM_GETFONT, 0, 0));
+    ::GetObjectW(hFont, sizeof lf, &lf);
+    return lf;
 }
 
 constexpr COLORREF RED = RGB(255, 0, 0);
@@ -316,4 +378,259 @@ TEST_F(CDialogFrameTest, RepeatedPaintsReturnGdiCountsToStart)
     Pump();
     EXPECT_EQ(CGdiCount::LiveObjects(), objects);
     EXPECT_EQ(CGdiCount::LiveDCs(), dcs);
+}
+
+TEST_F(CDialogFrameTest, BackgroundImageAndDrawnImagesComeFromFiles)
+{
+    // Left half red, right half blue.
+    const std::wstring halves = WriteBmp(L"lv-dialog-halves.bmp", 4, 2, [](int x, int) { return x < 2 ? RED : BLUE; });
+    CTestDialog dlg(IDD_MYDLG_PLAIN);
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    ::ShowWindow(dlg.GetDlgItem(IDC_MYDLG_EDIT), SW_HIDE); // no edit frame in the way
+    dlg.SetBackgroundColor(RGB(255, 255, 255));
+
+    // The background image is stretched over the client area, in place of the colour.
+    dlg.SetBackgroundImage(halves.c_str());
+    {
+        CClientShot shot(dlg);
+        const int w = shot.Width();
+        const int h = shot.Height();
+        EXPECT_TRUE(Near(shot.At(w / 8, h / 2), RED, 40)) << std::hex << shot.At(w / 8, h / 2);
+        EXPECT_TRUE(Near(shot.At(w * 7 / 8, h / 2), BLUE, 40)) << std::hex << shot.At(w * 7 / 8, h / 2);
+        EXPECT_TRUE(Near(shot.At(w / 8, h - 2), RED, 40));
+    }
+    // The dialog's own colour message gives the hollow brush over an image.
+    EXPECT_EQ(dlg.SendMessage(WM_CTLCOLORDLG, 0, reinterpret_cast<LPARAM>(dlg.m_hWnd)),
+              reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH)));
+    // An image that does not load leaves the colour.
+    dlg.SetBackgroundImage(L"lv-no-such-image.bmp");
+    {
+        CClientShot shot(dlg);
+        EXPECT_EQ(shot.At(shot.Width() / 8, shot.Height() / 2), RGB(255, 255, 255));
+    }
+    dlg.SetBackgroundImage(L"");
+
+    dlg.AddDrawnImage(10, 10, 40, 40, 0, halves.c_str());
+    dlg.AddDrawnImage(60, 10, 40, 40, 90, halves.c_str());  // turned clockwise: red on top
+    dlg.AddDrawnImage(110, 10, 0, 0, 0, halves.c_str());    // its own size
+    dlg.AddDrawnImage(0, 60, 30, 10, 0, L"lv-no-such-image.bmp"); // skipped
+    CClientShot shot(dlg);
+    EXPECT_TRUE(Near(shot.At(15, 30), RED, 40)) << std::hex << shot.At(15, 30);
+    // Scaled with smoothing: each source pixel's colour holds around its centre.
+    EXPECT_TRUE(Near(shot.At(35, 30), BLUE, 40)) << std::hex << shot.At(35, 30);
+    EXPECT_EQ(shot.At(52, 30), RGB(255, 255, 255));
+    EXPECT_EQ(shot.At(30, 8), RGB(255, 255, 255));
+    EXPECT_TRUE(Near(shot.At(80, 15), RED, 40)) << std::hex << shot.At(80, 15);
+    EXPECT_TRUE(Near(shot.At(80, 35), BLUE, 40)) << std::hex << shot.At(80, 35);
+    EXPECT_TRUE(Near(shot.At(110, 10), RED, 40)) << std::hex << shot.At(110, 10);
+    EXPECT_TRUE(Near(shot.At(113, 11), BLUE, 40)) << std::hex << shot.At(113, 11);
+    EXPECT_EQ(shot.At(116, 10), RGB(255, 255, 255));
+    EXPECT_EQ(shot.At(5, 65), RGB(255, 255, 255));
+    ::DeleteFileW(halves.c_str());
+}
+
+TEST_F(CDialogFrameTest, TransparentControlGetsTheBackgroundUnderIt)
+{
+    CTestDialog dlg(IDD_MYDLG_PLAIN);
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    const COLORREF two[] = {RED, BLUE};
+    ASSERT_TRUE(dlg.SetBackgroundGradient(two, 2, 1));
+    HWND hEdit = dlg.GetDlgItem(IDC_MYDLG_EDIT);
+    const RECT place = PlaceOf(hEdit);
+    const int w = place.right - place.left;
+    const int h = place.bottom - place.top;
+
+    // Fills a control-sized bitmap with the brush the dialog answers for the edit.
+    auto fillWithEditBrush = [&](CClientShot& target) {
+        auto hBrush = reinterpret_cast<HBRUSH>(dlg.SendMessage(WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(target.DC()),
+                                                               reinterpret_cast<LPARAM>(hEdit)));
+        RECT all{0, 0, w, h};
+        ::FillRect(target.DC(), &all, hBrush);
+    };
+    {
+        CClientShot shot(dlg);
+        CClientShot edit = CClientShot::Print(hEdit);
+        fillWithEditBrush(edit);
+        EXPECT_EQ(edit.At(1, 1), CMyDialog::DEFAULT_CONTROL_BACK_COLOR); // an ordinary edit
+    }
+    dlg.AddTransparentItem(IDC_MYDLG_EDIT);
+    dlg.AddTransparentItem(4999); // no such control: ignored
+    CClientShot shot(dlg);
+    CClientShot edit = CClientShot::Print(hEdit);
+    fillWithEditBrush(edit);
+    // The gradient runs top to bottom, so matching rows prove the snapshot lines up.
+    for (POINT p : {POINT{1, 1}, POINT{w - 2, h - 2}, POINT{w / 2, h / 2}})
+        EXPECT_EQ(edit.At(p.x, p.y), shot.At(place.left + p.x, place.top + p.y)) << p.x << "," << p.y;
+    EXPECT_NE(edit.At(1, 1), edit.At(1, h - 2));
+}
+
+TEST_F(CDialogFrameTest, ItemFontsAreSharedByHeightWeightAndFace)
+{
+    CTestDialog dlg(IDD_MYDLG_TEST);
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    auto fontOf = [&dlg](int nID) { return ::SendMessageW(dlg.GetDlgItem(nID), WM_GETFONT, 0, 0); };
+    dlg.SetItemFont(IDC_MYDLG_STATIC, -23, FW_BOLD, L"Arial");
+    dlg.SetItemFont(IDC_MYDLG_STATIC2, -23, FW_BOLD, L"ARIAL"); // the face without regard to case
+    EXPECT_EQ(fontOf(IDC_MYDLG_STATIC), fontOf(IDC_MYDLG_STATIC2));
+    const LOGFONTW lf = FontOf(dlg.GetDlgItem(IDC_MYDLG_STATIC));
+    EXPECT_EQ(lf.lfHeight, -23);
+    EXPECT_EQ(lf.lfWeight, FW_BOLD);
+    EXPECT_STREQ(lf.lfFaceName, L"Arial");
+    dlg.SetItemFont(IDC_MYDLG_EDIT, -23, FW_NORMAL, L"Arial");
+    EXPECT_NE(fontOf(IDC_MYDLG_EDIT), fontOf(IDC_MYDLG_STATIC));
+
+    // Another dialog reuses the font; an empty face matches any face.
+    CTestDialog other(IDD_MYDLG_PLAIN);
+    ASSERT_TRUE(other.CreateModeless(nullptr));
+    other.SetItemFont(IDC_MYDLG_STATIC, -23, FW_BOLD, L"");
+    EXPECT_EQ(::SendMessageW(other.GetDlgItem(IDC_MYDLG_STATIC), WM_GETFONT, 0, 0), fontOf(IDC_MYDLG_STATIC));
+
+    // Id -1 (and 10000) gives every child the font.
+    dlg.SetItemFont(-1, -17, FW_NORMAL, L"Courier New");
+    const LRESULT courier = fontOf(IDC_MYDLG_BUTTON);
+    EXPECT_STREQ(FontOf(dlg.GetDlgItem(IDC_MYDLG_BUTTON)).lfFaceName, L"Courier New");
+    // Controls that keep no font (progress bar, slider) answer none.
+    for (HWND h = ::GetWindow(dlg.m_hWnd, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        const LRESULT font = ::SendMessageW(h, WM_GETFONT, 0, 0);
+        EXPECT_TRUE(font == courier || font == 0) << ::GetDlgCtrlID(h);
+    }
+    for (int nID : {IDC_MYDLG_STATIC, IDC_MYDLG_EDIT, IDC_MYDLG_COMBO, IDC_MYDLG_LIST, IDC_MYDLG_CHECK, IDOK})
+        EXPECT_EQ(fontOf(nID), courier) << nID;
+    other.SetItemFont(10000, -19, FW_NORMAL, L"Arial");
+    EXPECT_EQ(FontOf(other.GetDlgItem(IDC_MYDLG_EDIT)).lfHeight, -19);
+}
+
+TEST_F(CDialogFrameTest, DialogFontSizeScalesTheDialogAndItsControls)
+{
+    CTestDialog dlg(IDD_MYDLG_PLAIN);
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    ::SetWindowPos(dlg.m_hWnd, nullptr, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    HWND hEdit = dlg.GetDlgItem(IDC_MYDLG_EDIT);
+    const LOGFONTW before = FontOf(dlg.m_hWnd);
+    ASSERT_NE(before.lfHeight, 0);
+    const RECT edit = PlaceOf(hEdit);
+    RECT window{};
+    ::GetWindowRect(dlg.m_hWnd, &window);
+
+    dlg.SetDialogFontSize(0.0f); // no size: nothing happens
+    PumpFor(60);
+    EXPECT_EQ(FontOf(hEdit).lfHeight, before.lfHeight);
+
+    dlg.SetDialogFontSize(18.5f);
+    ASSERT_TRUE(PumpUntil([&] { return FontOf(hEdit).lfHeight != before.lfHeight; }, 1000));
+    const LOGFONTW after = FontOf(hEdit);
+    HDC hScreen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(hScreen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, hScreen);
+    EXPECT_EQ(after.lfHeight, -::MulDiv(185, dpi, 720));
+    EXPECT_STREQ(after.lfFaceName, before.lfFaceName);
+    EXPECT_EQ(::SendMessageW(hEdit, WM_GETFONT, 0, 0), ::SendMessageW(dlg.GetDlgItem(IDC_MYDLG_STATIC), WM_GETFONT, 0, 0));
+
+    const double scale = static_cast<double>(after.lfHeight) / before.lfHeight;
+    const RECT scaled = PlaceOf(hEdit);
+    EXPECT_EQ(scaled.left, static_cast<int>(edit.left * scale));
+    EXPECT_EQ(scaled.top, static_cast<int>(edit.top * scale));
+    EXPECT_EQ(scaled.right - scaled.left, static_cast<int>((edit.right - edit.left) * scale));
+    EXPECT_EQ(scaled.bottom - scaled.top, static_cast<int>((edit.bottom - edit.top) * scale));
+    RECT grown{};
+    ::GetWindowRect(dlg.m_hWnd, &grown);
+    EXPECT_EQ(grown.left, window.left);
+    EXPECT_EQ(grown.top, window.top);
+    EXPECT_EQ(grown.right - grown.left, static_cast<int>((window.right - window.left) * scale));
+    EXPECT_EQ(grown.bottom - grown.top, static_cast<int>((window.bottom - window.top) * scale));
+}
+
+namespace {
+
+// Records the system commands the frame sends; a move is not run (it would wait for the mouse).
+class CFrameMouseDialog : public CTestDialog {
+  public:
+    using CTestDialog::CTestDialog;
+    std::vector<WPARAM> m_sys;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_SYSCOMMAND) {
+            m_sys.push_back(wParam);
+            if ((wParam & 0xFFF0) == SC_MOVE)
+                return 0;
+        }
+        return CTestDialog::WindowProc(message, wParam, lParam);
+    }
+};
+
+} // namespace
+
+TEST_F(CDialogFrameTest, CaptionlessPopupIsDraggedByItsTopBandOnly)
+{
+    CFrameMouseDialog bare(IDD_MYDLG_BARE);
+    ASSERT_TRUE(bare.CreateModeless(nullptr));
+    RECT client{};
+    ::GetClientRect(bare.m_hWnd, &client);
+    const int w = client.right;
+    struct Case {
+        int x, y;
+        bool bDrag;
+    };
+    const Case cases[] = {{10, 10, true}, {5, 0, true},     {w - 6, 24, true}, {4, 10, false},
+                          {w - 5, 10, false}, {10, 25, false}, {10, 60, false}};
+    for (const Case& c : cases) {
+        bare.m_sys.clear();
+        bare.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.x, c.y));
+        const bool bDragged = bare.m_sys.size() == 1 && bare.m_sys[0] == 0xF012;
+        EXPECT_EQ(bDragged, c.bDrag) << c.x << "," << c.y;
+    }
+    // A dialog with a caption of its own is moved by it, not by the band.
+    CFrameMouseDialog captioned(IDD_MYDLG_PLAIN);
+    ASSERT_TRUE(captioned.CreateModeless(nullptr));
+    captioned.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    EXPECT_TRUE(captioned.m_sys.empty());
+    // Nor is a maximised one.
+    bare.ShowDialog(4);
+    bare.m_sys.clear();
+    bare.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    EXPECT_TRUE(bare.m_sys.empty());
+    RECT full{};
+    ::GetWindowRect(bare.m_hWnd, &full);
+    EXPECT_EQ(full.right - full.left, ::GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(full.bottom - full.top, ::GetSystemMetrics(SM_CYSCREEN));
+}
+
+TEST_F(CDialogFrameTest, DoubleClickInTheTopBandTogglesMaximiseWithAMaximiseBoxOnly)
+{
+    CFrameMouseDialog bare(IDD_MYDLG_BARE);
+    ASSERT_TRUE(bare.CreateModeless(nullptr));
+    bare.SendMessage(WM_LBUTTONDBLCLK, 0, MAKELPARAM(20, 30)); // below the band
+    EXPECT_TRUE(bare.m_sys.empty());
+    bare.SendMessage(WM_LBUTTONDBLCLK, 0, MAKELPARAM(20, 25));
+    ASSERT_EQ(bare.m_sys.size(), 1u);
+    EXPECT_EQ(bare.m_sys[0], static_cast<WPARAM>(SC_MAXIMIZE));
+    EXPECT_TRUE(::IsZoomed(bare.m_hWnd));
+    bare.SendMessage(WM_LBUTTONDBLCLK, 0, MAKELPARAM(20, 2));
+    ASSERT_EQ(bare.m_sys.size(), 2u);
+    EXPECT_EQ(bare.m_sys[1], static_cast<WPARAM>(SC_RESTORE));
+    EXPECT_FALSE(::IsZoomed(bare.m_hWnd));
+
+    CFrameMouseDialog boxless(IDD_MYDLG_PLAIN); // no maximise box
+    ASSERT_TRUE(boxless.CreateModeless(nullptr));
+    boxless.SendMessage(WM_LBUTTONDBLCLK, 0, MAKELPARAM(20, 5));
+    EXPECT_TRUE(boxless.m_sys.empty());
+    EXPECT_FALSE(::IsZoomed(boxless.m_hWnd));
+}
+
+TEST_F(CDialogFrameTest, ItemColoursReachTheSkinnedButton)
+{
+    CTestDialog dlg(IDD_MYDLG_TEST);
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    ASSERT_NE(dlg.GetSkinnedButton(IDC_MYDLG_BUTTON), nullptr);
+    HWND hButton = dlg.GetDlgItem(IDC_MYDLG_BUTTON);
+    RECT inner{};
+    ::GetClientRect(hButton, &inner);
+    ::InflateRect(&inner, -4, -4);
+    const int before = CClientShot::Print(hButton).CountOf(BLUE, inner);
+    dlg.SetItemColors(IDC_MYDLG_BUTTON, RED, BLUE);
+    CClientShot shot = CClientShot::Print(hButton);
+    const int area = (inner.right - inner.left) * (inner.bottom - inner.top);
+    EXPECT_EQ(before, 0);
+    EXPECT_GT(shot.CountOf(BLUE, inner), area / 2); // the face in the background colour
+    EXPECT_GT(shot.CountOf(RED, inner), 0);         // the caption in the text colour
 }
