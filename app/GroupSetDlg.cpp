@@ -96,7 +96,6 @@ BOOL CGroupSetDlg::OnInitDialog()
         m_pList->SetCheckBoxImages(false);
         m_pList->SetCheckBoxes(true);
     }
-    m_strTitle = GetWindowText();
     StartThread(0);
     return TRUE;
 }
@@ -295,7 +294,12 @@ void CGroupSetDlg::ShowProgress(int nSent, int nTotal)
 {
     if (!m_hWnd)
         return;
-    m_bInPass = true;
+    if (!m_bInPass) {
+        // Whatever the title is now (the language file may have replaced the built-in one) comes
+        // back when the pass ends.
+        m_strTitle = GetWindowText();
+        m_bInPass = true;
+    }
     const std::wstring progress =
         m_strTitle + (GetLangId() == 0 ? Format(L" - 已发送 %d/%d", nSent, nTotal)
                                        : Format(L" - sent %d of %d", nSent, nTotal));

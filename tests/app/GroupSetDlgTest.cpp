@@ -13,6 +13,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -187,6 +188,7 @@ TEST_F(GroupSetDlg, ApplyFillsAddressesGatewayAndNumberedNames)
           {L"10.0.0.9", L"GW", L"Cam0"}}},
         // An address that does not parse changes nothing.
         {L"10.0.0.x", L"1", false, -1, {{}, {}, {}, {}}},
+        {L"", L"1", false, -1, {{}, {}, {}, {}}},
         {L"255.255.255.255", L"0", false, -1, {{}, {}, {}, {}}},
     };
     const std::vector<DeviceRecord> records = {
@@ -542,6 +544,54 @@ TEST_F(GroupSetDlg, LanguageSwitchChangesTextsColumnsAndTitleButNotTheEdits)
               std::vector<std::wstring>{L"Set 2 device(s)'s IP Address or Name."});
     EXPECT_TRUE(titles.count(L"Modify by Group - sent 1 of 2"));
     EXPECT_EQ(TextOf(Dlg()), L"Modify by Group");
+}
+
+TEST_F(GroupSetDlg, ProgressKeepsATitleFromTheLanguageFile)
+{
+    WriteLang(L"DIALOG-104", L"LoadText", L"1");
+    WriteLang(L"DIALOG-104", L"WindowText-1", L"Cameras by Group");
+    CMyDialog::SetGlobalLanguage(1);
+    Pump();
+    ASSERT_EQ(TextOf(Dlg()), L"Cameras by Group");
+    Load({MadeUpRecord("e00000000002", "198.18.1.91", "E")});
+    std::set<std::wstring> titles;
+    EXPECT_EQ(SendAll(L"Message", &titles).size(), 1u);
+    EXPECT_TRUE(titles.count(L"Cameras by Group - sent 1 of 1"));
+    EXPECT_EQ(TextOf(Dlg()), L"Cameras by Group");
+}
+
+// The completion box belongs to the worker's pass; a dialog destroyed while it is up closes it
+// instead of waiting for the operator.
+TEST_F(GroupSetDlg, DestroyingTheDialogClosesAnOpenCompletionBox)
+{
+    auto pDlg = std::make_unique<CGroupSetDlg>();
+    ASSERT_TRUE(pDlg->CreateModeless(nullptr));
+    std::vector<DeviceRecord> records = {MadeUpRecord("e00000000001", "198.18.1.90", "E")};
+    std::vector<const DeviceRecord*> pointers = {&records[0]};
+    pDlg->LoadDevices(pointers);
+    const HWND hDlg = pDlg->GetSafeHwnd();
+    ::SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_GRP_SEND, BN_CLICKED), 0);
+    HWND hBox = nullptr;
+    ASSERT_TRUE(PumpUntil([&] {
+        hBox = ::FindWindowW(L"#32770", L"提示");
+        return hBox && ::GetWindow(hBox, GW_OWNER) == hDlg && ::IsWindowVisible(hBox);
+    }));
+
+    // Should the destructor wait for the box, this closes it after 5 s and the test fails.
+    std::atomic<bool> bDone{false}, bRescued{false};
+    std::thread rescue([&] {
+        for (int i = 0; i < 250 && !bDone; ++i)
+            ::Sleep(20);
+        if (!bDone && ::IsWindow(hBox)) {
+            bRescued = true;
+            ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
+        }
+    });
+    pDlg.reset();
+    bDone = true;
+    rescue.join();
+    EXPECT_FALSE(bRescued);
+    EXPECT_FALSE(::IsWindow(hBox));
 }
 
 } // namespace
