@@ -6,6 +6,7 @@
 #define IDD_MYDLG_PLAIN 2102
 #define IDD_MYDLG_SERIAL 2103
 #define IDD_MYDLG_BARE 2104
+#define IDD_MYDLG_CHILD_ONTOP 2105
 
 #define IDC_MYDLG_BUTTON 1000
 #define IDC_MYDLG_STATIC 1001
@@ -28,6 +29,7 @@
 
 #define IDC_MYDLG_CHILD_STATIC 1500
 #define IDC_MYDLG_CHILD_EDIT 1501
+#define IDC_MYDLG_CHILD_ONTOP 1502
 
 // Serial choice buttons: one set of six push buttons and a combo box.
 #define IDC_MYDLG_SERIAL_FIRST 1100 // port; 1101 baud rate ... 1105 flow control

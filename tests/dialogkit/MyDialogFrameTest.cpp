@@ -634,3 +634,66 @@ TEST_F(CDialogFrameTest, ItemColoursReachTheSkinnedButton)
     EXPECT_GT(shot.CountOf(BLUE, inner), area / 2); // the face in the background colour
     EXPECT_GT(shot.CountOf(RED, inner), 0);         // the caption in the text colour
 }
+
+TEST_F(CDialogFrameTest, ChildOnTopBoxKeepsTheMainWindowOnTopWhereItIs)
+{
+    // The parent has skinned buttons, whose tool tips are topmost windows it owns.
+    CTestDialog parent(IDD_MYDLG_TEST);
+    ASSERT_TRUE(parent.CreateModeless(nullptr));
+    ::SetWindowPos(parent.m_hWnd, nullptr, 50, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    RECT before{};
+    ::GetWindowRect(parent.m_hWnd, &before);
+    CMyDialog* child = parent.EmbedChildDialog(IDD_MYDLG_CHILD_ONTOP, TRUE);
+    ASSERT_NE(child, nullptr);
+    child->RegisterStateCheckBoxes(-1, IDC_MYDLG_CHILD_ONTOP);
+    Pump();
+    auto topmost = [&parent] { return (::GetWindowLongW(parent.m_hWnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+    EXPECT_FALSE(topmost()); // the box starts clear
+
+    HWND hBox = child->GetDlgItem(IDC_MYDLG_CHILD_ONTOP);
+    ::SendMessageW(hBox, BM_CLICK, 0, 0);
+    Pump();
+    EXPECT_EQ(::SendMessageW(hBox, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(topmost());
+    RECT after{};
+    ::GetWindowRect(parent.m_hWnd, &after);
+    EXPECT_TRUE(::EqualRect(&before, &after));
+    ::SendMessageW(hBox, BM_CLICK, 0, 0);
+    Pump();
+    EXPECT_FALSE(topmost());
+}
+
+TEST_F(CDialogFrameTest, BordersFrameListsAndEditsAndTheFocusedEditInItsColour)
+{
+    CTestDialog dlg(IDD_MYDLG_TEST);
+    dlg.SetControlSkinMask(0);
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    dlg.SetBackgroundColor(RGB(255, 255, 255));
+    dlg.ShowDialog(1);
+    // The pixel just left of a control, halfway down: where its frame lies.
+    auto frameOf = [&dlg](int nID) {
+        const RECT place = PlaceOf(dlg.GetDlgItem(nID));
+        CClientShot shot(dlg);
+        return shot.At(place.left - 1, (place.top + place.bottom) / 2);
+    };
+    EXPECT_EQ(frameOf(IDC_MYDLG_LIST), CMyDialog::DEFAULT_BORDER_COLOR);
+    EXPECT_EQ(frameOf(IDC_MYDLG_LISTBOX), CMyDialog::DEFAULT_BORDER_COLOR);
+    EXPECT_EQ(frameOf(IDC_MYDLG_STATIC2), RGB(255, 255, 255));
+    ::SetFocus(dlg.GetDlgItem(IDC_MYDLG_BUTTON));
+    EXPECT_EQ(frameOf(IDC_MYDLG_EDIT), CMyDialog::DEFAULT_BORDER_COLOR);
+
+    // The focused edit is framed in the focus colour, or in its own override.
+    ::SetFocus(dlg.GetDlgItem(IDC_MYDLG_EDIT));
+    ASSERT_EQ(::GetFocus(), dlg.GetDlgItem(IDC_MYDLG_EDIT));
+    EXPECT_EQ(frameOf(IDC_MYDLG_EDIT), CMyDialog::DEFAULT_FOCUS_BORDER_COLOR);
+    EXPECT_EQ(dlg.GetLastClickedId(), IDC_MYDLG_EDIT);
+    dlg.SetFocusBorderColor(IDC_MYDLG_EDIT, GREEN);
+    EXPECT_EQ(frameOf(IDC_MYDLG_EDIT), GREEN);
+
+    // SetItemBorder takes a control into the bordered ones or out of them.
+    dlg.SetItemBorder(IDC_MYDLG_LIST, FALSE);
+    EXPECT_EQ(frameOf(IDC_MYDLG_LIST), RGB(255, 255, 255));
+    dlg.SetItemBorder(IDC_MYDLG_STATIC2, TRUE);
+    EXPECT_EQ(frameOf(IDC_MYDLG_STATIC2), CMyDialog::DEFAULT_BORDER_COLOR);
+    dlg.SetItemBorder(4999, TRUE); // no such control
+}
