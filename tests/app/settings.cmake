@@ -5,6 +5,7 @@ lv_add_test(lv_app_settings_tests
           ${CMAKE_CURRENT_LIST_DIR}/../dialogkit/MyDialogTestSupport.cpp
           ${CMAKE_CURRENT_LIST_DIR}/DeviceSetDlgTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/GroupSetDlgTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/SettingsTemplateTest.cpp
           ${LV_APP_RC_DIR}/SettingsDialogs.rc
   LIBS lv_app)
 target_include_directories(lv_app_settings_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/../dialogkit)
