@@ -6,6 +6,8 @@
 
 #include "platform/CGdiCount.h"
 
+#include <commctrl.h>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -696,4 +698,40 @@ TEST_F(CDialogFrameTest, BordersFrameListsAndEditsAndTheFocusedEditInItsColour)
     dlg.SetItemBorder(IDC_MYDLG_STATIC2, TRUE);
     EXPECT_EQ(frameOf(IDC_MYDLG_STATIC2), CMyDialog::DEFAULT_BORDER_COLOR);
     dlg.SetItemBorder(4999, TRUE); // no such control
+}
+
+namespace {
+
+LRESULT CALLBACK CountPaints(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+{
+    if (message == WM_PAINT)
+        ++*reinterpret_cast<int*>(data);
+    return ::DefSubclassProc(hWnd, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(CDialogFrameTest, AddingADrawnTextRepaintsTheTransparentControls)
+{
+    CTestDialog dlg(IDD_MYDLG_PLAIN);
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    dlg.ShowDialog(1);
+    HWND hEdit = dlg.GetDlgItem(IDC_MYDLG_EDIT);
+    ::SetFocus(dlg.GetDlgItem(IDOK));
+    int paints = 0;
+    ASSERT_TRUE(::SetWindowSubclass(hEdit, CountPaints, 1, reinterpret_cast<DWORD_PTR>(&paints)));
+    PumpFor(100);
+
+    // Without transparent controls a new text repaints nothing at once.
+    paints = 0;
+    dlg.AddDrawnText(4, 4, L"one", RED, static_cast<COLORREF>(-1));
+    PumpFor(100);
+    EXPECT_EQ(paints, 0);
+
+    dlg.AddTransparentItem(hEdit);
+    PumpFor(100);
+    paints = 0;
+    dlg.AddDrawnText(4, 20, L"two", RED, static_cast<COLORREF>(-1));
+    EXPECT_TRUE(PumpUntil([&] { return paints > 0; }, 500));
+    ::RemoveWindowSubclass(hEdit, CountPaints, 1);
 }
