@@ -362,3 +362,53 @@ TEST_F(CDialogInputTest, WindowCommandsStopHereAndDeviceChangeIsReported)
     m_dlg.SendMessage(WM_COMMAND, CMyDialog::CMD_MINIMISE, 0);
     EXPECT_TRUE(PumpUntil([&] { return ::IsIconic(m_dlg.m_hWnd) != FALSE; }, 1000));
 }
+
+TEST_F(CDialogInputTest, CtrlMouseCopiesWindowTextsAndCtrlLCopiesTheSelectedColumn)
+{
+    // Ctrl+C with a left press copies the text of the window pressed.
+    SetClipboardMarker();
+    {
+        CHeldKeys keys({VK_CONTROL, 'C'});
+        ::PostMessageW(Item(IDC_MYDLG_STATIC), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
+        Pump();
+    }
+    EXPECT_EQ(ClipboardText(), L"Label");
+
+    // Ctrl+A over a drag copies the texts of the children with a corner inside the span.
+    RECT first = PlaceOf(Item(IDC_MYDLG_STATIC));
+    RECT second = PlaceOf(Item(IDC_MYDLG_STATIC2));
+    auto dragWith = [&](std::initializer_list<int> keys, POINT from, POINT to) {
+        CHeldKeys held(keys);
+        ::PostMessageW(m_dlg.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
+        ::PostMessageW(m_dlg.m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
+        Pump();
+    };
+    const POINT from{first.left - 2, first.top - 2};
+    const POINT to{second.right + 2, second.bottom + 2};
+    SetClipboardMarker();
+    dragWith({VK_CONTROL}, from, to); // Ctrl alone copies nothing
+    EXPECT_EQ(ClipboardText(), L"marker");
+    dragWith({VK_CONTROL, 'A'}, from, to);
+    EXPECT_EQ(ClipboardText(), L"Label\r\nSecond\r\n");
+    // A span that holds no corner leaves the clipboard alone.
+    SetClipboardMarker();
+    dragWith({VK_CONTROL, 'A'}, POINT{first.left + 2, first.top + 2}, POINT{first.left + 3, first.top + 3});
+    EXPECT_EQ(ClipboardText(), L"marker");
+
+    // Ctrl+L copies the list's selected column: its title, then each row's cell.
+    HWND hList = Item(IDC_MYDLG_LIST);
+    AddColumn(hList, 0, L"A");
+    AddColumn(hList, 1, L"B");
+    AddRow(hList, 0, L"1", L"2");
+    AddRow(hList, 1, L"3", L"4");
+    {
+        CHeldKeys ctrl({VK_CONTROL});
+        ::PostMessageW(hList, WM_KEYUP, 'L', 0); // no selected column yet
+        Pump();
+        EXPECT_EQ(ClipboardText(), L"marker");
+        ::SendMessageW(hList, LVM_SETSELECTEDCOLUMN, 1, 0);
+        ::PostMessageW(hList, WM_KEYUP, 'L', 0);
+        Pump();
+    }
+    EXPECT_EQ(ClipboardText(), L"B\r\n2\r\n4\r\n");
+}
