@@ -4,6 +4,7 @@
 #include "MyDialogTestSupport.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -195,6 +196,16 @@ TEST_F(CDialogInputTest, EmbeddedChildPostsOkToItsParentAndKeepsRunning)
     // Other commands of an embedded dialog go to the parent too.
     pChild->SendMessage(WM_COMMAND, 5001, 0);
     EXPECT_TRUE(PumpUntil([&] { return m_dlg.Saw(5001, 0); }));
+
+    // A left release and a scroll inside it are reported to the parent with the control's id.
+    HWND hChildEdit = pChild->GetDlgItem(IDC_MYDLG_CHILD_EDIT);
+    ::PostMessageW(hChildEdit, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    EXPECT_TRUE(PumpUntil([&] { return m_dlg.Saw(20477, IDC_MYDLG_CHILD_EDIT); }));
+    pChild->SendMessage(WM_VSCROLL, SB_LINEDOWN, reinterpret_cast<LPARAM>(hChildEdit));
+    EXPECT_TRUE(PumpUntil([&] { return m_dlg.Saw(20479, IDC_MYDLG_CHILD_EDIT); }));
+    // Dropped files reach the parent as files dropped on it.
+    pChild->SendMessage(WM_DROPFILES, 0x5A5A, 0);
+    EXPECT_TRUE(PumpUntil([&] { return m_dlg.Saw(20467, 0x5A5A); }));
 }
 
 TEST_F(CDialogInputTest, MouseButtonsPostNotificationsWithTheControlId)
@@ -203,8 +214,9 @@ TEST_F(CDialogInputTest, MouseButtonsPostNotificationsWithTheControlId)
         UINT message;
         WPARAM nNotify;
     };
-    const Case cases[] = {{WM_RBUTTONDOWN, 20475}, {WM_RBUTTONUP, 20474}, {WM_RBUTTONDBLCLK, 20473},
-                          {WM_LBUTTONDBLCLK, 20476}, {WM_LBUTTONDOWN, 20478}};
+    const Case cases[] = {{WM_RBUTTONDOWN, 20475},   {WM_RBUTTONUP, 20474},  {WM_RBUTTONDBLCLK, 20473},
+                          {WM_LBUTTONDBLCLK, 20476}, {WM_LBUTTONDOWN, 20478}, {WM_MOUSEHOVER, 20472},
+                          {WM_MOUSELEAVE, 20471}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         ::PostMessageW(Item(IDC_MYDLG_PROGRESS), c.message, 0, MAKELPARAM(2, 2));
@@ -411,4 +423,32 @@ TEST_F(CDialogInputTest, CtrlMouseCopiesWindowTextsAndCtrlLCopiesTheSelectedColu
         Pump();
     }
     EXPECT_EQ(ClipboardText(), L"B\r\n2\r\n4\r\n");
+}
+
+TEST_F(CDialogInputTest, TrayMessagesRestoreTheWindowAndAreReported)
+{
+    const UINT nTrayMessage = WM_APP + 17;
+    HICON hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
+    EXPECT_TRUE(m_dlg.ShowTrayIcon(NIM_ADD, L"Larkvane tray tip", hIcon, nTrayMessage));
+    EXPECT_TRUE(m_dlg.HasTrayIcon());
+
+    // A click on the icon brings a hidden window back and is reported with the mouse message.
+    m_dlg.ShowWindow(SW_HIDE);
+    m_dlg.SendMessage(nTrayMessage, 0, WM_LBUTTONDOWN);
+    EXPECT_TRUE(m_dlg.IsWindowVisible());
+    EXPECT_TRUE(PumpUntil([&] { return m_dlg.Saw(20468, WM_LBUTTONDOWN); }));
+    // Without restoring, only the report; a mouse move never restores.
+    m_dlg.SetRestoreOnTrayClick(FALSE);
+    m_dlg.ShowWindow(SW_HIDE);
+    m_dlg.SendMessage(nTrayMessage, 0, WM_RBUTTONDOWN);
+    m_dlg.SetRestoreOnTrayClick(TRUE);
+    m_dlg.SendMessage(nTrayMessage, 0, WM_MOUSEMOVE);
+    EXPECT_TRUE(PumpUntil([&] { return m_dlg.Saw(20468, WM_RBUTTONDOWN) && m_dlg.Saw(20468, WM_MOUSEMOVE); }));
+    EXPECT_FALSE(m_dlg.IsWindowVisible());
+
+    // The tip is kept and modified in place; deleting takes the icon away.
+    EXPECT_TRUE(m_dlg.ShowTrayIcon(NIM_MODIFY, L"another tip"));
+    EXPECT_TRUE(m_dlg.ShowTrayIcon(NIM_DELETE));
+    EXPECT_FALSE(m_dlg.HasTrayIcon());
+    m_dlg.ShowWindow(SW_SHOW);
 }
