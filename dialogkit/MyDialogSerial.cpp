@@ -153,7 +153,7 @@ int CMyDialog::ShowSerialChoices(int nGroup, int nField, BOOL bPopup)
     const int nButton = pSet->nButtons[nField];
     HWND hButton = nButton ? FindItem(nButton, TRUE) : nullptr;
     if (!bPopup) {
-        if (nMarked >= 0)
+        if (nMarked >= 0 && nButton)
             SetItemText(nButton, m_lstChoices[static_cast<size_t>(nMarked)].c_str());
         return nMarked;
     }
@@ -229,7 +229,8 @@ void CMyDialog::OnChoiceChosen(int nEntry)
     if (!pSet || nField < 0 || nField >= SERIAL_FIELDS || nEntry < 0 ||
         nEntry >= static_cast<int>(m_lstChoices.size()))
         return;
-    SetItemText(pSet->nButtons[nField], m_lstChoices[static_cast<size_t>(nEntry)].c_str());
+    if (pSet->nButtons[nField])
+        SetItemText(pSet->nButtons[nField], m_lstChoices[static_cast<size_t>(nEntry)].c_str());
     pSet->nChoices[nField] = nEntry;
     if (nGroup < 0)
         return; // the single set is not saved

@@ -177,6 +177,14 @@ TEST_F(CDialogSerialTest, BaudFieldTakesRatesAndOutOfRangeChoicesMarkNothing)
     EXPECT_EQ(m_dlg.SetSerialChoice(-2, 0, 1), -1);
     EXPECT_EQ(m_dlg.SetSerialChoice(0, 6, 1), -1);
     EXPECT_EQ(m_dlg.GetSerialChoice(32, 0), -1);
+
+    // A set without buttons writes no control, not even one whose id is 0.
+    HWND hZero = ::CreateWindowExW(0, L"STATIC", L"zero", WS_CHILD, 0, 0, 10, 10, m_dlg.m_hWnd, nullptr, nullptr, nullptr);
+    ASSERT_NE(hZero, nullptr);
+    EXPECT_EQ(m_dlg.SetSerialChoice(7, CMyDialog::SERIAL_DATA, 1), 1);
+    EXPECT_EQ(m_dlg.GetSerialChoice(7, CMyDialog::SERIAL_DATA), 1);
+    EXPECT_EQ(TextOf(hZero), L"zero");
+    ::DestroyWindow(hZero);
 }
 
 TEST_F(CDialogSerialTest, ClickOpensThePopupWithTheCurrentChoiceChecked)
