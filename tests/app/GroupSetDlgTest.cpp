@@ -2,6 +2,8 @@
 // edits, and the apply worker's messages as the camera simulator logged them.
 #include "SettingsTestSupport.h"
 
+#include "AppTestSupport.h"
+
 #include "app/GroupSetDlg.h"
 #include "app/resource.h"
 #include "controls/MyListCtrl.h"
@@ -319,7 +321,7 @@ TEST_F(GroupSetDlg, SetForAllCheckedSendsTheListsCellsToEachCheckedCamera)
     SetChecked(2, false); // c30000000002 stays as it is
 
     // A click on the name cell of row 1 opens the editor; leaving it writes the cell.
-    ClickCell(List(), 1, 3);
+    apptest::ClickCell(List(), 1, 3);
     ASSERT_TRUE(
         PumpUntil([] { return s_pDlg->GetList()->GetEditCtrl() && s_pDlg->GetList()->IsEditorReady(); }));
     CEdit* pEdit = s_pDlg->GetList()->GetEditCtrl();
@@ -328,7 +330,7 @@ TEST_F(GroupSetDlg, SetForAllCheckedSendsTheListsCellsToEachCheckedCamera)
     ::SetFocus(::GetDlgItem(Dlg(), IDC_GRP_STEP));
     Pump();
     EXPECT_EQ(CellText(List(), 1, 3), L"门口一号");
-    ClickCell(List(), 0, 0); // column 0 opens no editor
+    apptest::ClickCell(List(), 0, 0); // column 0 opens no editor
     PumpFor(60);
     EXPECT_FALSE(pEdit->IsWindowVisible());
 

@@ -148,17 +148,6 @@ std::string CSettingsTest::FieldText(const std::vector<std::uint8_t>& bytes, std
     return ReadTextField(reinterpret_cast<const char*>(bytes.data()) + offset, width);
 }
 
-void CSettingsTest::ClickCell(HWND hList, int nRow, int nCol)
-{
-    RECT rc{};
-    rc.top = nCol;
-    rc.left = LVIR_LABEL;
-    ::SendMessageW(hList, LVM_GETSUBITEMRECT, static_cast<WPARAM>(nRow), reinterpret_cast<LPARAM>(&rc));
-    const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    ::SendMessageW(hList, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    ::SendMessageW(hList, WM_LBUTTONUP, 0, at);
-}
-
 std::wstring CSettingsTest::CellText(HWND hList, int nRow, int nCol)
 {
     wchar_t text[512] = {};

@@ -67,8 +67,6 @@ class CSettingsTest : public CDialogTest {
     static std::string FieldText(const std::vector<std::uint8_t>& bytes, std::size_t offset,
                                  std::size_t width);
 
-    // A left click in the middle of a list cell, as the mouse sends it.
-    static void ClickCell(HWND hList, int nRow, int nCol);
     static std::wstring CellText(HWND hList, int nRow, int nCol);
 
     CCamSimClient m_sim;
