@@ -589,6 +589,7 @@ void CMyDialog::OnOnTopCheckClicked()
 void CMyDialog::RegisterStateCheckBoxes(int nAutoStartId, int nOnTopId)
 {
     m_nOnTopCheckId = nOnTopId;
+    m_nAutoStartCheckId = nAutoStartId;
     if (!m_hWnd)
         return;
     if (nOnTopId != -1) {

@@ -3,6 +3,8 @@
 
 #include "MyDialogTestSupport.h"
 
+#include "controls/SkinWindow.h"
+
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -451,4 +453,21 @@ TEST_F(CDialogInputTest, TrayMessagesRestoreTheWindowAndAreReported)
     EXPECT_TRUE(m_dlg.ShowTrayIcon(NIM_DELETE));
     EXPECT_FALSE(m_dlg.HasTrayIcon());
     m_dlg.ShowWindow(SW_SHOW);
+}
+
+TEST_F(CDialogInputTest, AutoStartBoxShowsAndSwitchesTheStartUpEntry)
+{
+    SetAutoRun(L"", false, L"", std::nullopt, false); // start without the entry
+    HWND hBox = Item(IDC_MYDLG_CHECK);
+    ::SendMessageW(hBox, BM_SETCHECK, BST_CHECKED, 0);
+    m_dlg.RegisterStateCheckBoxes(IDC_MYDLG_CHECK, -1);
+    EXPECT_EQ(::SendMessageW(hBox, BM_GETCHECK, 0, 0), BST_UNCHECKED); // the box shows the entry
+
+    ::SendMessageW(hBox, BM_CLICK, 0, 0);
+    Pump();
+    EXPECT_EQ(::SendMessageW(hBox, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(IsAutoRun(L"", L"", false));
+    ::SendMessageW(hBox, BM_CLICK, 0, 0);
+    Pump();
+    EXPECT_FALSE(IsAutoRun(L"", L"", false));
 }
