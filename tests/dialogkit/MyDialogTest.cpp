@@ -355,3 +355,60 @@ TEST_F(CDialogCoreTest, SelectedAndCheckedRowsInRisingOrFallingOrder)
     EXPECT_EQ(CMyDialog::GetCheckedRows(nullptr, rows, FALSE), 0);
     EXPECT_TRUE(rows.empty());
 }
+
+TEST_F(CDialogCoreTest, RedrawQueueInvalidatesTheAreaUnderAControlUnlessExcluded)
+{
+    CTestDialog dlg;
+    dlg.SetControlSkinMask(0);
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    dlg.ShowWindow(SW_SHOW);
+    PumpFor(100);
+    // Runs only the timers, so that the dialog's update area stays for reading.
+    auto runTimers = [] {
+        for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 60; ::Sleep(5)) {
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE))
+                ::DispatchMessageW(&msg);
+        }
+    };
+    const RECT place = PlaceOf(dlg.GetDlgItem(IDC_MYDLG_STATIC2));
+    ::ValidateRect(dlg.m_hWnd, nullptr);
+    dlg.RedrawItem(IDC_MYDLG_STATIC2);
+    dlg.RedrawItem(4999); // no such control: nothing queued
+    runTimers();
+    RECT update{};
+    ASSERT_TRUE(::GetUpdateRect(dlg.m_hWnd, &update, FALSE));
+    RECT grown = place;
+    ::InflateRect(&grown, 2, 2);
+    RECT both{};
+    ::IntersectRect(&both, &update, &grown);
+    EXPECT_TRUE(::EqualRect(&both, &grown)); // the control grown by 2 pixels is in it
+
+    ::ValidateRect(dlg.m_hWnd, nullptr);
+    dlg.SetRedrawExclusion(3, IDC_MYDLG_STATIC2);
+    dlg.RedrawItem(IDC_MYDLG_STATIC2);
+    runTimers();
+    EXPECT_FALSE(::GetUpdateRect(dlg.m_hWnd, &update, FALSE));
+}
+
+TEST_F(CDialogCoreTest, CommandsToItselfAreSentOrPostedAndFixedFontComesAndGoes)
+{
+    CTestDialog dlg;
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    auto seen = [&dlg](WORD nID) { return std::count(dlg.m_commands.begin(), dlg.m_commands.end(), nID); };
+    dlg.SendCommand(5001, 0, TRUE);
+    EXPECT_EQ(seen(5001), 1);
+    dlg.SendCommand(5002, 0, FALSE);
+    EXPECT_EQ(seen(5002), 0);
+    Pump();
+    EXPECT_EQ(seen(5002), 1);
+
+    HWND hStatic = dlg.GetDlgItem(IDC_MYDLG_STATIC);
+    dlg.SetItemFixedFont(IDC_MYDLG_STATIC, TRUE);
+    EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(hStatic, WM_GETFONT, 0, 0)), CMyDialog::GetFixedFont());
+    LOGFONTW lf{};
+    ::GetObjectW(CMyDialog::GetFixedFont(), sizeof lf, &lf);
+    EXPECT_STREQ(lf.lfFaceName, L"Fixedsys");
+    dlg.SetItemFixedFont(IDC_MYDLG_STATIC, FALSE);
+    EXPECT_EQ(::SendMessageW(hStatic, WM_GETFONT, 0, 0), dlg.SendMessage(WM_GETFONT, 0, 0));
+}
