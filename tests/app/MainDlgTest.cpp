@@ -278,12 +278,12 @@ TEST_F(MainDlgTest, EnterRescansAndNeverCloses)
     ListDefaultFleet();
     ASSERT_TRUE(s_sim.Ok("remove c90000000008"));
     s_sim.ClearLog();
-    HWND hRescan = ::GetDlgItem(Dlg(), IDC_MAIN_RESCAN);
-    ::SetFocus(hRescan);
-    ::PostMessageW(::GetDlgItem(Dlg(), IDC_MAIN_LIST), WM_KEYDOWN, VK_RETURN, 0);
-    ::PostMessageW(::GetDlgItem(Dlg(), IDC_MAIN_LIST), WM_KEYUP, VK_RETURN, 0);
-    // The dialog's default command (IDOK) as the dialog manager sends it for Enter.
-    s_dlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    // Enter in the camera list: the dialog manager turns it into the default command (IDOK).
+    HWND hList = ::GetDlgItem(Dlg(), IDC_MAIN_LIST);
+    ::SetForegroundWindow(Dlg());
+    ::SetFocus(hList);
+    ::PostMessageW(hList, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    ::PostMessageW(hList, WM_KEYUP, VK_RETURN, 0xC01C0001);
     ASSERT_TRUE(PumpUntil([] { return s_sim.CountType(s_sim.Log(), MSG_GET) >= 2; }, 5000));
     EXPECT_TRUE(::IsWindow(Dlg()));
     EXPECT_TRUE(::IsWindowVisible(Dlg()));
