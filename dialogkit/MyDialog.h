@@ -230,6 +230,9 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     void SetControlBackColor(COLORREF clr);
     // Text colour -1 or -2 means the dialog's; background (COLORREF)-1 means none.
     void SetItemColors(int nID, COLORREF clrText, COLORREF clrBack);
+    // A static that carries its own colours: its client area is filled with clrBack and its text
+    // drawn in clrText on a hollow brush, ahead of the per-control colours.
+    void RegisterStatic(int nID, COLORREF clrText, COLORREF clrBack);
     // A font like the dialog's with that height, weight and face (empty: the dialog's face), for
     // one control or, with id 10000 or -1, every child. Fonts are shared by all dialogs.
     void SetItemFont(int nID, int nHeight, int nWeight, LPCWSTR lpszFace);
@@ -481,6 +484,7 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     BOOL m_bOnTop = FALSE;
     int m_nOnTopCheckId = -1; // the auto-start id is kept with the input members
     std::vector<ItemColor> m_lstItemColors;
+    std::vector<ItemColor> m_lstStatics; // the static registry
     std::vector<std::pair<int, COLORREF>> m_lstFocusBorders;
     std::vector<TransparentItem> m_lstTransparent;
     std::vector<DrawnRect> m_lstDrawnRects;

@@ -156,6 +156,7 @@ void CMyDialog::ReleaseFrame()
 {
     m_lstTransparent.clear();
     m_lstItemColors.clear();
+    m_lstStatics.clear();
     m_brBackPattern.DeleteObject();
     m_bmpCache.DeleteObject();
     m_brBack.DeleteObject();
@@ -262,6 +263,19 @@ void CMyDialog::SetItemColors(int nID, COLORREF clrText, COLORREF clrBack)
     RedrawItem(nID);
 }
 
+void CMyDialog::RegisterStatic(int nID, COLORREF clrText, COLORREF clrBack)
+{
+    auto it = std::find_if(m_lstStatics.begin(), m_lstStatics.end(), [nID](const ItemColor& c) { return c.nID == nID; });
+    if (it == m_lstStatics.end()) {
+        m_lstStatics.push_back(ItemColor{nID, clrText, clrBack, CBrush()});
+        it = std::prev(m_lstStatics.end());
+    }
+    it->clrText = clrText;
+    it->clrBack = clrBack;
+    it->brush.Attach(::CreateSolidBrush(clrBack));
+    RedrawItem(nID);
+}
+
 void CMyDialog::SetItemFont(int nID, int nHeight, int nWeight, LPCWSTR lpszFace)
 {
     if (!m_hWnd)
@@ -344,6 +358,16 @@ LRESULT CMyDialog::OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& 
             return reinterpret_cast<LRESULT>(t.brush.GetSafeHandle());
     if (nID == 0 || nID == -1 || nID == 65535)
         return reinterpret_cast<LRESULT>(HollowBrush());
+    if (message == WM_CTLCOLORSTATIC && IsClass(hCtl, L"Static")) {
+        for (auto& c : m_lstStatics) {
+            if (c.nID != nID)
+                continue;
+            RECT rc = ClientOf(hCtl);
+            ::FillRect(hDC, &rc, c.brush);
+            ::SetTextColor(hDC, c.clrText);
+            return reinterpret_cast<LRESULT>(HollowBrush());
+        }
+    }
     for (auto& c : m_lstItemColors) {
         if (c.nID != nID)
             continue;

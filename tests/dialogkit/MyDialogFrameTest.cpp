@@ -735,3 +735,23 @@ TEST_F(CDialogFrameTest, AddingADrawnTextRepaintsTheTransparentControls)
     EXPECT_TRUE(PumpUntil([&] { return paints > 0; }, 500));
     ::RemoveWindowSubclass(hEdit, CountPaints, 1);
 }
+
+TEST_F(CDialogFrameTest, RegisteredStaticsPaintTheirOwnColoursAheadOfItemColours)
+{
+    CTestDialog dlg(IDD_MYDLG_PLAIN);
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    HWND hStatic = dlg.GetDlgItem(IDC_MYDLG_STATIC);
+    RECT inner{};
+    ::GetClientRect(hStatic, &inner);
+    const int area = inner.right * inner.bottom;
+    dlg.SetItemColors(IDC_MYDLG_STATIC, BLUE, GREEN);
+    {
+        CClientShot shot = CClientShot::Print(hStatic);
+        EXPECT_GT(shot.CountOf(GREEN, inner), area / 2);
+    }
+    dlg.RegisterStatic(IDC_MYDLG_STATIC, RED, BLUE);
+    CClientShot shot = CClientShot::Print(hStatic);
+    EXPECT_GT(shot.CountOf(BLUE, inner), area / 2); // filled in its own background colour
+    EXPECT_GT(shot.CountOf(RED, inner), 0);         // its text in its own colour
+    EXPECT_EQ(shot.CountOf(GREEN, inner), 0);
+}
