@@ -276,6 +276,14 @@ TEST_F(CDialogFrameTest, ShowDialogCentresOverTheOwnerAndHides)
     EXPECT_FALSE(::IsIconic(dlg.m_hWnd));
     ::GetWindowRect(dlg.m_hWnd, &rd);
     EXPECT_NEAR((ro.left + ro.right) / 2, (rd.left + rd.right) / 2, 1);
+
+    // Mode 3 shows a captioned window maximised; the framework's flag then restores it.
+    dlg.ShowDialog(0);
+    dlg.ShowDialog(3);
+    EXPECT_TRUE(::IsWindowVisible(dlg.m_hWnd));
+    EXPECT_TRUE(::IsZoomed(dlg.m_hWnd));
+    dlg.ToggleMaximise();
+    EXPECT_FALSE(::IsZoomed(dlg.m_hWnd));
 }
 
 TEST_F(CDialogFrameTest, LayoutOperationsMoveSizeAndRecordThePlace)
