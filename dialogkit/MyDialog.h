@@ -277,13 +277,13 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     void AddDrawnLine(int x1, int y1, int x2, int y2, int nWidth, int nPenStyle, COLORREF clr);
     void AddDrawnImage(int x, int y, int cx, int cy, int nAngle, LPCWSTR lpszFile);
     // x / y of -1 centre the text; background (COLORREF)-1 draws it transparently.
-    void AddDrawnText(int x, int y, LPCWSTR lpszText, COLORREF clrText, COLORREF clrBack, HFONT hFont = nullptr);
+    void AddDrawnText(int x, int y, LPCWSTR lpszText, COLORREF clrText, COLORREF clrBack,
+                      HFONT hFont = nullptr);
     void ClearDrawnItems();
     // Paints the whole client area (background, drawn items, borders) into hDC, as WM_PAINT does.
     void PaintClient(HDC hDC);
     // The background of the last paint (owned by the dialog), or null before the first.
     HBITMAP GetCachedBackground() const { return m_bmpCache.GetSafeHandle(); }
-
 
     // =========================================================================================
     // Commands and input (MyDialogInput.cpp): add the public operations here (ShowTrayIcon,
@@ -297,21 +297,21 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     // Notification commands the framework posts to the dialog (lParam in brackets).
     static constexpr int NOTIFY_FIRST = 19968;
     static constexpr int NOTIFY_LAST = 20480;
-    static constexpr int NOTIFY_DROP_FILES = 20467;   // drop handle
-    static constexpr int NOTIFY_TRAY = 20468;         // tray mouse message
-    static constexpr int NOTIFY_DEVICE = 20469;       // 0 device removed, 1 other device event
-    static constexpr int NOTIFY_WHEEL = 20470;        // control id
-    static constexpr int NOTIFY_MOUSE_LEAVE = 20471;  // control id
-    static constexpr int NOTIFY_MOUSE_HOVER = 20472;  // control id
-    static constexpr int NOTIFY_RBUTTON_DBL = 20473;  // control id
-    static constexpr int NOTIFY_RBUTTON_UP = 20474;   // control id
-    static constexpr int NOTIFY_RBUTTON_DOWN = 20475; // control id
-    static constexpr int NOTIFY_LBUTTON_DBL = 20476;  // control id
+    static constexpr int NOTIFY_DROP_FILES = 20467;       // drop handle
+    static constexpr int NOTIFY_TRAY = 20468;             // tray mouse message
+    static constexpr int NOTIFY_DEVICE = 20469;           // 0 device removed, 1 other device event
+    static constexpr int NOTIFY_WHEEL = 20470;            // control id
+    static constexpr int NOTIFY_MOUSE_LEAVE = 20471;      // control id
+    static constexpr int NOTIFY_MOUSE_HOVER = 20472;      // control id
+    static constexpr int NOTIFY_RBUTTON_DBL = 20473;      // control id
+    static constexpr int NOTIFY_RBUTTON_UP = 20474;       // control id
+    static constexpr int NOTIFY_RBUTTON_DOWN = 20475;     // control id
+    static constexpr int NOTIFY_LBUTTON_DBL = 20476;      // control id
     static constexpr int NOTIFY_CHILD_LBUTTON_UP = 20477; // to the parent: control id
     static constexpr int NOTIFY_LBUTTON_DOWN = 20478;     // control id
     static constexpr int NOTIFY_CHILD_SCROLL = 20479;     // to the parent: control id
     static constexpr int NOTIFY_CLICK = 20480;            // 0
-    static constexpr int CMD_CHOICE_FIRST = 20224; // entries of the serial choice pop-up
+    static constexpr int CMD_CHOICE_FIRST = 20224;        // entries of the serial choice pop-up
     static constexpr int CMD_CHOICE_LAST = 20352;
 
     // Notification-area icon: operation NIM_ADD / NIM_MODIFY / NIM_DELETE; a given tip, icon or
@@ -496,7 +496,6 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     float m_fFontPoints = 0.0f;
     CFont m_fontPrivate;
 
-
     // =========================================================================================
     // Input members (MyDialogInput.cpp): focused / last clicked edit ids, mouse-down point,
     // wheel steps, edit-slider links, tray record, serial buttons and groups, choice list.
@@ -526,7 +525,7 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     short m_nLastWheelDelta = 0;
     std::vector<WheelStep> m_lstWheelSteps;
     std::vector<EditSliderLink> m_lstEditSliderLinks;
-    int m_nAutoStartCheckId = -1; // check box that switches starting with the system
+    int m_nAutoStartCheckId = -1;   // check box that switches starting with the system
     std::vector<BYTE> m_trayRecord; // a NOTIFYICONDATAW once the tray icon was first used
     BOOL m_bTrayShown = FALSE;
     wchar_t m_szTrayTip[256] = {};

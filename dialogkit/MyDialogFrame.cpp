@@ -119,7 +119,8 @@ HFONT SharedFontFor(const LOGFONTW& base, int nHeight, int nWeight, const wchar_
 {
     std::wstring face = pszFace ? pszFace : L"";
     for (auto& f : SharedFonts())
-        if (f.nHeight == nHeight && f.nWeight == nWeight && (face.empty() || _wcsicmp(f.face.c_str(), face.c_str()) == 0))
+        if (f.nHeight == nHeight && f.nWeight == nWeight &&
+            (face.empty() || _wcsicmp(f.face.c_str(), face.c_str()) == 0))
             return f.font.GetSafeHandle();
     LOGFONTW lf = base;
     lf.lfHeight = nHeight;
@@ -211,7 +212,8 @@ void CMyDialog::SetItemColors(int nID, COLORREF clrText, COLORREF clrBack)
     else
         it->brush.Attach(::CreateSolidBrush(clrBack));
     // Skinned controls draw themselves and take the colours as their own.
-    const COLORREF clrOwnText = clrText == NO_COLOR || clrText == static_cast<COLORREF>(-2) ? m_clrText : clrText;
+    const COLORREF clrOwnText =
+        clrText == NO_COLOR || clrText == static_cast<COLORREF>(-2) ? m_clrText : clrText;
     for (const auto& skinned : m_lstSkinned) {
         if (skinned.nID != nID || !skinned.pWnd)
             continue;
@@ -265,7 +267,8 @@ void CMyDialog::SetItemColors(int nID, COLORREF clrText, COLORREF clrBack)
 
 void CMyDialog::RegisterStatic(int nID, COLORREF clrText, COLORREF clrBack)
 {
-    auto it = std::find_if(m_lstStatics.begin(), m_lstStatics.end(), [nID](const ItemColor& c) { return c.nID == nID; });
+    auto it = std::find_if(m_lstStatics.begin(), m_lstStatics.end(),
+                           [nID](const ItemColor& c) { return c.nID == nID; });
     if (it == m_lstStatics.end()) {
         m_lstStatics.push_back(ItemColor{nID, clrText, clrBack, CBrush()});
         it = std::prev(m_lstStatics.end());
@@ -428,7 +431,8 @@ void CMyDialog::PaintBackground(HDC hDC, const RECT& rc)
             }
         }
     }
-    ::FillRect(hDC, &rc, m_brBack ? m_brBack.GetSafeHandle() : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    ::FillRect(hDC, &rc,
+               m_brBack ? m_brBack.GetSafeHandle() : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
 }
 
 void CMyDialog::PaintDrawnItems(HDC hDC, const RECT& rc)
@@ -618,7 +622,8 @@ void CMyDialog::RegisterStateCheckBoxes(int nAutoStartId, int nOnTopId)
         return;
     if (nOnTopId != -1) {
         if (HWND hBox = FindItem(nOnTopId))
-            ::PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(nOnTopId, BN_CLICKED), reinterpret_cast<LPARAM>(hBox));
+            ::PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(nOnTopId, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(hBox));
     }
     if (nAutoStartId != -1) {
         if (HWND hBox = FindItem(nAutoStartId))
@@ -644,8 +649,8 @@ void CMyDialog::ShowDialog(int nMode)
         if (bCaption)
             ::SendMessageW(m_hWnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
         else
-            ::SetWindowPos(m_hWnd, nullptr, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
-                           SWP_NOZORDER | SWP_NOACTIVATE);
+            ::SetWindowPos(m_hWnd, nullptr, 0, 0, ::GetSystemMetrics(SM_CXSCREEN),
+                           ::GetSystemMetrics(SM_CYSCREEN), SWP_NOZORDER | SWP_NOACTIVATE);
     };
     switch (nMode) {
     case 1:
@@ -795,7 +800,8 @@ void CMyDialog::SetItemBorder(int nID, BOOL bOn)
     if (!hItem)
         return;
     ::SetWindowLongW(hItem, GWL_EXSTYLE,
-                     ::GetWindowLongW(hItem, GWL_EXSTYLE) & ~(WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE | WS_EX_STATICEDGE));
+                     ::GetWindowLongW(hItem, GWL_EXSTYLE) &
+                         ~(WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE | WS_EX_STATICEDGE));
     ::SetWindowPos(hItem, nullptr, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     m_lstBordered.erase(std::remove(m_lstBordered.begin(), m_lstBordered.end(), hItem), m_lstBordered.end());
@@ -831,7 +837,8 @@ void CMyDialog::ApplyAnchors()
 void CMyDialog::AddDrawnRect(int x, int y, int cx, int cy, int nBorderWidth, int nDirection, int nFillMode,
                              COLORREF clrBorder, const std::vector<COLORREF>& fillColors)
 {
-    m_lstDrawnRects.push_back(DrawnRect{x, y, cx, cy, nBorderWidth, nDirection, nFillMode, clrBorder, fillColors});
+    m_lstDrawnRects.push_back(
+        DrawnRect{x, y, cx, cy, nBorderWidth, nDirection, nFillMode, clrBorder, fillColors});
 }
 
 void CMyDialog::AddDrawnLine(int x1, int y1, int x2, int y2, int nWidth, int nPenStyle, COLORREF clr)
@@ -898,7 +905,8 @@ void CMyDialog::ApplyFontSize()
     for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
         RECT place = PlaceInParent(hChild);
         ::SendMessageW(hChild, WM_SETFONT, reinterpret_cast<WPARAM>(font.GetSafeHandle()), FALSE);
-        ::SetWindowPos(hChild, nullptr, static_cast<int>(place.left * scale), static_cast<int>(place.top * scale),
+        ::SetWindowPos(hChild, nullptr, static_cast<int>(place.left * scale),
+                       static_cast<int>(place.top * scale),
                        static_cast<int>((place.right - place.left) * scale),
                        static_cast<int>((place.bottom - place.top) * scale), SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -906,7 +914,8 @@ void CMyDialog::ApplyFontSize()
     RECT rc{};
     ::GetWindowRect(m_hWnd, &rc);
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, static_cast<int>((rc.right - rc.left) * scale),
-                   static_cast<int>((rc.bottom - rc.top) * scale), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+                   static_cast<int>((rc.bottom - rc.top) * scale),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // The controls now use the new font; the previous private one goes.
     m_fontPrivate = std::move(font);
     ::InvalidateRect(m_hWnd, nullptr, TRUE);
@@ -984,7 +993,8 @@ LRESULT CMyDialog::FrameWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         RECT rc = ClientOf(m_hWnd);
         DWORD dwStyle = GetStyle();
         if ((dwStyle & WS_POPUP) && (dwStyle & WS_CAPTION) != WS_CAPTION && m_bDragEnabled && !m_bMaximised &&
-            m_bBandDrag && x >= BAND_DRAG_INSET && x < rc.right - BAND_DRAG_INSET && y >= 0 && y < BAND_DRAG_HEIGHT) {
+            m_bBandDrag && x >= BAND_DRAG_INSET && x < rc.right - BAND_DRAG_INSET && y >= 0 &&
+            y < BAND_DRAG_HEIGHT) {
             ::ReleaseCapture();
             ::SendMessageW(m_hWnd, WM_SYSCOMMAND, SC_DRAGMOVE, 0);
             return 0;

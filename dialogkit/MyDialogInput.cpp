@@ -108,7 +108,8 @@ int ListColumnCount(HWND hList)
     int n = 0;
     LVCOLUMNW col = {};
     col.mask = LVCF_WIDTH;
-    while (n < 256 && ::SendMessageW(hList, LVM_GETCOLUMNW, static_cast<WPARAM>(n), reinterpret_cast<LPARAM>(&col)))
+    while (n < 256 &&
+           ::SendMessageW(hList, LVM_GETCOLUMNW, static_cast<WPARAM>(n), reinterpret_cast<LPARAM>(&col)))
         ++n;
     return n;
 }
@@ -358,17 +359,20 @@ std::wstring CMyDialog::CopyTextForKey(HWND hWnd, WPARAM nKey)
                 if (nLen < 0)
                     continue;
                 std::wstring entry(static_cast<size_t>(nLen) + 1, L'\0');
-                ::SendMessageW(hWnd, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry.data()));
+                ::SendMessageW(hWnd, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                               reinterpret_cast<LPARAM>(entry.data()));
                 entry.resize(static_cast<size_t>(nLen));
                 text += entry + L"\r\n";
             }
         } else if (nKey == 'C') {
             const int nSel = static_cast<int>(::SendMessageW(hWnd, CB_GETCURSEL, 0, 0));
             if (nSel >= 0) {
-                int nLen = static_cast<int>(::SendMessageW(hWnd, CB_GETLBTEXTLEN, static_cast<WPARAM>(nSel), 0));
+                int nLen =
+                    static_cast<int>(::SendMessageW(hWnd, CB_GETLBTEXTLEN, static_cast<WPARAM>(nSel), 0));
                 if (nLen > 0) {
                     text.assign(static_cast<size_t>(nLen) + 1, L'\0');
-                    ::SendMessageW(hWnd, CB_GETLBTEXT, static_cast<WPARAM>(nSel), reinterpret_cast<LPARAM>(text.data()));
+                    ::SendMessageW(hWnd, CB_GETLBTEXT, static_cast<WPARAM>(nSel),
+                                   reinterpret_cast<LPARAM>(text.data()));
                     text.resize(static_cast<size_t>(nLen));
                 }
             }
@@ -490,12 +494,15 @@ BOOL CMyDialog::PreTranslateMessage(MSG* pMsg)
             POINT a = m_ptMouseDown, b = pt;
             ::ClientToScreen(m_hWnd, &a);
             ::ClientToScreen(m_hWnd, &b);
-            RECT span = {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x) + 1, std::max(a.y, b.y) + 1};
+            RECT span = {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x) + 1,
+                         std::max(a.y, b.y) + 1};
             std::wstring text;
-            for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+            for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild;
+                 hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
                 RECT rc = {};
                 ::GetWindowRect(hChild, &rc);
-                const POINT corners[4] = {{rc.left, rc.top}, {rc.right, rc.top}, {rc.left, rc.bottom}, {rc.right, rc.bottom}};
+                const POINT corners[4] = {
+                    {rc.left, rc.top}, {rc.right, rc.top}, {rc.left, rc.bottom}, {rc.right, rc.bottom}};
                 bool bInside = false;
                 for (const POINT& c : corners)
                     bInside = bInside || ::PtInRect(&span, c);

@@ -20,7 +20,7 @@ constexpr int BAUD_COUNT = static_cast<int>(std::size(BAUD_RATES));
 constexpr int MAX_CHOICES = CMyDialog::CMD_CHOICE_LAST - CMyDialog::CMD_CHOICE_FIRST + 1;
 
 const wchar_t* const SERIAL_KEYS[CMyDialog::SERIAL_FIELDS] = {L"COMPort", L"COMBaud", L"COMVery",
-                                                                L"COMData", L"COMStop", L"COMFlow"};
+                                                              L"COMData", L"COMStop", L"COMFlow"};
 
 std::wstring GroupSection(int nGroup)
 {

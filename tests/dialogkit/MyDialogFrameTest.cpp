@@ -75,7 +75,8 @@ class CClientShot {
 
 bool Near(COLORREF a, COLORREF b, int tolerance)
 {
-    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
+           std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
            std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
@@ -157,7 +158,8 @@ TEST_F(CDialogFrameTest, BackgroundSolidGradientAndRejectedCounts)
         CClientShot shot(dlg);
         int x = shot.Width() - 3;
         EXPECT_TRUE(Near(shot.At(x, 0), RED, 12)) << std::hex << shot.At(x, 0);
-        EXPECT_TRUE(Near(shot.At(x, shot.Height() - 1), BLUE, 12)) << std::hex << shot.At(x, shot.Height() - 1);
+        EXPECT_TRUE(Near(shot.At(x, shot.Height() - 1), BLUE, 12))
+            << std::hex << shot.At(x, shot.Height() - 1);
         COLORREF mid = shot.At(x, shot.Height() / 2);
         EXPECT_GT(GetRValue(mid), 60);
         EXPECT_GT(GetBValue(mid), 60);
@@ -206,7 +208,9 @@ TEST_F(CDialogFrameTest, ChildShowsParentBackgroundUntilItsOwnColourIsSet)
     CTestDialog parent(IDD_MYDLG_TEST);
     ASSERT_TRUE(parent.CreateModeless(nullptr));
     parent.SetBackgroundColor(RED);
-    { CClientShot parentShot(parent); }
+    {
+        CClientShot parentShot(parent);
+    }
     CMyDialog* child = parent.EmbedChildDialog(IDD_MYDLG_CHILD, TRUE);
     ASSERT_NE(child, nullptr);
     {
@@ -376,7 +380,9 @@ TEST_F(CDialogFrameTest, RepeatedPaintsReturnGdiCountsToStart)
     dlg.AddDrawnRect(4, 4, 40, 20, 1, 1, 2, BLUE, {RED, GREEN});
     dlg.AddDrawnText(4, 40, L"text", RED, BLUE);
     dlg.ShowDialog(1);
-    { CClientShot warmUp(dlg); }
+    {
+        CClientShot warmUp(dlg);
+    }
     ::RedrawWindow(dlg.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Pump();
     const long objects = CGdiCount::LiveObjects();
@@ -393,7 +399,8 @@ TEST_F(CDialogFrameTest, RepeatedPaintsReturnGdiCountsToStart)
 TEST_F(CDialogFrameTest, BackgroundImageAndDrawnImagesComeFromFiles)
 {
     // Left half red, right half blue.
-    const std::wstring halves = WriteBmp(L"lv-dialog-halves.bmp", 4, 2, [](int x, int) { return x < 2 ? RED : BLUE; });
+    const std::wstring halves =
+        WriteBmp(L"lv-dialog-halves.bmp", 4, 2, [](int x, int) { return x < 2 ? RED : BLUE; });
     CTestDialog dlg(IDD_MYDLG_PLAIN);
     ASSERT_TRUE(dlg.CreateModeless(nullptr));
     ::ShowWindow(dlg.GetDlgItem(IDC_MYDLG_EDIT), SW_HIDE); // no edit frame in the way
@@ -421,8 +428,8 @@ TEST_F(CDialogFrameTest, BackgroundImageAndDrawnImagesComeFromFiles)
     dlg.SetBackgroundImage(L"");
 
     dlg.AddDrawnImage(10, 10, 40, 40, 0, halves.c_str());
-    dlg.AddDrawnImage(60, 10, 40, 40, 90, halves.c_str());  // turned clockwise: red on top
-    dlg.AddDrawnImage(110, 10, 0, 0, 0, halves.c_str());    // its own size
+    dlg.AddDrawnImage(60, 10, 40, 40, 90, halves.c_str());        // turned clockwise: red on top
+    dlg.AddDrawnImage(110, 10, 0, 0, 0, halves.c_str());          // its own size
     dlg.AddDrawnImage(0, 60, 30, 10, 0, L"lv-no-such-image.bmp"); // skipped
     CClientShot shot(dlg);
     EXPECT_TRUE(Near(shot.At(15, 30), RED, 40)) << std::hex << shot.At(15, 30);
@@ -452,8 +459,8 @@ TEST_F(CDialogFrameTest, TransparentControlGetsTheBackgroundUnderIt)
 
     // Fills a control-sized bitmap with the brush the dialog answers for the edit.
     auto fillWithEditBrush = [&](CClientShot& target) {
-        auto hBrush = reinterpret_cast<HBRUSH>(dlg.SendMessage(WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(target.DC()),
-                                                               reinterpret_cast<LPARAM>(hEdit)));
+        auto hBrush = reinterpret_cast<HBRUSH>(dlg.SendMessage(
+            WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(target.DC()), reinterpret_cast<LPARAM>(hEdit)));
         RECT all{0, 0, w, h};
         ::FillRect(target.DC(), &all, hBrush);
     };
@@ -534,7 +541,8 @@ TEST_F(CDialogFrameTest, DialogFontSizeScalesTheDialogAndItsControls)
     ::ReleaseDC(nullptr, hScreen);
     EXPECT_EQ(after.lfHeight, -::MulDiv(185, dpi, 720));
     EXPECT_STREQ(after.lfFaceName, before.lfFaceName);
-    EXPECT_EQ(::SendMessageW(hEdit, WM_GETFONT, 0, 0), ::SendMessageW(dlg.GetDlgItem(IDC_MYDLG_STATIC), WM_GETFONT, 0, 0));
+    EXPECT_EQ(::SendMessageW(hEdit, WM_GETFONT, 0, 0),
+              ::SendMessageW(dlg.GetDlgItem(IDC_MYDLG_STATIC), WM_GETFONT, 0, 0));
 
     const double scale = static_cast<double>(after.lfHeight) / before.lfHeight;
     const RECT scaled = PlaceOf(hEdit);
@@ -581,7 +589,7 @@ TEST_F(CDialogFrameTest, CaptionlessPopupIsDraggedByItsTopBandOnly)
         int x, y;
         bool bDrag;
     };
-    const Case cases[] = {{10, 10, true}, {5, 0, true},     {w - 6, 24, true}, {4, 10, false},
+    const Case cases[] = {{10, 10, true},     {5, 0, true},    {w - 6, 24, true}, {4, 10, false},
                           {w - 5, 10, false}, {10, 25, false}, {10, 60, false}};
     for (const Case& c : cases) {
         bare.m_sys.clear();

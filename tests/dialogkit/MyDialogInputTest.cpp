@@ -149,12 +149,9 @@ TEST_F(CDialogInputTest, FrameworkCommandsStopBeforeTheBaseRoutingAndOthersReach
         bool bRouted;
     };
     const Case cases[] = {
-        {"notification range start", 19968, 0, false},
-        {"command 20000", 20000, 0, false},
-        {"notification range end", 20480, 0, false},
-        {"reserved 14631", 14631, 0, false},
-        {"lParam 65535", 5000, 65535, false},
-        {"ordinary command", 5001, 0, true},
+        {"notification range start", 19968, 0, false}, {"command 20000", 20000, 0, false},
+        {"notification range end", 20480, 0, false},   {"reserved 14631", 14631, 0, false},
+        {"lParam 65535", 5000, 65535, false},          {"ordinary command", 5001, 0, true},
         {"just above the range", 20481, 0, true},
     };
     for (const Case& c : cases) {
@@ -216,7 +213,7 @@ TEST_F(CDialogInputTest, MouseButtonsPostNotificationsWithTheControlId)
         UINT message;
         WPARAM nNotify;
     };
-    const Case cases[] = {{WM_RBUTTONDOWN, 20475},   {WM_RBUTTONUP, 20474},  {WM_RBUTTONDBLCLK, 20473},
+    const Case cases[] = {{WM_RBUTTONDOWN, 20475},   {WM_RBUTTONUP, 20474},   {WM_RBUTTONDBLCLK, 20473},
                           {WM_LBUTTONDBLCLK, 20476}, {WM_LBUTTONDOWN, 20478}, {WM_MOUSEHOVER, 20472},
                           {WM_MOUSELEAVE, 20471}};
     for (const Case& c : cases) {
@@ -445,7 +442,8 @@ TEST_F(CDialogInputTest, TrayMessagesRestoreTheWindowAndAreReported)
     m_dlg.SendMessage(nTrayMessage, 0, WM_RBUTTONDOWN);
     m_dlg.SetRestoreOnTrayClick(TRUE);
     m_dlg.SendMessage(nTrayMessage, 0, WM_MOUSEMOVE);
-    EXPECT_TRUE(PumpUntil([&] { return m_dlg.Saw(20468, WM_RBUTTONDOWN) && m_dlg.Saw(20468, WM_MOUSEMOVE); }));
+    EXPECT_TRUE(
+        PumpUntil([&] { return m_dlg.Saw(20468, WM_RBUTTONDOWN) && m_dlg.Saw(20468, WM_MOUSEMOVE); }));
     EXPECT_FALSE(m_dlg.IsWindowVisible());
 
     // The tip is kept and modified in place; deleting takes the icon away.

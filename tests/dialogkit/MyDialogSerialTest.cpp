@@ -107,7 +107,10 @@ class CDialogSerialTest : public CDialogTest {
         CDialogTest::TearDown();
     }
     HWND Item(int nID) const { return m_dlg.GetDlgItem(nID); }
-    void Click(int nID) { m_dlg.SendMessage(WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), reinterpret_cast<LPARAM>(Item(nID))); }
+    void Click(int nID)
+    {
+        m_dlg.SendMessage(WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), reinterpret_cast<LPARAM>(Item(nID)));
+    }
 
     CTestDialog m_dlg{IDD_MYDLG_SERIAL};
 };
@@ -179,7 +182,8 @@ TEST_F(CDialogSerialTest, BaudFieldTakesRatesAndOutOfRangeChoicesMarkNothing)
     EXPECT_EQ(m_dlg.GetSerialChoice(32, 0), -1);
 
     // A set without buttons writes no control, not even one whose id is 0.
-    HWND hZero = ::CreateWindowExW(0, L"STATIC", L"zero", WS_CHILD, 0, 0, 10, 10, m_dlg.m_hWnd, nullptr, nullptr, nullptr);
+    HWND hZero = ::CreateWindowExW(0, L"STATIC", L"zero", WS_CHILD, 0, 0, 10, 10, m_dlg.m_hWnd, nullptr,
+                                   nullptr, nullptr);
     ASSERT_NE(hZero, nullptr);
     EXPECT_EQ(m_dlg.SetSerialChoice(7, CMyDialog::SERIAL_DATA, 1), 1);
     EXPECT_EQ(m_dlg.GetSerialChoice(7, CMyDialog::SERIAL_DATA), 1);
@@ -251,8 +255,8 @@ TEST_F(CDialogSerialTest, DamagedSettingsGiveTheDefaults)
     const struct {
         const wchar_t* key;
         const wchar_t* value;
-    } values[] = {{L"COMPort", L"-5"},       {L"COMBaud", L"99999999999"}, {L"COMVery", L"abc"},
-                  {L"COMData", L"1"},        {L"COMStop", L"7"},           {L"COMFlow", L"1"}};
+    } values[] = {{L"COMPort", L"-5"}, {L"COMBaud", L"99999999999"}, {L"COMVery", L"abc"},
+                  {L"COMData", L"1"},  {L"COMStop", L"7"},           {L"COMFlow", L"1"}};
     for (const auto& v : values)
         ::WritePrivateProfileStringW(L"COMSet0", v.key, v.value, file.c_str());
     m_dlg.SetSerialButtons(-1, nullptr);
@@ -281,7 +285,8 @@ TEST_F(CDialogSerialTest, HandCursorOverSerialButtonsOnly)
     EXPECT_EQ(::GetCursor(), hHand);
 
     ::SetCursor(hArrow);
-    m_dlg.SendMessage(WM_SETCURSOR, reinterpret_cast<WPARAM>(Item(IDC_MYDLG_STATIC)), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    m_dlg.SendMessage(WM_SETCURSOR, reinterpret_cast<WPARAM>(Item(IDC_MYDLG_STATIC)),
+                      MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_NE(::GetCursor(), hHand);
 
     // A button of a group counts too.
