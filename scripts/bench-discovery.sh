@@ -36,19 +36,19 @@ else
   win=build/win
   native=build/native
 fi
-bench=""
-for candidate in "$win/tools/bench/lv_discovery_bench.exe" "$win/lv_discovery_bench.exe"; do
-  [ -f "$candidate" ] && bench=$root/$candidate && break
-done
-receiver=$root/$native/tools/bench/native_receiver
-camsim=$root/$native/tools/camsim/camsim
-[ -n "$bench" ] || { echo "bench: lv_discovery_bench.exe not built in $win (is tools/bench in the build?)" >&2; exit 1; }
-for f in "$receiver" "$camsim"; do
-  [ -x "$f" ] || { echo "bench: $f not built" >&2; exit 1; }
+win=$(cd "$win" && pwd)
+native=$(cd "$native" && pwd)
+bench=$win/tools/bench/lv_discovery_bench.exe
+receiver=$native/tools/bench/native_receiver
+camsim=$native/tools/camsim/camsim
+for f in "$bench" "$receiver" "$camsim"; do
+  [ -f "$f" ] || { echo "bench: $f was not built" >&2; exit 1; }
 done
 
 trap 'bash scripts/lab.sh down >/dev/null 2>&1' EXIT
-bash scripts/lab.sh up >/dev/null
+mkdir -p "$state"
+# The lab's servers keep the descriptors they started with: not this script's output.
+bash scripts/lab.sh up >"$state/bench-lab-up.log" 2>&1 </dev/null || { cat "$state/bench-lab-up.log" >&2; exit 1; }
 bash scripts/lab.sh cam "$camsim" --fleet 0 --control 8700 --log "$state/bench-camsim.log" \
      >"$state/bench-camsim.out" 2>&1 &
 
