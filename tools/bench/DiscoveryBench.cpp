@@ -180,13 +180,14 @@ class CWindowThreadProfile {
     void Print(const char* prefix, double wall) const
     {
         std::vector<std::pair<std::string, Stat>> rows(m_marked.begin(), m_marked.end());
-        std::sort(rows.begin(), rows.end(), [](auto& a, auto& b) { return a.second.seconds > b.second.seconds; });
+        std::sort(rows.begin(), rows.end(),
+                  [](auto& a, auto& b) { return a.second.seconds > b.second.seconds; });
         for (const auto& [name, stat] : rows) {
             if (stat.seconds < 0.001 * wall && stat.count < 100)
                 continue;
-            std::printf("%s%-52s %7ld x %8.1f us = %7.3f s (%5.1f%% of %.2f s)\n", prefix, name.c_str(), stat.count,
-                        1e6 * stat.seconds / static_cast<double>(stat.count), stat.seconds, 100 * stat.seconds / wall,
-                        wall);
+            std::printf("%s%-52s %7ld x %8.1f us = %7.3f s (%5.1f%% of %.2f s)\n", prefix, name.c_str(),
+                        stat.count, 1e6 * stat.seconds / static_cast<double>(stat.count), stat.seconds,
+                        100 * stat.seconds / wall, wall);
         }
     }
 
@@ -205,29 +206,34 @@ class CWindowThreadProfile {
         static const UINT call = ::RegisterWindowMessageW(L"CMyDialog.CallOnWindowThread");
         if (message == call)
             return "CallOnWindowThread (from a worker)";
-        switch (message) {
-        case LVM_INSERTITEMW: return "LVM_INSERTITEMW";
-        case LVM_SETITEMTEXTW: return "LVM_SETITEMTEXTW";
-        case LVM_SETITEMW: return "LVM_SETITEMW";
-        case LVM_GETITEMW: return "LVM_GETITEMW";
-        case LVM_GETITEMTEXTW: return "LVM_GETITEMTEXTW";
-        case LVM_GETITEMCOUNT: return "LVM_GETITEMCOUNT";
-        case LVM_DELETEALLITEMS: return "LVM_DELETEALLITEMS";
-        case LVM_GETITEMRECT: return "LVM_GETITEMRECT";
-        case WM_SETTEXT: return "WM_SETTEXT";
-        case WM_PAINT: return "WM_PAINT";
-        case WM_GETTEXT: return "WM_GETTEXT";
-        case WM_GETTEXTLENGTH: return "WM_GETTEXTLENGTH";
-        case WM_SETREDRAW: return "WM_SETREDRAW";
-        case WM_DRAWITEM: return "WM_DRAWITEM";
-        case WM_NOTIFY: return "WM_NOTIFY";
-        case WM_ERASEBKGND: return "WM_ERASEBKGND";
-        case WM_NCPAINT: return "WM_NCPAINT";
-        case WM_CTLCOLORSTATIC: return "WM_CTLCOLORSTATIC";
-        case WM_WINDOWPOSCHANGING: return "WM_WINDOWPOSCHANGING";
-        case WM_WINDOWPOSCHANGED: return "WM_WINDOWPOSCHANGED";
-        default: break;
-        }
+        static const std::pair<UINT, const char*> known[] = {
+            {LVM_INSERTITEMW, "LVM_INSERTITEMW"},
+            {LVM_SETITEMTEXTW, "LVM_SETITEMTEXTW"},
+            {LVM_SETITEMW, "LVM_SETITEMW"},
+            {LVM_GETITEMW, "LVM_GETITEMW"},
+            {LVM_GETITEMTEXTW, "LVM_GETITEMTEXTW"},
+            {LVM_GETITEMCOUNT, "LVM_GETITEMCOUNT"},
+            {LVM_DELETEALLITEMS, "LVM_DELETEALLITEMS"},
+            {LVM_GETITEMRECT, "LVM_GETITEMRECT"},
+            {HDM_GETITEMCOUNT, "HDM_GETITEMCOUNT"},
+            {HDM_GETITEMRECT, "HDM_GETITEMRECT"},
+            {HDM_ORDERTOINDEX, "HDM_ORDERTOINDEX"},
+            {WM_SETTEXT, "WM_SETTEXT"},
+            {WM_PAINT, "WM_PAINT"},
+            {WM_GETTEXT, "WM_GETTEXT"},
+            {WM_GETTEXTLENGTH, "WM_GETTEXTLENGTH"},
+            {WM_SETREDRAW, "WM_SETREDRAW"},
+            {WM_DRAWITEM, "WM_DRAWITEM"},
+            {WM_NOTIFY, "WM_NOTIFY"},
+            {WM_ERASEBKGND, "WM_ERASEBKGND"},
+            {WM_NCPAINT, "WM_NCPAINT"},
+            {WM_CTLCOLORSTATIC, "WM_CTLCOLORSTATIC"},
+            {WM_WINDOWPOSCHANGING, "WM_WINDOWPOSCHANGING"},
+            {WM_WINDOWPOSCHANGED, "WM_WINDOWPOSCHANGED"},
+        };
+        for (const auto& [id, name] : known)
+            if (id == message)
+                return name;
         char text[32];
         std::snprintf(text, sizeof text, "message 0x%04X", message);
         return text;
@@ -241,8 +247,8 @@ class CWindowThreadProfile {
             ::GetClassNameW(msg.hwnd, cls, 64);
         char text[128];
         if (msg.message == WM_TIMER)
-            std::snprintf(text, sizeof text, "posted WM_TIMER %llu to %ls", static_cast<unsigned long long>(msg.wParam),
-                          cls);
+            std::snprintf(text, sizeof text, "posted WM_TIMER %llu to %ls",
+                          static_cast<unsigned long long>(msg.wParam), cls);
         else if (msg.message == WM_PAINT)
             std::snprintf(text, sizeof text, "posted WM_PAINT to %ls", cls);
         else
@@ -267,7 +273,10 @@ class CWindowThreadProfile {
     {
         if (code == HC_ACTION && s_pActive) {
             const auto* cwp = reinterpret_cast<const CWPSTRUCT*>(lParam);
-            std::string name = (s_pActive->m_stack.empty() ? "sent " : "") + Name(cwp->message);
+            std::string name = Name(cwp->message);
+            if (s_pActive->m_stack.empty())
+                name =
+                    ((::InSendMessageEx(nullptr) & ISMEX_SEND) ? "sent by another thread " : "sent ") + name;
             if (cwp->message == WM_PAINT || cwp->message == WM_ERASEBKGND || cwp->message == WM_SETTEXT) {
                 // Which window repaints (or is written) inside a worker's call matters.
                 wchar_t cls[64] = {};
@@ -317,7 +326,10 @@ int Pump()
     return handled;
 }
 
-int RowCount(HWND hList) { return static_cast<int>(::SendMessageW(hList, LVM_GETITEMCOUNT, 0, 0)); }
+int RowCount(HWND hList)
+{
+    return static_cast<int>(::SendMessageW(hList, LVM_GETITEMCOUNT, 0, 0));
+}
 
 std::wstring TextOf(HWND hWnd)
 {
@@ -488,7 +500,8 @@ class CBench {
         profile.Stop();
         std::printf("round %d: end\n", fleet);
         if (bProfile) {
-            std::printf("profile N=%d: listed %d, last row %.3f s after rescan; the window thread's time until then:\n",
+            std::printf("profile N=%d: listed %d, last row %.3f s after rescan; the window thread's time "
+                        "until then:\n",
                         fleet, RowCount(List()), rows.lastRow);
             profile.Print("  ", rows.lastRow);
             std::fflush(stdout);
@@ -510,8 +523,9 @@ class CBench {
         std::printf("\n");
         std::printf("tool N=%d: first row %.3f s, %d count changes seen, count label \"%ls\"\n", fleet,
                     rows.firstRow, rows.changes, label.c_str());
-        std::printf("tool N=%d: simulator sent %lld replies; requests seen %d; acknowledgements %d for %zu cameras",
-                    fleet, sent, sim.requests, sim.acks, sim.ackedCameras);
+        std::printf(
+            "tool N=%d: simulator sent %lld replies; requests seen %d; acknowledgements %d for %zu cameras",
+            fleet, sent, sim.requests, sim.acks, sim.ackedCameras);
         if (sim.acks > 0)
             std::printf(", last %.3f s after rescan", sim.lastAckAt - startUnix);
         std::printf("\n");
@@ -520,7 +534,8 @@ class CBench {
                         dropsAfter - dropsBefore);
         std::printf("tool N=%d: CPU during the round: window thread %.3f s, other threads %.3f s\n", fleet,
                     cpuAfter.window - cpuBefore.window, cpuAfter.others - cpuBefore.others);
-        std::printf("tool-result N=%d listed=%d last_row_s=%.3f sent=%lld\n", fleet, listed, rows.lastRow, sent);
+        std::printf("tool-result N=%d listed=%d last_row_s=%.3f sent=%lld\n", fleet, listed, rows.lastRow,
+                    sent);
         std::fflush(stdout);
     }
 
@@ -560,7 +575,8 @@ class CBench {
                 break;
         }
         worker.join();
-        std::printf("probe: a worker's synchronous no-op message to the window thread: %.1f us\n", 1e6 * roundTrip);
+        std::printf("probe: a worker's synchronous no-op message to the window thread: %.1f us\n",
+                    1e6 * roundTrip);
         std::printf("probe: one acknowledgement by GenSockBroadcastSend (2 lab links): %.1f us, of which the "
                     "host-name look-up %.1f us\n",
                     1e6 * broadcast, 1e6 * resolve);
@@ -577,8 +593,9 @@ class CBench {
         CMyListCtrl* list = m_pDlg->GetDeviceList();
         if (!list)
             return;
-        const std::vector<std::wstring> texts = {L"198.18.16.2", L"198.18.16.1", L"Cam-0000", L"a00000000000",
-                                                 L"LAN",         L"00:1A:2B:00:00:00", L"V1.0.0"};
+        const std::vector<std::wstring> texts = {L"198.18.16.2",  L"198.18.16.1", L"Cam-0000",
+                                                 L"a00000000000", L"LAN",         L"00:1A:2B:00:00:00",
+                                                 L"V1.0.0"};
         enum { EMPTY_ROWS, ROW_TEXTS, ROW_TEXTS_AND_LABEL, VARIANTS };
         double seconds[VARIANTS] = {};
         for (int variant = 0; variant < VARIANTS; ++variant) {
@@ -606,7 +623,8 @@ class CBench {
         }
         list->DeleteAllItems();
         m_pDlg->SetItemInt(IDC_MAIN_COUNT, 0);
-        std::printf("probe: %d rows written on the window thread, redrawing off: empty rows %.1f us a row; with their "
+        std::printf("probe: %d rows written on the window thread, redrawing off: empty rows %.1f us a row; "
+                    "with their "
                     "7 texts %.1f us; and the count label after each row %.1f us\n",
                     ROWS, 1e6 * seconds[EMPTY_ROWS] / ROWS, 1e6 * seconds[ROW_TEXTS] / ROWS,
                     1e6 * seconds[ROW_TEXTS_AND_LABEL] / ROWS);
@@ -654,7 +672,8 @@ class CBench {
         const double each = (Now() - start) / SENDS;
         for (SOCKET one : sockets)
             ::closesocket(one);
-        std::printf("probe: one acknowledgement over %zu kept sockets: %.1f us\n", sockets.size(), 1e6 * each);
+        std::printf("probe: one acknowledgement over %zu kept sockets: %.1f us\n", sockets.size(),
+                    1e6 * each);
         std::fflush(stdout);
     }
 
@@ -669,7 +688,8 @@ class CBench {
         const double cpuBefore = ProcessCpuSeconds();
         const CpuSplit splitBefore = SampleThreads();
         const double start = Now();
-        const UINT_PTR timer = ::SetTimer(nullptr, 0, static_cast<UINT>(m_options.idleSeconds) * 1000, nullptr);
+        const UINT_PTR timer =
+            ::SetTimer(nullptr, 0, static_cast<UINT>(m_options.idleSeconds) * 1000, nullptr);
         int messages = 0;
         // Counted by window, message and timer id while idle; named afterwards.
         std::map<std::tuple<HWND, UINT, WPARAM>, int> kinds;
@@ -689,10 +709,11 @@ class CBench {
         const double cpu = ProcessCpuSeconds() - cpuBefore;
         const CpuSplit splitAfter = SampleThreads();
         std::printf("idle: end\n");
-        std::printf("tool idle: %.3f s CPU over %.1f s = %.2f%% of one core (window thread %.3f s, others %.3f s), "
-                    "%d posted messages\n",
-                    cpu, wall, 100.0 * cpu / wall, splitAfter.window - splitBefore.window,
-                    splitAfter.others - splitBefore.others, messages);
+        std::printf(
+            "tool idle: %.3f s CPU over %.1f s = %.2f%% of one core (window thread %.3f s, others %.3f s), "
+            "%d posted messages\n",
+            cpu, wall, 100.0 * cpu / wall, splitAfter.window - splitBefore.window,
+            splitAfter.others - splitBefore.others, messages);
         std::map<std::string, int> named;
         for (const auto& [kind, count] : kinds) {
             MSG one{};
@@ -737,7 +758,8 @@ int main(int argc, char** argv)
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: lv_discovery_bench [--idle SECONDS] [--quiet MS] [--no-profile] [N ...]\n");
+        std::fprintf(stderr,
+                     "usage: lv_discovery_bench [--idle SECONDS] [--quiet MS] [--no-profile] [N ...]\n");
         return 2;
     }
     // The tool sends broadcasts: only inside the lab.

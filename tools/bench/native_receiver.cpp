@@ -28,7 +28,7 @@
 namespace {
 
 constexpr const char* TOOL_ADDRESS = "198.18.1.10"; // the tool side's first lab link
-constexpr int ASKED_BUFFER = 8 * 1024 * 1024;     // as the tool asks; capped at net.core.rmem_max
+constexpr int ASKED_BUFFER = 8 * 1024 * 1024;       // as the tool asks; capped at net.core.rmem_max
 
 double Now()
 {
@@ -61,7 +61,8 @@ bool Bind(int fd, const char* address, std::uint16_t port)
 CUniqueFd OpenSocket()
 {
     CUniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-    if (fd.Valid() && SetInt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, 1) && SetInt(fd.Get(), SOL_SOCKET, SO_BROADCAST, 1))
+    if (fd.Valid() && SetInt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, 1) &&
+        SetInt(fd.Get(), SOL_SOCKET, SO_BROADCAST, 1))
         return fd;
     return CUniqueFd();
 }
@@ -111,7 +112,8 @@ int main(int argc, char** argv)
     CUniqueFd receiver = OpenSocket();
     if (!receiver.Valid() || !SetInt(receiver.Get(), SOL_SOCKET, SO_RCVBUF, ASKED_BUFFER) ||
         !Bind(receiver.Get(), "0.0.0.0", REPLY_PORT)) {
-        std::fprintf(stderr, "native_receiver: cannot bind UDP port %d: %s\n", REPLY_PORT, std::strerror(errno));
+        std::fprintf(stderr, "native_receiver: cannot bind UDP port %d: %s\n", REPLY_PORT,
+                     std::strerror(errno));
         return 1;
     }
     // Reports the socket's drop counter with every datagram.
@@ -133,8 +135,8 @@ int main(int argc, char** argv)
     target.sin_addr.s_addr = htonl(INADDR_BROADCAST);
 
     const double start = Now();
-    if (::sendto(sender.Get(), &request, MESSAGE_SIZE, 0, reinterpret_cast<sockaddr*>(&target), sizeof target) !=
-        static_cast<ssize_t>(MESSAGE_SIZE)) {
+    if (::sendto(sender.Get(), &request, MESSAGE_SIZE, 0, reinterpret_cast<sockaddr*>(&target),
+                 sizeof target) != static_cast<ssize_t>(MESSAGE_SIZE)) {
         std::fprintf(stderr, "native_receiver: request not sent: %s\n", std::strerror(errno));
         return 1;
     }
@@ -183,9 +185,11 @@ int main(int argc, char** argv)
         }
     }
 
-    std::printf("native: received %zu cameras (%ld replies, %ld datagrams), first %.4f s, last %.4f s after the "
-                "request; SO_RCVBUF %d (as Linux reports it), dropped %u\n",
-                cameras.size(), replies, datagrams, firstAt, lastAt, granted, drops);
-    std::printf("native-result count=%zu last_s=%.4f rcvbuf=%d drops=%u\n", cameras.size(), lastAt, granted, drops);
+    std::printf(
+        "native: received %zu cameras (%ld replies, %ld datagrams), first %.4f s, last %.4f s after the "
+        "request; SO_RCVBUF %d (as Linux reports it), dropped %u\n",
+        cameras.size(), replies, datagrams, firstAt, lastAt, granted, drops);
+    std::printf("native-result count=%zu last_s=%.4f rcvbuf=%d drops=%u\n", cameras.size(), lastAt, granted,
+                drops);
     return 0;
 }
