@@ -21,7 +21,7 @@
 //
 // Sources: MyDialog.cpp (construction, skinning, timers, texts, helpers), MyDialogLanguage.cpp
 // (language files), MyDialogFrame.cpp (frame, painting, layout), MyDialogInput.cpp (commands,
-// mouse and keyboard).
+// mouse and keyboard), MyDialogSerial.cpp (serial choice buttons).
 
 #include "dialogkit/MyThreadHost.h"
 #include "platform/CDialog.h"
@@ -207,10 +207,9 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     const std::vector<ImageButton>& GetImageButtons() const { return m_lstImageButtons; }
 
     // =========================================================================================
-    // Frame, painting, on-top and layout (MyDialogFrame.cpp): add the public operations here
-    // (SetBackgroundColor, SetBackgroundGradient, SetControlBackColor, SetItemColors,
-    // SetItemFont, SetDialogFontSize, SetTopMost, RegisterStateCheckBoxes, ShowDialog,
-    // ToggleMaximise, MoveItem, AlignItem, ResizeItem, SetItemBorder, ...).
+    // Frame, painting, on-top and layout (MyDialogFrame.cpp): colours, fonts, background, drawn
+    // items, borders, on top, showing and maximising, and layout moves recorded in the
+    // language file.
     // =========================================================================================
 
     static constexpr COLORREF DEFAULT_BACK_COLOR = 0xF0F0F0;
@@ -286,8 +285,8 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     HBITMAP GetCachedBackground() const { return m_bmpCache.GetSafeHandle(); }
 
     // =========================================================================================
-    // Commands and input (MyDialogInput.cpp): add the public operations here (ShowTrayIcon,
-    // wheel steps, edit-slider links, serial choice buttons, ...).
+    // Commands and input (MyDialogInput.cpp, serial choice buttons in MyDialogSerial.cpp): window
+    // commands, notification commands, tray icon, wheel steps, edit-slider links.
     // =========================================================================================
     // Framework window commands (code 0).
     static constexpr int CMD_TOGGLE_TOPMOST = 18685;
@@ -418,7 +417,7 @@ class CMyDialog : public CDialog, public CMyThreadHost {
 
     // =========================================================================================
     // Frame members (MyDialogFrame.cpp): colours, brushes, gradient, cached background, drawn
-    // items, anchors, flags. Their defaults belong here as member initialisers.
+    // items, anchors, flags.
     // =========================================================================================
 
     struct ItemColor {
