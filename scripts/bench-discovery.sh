@@ -51,6 +51,7 @@ mkdir -p "$state"
 bash scripts/lab.sh up >"$state/bench-lab-up.log" 2>&1 </dev/null || { cat "$state/bench-lab-up.log" >&2; exit 1; }
 bash scripts/lab.sh cam "$camsim" --fleet 0 --control 8700 --log "$state/bench-camsim.log" \
      >"$state/bench-camsim.out" 2>&1 &
+disown $! # it ends with the lab; no job notice then
 
 sim() { # one control command to the simulator, from the tool side
   bash scripts/lab.sh tool bash -c "exec 3<>/dev/tcp/198.18.1.2/8700 && echo '$1' >&3 && head -n1 <&3" 2>/dev/null
