@@ -556,6 +556,14 @@ TEST_F(CDialogFrameTest, DialogFontSizeScalesTheDialogAndItsControls)
     EXPECT_EQ(grown.top, window.top);
     EXPECT_EQ(grown.right - grown.left, static_cast<int>((window.right - window.left) * scale));
     EXPECT_EQ(grown.bottom - grown.top, static_cast<int>((window.bottom - window.top) * scale));
+
+    // The next size is measured against the font given last, not the template's.
+    dlg.SetDialogFontSize(9.0f);
+    ASSERT_TRUE(PumpUntil([&] { return FontOf(hEdit).lfHeight != after.lfHeight; }, 1000));
+    const double back = static_cast<double>(FontOf(hEdit).lfHeight) / after.lfHeight;
+    const RECT shrunk = PlaceOf(hEdit);
+    EXPECT_EQ(shrunk.left, static_cast<int>(scaled.left * back));
+    EXPECT_EQ(shrunk.right - shrunk.left, static_cast<int>((scaled.right - scaled.left) * back));
 }
 
 namespace {
