@@ -372,6 +372,18 @@ TEST_F(CDialogInputTest, WindowCommandsStopHereAndDeviceChangeIsReported)
 
     m_dlg.SendMessage(WM_COMMAND, CMyDialog::CMD_MINIMISE, 0);
     EXPECT_TRUE(PumpUntil([&] { return ::IsIconic(m_dlg.m_hWnd) != FALSE; }, 1000));
+
+    // 18688 closes: a modeless dialog's close is its Cancel, which hides it.
+    m_dlg.ShowWindow(SW_RESTORE);
+    Pump();
+    m_dlg.m_seen.clear();
+    m_dlg.SendMessage(WM_COMMAND, CMyDialog::CMD_CLOSE, 0);
+    EXPECT_TRUE(PumpUntil([&] {
+        return std::any_of(m_dlg.m_seen.begin(), m_dlg.m_seen.end(),
+                           [](const auto& s) { return LOWORD(s.first) == IDCANCEL; });
+    }));
+    EXPECT_FALSE(m_dlg.IsWindowVisible());
+    EXPECT_FALSE(m_dlg.Routed(CMyDialog::CMD_CLOSE));
 }
 
 TEST_F(CDialogInputTest, CtrlMouseCopiesWindowTextsAndCtrlLCopiesTheSelectedColumn)
