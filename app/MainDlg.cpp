@@ -412,13 +412,21 @@ void CMainDlg::ShowCamera(DeviceRecord* pRecord, bool bCreated, bool bMoreWaitin
         }
         if (row >= 0)
             WriteRowTexts(row, *pRecord);
-        SetItemInt(IDC_MAIN_COUNT, m_pDeviceList->GetItemCount());
-        if (!bMoreWaiting)
+        // The label repaints at once when written; in a burst it follows when the socket is
+        // drained, together with the list.
+        if (!bMoreWaiting) {
+            SetItemInt(IDC_MAIN_COUNT, m_pDeviceList->GetItemCount());
             SetListRedraw(true);
+        }
     });
 }
 
 void CMainDlg::EndCameraBurst()
 {
-    CallOnWindowThread([this] { SetListRedraw(true); });
+    CallOnWindowThread([this] {
+        if (!m_pDeviceList)
+            return;
+        SetItemInt(IDC_MAIN_COUNT, m_pDeviceList->GetItemCount());
+        SetListRedraw(true);
+    });
 }

@@ -160,22 +160,75 @@ GenSocket GenSockConnect(unsigned short port, const char* host)
     return socket;
 }
 
-int GenSockBroadcastSend(unsigned short port, const void* data, int length, int result, const char* target)
+namespace {
+
+// The resolver's answer for the host name costs more than a millisecond under some systems, and a
+// burst of acknowledgements asks for it once per datagram; it is kept for a moment.
+constexpr DWORD LOCAL_ADDRESSES_FRESH_MS = 1000;
+std::mutex g_localLock;
+std::vector<in_addr> g_localAddresses;
+DWORD g_localTaken = 0;
+bool g_localValid = false;
+
+} // namespace
+
+int GenSockLocalAddresses(std::vector<in_addr>& addresses)
 {
     GenSockStartup();
-    char host[128] = {};
-    if (gethostname(host, sizeof host) != 0)
-        return result;
-    hostent* entry = gethostbyname(host);
-    if (!entry || entry->h_addrtype != AF_INET || entry->h_length != 4)
-        return -1;
-    // Copied before the target lookup below, which reuses the resolver's storage.
-    std::vector<in_addr> locals;
-    for (int i = 0; entry->h_addr_list[i]; ++i) {
-        in_addr address;
-        std::memcpy(&address, entry->h_addr_list[i], 4);
-        locals.push_back(address);
+    std::lock_guard<std::mutex> lock(g_localLock);
+    if (!g_localValid || GetTickCount() - g_localTaken >= LOCAL_ADDRESSES_FRESH_MS) {
+        g_localValid = false;
+        char host[128] = {};
+        if (gethostname(host, sizeof host) != 0)
+            return 0;
+        hostent* entry = gethostbyname(host);
+        if (!entry || entry->h_addrtype != AF_INET || entry->h_length != 4)
+            return -1;
+        g_localAddresses.clear();
+        for (int i = 0; entry->h_addr_list[i]; ++i) {
+            in_addr address;
+            std::memcpy(&address, entry->h_addr_list[i], 4);
+            g_localAddresses.push_back(address);
+        }
+        g_localTaken = GetTickCount();
+        g_localValid = true;
     }
+    addresses = g_localAddresses;
+    return 1;
+}
+
+bool GenSockIsSendingAddress(const in_addr& address)
+{
+    // An address ending in .1 is usually a host-side virtual adapter, not a camera network.
+    return reinterpret_cast<const unsigned char*>(&address)[3] != 1;
+}
+
+GenSocket GenSockOpenBroadcastSource(const in_addr& local, int broadcast)
+{
+    SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (socket == INVALID_SOCKET)
+        return GENSOCK_INVALID;
+    GenSockSetBufferSizes(FromSocket(socket), BROADCAST_BUFFER_SIZE, SOCKET_DIR_BOTH);
+    BOOL on = TRUE;
+    if (broadcast)
+        setsockopt(socket, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on);
+    // Several senders may hold the source port at once (a kept-open one among them).
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    source.sin_port = htons(GENSOCK_BROADCAST_SOURCE_PORT);
+    source.sin_addr = local;
+    // Binding pins the datagram to this interface; if the port is taken it still goes out.
+    bind(socket, reinterpret_cast<const sockaddr*>(&source), sizeof source);
+    return FromSocket(socket);
+}
+
+int GenSockBroadcastSend(unsigned short port, const void* data, int length, int result, const char* target)
+{
+    std::vector<in_addr> locals;
+    const int found = GenSockLocalAddresses(locals);
+    if (found <= 0)
+        return found < 0 ? -1 : result;
 
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
@@ -191,26 +244,14 @@ int GenSockBroadcastSend(unsigned short port, const void* data, int length, int 
     const int size = SizeOfData(data, length);
 
     for (const in_addr& local : locals) {
-        // An address ending in .1 is usually a host-side virtual adapter, not a camera network.
-        if (reinterpret_cast<const unsigned char*>(&local)[3] == 1)
+        if (!GenSockIsSendingAddress(local))
             continue;
-        SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, 0);
-        if (socket == INVALID_SOCKET)
+        GenSocket socket = GenSockOpenBroadcastSource(local, !unicast);
+        if (socket == GENSOCK_INVALID)
             continue;
-        GenSockSetBufferSizes(FromSocket(socket), BROADCAST_BUFFER_SIZE, SOCKET_DIR_BOTH);
-        if (!unicast) {
-            BOOL on = TRUE;
-            setsockopt(socket, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on);
-        }
-        sockaddr_in source{};
-        source.sin_family = AF_INET;
-        source.sin_port = htons(GENSOCK_BROADCAST_SOURCE_PORT);
-        source.sin_addr = local;
-        // Binding pins the datagram to this interface; if the port is taken it still goes out.
-        bind(socket, reinterpret_cast<const sockaddr*>(&source), sizeof source);
-        sendto(socket, static_cast<const char*>(data), size, 0,
+        sendto(AsSocket(socket), static_cast<const char*>(data), size, 0,
                reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
-        closesocket(socket);
+        closesocket(AsSocket(socket));
     }
     return result;
 }

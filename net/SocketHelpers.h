@@ -5,6 +5,8 @@
 
 #include <winsock2.h>
 
+#include <vector>
+
 #include <cstdint>
 
 // A socket handle as a signed value, so that -1 is the invalid socket on every width
@@ -48,6 +50,15 @@ GenSocket GenSockConnect(unsigned short port, const char* host);
 // limited broadcast, or a unicast to target when target resolves. length 0 sends the text
 // length of data. Returns result, or -1 when the local host name does not resolve.
 int GenSockBroadcastSend(unsigned short port, const void* data, int length, int result, const char* target);
+
+// The computer's IPv4 addresses as the resolver gives them for its host name (kept for a second
+// between look-ups): 1, 0 when the host name is unknown, -1 when it does not resolve.
+int GenSockLocalAddresses(std::vector<in_addr>& addresses);
+// False for an address ending in .1, which GenSockBroadcastSend does not send from.
+bool GenSockIsSendingAddress(const in_addr& address);
+// A UDP socket bound to local:50504 (address reuse on; broadcast permission when asked) as
+// GenSockBroadcastSend sends from, or -1.
+GenSocket GenSockOpenBroadcastSource(const in_addr& local, int broadcast);
 
 // 1 when the socket becomes readable (forRead 1) or writable (forRead 0) within milliseconds.
 int GenSockWaitReady(GenSocket socket, int milliseconds, int forRead);

@@ -49,6 +49,38 @@ void DottedAddress(const sockaddr_in& address, char (&out)[16])
 
 } // namespace
 
+void CBurstBroadcaster::Send(unsigned short port, const void* data, int length)
+{
+    if (!m_bOpen) {
+        std::vector<in_addr> locals;
+        if (GenSockLocalAddresses(locals) <= 0)
+            return;
+        for (const in_addr& local : locals) {
+            if (!GenSockIsSendingAddress(local))
+                continue;
+            GenSocket socket = GenSockOpenBroadcastSource(local, 1);
+            if (socket != GENSOCK_INVALID)
+                m_sockets.push_back(socket);
+        }
+        m_bOpen = true;
+    }
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_port = htons(port);
+    destination.sin_addr.s_addr = INADDR_BROADCAST;
+    for (GenSocket socket : m_sockets)
+        sendto(AsSocket(socket), static_cast<const char*>(data), length, 0, reinterpret_cast<const sockaddr*>(&destination),
+               sizeof destination);
+}
+
+void CBurstBroadcaster::Close()
+{
+    for (GenSocket socket : m_sockets)
+        closesocket(AsSocket(socket));
+    m_sockets.clear();
+    m_bOpen = false;
+}
+
 CDiscoveryEngine::CDiscoveryEngine(CMyThreadHost& host, CCameraListView& view, CDeviceTable& table)
     : m_host(host), m_view(view), m_table(table)
 {
@@ -134,9 +166,13 @@ int CDiscoveryEngine::ReceivePass()
         }
         char sender[16];
         DottedAddress(from, sender);
-        HandleDatagram(message, received, sender, DatagramWaiting(socket));
+        const bool more = DatagramWaiting(socket);
+        HandleDatagram(message, received, sender, more);
+        if (!more)
+            m_acks.Close();
     }
     FlushBurst();
+    m_acks.Close();
     return 0;
 }
 
@@ -164,7 +200,10 @@ void CDiscoveryEngine::HandleDatagram(WireMessage& message, int nReceived, const
 
     WireMessage ack;
     BuildAck(message, ack);
-    GenSockBroadcastSend(CAMERA_PORT, &ack, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
+    if (bMoreWaiting || m_acks.IsOpen())
+        m_acks.Send(CAMERA_PORT, &ack, static_cast<int>(MESSAGE_SIZE));
+    else
+        GenSockBroadcastSend(CAMERA_PORT, &ack, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
 
     const ReachedVia via = ResolveReachedVia(message, pszSender);
     CDeviceTableLock lock(m_table);

@@ -13,8 +13,28 @@
 #include "protocol/DeviceTable.h"
 
 #include <atomic>
+#include <vector>
 
 struct GenSockServerContext;
+
+// Sends acknowledgements as GenSockBroadcastSend does (a limited broadcast from port 50504 of
+// every usable local address), through sockets kept open while a burst lasts: opening, binding
+// and closing them for every datagram costs more than the send.
+class CBurstBroadcaster {
+  public:
+    CBurstBroadcaster() = default;
+    ~CBurstBroadcaster() { Close(); }
+    CBurstBroadcaster(const CBurstBroadcaster&) = delete;
+    CBurstBroadcaster& operator=(const CBurstBroadcaster&) = delete;
+
+    void Send(unsigned short port, const void* data, int length);
+    void Close();
+    bool IsOpen() const { return m_bOpen; }
+
+  private:
+    std::vector<GenSocket> m_sockets;
+    bool m_bOpen = false;
+};
 
 // What the engine needs of the window that lists the cameras. Called from the workers with the
 // table's lock held; each call must do its work on the window's thread in one synchronous
@@ -72,4 +92,5 @@ class CDiscoveryEngine {
     std::atomic<GenSockServerContext*> m_pContext{nullptr};
     std::atomic<int> m_nGrantedBuffer{0};
     bool m_bBurstOpen = false; // receive worker only
+    CBurstBroadcaster m_acks;  // receive worker only
 };

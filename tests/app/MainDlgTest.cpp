@@ -395,6 +395,25 @@ TEST_F(MainDlgTest, AboutBoxOpensFromTheSystemMenuAndClosesWithOk)
     EXPECT_TRUE(::IsWindow(Dlg()));
 }
 
+TEST_F(MainDlgTest, ABurstOfAThousandRepliesListsEveryCamera)
+{
+    // All at once, as cameras on one switch answer: none may be lost in the reply socket.
+    ASSERT_TRUE(s_sim.Ok("fleet 1000"));
+    ASSERT_TRUE(s_sim.Ok("burst on"));
+    Rescan();
+    const bool all = PumpUntil([] { return RowCount(List()) >= 1000; }, 60000);
+    PumpFor(500);
+    s_sim.Command("burst off");
+    ASSERT_TRUE(all) << "rows: " << RowCount(List()) << " of 1000";
+    EXPECT_EQ(RowCount(List()), 1000);
+    EXPECT_EQ(Count(), L"1000");
+    std::set<std::wstring> ids;
+    for (int row = 0; row < RowCount(List()); ++row)
+        ids.insert(RowTexts(List(), row, 4)[3]);
+    EXPECT_EQ(ids.size(), 1000u);
+    ASSERT_TRUE(s_sim.Ok("reset"));
+}
+
 // Wine opens web addresses with the programs its WineBrowser key lists; the test's program
 // records the address instead of opening a browser.
 TEST_F(MainDlgTest, BrowseOnWebOpensTheClickedCamerasLanAddress)
