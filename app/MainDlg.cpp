@@ -357,11 +357,11 @@ int CMainDlg::FindRow(const DeviceRecord& record) const
     return -1;
 }
 
-void CMainDlg::WriteRowTexts(int nRow, const DeviceRecord& record)
+std::vector<std::wstring> CMainDlg::RowTexts(const DeviceRecord& record)
 {
     const WireMessage& m = record.message;
     const bool wifi = record.netType == 1;
-    const std::vector<std::wstring> texts = {
+    return {
         Wide(ReadTextField(record.sourceIp)),
         Wide(ReadTextField(m.lanGateway)),
         Wide(ReadTextField(m.name)),
@@ -370,7 +370,6 @@ void CMainDlg::WriteRowTexts(int nRow, const DeviceRecord& record)
         Wide(FormatMac(wifi ? m.wifiMac : m.lanMac)),
         Wide(ReadTextField(m.version)),
     };
-    m_pDeviceList->SetRowTexts(nRow, texts);
 }
 
 void CMainDlg::SetListRedraw(bool bOn)
@@ -393,25 +392,15 @@ void CMainDlg::ClearCameraRows()
     });
 }
 
-void CMainDlg::ShowCamera(DeviceRecord* pRecord, bool bCreated, bool bMoreWaiting)
+void CMainDlg::ShowCameras(const std::vector<ShownCamera>& cameras, bool bMoreWaiting)
 {
-    CallOnWindowThread([this, pRecord, bCreated, bMoreWaiting] {
+    CallOnWindowThread([this, &cameras, bMoreWaiting] {
         if (!m_pDeviceList)
             return;
         if (bMoreWaiting)
             SetListRedraw(false);
-        int row = bCreated ? -1 : FindRow(*pRecord);
-        if (row < 0) {
-            LVITEMW item{};
-            item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-            item.iItem = m_pDeviceList->GetItemCount();
-            item.pszText = const_cast<LPWSTR>(L"");
-            item.iImage = CAMERA_IMAGE;
-            item.lParam = reinterpret_cast<LPARAM>(pRecord);
-            row = m_pDeviceList->InsertItem(&item);
-        }
-        if (row >= 0)
-            WriteRowTexts(row, *pRecord);
+        for (const ShownCamera& camera : cameras)
+            ShowCamera(camera.pRecord, camera.bCreated);
         // The label repaints at once when written; in a burst it follows when the socket is
         // drained, together with the list.
         if (!bMoreWaiting) {
@@ -419,6 +408,26 @@ void CMainDlg::ShowCamera(DeviceRecord* pRecord, bool bCreated, bool bMoreWaitin
             SetListRedraw(true);
         }
     });
+}
+
+void CMainDlg::ShowCamera(DeviceRecord* pRecord, bool bCreated)
+{
+    const std::vector<std::wstring> texts = RowTexts(*pRecord);
+    int row = bCreated ? -1 : FindRow(*pRecord);
+    int firstColumn = 0;
+    if (row < 0) {
+        // A new row takes its first text with it: each cell written costs a message.
+        LVITEMW item{};
+        item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+        item.iItem = m_pDeviceList->GetItemCount();
+        item.pszText = const_cast<LPWSTR>(texts[0].c_str());
+        item.iImage = CAMERA_IMAGE;
+        item.lParam = reinterpret_cast<LPARAM>(pRecord);
+        row = m_pDeviceList->InsertItem(&item);
+        firstColumn = 1;
+    }
+    for (int col = firstColumn; row >= 0 && col < COLUMN_COUNT; ++col)
+        m_pDeviceList->SetItemText(row, col, texts[static_cast<size_t>(col)].c_str());
 }
 
 void CMainDlg::EndCameraBurst()

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class CMyListCtrl;
 class CDeviceSetDlg;
@@ -49,7 +50,8 @@ class CMainDlg : public CMyDialog, private CCameraListView {
   private:
     // CCameraListView: each runs on the window thread in one synchronous message.
     void ClearCameraRows() override;
-    void ShowCamera(DeviceRecord* pRecord, bool bCreated, bool bMoreWaiting) override;
+    void ShowCameras(const std::vector<ShownCamera>& cameras, bool bMoreWaiting) override;
+    void ShowCamera(DeviceRecord* pRecord, bool bCreated);
     void EndCameraBurst() override;
 
     void BuildImageList();
@@ -62,7 +64,7 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     bool PaintMinimised();
     void ShutdownDiscovery();
     int FindRow(const DeviceRecord& record) const;
-    void WriteRowTexts(int nRow, const DeviceRecord& record);
+    static std::vector<std::wstring> RowTexts(const DeviceRecord& record);
     void SetListRedraw(bool bOn);
 
     CMyListCtrl* m_pDeviceList = nullptr;

@@ -145,14 +145,9 @@ int CDiscoveryEngine::ReceivePass()
     }
 
     WireMessage message;
+    char sender[16];
     while (KeepRunning(RECEIVE_WORKER)) {
-        // One datagram per receive: a short datagram is padded with zeros rather than joined to
-        // the next camera's reply.
-        std::memset(&message, 0, sizeof message);
-        sockaddr_in from{};
-        int fromLength = sizeof from;
-        int received = recvfrom(AsSocket(socket), reinterpret_cast<char*>(&message), static_cast<int>(MESSAGE_SIZE), 0,
-                                reinterpret_cast<sockaddr*>(&from), &fromLength);
+        int received = ReceiveOne(socket, message, sender);
         if (!KeepRunning(RECEIVE_WORKER))
             break;
         if (received <= 0) {
@@ -164,19 +159,45 @@ int CDiscoveryEngine::ReceivePass()
                 m_host.WaitSignal(RECEIVE_WORKER, 1); // nothing arrived: a short pause, as when idle
             continue;
         }
-        char sender[16];
-        DottedAddress(from, sender);
-        const bool more = DatagramWaiting(socket);
-        HandleDatagram(message, received, sender, more);
-        if (!more)
-            m_acks.Close();
+        // Take what is already queued behind it too (up to a batch) before writing the rows.
+        for (;;) {
+            const bool more = DatagramWaiting(socket);
+            AcceptDatagram(message, received, sender, more);
+            if (!more || m_pending.size() >= BATCH_MAX || !KeepRunning(RECEIVE_WORKER)) {
+                CommitPending(more);
+                if (!more)
+                    m_acks.Close();
+                break;
+            }
+            received = ReceiveOne(socket, message, sender);
+            // An oversized datagram is dropped (its check fails); any other failure ends the batch.
+            if (received <= 0 && WSAGetLastError() != WSAEMSGSIZE) {
+                CommitPending(false);
+                m_acks.Close();
+                break;
+            }
+        }
     }
     FlushBurst();
     m_acks.Close();
+    m_pending.clear();
     return 0;
 }
 
-void CDiscoveryEngine::HandleDatagram(WireMessage& message, int nReceived, const char* pszSender, bool bMoreWaiting)
+int CDiscoveryEngine::ReceiveOne(GenSocket socket, WireMessage& message, char (&sender)[16])
+{
+    // One datagram per receive: a short datagram is padded with zeros rather than joined to the
+    // next camera's reply.
+    std::memset(&message, 0, sizeof message);
+    sockaddr_in from{};
+    int fromLength = sizeof from;
+    const int received = recvfrom(AsSocket(socket), reinterpret_cast<char*>(&message), static_cast<int>(MESSAGE_SIZE),
+                                  0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    DottedAddress(from, sender);
+    return received;
+}
+
+void CDiscoveryEngine::AcceptDatagram(WireMessage& message, int nReceived, const char* pszSender, bool bMoreWaiting)
 {
     if (message.type == MSG_INFO_EXTRA) {
         // Accepted only for a known camera; it changes nothing the tool reads, sends or shows.
@@ -184,15 +205,10 @@ void CDiscoveryEngine::HandleDatagram(WireMessage& message, int nReceived, const
             CDeviceTableLock lock(m_table);
             (void)m_table.Find(message);
         }
-        if (!bMoreWaiting)
-            FlushBurst();
         return;
     }
-    if (!IsValidInfoReply(&message, nReceived)) {
-        if (!bMoreWaiting)
-            FlushBurst();
+    if (!IsValidInfoReply(&message, nReceived))
         return;
-    }
 
     char ansiName[sizeof message.name];
     TextUtf8ToAnsiFit(message.name, sizeof message.name, ansiName, sizeof ansiName);
@@ -206,14 +222,34 @@ void CDiscoveryEngine::HandleDatagram(WireMessage& message, int nReceived, const
         GenSockBroadcastSend(CAMERA_PORT, &ack, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
 
     const ReachedVia via = ResolveReachedVia(message, pszSender);
+    PendingReply pending;
+    std::memcpy(&pending.message, &message, sizeof message);
+    std::memcpy(pending.sourceIp, via.sourceIp, sizeof pending.sourceIp);
+    pending.netType = via.netType;
+    m_pending.push_back(pending);
+}
+
+void CDiscoveryEngine::CommitPending(bool bMoreWaiting)
+{
+    if (m_pending.empty()) {
+        if (!bMoreWaiting)
+            FlushBurst();
+        return;
+    }
     CDeviceTableLock lock(m_table);
-    if (!KeepRunning(RECEIVE_WORKER))
+    if (!KeepRunning(RECEIVE_WORKER)) {
+        m_pending.clear();
         return;
-    bool created = false;
-    DeviceRecord* record = m_table.Store(message, via.sourceIp, via.netType, created);
-    if (!record)
-        return;
-    m_view.ShowCamera(record, created, bMoreWaiting);
+    }
+    std::vector<CCameraListView::ShownCamera> shown;
+    shown.reserve(m_pending.size());
+    for (const PendingReply& reply : m_pending) {
+        bool created = false;
+        if (DeviceRecord* record = m_table.Store(reply.message, reply.sourceIp, reply.netType, created))
+            shown.push_back({record, created});
+    }
+    m_pending.clear();
+    m_view.ShowCameras(shown, bMoreWaiting);
     m_bBurstOpen = bMoreWaiting;
 }
 

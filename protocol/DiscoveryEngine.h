@@ -44,10 +44,14 @@ class CCameraListView {
     virtual ~CCameraListView() = default;
     // Deletes every row and shows a count of 0.
     virtual void ClearCameraRows() = 0;
-    // Writes the record's row (appending one when no row has its idSerial; `bCreated` says the
-    // record is new, so no row can have it yet) and the count. While `bMoreWaiting`, the list may
-    // keep its redrawing off; a call with it false (or EndCameraBurst) must leave the list drawn.
-    virtual void ShowCamera(DeviceRecord* pRecord, bool bCreated, bool bMoreWaiting) = 0;
+    struct ShownCamera {
+        DeviceRecord* pRecord;
+        bool bCreated; // the record is new, so no row can have it yet
+    };
+    // Writes each record's row in order (appending one when no row has its idSerial) and the
+    // count. While `bMoreWaiting`, the list may keep its redrawing off and the count unwritten; a
+    // call with it false (or EndCameraBurst) must leave the list drawn and the count right.
+    virtual void ShowCameras(const std::vector<ShownCamera>& cameras, bool bMoreWaiting) = 0;
     virtual void EndCameraBurst() = 0;
 };
 
@@ -57,6 +61,8 @@ class CDiscoveryEngine {
     static constexpr int RECEIVE_WORKER = 1;
     static constexpr int RECEIVE_TIMEOUT_MS = 10000;
     static constexpr int UNBOUND_RETRY_MS = 500;
+    // Replies taken from the socket before their rows are written in one message.
+    static constexpr size_t BATCH_MAX = 64;
     // Asked of the system for the reply socket; Linux caps it at net.core.rmem_max.
     static constexpr int REPLY_BUFFER_BYTES = 8 * 1024 * 1024;
 
@@ -82,8 +88,18 @@ class CDiscoveryEngine {
   private:
     bool KeepRunning(int nIndex) const;
     GenSocket OpenReplySocket();
-    void HandleDatagram(WireMessage& message, int nReceived, const char* pszSender, bool bMoreWaiting);
+    int ReceiveOne(GenSocket socket, WireMessage& message, char (&sender)[16]);
+    // Checks a datagram; an accepted reply is acknowledged and queued for CommitPending.
+    void AcceptDatagram(WireMessage& message, int nReceived, const char* pszSender, bool bMoreWaiting);
+    // Stores the queued replies and writes their rows, as one step under the table's lock.
+    void CommitPending(bool bMoreWaiting);
     void FlushBurst();
+
+    struct PendingReply {
+        WireMessage message;
+        char sourceIp[16];
+        int netType;
+    };
 
     CMyThreadHost& m_host;
     CCameraListView& m_view;
@@ -93,4 +109,5 @@ class CDiscoveryEngine {
     std::atomic<int> m_nGrantedBuffer{0};
     bool m_bBurstOpen = false; // receive worker only
     CBurstBroadcaster m_acks;  // receive worker only
+    std::vector<PendingReply> m_pending; // receive worker only
 };
