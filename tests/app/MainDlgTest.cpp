@@ -255,9 +255,12 @@ TEST_F(MainDlgTest, BadRepliesAreDroppedWithoutAcknowledgement)
 {
     ASSERT_TRUE(s_sim.Ok("reset"));
     const char* bad[] = {"type", "idlen", "idletter", "extra"};
-    const char* ids[] = {"b20000000001", "c30000000002", "d40000000003", "a60000000005"};
+    const char* ids[] = {"b20000000001", "c30000000002", "d40000000003", "f70000000006"};
     for (int i = 0; i < 4; ++i)
         ASSERT_TRUE(s_sim.Ok(std::string("set ") + ids[i] + " bad=" + bad[i]));
+    // A short datagram is no bad reply (what it lacks counts as zeros), and the camera answering
+    // right after it must not be lost by being joined to it.
+    ASSERT_TRUE(s_sim.Ok("set F12345678901 bad=short"));
     Rescan();
     ASSERT_TRUE(PumpUntil([] { return RowCount(List()) == 8; }, 8000)) << RowCount(List());
     PumpFor(500);
@@ -265,6 +268,8 @@ TEST_F(MainDlgTest, BadRepliesAreDroppedWithoutAcknowledgement)
     EXPECT_EQ(Count(), L"8");
     for (const char* id : ids)
         EXPECT_LT(FindRow(List(), 3, Widen(id)), 0) << id;
+    EXPECT_GE(FindRow(List(), 3, L"F12345678901"), 0);
+    EXPECT_GE(FindRow(List(), 3, L"a60000000005"), 0) << "the reply after the short datagram was lost";
     for (const auto& entry : s_sim.Log()) {
         if (entry.type != MSG_ACK)
             continue;
