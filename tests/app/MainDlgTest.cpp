@@ -133,6 +133,9 @@ TEST_F(MainDlgTest, StartUpSendsOneRequestPerInterfaceAndFillsTheAddresses)
     EXPECT_EQ(senders, (std::set<std::string>{"198.18.1.10", "198.18.2.10"}));
     EXPECT_EQ(Count(), L"0");
     EXPECT_EQ(RowCount(List()), 0);
+    // The language list shows the language in use from the start.
+    EXPECT_EQ(::SendDlgItemMessageW(Dlg(), IDC_MAIN_LANG, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(ItemText(Dlg(), IDC_MAIN_LANG), L"简体中文");
 
     const std::wstring addresses = ItemText(Dlg(), IDC_MAIN_ADDRESSES);
     EXPECT_NE(addresses.find(L"198.18.1.10"), std::wstring::npos) << addresses;
