@@ -3,6 +3,7 @@
 #include "AppTestSupport.h"
 
 #include "app/DeviceSetDlg.h"
+#include "app/GroupSetDlg.h"
 #include "app/MainDlg.h"
 #include "app/resource.h"
 #include "controls/MyListCtrl.h"
@@ -57,7 +58,7 @@ class MainDlgTest : public testing::Test {
         ASSERT_TRUE(s_sim.Connect());
         // Start-up is observed with no camera answering, so the count stays at 0.
         ASSERT_TRUE(s_sim.Ok("reset"));
-        ASSERT_TRUE(s_sim.Ok("remove *") || s_sim.Ok("fleet 0") || true);
+        ASSERT_EQ(s_sim.Command("fleet 0"), "ok 0");
         s_sim.ClearLog();
         s_dlg = new CMainDlg();
         ASSERT_TRUE(s_dlg->CreateModeless(nullptr));
@@ -143,6 +144,20 @@ TEST_F(MainDlgTest, StartUpSendsOneRequestPerInterfaceAndFillsTheAddresses)
     EXPECT_EQ(addresses.find(L"198.18.3.1"), std::wstring::npos) << "an address ending in .1 is listed: " << addresses;
     EXPECT_NE(addresses.back(), L';');
     EXPECT_NE(addresses.back(), L' ');
+}
+
+TEST_F(MainDlgTest, ModifyByGroupWithAnEmptyListShowsTheGroupDialogWithNoRows)
+{
+    ASSERT_EQ(s_sim.Command("fleet 0"), "ok 0");
+    Rescan();
+    PumpFor(300);
+    ASSERT_EQ(RowCount(List()), 0);
+    s_dlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_GROUP, BN_CLICKED), 0);
+    PumpFor(100);
+    CGroupSetDlg* group = s_dlg->GetGroupSetDlg();
+    EXPECT_TRUE(group->IsWindowVisible());
+    EXPECT_EQ(RowCount(::GetDlgItem(group->GetSafeHwnd(), IDC_GRP_LIST)), 0);
+    group->ShowWindow(SW_HIDE);
 }
 
 TEST_F(MainDlgTest, ListsTheFleetWithTheSevenColumns)
