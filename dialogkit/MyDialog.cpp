@@ -365,8 +365,25 @@ BOOL CMyDialog::OnInitDialog()
     SetTimer(TIMER_REDRAW, 10);
     SetTimer(TIMER_COPY_TEXT, 1000);
     SetTimer(TIMER_TRACK, 30);
+    m_bPollingTimers = true;
     SetTimer(TIMER_LANGUAGE, 200);
     return TRUE;
+}
+
+void CMyDialog::SetPollingTimers(bool bOn)
+{
+    if (bOn == m_bPollingTimers || !m_hWnd)
+        return;
+    m_bPollingTimers = bOn;
+    if (bOn) {
+        SetTimer(TIMER_REDRAW, 10);
+        SetTimer(TIMER_COPY_TEXT, 20);
+        SetTimer(TIMER_TRACK, 30);
+    } else {
+        KillTimer(TIMER_REDRAW);
+        KillTimer(TIMER_COPY_TEXT);
+        KillTimer(TIMER_TRACK);
+    }
 }
 
 void CMyDialog::DoDataExchange(bool bSaveAndValidate)
@@ -550,6 +567,10 @@ void CMyDialog::OnFrameworkTimer(UINT_PTR nIDEvent)
         break;
     case TIMER_REDRAW:
         FlushRedrawQueue();
+        // A hidden window has nothing to repaint, copy or track: its polling timers rest until
+        // it is shown again (an idle tool keeps several dialogs hidden).
+        if (!::IsWindowVisible(m_hWnd) && !(GetStyle() & WS_CHILD))
+            SetPollingTimers(false);
         break;
     case TIMER_TRACK:
         TrackStaticUnderCursor();
@@ -916,6 +937,10 @@ LRESULT CMyDialog::CoreWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         }
         OnTimer(wParam);
         return 0;
+    case WM_SHOWWINDOW:
+        if (wParam)
+            SetPollingTimers(true);
+        break;
     case WM_DESTROY:
         m_lstRedrawQueue.clear();
         m_hWndTracked = nullptr;

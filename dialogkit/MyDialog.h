@@ -387,6 +387,8 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     void SkinOneControl(HWND hChild, int nTextHeight);
     void DeliverPostedTexts();
     void FlushRedrawQueue();
+    // Starts or stops the polling timers (2206, 2209, 2211).
+    void SetPollingTimers(bool bOn);
     void CopyTextsUnderCursor();
     void TrackStaticUnderCursor();
     void ReadLanguageSetLangId();
@@ -404,6 +406,7 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     std::vector<ImageButton> m_lstImageButtons;
     int m_nLastClickedId = 0;       // also used by the input side
     HWND m_hWndTracked = nullptr;   // timer 2211
+    bool m_bPollingTimers = false;  // timers 2206, 2209 and 2211 running
     POINT m_ptLastTrack = {-1, -1}; // timer 2211
 
     // What the skinning pass attached (owned) and recorded for the frame side.

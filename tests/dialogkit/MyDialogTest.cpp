@@ -391,6 +391,32 @@ TEST_F(CDialogCoreTest, RedrawQueueInvalidatesTheAreaUnderAControlUnlessExcluded
     EXPECT_FALSE(::GetUpdateRect(dlg.m_hWnd, &update, FALSE));
 }
 
+TEST_F(CDialogCoreTest, AHiddenDialogRestsItsPollingTimersUntilShown)
+{
+    CTestDialog dlg;
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    // Counts the redraw-queue timer's ticks for the dialog over a while, handling everything.
+    auto ticks = [&dlg](DWORD nMs) {
+        int count = 0;
+        for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < nMs; ::Sleep(2)) {
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.message == WM_TIMER && msg.hwnd == dlg.m_hWnd && msg.wParam == CMyDialog::TIMER_REDRAW)
+                    ++count;
+                ::DispatchMessageW(&msg);
+            }
+        }
+        return count;
+    };
+    ASSERT_FALSE(::IsWindowVisible(dlg.m_hWnd));
+    ticks(100); // the first tick finds it hidden
+    EXPECT_EQ(ticks(300), 0);
+
+    dlg.ShowWindow(SW_SHOW);
+    EXPECT_GE(ticks(300), 5);
+    dlg.ShowWindow(SW_HIDE);
+}
+
 TEST_F(CDialogCoreTest, CommandsToItselfAreSentOrPostedAndFixedFontComesAndGoes)
 {
     CTestDialog dlg;
