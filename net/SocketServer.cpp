@@ -264,7 +264,19 @@ void NotifySocketToEnd(unsigned short port, int tcp)
         send(static_cast<SOCKET>(socket), payload, sizeof payload, 0);
         closesocket(static_cast<SOCKET>(socket));
     } else {
-        GenSockBroadcastSend(port, payload, sizeof payload, 0, "127.0.0.1");
+        // From the loopback address: a datagram for 127.0.0.1 sent from one of the interface
+        // addresses leaves through that interface (or is dropped) and never reaches the server.
+        SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, 0);
+        if (socket == INVALID_SOCKET)
+            return;
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+            address.sin_port = htons(port);
+            sendto(socket, payload, sizeof payload, 0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        }
+        closesocket(socket);
     }
 }
 

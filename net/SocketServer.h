@@ -56,7 +56,7 @@ DWORD WINAPI GenSockServerThread(LPVOID context);
 int GenSockClose(GenSocket socket);
 
 // Wakes a server blocked on a local port: a 128-byte payload starting with "NotifySocketToEnd",
-// over a TCP connection to 127.0.0.1 (tcp 1) or as UDP datagrams to 127.0.0.1 (tcp 0).
+// over a TCP connection to 127.0.0.1 (tcp 1) or as one UDP datagram from 127.0.0.1 to it (tcp 0).
 void NotifySocketToEnd(unsigned short port, int tcp);
 
 // The slot of context in GenSockServerTable, or -1 when it is not registered.

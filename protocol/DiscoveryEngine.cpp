@@ -23,24 +23,6 @@ bool DatagramWaiting(GenSocket socket)
     return select(0, &set, nullptr, nullptr, &now) > 0;
 }
 
-// One datagram to the reply port over the loopback interface, from a loopback address (a packet
-// for 127.0.0.1 from one of the computer's other addresses may be dropped on the way).
-void WakeReceiver(unsigned short port)
-{
-    SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (socket == INVALID_SOCKET)
-        return;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-        address.sin_port = htons(port);
-        const char wake = 0;
-        sendto(socket, &wake, 1, 0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    }
-    closesocket(socket);
-}
-
 void DottedAddress(const sockaddr_in& address, char (&out)[16])
 {
     const auto* b = reinterpret_cast<const unsigned char*>(&address.sin_addr);
@@ -267,7 +249,7 @@ void CDiscoveryEngine::BeginShutdown()
     m_host.SetSignal(RESCAN_WORKER);
     // Wake a receive that is waiting for datagrams; the pass then sees that it is to stop.
     if (m_pContext.load())
-        WakeReceiver(REPLY_PORT);
+        NotifySocketToEnd(REPLY_PORT, 0);
 }
 
 void CDiscoveryEngine::EndShutdown()

@@ -235,8 +235,6 @@ TEST_F(SocketServerTest, UdpHandlerGetsFullBuffersAndTheWakeUpEndsTheServer)
     g_log = nullptr;
 }
 
-// Only the TCP wake-up is checked here: under Wine a UDP socket bound to an interface address
-// sends through that interface, so the UDP wake-up's datagrams to 127.0.0.1 never come back.
 TEST_F(SocketServerTest, NotifySocketToEndConnectsAndSendsTheWakeUpText)
 {
     CTestSocket listener = LoopbackListener();
@@ -245,6 +243,17 @@ TEST_F(SocketServerTest, NotifySocketToEndConnectsAndSendsTheWakeUpText)
     ASSERT_NE(accepted.Get(), GENSOCK_INVALID);
     char payload[129] = {};
     EXPECT_EQ(ForceRecv(accepted.Get(), payload, 129, 1000, 0, nullptr), 128);
+    EXPECT_STREQ(payload, "NotifySocketToEnd");
+}
+
+TEST_F(SocketServerTest, NotifySocketToEndWakesAUdpReceiverOnTheLoopback)
+{
+    CTestSocket receiver(static_cast<GenSocket>(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)));
+    sockaddr_in local = MakeAddress("127.0.0.1", 0);
+    ASSERT_EQ(bind(receiver.Raw(), reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+    NotifySocketToEnd(LocalPort(receiver.Get()), 0);
+    char payload[129] = {};
+    EXPECT_EQ(ForceRecv(receiver.Get(), payload, 128, 2000, 1, nullptr), 128);
     EXPECT_STREQ(payload, "NotifySocketToEnd");
 }
 
