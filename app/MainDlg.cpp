@@ -3,8 +3,10 @@
 #include "app/AboutDlg.h"
 #include "app/DeviceSetDlg.h"
 #include "app/GroupSetDlg.h"
+#include "app/SettingsText.h"
 #include "app/resource.h"
 #include "controls/MyListCtrl.h"
+#include "net/SocketHelpers.h"
 #include "net/TextConvert.h"
 #include "platform/CWinApp.h"
 
@@ -34,14 +36,8 @@ const ColumnSpec kColumns[CMainDlg::COLUMN_COUNT] = {
 };
 constexpr int FIXED_COLUMNS_WIDTH = 665;
 
-struct ControlText {
-    int id;
-    const wchar_t* chinese;
-    const wchar_t* english;
-};
-
 // In the order they are written.
-const ControlText kTexts[] = {
+const SettingsItemText kTexts[] = {
     {IDC_MAIN_COUNT_CAPTION, L"设备数量:", L"Camera Count:"},
     {IDC_MAIN_SINGLE, L"编辑 ...", L"Modify By Single..."},
     {IDC_MAIN_ADDRESS_CAPTION, L"本机IP地址:", L"IP Address:"},
@@ -54,12 +50,16 @@ const ControlText kTexts[] = {
     {IDCANCEL, L"退出", L"Exit"},
 };
 
-std::wstring Wide(const std::string& ansi) { return TextAnsiToWide(ansi.c_str()); }
+std::wstring Wide(const std::string& ansi)
+{
+    const wchar_t* wide = TextAnsiToWide(ansi.c_str());
+    return wide ? wide : L"";
+}
 
 // A camera's address as the user interface reads it: at least 7 characters to be usable.
 bool HasUsableLanIp(const DeviceRecord& record)
 {
-    return std::wcslen(TextAnsiToWide(ReadTextField(record.message.lanIp).c_str())) >= 7;
+    return WideFieldText(record.message.lanIp).size() >= 7;
 }
 
 } // namespace
@@ -163,8 +163,7 @@ void CMainDlg::ApplyLanguage(int nLangId)
 {
     const bool chinese = nLangId == 0;
     SetComboSel(IDC_MAIN_LANG, nLangId, TRUE);
-    for (const ControlText& text : kTexts)
-        SetItemText(text.id, chinese ? text.chinese : text.english);
+    ApplyItemTexts(*this, kTexts, nLangId);
     if (m_pDeviceList)
         for (int col = 0; col < COLUMN_COUNT; ++col)
             m_pDeviceList->SetColumnText(col, chinese ? kColumns[col].chinese : kColumns[col].english);
@@ -189,7 +188,7 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
         break;
     case IDC_MAIN_BROWSE:
         if (HasUsableLanIp(m_SelDevice))
-            OpenWebPage(std::wstring(L"http://") + Wide(ReadTextField(m_SelDevice.message.lanIp)));
+            OpenWebPage(std::wstring(L"http://") + WideFieldText(m_SelDevice.message.lanIp));
         break;
     case IDC_MAIN_GROUP:
         OpenGroupDialog();
@@ -251,19 +250,14 @@ void CMainDlg::TakeSelection()
 
 std::wstring CMainDlg::LocalAddressesText()
 {
-    wchar_t computer[129] = {};
-    DWORD size = 128;
-    if (!::GetComputerNameExW(ComputerNamePhysicalDnsHostname, computer, &size))
-        return {};
-    const char* host = TextWideToAnsi(computer);
-    hostent* entry = host ? gethostbyname(host) : nullptr;
-    if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list)
+    std::vector<in_addr> addresses;
+    if (GenSockLocalAddresses(addresses) <= 0)
         return {};
     std::wstring text;
-    for (int i = 0; i < 10 && entry->h_addr_list[i]; ++i) {
-        const auto* b = reinterpret_cast<const unsigned char*>(entry->h_addr_list[i]);
-        if (b[3] == 1)
+    for (size_t i = 0; i < addresses.size() && i < 10; ++i) {
+        if (!GenSockIsSendingAddress(addresses[i]))
             continue;
+        const auto* b = reinterpret_cast<const unsigned char*>(&addresses[i]);
         wchar_t one[32];
         wsprintfW(one, L"%d.%d.%d.%d; ", b[0], b[1], b[2], b[3]);
         text += one;
@@ -362,13 +356,13 @@ std::vector<std::wstring> CMainDlg::RowTexts(const DeviceRecord& record)
     const WireMessage& m = record.message;
     const bool wifi = record.netType == 1;
     return {
-        Wide(ReadTextField(record.sourceIp)),
-        Wide(ReadTextField(m.lanGateway)),
-        Wide(ReadTextField(m.name)),
-        Wide(ReadTextField(m.idSerial)),
+        WideFieldText(record.sourceIp),
+        WideFieldText(m.lanGateway),
+        WideFieldText(m.name),
+        WideFieldText(m.idSerial),
         Wide(NetTypeText(record.netType)),
         Wide(FormatMac(wifi ? m.wifiMac : m.lanMac)),
-        Wide(ReadTextField(m.version)),
+        WideFieldText(m.version),
     };
 }
 

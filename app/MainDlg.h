@@ -33,7 +33,7 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     const CDiscoveryEngine& GetEngine() const { return m_engine; }
 
     // The addresses text of the local-addresses box: the resolver's addresses of this computer's
-    // name (at most the first 10), without those ending in .1, joined by "; ".
+    // host name (at most the first 10), without those ending in .1, joined by "; ".
     static std::wstring LocalAddressesText();
 
   protected:

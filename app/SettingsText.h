@@ -1,5 +1,5 @@
 #pragma once
-// Text helpers shared by the two settings dialogs: a field's 8-bit text shown in UTF-16, and the
+// Text helpers shared by the tool's dialogs: a field's 8-bit text shown in UTF-16, and the
 // built-in Chinese/English control texts that ApplyLanguage writes.
 
 #include "dialogkit/MyDialog.h"
