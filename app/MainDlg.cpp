@@ -50,12 +50,6 @@ const SettingsItemText kTexts[] = {
     {IDCANCEL, L"退出", L"Exit"},
 };
 
-std::wstring Wide(const std::string& ansi)
-{
-    const wchar_t* wide = TextAnsiToWide(ansi.c_str());
-    return wide ? wide : L"";
-}
-
 // A camera's address as the user interface reads it: at least 7 characters to be usable.
 bool HasUsableLanIp(const DeviceRecord& record)
 {
@@ -100,6 +94,7 @@ BOOL CMainDlg::OnInitDialog()
     RegisterStateCheckBoxes(-1, IDC_MAIN_ONTOP);
 
     m_pDeviceList = GetListCtrl(IDC_MAIN_LIST);
+    m_rows.Bind(m_pDeviceList);
     BuildImageList();
     if (m_pDeviceList) {
         m_pDeviceList->SetRowHeight(22);
@@ -220,15 +215,8 @@ void CMainDlg::OpenGroupDialog()
     if (!m_pGroupSetDlg)
         return;
     ShowSettingsDialog(m_pGroupSetDlg.get());
-    // The rows' records belong to the camera table; the group dialog copies them while the
-    // table cannot change.
-    CDeviceTableLock lock(CDeviceTable::Instance(), CDeviceTableLock::WindowThread);
-    std::vector<const DeviceRecord*> records;
-    const int rows = m_pDeviceList ? m_pDeviceList->GetItemCount() : 0;
-    records.reserve(static_cast<size_t>(rows));
-    for (int row = 0; row < rows; ++row)
-        if (auto* record = reinterpret_cast<const DeviceRecord*>(m_pDeviceList->GetItemData(row)))
-            records.push_back(record);
+    // The rows' own copies of the records: the group dialog copies them in turn.
+    std::vector<const DeviceRecord*> records = m_rows.Records();
     m_pGroupSetDlg->LoadDevices(records);
 }
 
@@ -236,15 +224,14 @@ void CMainDlg::TakeSelection()
 {
     if (!m_pDeviceList)
         return;
+    // The rows change only on this thread, and the list forgets its current row when they are
+    // cleared, so the row read here is the camera that was clicked.
     const int row = m_pDeviceList->GetCurRow();
     if (row < 0) {
         std::memset(&m_SelDevice, 0, sizeof m_SelDevice);
         return;
     }
-    CDeviceTableLock lock(CDeviceTable::Instance(), CDeviceTableLock::WindowThread);
-    if (row >= m_pDeviceList->GetItemCount())
-        return;
-    if (auto* record = reinterpret_cast<const DeviceRecord*>(m_pDeviceList->GetItemData(row)))
+    if (const DeviceRecord* record = m_rows.RecordAt(row))
         std::memcpy(&m_SelDevice, record, sizeof m_SelDevice);
 }
 
@@ -312,6 +299,7 @@ LRESULT CMainDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return reinterpret_cast<LRESULT>(m_hIcon);
     case WM_DESTROY:
         ShutdownDiscovery();
+        m_rows.Bind(nullptr);
         m_pDeviceList = nullptr;
         break;
     default:
@@ -339,97 +327,33 @@ bool CMainDlg::PaintMinimised()
 // ---------------------------------------------------------------------------------------------
 // The camera rows, written for the discovery workers.
 
-int CMainDlg::FindRow(const DeviceRecord& record) const
-{
-    const int rows = m_pDeviceList->GetItemCount();
-    for (int row = 0; row < rows; ++row) {
-        auto* other = reinterpret_cast<const DeviceRecord*>(m_pDeviceList->GetItemData(row));
-        if (other && ReadTextField(other->message.idSerial).size() == ID_SERIAL_LENGTH &&
-            SameCamera(other->message, record.message))
-            return row;
-    }
-    return -1;
-}
-
-std::vector<std::wstring> CMainDlg::RowTexts(const DeviceRecord& record)
-{
-    const WireMessage& m = record.message;
-    const bool wifi = record.netType == 1;
-    return {
-        WideFieldText(record.sourceIp),
-        WideFieldText(m.lanGateway),
-        WideFieldText(m.name),
-        WideFieldText(m.idSerial),
-        Wide(NetTypeText(record.netType)),
-        Wide(FormatMac(wifi ? m.wifiMac : m.lanMac)),
-        WideFieldText(m.version),
-    };
-}
-
-void CMainDlg::SetListRedraw(bool bOn)
-{
-    if (!m_pDeviceList || m_bListRedrawOff == !bOn)
-        return;
-    m_bListRedrawOff = !bOn;
-    m_pDeviceList->SendMessage(WM_SETREDRAW, bOn ? TRUE : FALSE);
-    if (bOn)
-        m_pDeviceList->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-}
-
 void CMainDlg::ClearCameraRows()
 {
     CallOnWindowThread([this] {
-        if (!m_pDeviceList)
-            return;
-        m_pDeviceList->DeleteAllItems();
+        m_rows.Clear();
         SetItemInt(IDC_MAIN_COUNT, 0);
+        m_dwCountWritten = ::GetTickCount();
     });
 }
 
 void CMainDlg::ShowCameras(const std::vector<ShownCamera>& cameras, bool bMoreWaiting)
 {
     CallOnWindowThread([this, &cameras, bMoreWaiting] {
-        if (!m_pDeviceList)
-            return;
-        if (bMoreWaiting)
-            SetListRedraw(false);
-        for (const ShownCamera& camera : cameras)
-            ShowCamera(camera.pRecord, camera.bCreated);
-        // The label repaints at once when written; in a burst it follows when the socket is
-        // drained, together with the list.
-        if (!bMoreWaiting) {
-            SetItemInt(IDC_MAIN_COUNT, m_pDeviceList->GetItemCount());
-            SetListRedraw(true);
-        }
+        m_rows.Show(cameras);
+        // The label repaints at once when written; in a burst it follows now and then, and when
+        // the socket is drained.
+        if (!bMoreWaiting || ::GetTickCount() - m_dwCountWritten >= BURST_COUNT_PERIOD_MS)
+            WriteCount();
     });
-}
-
-void CMainDlg::ShowCamera(DeviceRecord* pRecord, bool bCreated)
-{
-    const std::vector<std::wstring> texts = RowTexts(*pRecord);
-    int row = bCreated ? -1 : FindRow(*pRecord);
-    int firstColumn = 0;
-    if (row < 0) {
-        // A new row takes its first text with it: each cell written costs a message.
-        LVITEMW item{};
-        item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-        item.iItem = m_pDeviceList->GetItemCount();
-        item.pszText = const_cast<LPWSTR>(texts[0].c_str());
-        item.iImage = CAMERA_IMAGE;
-        item.lParam = reinterpret_cast<LPARAM>(pRecord);
-        row = m_pDeviceList->InsertItem(&item);
-        firstColumn = 1;
-    }
-    for (int col = firstColumn; row >= 0 && col < COLUMN_COUNT; ++col)
-        m_pDeviceList->SetItemText(row, col, texts[static_cast<size_t>(col)].c_str());
 }
 
 void CMainDlg::EndCameraBurst()
 {
-    CallOnWindowThread([this] {
-        if (!m_pDeviceList)
-            return;
-        SetItemInt(IDC_MAIN_COUNT, m_pDeviceList->GetItemCount());
-        SetListRedraw(true);
-    });
+    CallOnWindowThread([this] { WriteCount(); });
+}
+
+void CMainDlg::WriteCount()
+{
+    SetItemInt(IDC_MAIN_COUNT, m_rows.GetRowCount());
+    m_dwCountWritten = ::GetTickCount();
 }

@@ -3,6 +3,7 @@
 // buttons that rescan, open the settings dialogs and a camera's web page, keep the window on top
 // and switch the language. Its workers 0 and 1 run the discovery engine.
 
+#include "app/CameraRows.h"
 #include "dialogkit/MyDialog.h"
 #include "protocol/DiscoveryEngine.h"
 #include "protocol/WireMessage.h"
@@ -22,11 +23,13 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     explicit CMainDlg(CWnd* pParent = nullptr);
     ~CMainDlg() override;
 
-    // Column widths of the camera list; the last one fills what remains.
-    static constexpr int COLUMN_COUNT = 7;
-    static constexpr int CAMERA_IMAGE = 1;
+    static constexpr int COLUMN_COUNT = CCameraRows::COLUMN_COUNT;
+    static constexpr int CAMERA_IMAGE = CCameraRows::CAMERA_IMAGE;
+    // While a burst is listed the count is written at most this often (writing it repaints).
+    static constexpr DWORD BURST_COUNT_PERIOD_MS = 250;
 
     CMyListCtrl* GetDeviceList() const { return m_pDeviceList; }
+    const CCameraRows& GetCameraRows() const { return m_rows; }
     CDeviceSetDlg* GetDeviceSetDlg() const { return m_pDeviceSetDlg.get(); }
     CGroupSetDlg* GetGroupSetDlg() const { return m_pGroupSetDlg.get(); }
     const DeviceRecord& GetSelDevice() const { return m_SelDevice; }
@@ -51,8 +54,8 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     // CCameraListView: each runs on the window thread in one synchronous message.
     void ClearCameraRows() override;
     void ShowCameras(const std::vector<ShownCamera>& cameras, bool bMoreWaiting) override;
-    void ShowCamera(DeviceRecord* pRecord, bool bCreated);
     void EndCameraBurst() override;
+    void WriteCount();
 
     void BuildImageList();
     void InsertColumns();
@@ -63,9 +66,6 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     void OnSysCommand(UINT nID, LPARAM lParam);
     bool PaintMinimised();
     void ShutdownDiscovery();
-    int FindRow(const DeviceRecord& record) const;
-    static std::vector<std::wstring> RowTexts(const DeviceRecord& record);
-    void SetListRedraw(bool bOn);
 
     CMyListCtrl* m_pDeviceList = nullptr;
     std::unique_ptr<CDeviceSetDlg> m_pDeviceSetDlg;
@@ -74,6 +74,7 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     HICON m_hIcon = nullptr;
 
     HIMAGELIST m_hImageList = nullptr;
-    bool m_bListRedrawOff = false;
+    CCameraRows m_rows;
+    DWORD m_dwCountWritten = 0; // tick of the last count written
     CDiscoveryEngine m_engine;
 };

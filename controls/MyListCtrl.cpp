@@ -128,7 +128,7 @@ void CMyListCtrl::PreSubclassWindow()
     ModifyStyleEx(0, WS_EX_CONTROLPARENT);
     EnsureHeader();
     SetTimer(TIMER_AUTOFIT, 2000);
-    SetTimer(TIMER_SCROLL_WATCH, 5);
+    UpdateScrollWatch();
     if (!m_pToolTip) {
         auto tip = std::make_unique<CToolTipCtrl>();
         if (tip->Create(this, TTS_ALWAYSTIP | TTS_NOPREFIX)) {
@@ -183,13 +183,65 @@ CMyListCtrl& CMyListCtrl::SetTransparent(bool bTransparent)
     m_wndHeader.SetTransparent(bTransparent);
     if (m_hWnd)
         Invalidate();
+    UpdateScrollWatch();
     return *this;
 }
 
 CMyListCtrl& CMyListCtrl::SetBkImage(const std::wstring& path)
 {
     m_strBkImage = path;
+    UpdateScrollWatch();
     return *this;
+}
+
+void CMyListCtrl::UpdateScrollWatch()
+{
+    // A background image or a transparent list must be repainted whole when the rows scroll (the
+    // platform scrolls the pixels); nothing else drawn depends on the position, so otherwise the
+    // 5 ms watcher rests.
+    const bool bWanted = m_bTransparent || !m_strBkImage.empty();
+    if (!m_hWnd || bWanted == m_bScrollWatch)
+        return;
+    m_bScrollWatch = bWanted;
+    if (bWanted) {
+        m_nLastScrollPos = ::GetScrollPos(m_hWnd, SB_VERT);
+        SetTimer(TIMER_SCROLL_WATCH, 5);
+    } else {
+        KillTimer(TIMER_SCROLL_WATCH);
+    }
+}
+
+void CMyListCtrl::SetVirtualRowCount(int nCount)
+{
+    if (m_hWnd)
+        SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(std::max(nCount, 0)),
+                    LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+}
+
+DWORD_PTR CMyListCtrl::GetRowData(int nRow) const
+{
+    if (IsOwnerData())
+        return nRow >= 0 && nRow < m_pRowSource->GetRowCount() ? m_pRowSource->GetRowData(nRow) : 0;
+    return GetItemData(nRow);
+}
+
+BOOL CMyListCtrl::OnGetDispInfo(LVITEMW& item) const
+{
+    if (!IsOwnerData())
+        return FALSE;
+    const bool bRow = item.iItem >= 0 && item.iItem < m_pRowSource->GetRowCount();
+    if (item.mask & LVIF_TEXT) {
+        if (item.pszText && item.cchTextMax > 0) {
+            // Into the caller's buffer: the platform hands this structure back to its caller.
+            const wchar_t* text = bRow ? m_pRowSource->GetCellText(item.iItem, item.iSubItem) : nullptr;
+            lstrcpynW(item.pszText, text ? text : L"", item.cchTextMax);
+        }
+    }
+    if (item.mask & LVIF_IMAGE)
+        item.iImage = bRow && item.iSubItem == 0 ? m_pRowSource->GetRowImage(item.iItem) : -1;
+    if (item.mask & LVIF_INDENT)
+        item.iIndent = 0;
+    return TRUE;
 }
 
 CMyListCtrl& CMyListCtrl::SetBkColors(COLORREF clrTop, COLORREF clrBottom)
@@ -951,8 +1003,12 @@ void CMyListCtrl::DrawItem(const DRAWITEMSTRUCT* pDis)
         item.cchTextMax = DRAW_TEXT_CHARS;
         item.stateMask = static_cast<UINT>(-1);
         item.iImage = -1;
-        if (!GetItem(&item))
+        if (IsOwnerData()) {
+            // Straight from the source: the platform's way round costs a notification a cell.
+            OnGetDispInfo(item);
+        } else if (!GetItem(&item)) {
             text[0] = L'\0';
+        }
         text[DRAW_TEXT_CHARS - 1] = L'\0';
 
         // The open drop-down list covers its cell.

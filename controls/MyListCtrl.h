@@ -10,6 +10,7 @@
 // reflects WM_DRAWITEM and WM_MEASUREITEM to this object.
 
 #include "controls/ListCtrlValues.h"
+#include "controls/ListRowSource.h"
 #include "controls/MyHeaderCtrl.h"
 #include "controls/SkinImage.h"
 #include "platform/CComboBox.h"
@@ -115,6 +116,15 @@ class CMyListCtrl : public CListCtrl {
     BOOL SetColumnText(int nCol, const std::wstring& text);
     int GetColumnCount() const;
 
+    // Owner-data rows: a list made with LVS_OWNERDATA reads its cells from the source (which
+    // must outlive it or be taken away first) and holds only their count.
+    void SetRowSource(const CListRowSource* pSource) { m_pRowSource = pSource; }
+    const CListRowSource* GetRowSource() const { return m_pRowSource; }
+    // Tells an owner-data list its row count; the rows already on screen are not repainted.
+    void SetVirtualRowCount(int nCount);
+    // The row's item data, from the source for an owner-data list.
+    DWORD_PTR GetRowData(int nRow) const;
+
     // Rows and cells.
     int InsertNumberedRow(int nRow);
     void InsertBlankRows(int nCount);
@@ -184,6 +194,8 @@ class CMyListCtrl : public CListCtrl {
     // In-place editing and the current cell.
     int GetCurRow() const { return m_nCurRow; }
     int GetCurCol() const { return m_nCurCol; }
+    // No current cell: for an owner whose rows all went away.
+    void ForgetCurrentCell() { m_nCurRow = m_nCurCol = -1; }
     int GetHoverRow() const { return m_nHoverRow; }
     int GetHoverCol() const { return m_nHoverCol; }
     // Opens an edit box on the current cell (nothing without a current row, or on a read-only or
@@ -234,6 +246,11 @@ class CMyListCtrl : public CListCtrl {
         member = static_cast<T>(value);
         return *this;
     }
+    bool IsOwnerData() const { return m_pRowSource && (GetStyle() & LVS_OWNERDATA); }
+    // Answers the platform's requests for an owner-data row's text and picture.
+    BOOL OnGetDispInfo(LVITEMW& item) const;
+    // Runs the scroll watcher only while something drawn depends on the scroll position.
+    void UpdateScrollWatch();
     CListCtrlValues Values() const { return CListCtrlValues(const_cast<CMyListCtrl*>(this)); }
 
     // Attaches m_wndHeader to the list's header once the platform has made it.
@@ -317,6 +334,8 @@ class CMyListCtrl : public CListCtrl {
     bool m_bCancelEdit = false;         // Escape: hide the edit box without writing back
     int m_nTipRow = -1, m_nTipCol = -1; // the cell the tool tip was last set for
     int m_nHeaderHeightSet = 0;         // the height given to SetHeaderHeight
+    const CListRowSource* m_pRowSource = nullptr;
+    bool m_bScrollWatch = false;
 
     // Loaded images by file name (background, check boxes, cell image files), so that a paint
     // does not read and decode files. Cleared when it grows past a few dozen names.

@@ -122,6 +122,24 @@ LRESULT CMyListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 BOOL CMyListCtrl::OnChildNotify(UINT message, WPARAM, LPARAM lParam, LRESULT* pResult)
 {
     switch (message) {
+    case WM_NOTIFY: {
+        const auto* hdr = reinterpret_cast<const NMHDR*>(lParam);
+        if (!hdr || !IsOwnerData())
+            return FALSE;
+        switch (hdr->code) {
+        case LVN_GETDISPINFOW:
+            *pResult = 0;
+            return OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(lParam)->item);
+        case LVN_ODFINDITEMW:
+            *pResult = -1; // no type-ahead search among owner-data rows
+            return TRUE;
+        case LVN_ODCACHEHINT:
+            *pResult = 0;
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    }
     case WM_DRAWITEM:
         DrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         *pResult = TRUE;

@@ -32,12 +32,19 @@ void CDeviceTable::LockFromWindowThread()
     }
 }
 
+std::string CDeviceTable::KeyOf(const WireMessage& message)
+{
+    std::string key = ReadTextField(message.idSerial);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
 DeviceRecord* CDeviceTable::Find(const WireMessage& reply)
 {
-    for (auto& record : m_records)
-        if (SameCamera(record->message, reply))
-            return record.get();
-    return nullptr;
+    const auto found = m_index.find(KeyOf(reply));
+    return found == m_index.end() ? nullptr : found->second;
 }
 
 DeviceRecord* CDeviceTable::Store(const WireMessage& reply, const char* pszSourceIp, int nNetType, bool& bCreated)
@@ -55,8 +62,11 @@ DeviceRecord* CDeviceTable::Store(const WireMessage& reply, const char* pszSourc
     record->sourceIp[sizeof record->sourceIp - 1] = 0;
     record->netType = nNetType;
     try {
+        m_records.reserve(m_records.size() + 1);
+        m_index.emplace(KeyOf(reply), record.get());
         m_records.push_back(std::move(record));
     } catch (const std::bad_alloc&) {
+        m_index.erase(KeyOf(reply));
         return nullptr;
     }
     bCreated = true;
@@ -65,6 +75,7 @@ DeviceRecord* CDeviceTable::Store(const WireMessage& reply, const char* pszSourc
 
 void CDeviceTable::Clear()
 {
+    m_index.clear();
     m_records.clear();
     m_records.shrink_to_fit();
 }

@@ -12,6 +12,8 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 class CDeviceTable {
@@ -31,7 +33,8 @@ class CDeviceTable {
 
     // Everything below requires the lock.
 
-    // The first record whose idSerial equals the given one without regard to letter case.
+    // The record whose idSerial equals the given one without regard to letter case; constant
+    // time, since every reply of a burst looks its camera up.
     DeviceRecord* Find(const WireMessage& reply);
     // Overwrites the found record's image (it keeps its sourceIp and netType) or appends a new
     // record. `bCreated` tells which happened. Null only when memory ran out.
@@ -44,8 +47,12 @@ class CDeviceTable {
     bool Contains(const DeviceRecord* pRecord) const;
 
   private:
+    // The idSerial as the table compares it: up to its terminator, ASCII letters lowered.
+    static std::string KeyOf(const WireMessage& message);
+
     CRITICAL_SECTION m_lock;
     std::vector<std::unique_ptr<DeviceRecord>> m_records;
+    std::unordered_map<std::string, DeviceRecord*> m_index;
 };
 
 // Holds the table's lock for a scope, the plain way (workers) or pumping sent messages (the
