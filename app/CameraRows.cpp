@@ -44,7 +44,7 @@ void CCameraRows::Clear()
 
 void CCameraRows::Show(const std::vector<CCameraListView::ShownCamera>& cameras)
 {
-    const int before = GetRowCount();
+    const int before = m_pList && m_pList->m_hWnd ? m_pList->GetItemCount() : 0;
     for (const CCameraListView::ShownCamera& camera : cameras) {
         if (!camera.pRecord)
             continue;
@@ -66,7 +66,11 @@ void CCameraRows::Show(const std::vector<CCameraListView::ShownCamera>& cameras)
                 RedrawRow(found->second);
         }
     }
-    if (m_pList && GetRowCount() != before)
+}
+
+void CCameraRows::SyncList()
+{
+    if (m_pList && m_pList->m_hWnd && m_pList->GetItemCount() != GetRowCount())
         m_pList->SetVirtualRowCount(GetRowCount());
 }
 

@@ -36,7 +36,11 @@ class CCameraRows : public CListRowSource {
     // Deletes every row.
     void Clear();
     // Appends a row for each record the list does not show yet and rewrites the others' rows.
+    // New rows reach the list with the next SyncList.
     void Show(const std::vector<CCameraListView::ShownCamera>& cameras);
+    // Gives the list the row count (in a burst this is done now and then: each change of the
+    // count scrolls and repaints the list).
+    void SyncList();
 
     // CListRowSource
     int GetRowCount() const override { return static_cast<int>(m_rows.size()); }

@@ -354,6 +354,7 @@ void CMainDlg::EndCameraBurst()
 
 void CMainDlg::WriteCount()
 {
+    m_rows.SyncList();
     SetItemInt(IDC_MAIN_COUNT, m_rows.GetRowCount());
     m_dwCountWritten = ::GetTickCount();
 }

@@ -13,15 +13,19 @@ namespace {
 
 SOCKET AsSocket(GenSocket socket) { return static_cast<SOCKET>(socket); }
 
-// True when another datagram is already queued on the socket.
-bool DatagramWaiting(GenSocket socket)
+// Waits until a datagram is queued on the socket: 1 when one is, 0 after nMs, -1 when the socket
+// is gone.
+int WaitReadable(GenSocket socket, int nMs)
 {
     fd_set set;
     FD_ZERO(&set);
     FD_SET(AsSocket(socket), &set);
-    timeval now{0, 0};
-    return select(0, &set, nullptr, nullptr, &now) > 0;
+    timeval wait{nMs / 1000, (nMs % 1000) * 1000};
+    const int ready = select(0, &set, nullptr, nullptr, &wait);
+    return ready > 0 ? 1 : ready == 0 ? 0 : -1;
 }
+
+bool IsSocketGone(int nError) { return nError == WSAENOTSOCK || nError == WSAEBADF || nError == WSANOTINITIALISED; }
 
 void DottedAddress(const sockaddr_in& address, char (&out)[16])
 {
@@ -111,7 +115,8 @@ GenSocket CDiscoveryEngine::OpenReplySocket()
     int length = sizeof granted;
     if (getsockopt(AsSocket(socket), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&granted), &length) == 0)
         m_nGrantedBuffer.store(granted);
-    GenSockSetTimeouts(socket, RECEIVE_TIMEOUT_MS, SOCKET_DIR_RECV);
+    u_long nonBlocking = 1;
+    ioctlsocket(AsSocket(socket), FIONBIO, &nonBlocking);
     return socket;
 }
 
@@ -126,39 +131,40 @@ int CDiscoveryEngine::ReceivePass()
         return 0;
     }
 
+    // The socket does not block: a receive that finds the queue empty ends the batch, so a burst
+    // costs one receive a datagram, and the pass waits in select for the next one.
     WireMessage message;
     char sender[16];
     while (KeepRunning(RECEIVE_WORKER)) {
-        int received = ReceiveOne(socket, message, sender);
+        const int received = ReceiveOne(socket, message, sender);
         if (!KeepRunning(RECEIVE_WORKER))
             break;
-        if (received <= 0) {
-            int error = WSAGetLastError();
-            FlushBurst();
-            if (error == WSAENOTSOCK || error == WSAEBADF || error == WSANOTINITIALISED)
-                break;
-            if (error != WSAEMSGSIZE)
-                m_host.WaitSignal(RECEIVE_WORKER, 1); // nothing arrived: a short pause, as when idle
+        if (received > 0) {
+            AcceptDatagram(message, received, sender);
+            if (m_pending.size() >= BATCH_MAX)
+                CommitPending(true);
             continue;
         }
-        // Take what is already queued behind it too (up to a batch) before writing the rows.
-        for (;;) {
-            const bool more = DatagramWaiting(socket);
-            AcceptDatagram(message, received, sender, more);
-            if (!more || m_pending.size() >= BATCH_MAX || !KeepRunning(RECEIVE_WORKER)) {
-                CommitPending(more);
-                if (!more)
-                    m_acks.Close();
-                break;
-            }
-            received = ReceiveOne(socket, message, sender);
-            // An oversized datagram is dropped (its check fails); any other failure ends the batch.
-            if (received <= 0 && WSAGetLastError() != WSAEMSGSIZE) {
-                CommitPending(false);
-                m_acks.Close();
-                break;
-            }
+        const int error = WSAGetLastError();
+        if (error == WSAEMSGSIZE)
+            continue; // an oversized datagram is dropped: its check fails
+        // Drained (or failed): the rows written so far are shown with their count.
+        CommitPending(false);
+        FlushBurst();
+        if (IsSocketGone(error))
+            break;
+        if (error != WSAEWOULDBLOCK) {
+            m_host.WaitSignal(RECEIVE_WORKER, 1);
+            continue;
         }
+        // A burst often comes in waves: the acknowledgement sockets stay open for a moment.
+        int ready = m_acks.IsOpen() ? WaitReadable(socket, ACK_LINGER_MS) : 0;
+        if (ready == 0) {
+            m_acks.Close();
+            ready = WaitReadable(socket, RECEIVE_TIMEOUT_MS);
+        }
+        if (ready < 0 && IsSocketGone(WSAGetLastError()))
+            break;
     }
     FlushBurst();
     m_acks.Close();
@@ -179,7 +185,7 @@ int CDiscoveryEngine::ReceiveOne(GenSocket socket, WireMessage& message, char (&
     return received;
 }
 
-void CDiscoveryEngine::AcceptDatagram(WireMessage& message, int nReceived, const char* pszSender, bool bMoreWaiting)
+void CDiscoveryEngine::AcceptDatagram(WireMessage& message, int nReceived, const char* pszSender)
 {
     if (message.type == MSG_INFO_EXTRA) {
         // Accepted only for a known camera; it changes nothing the tool reads, sends or shows.
@@ -198,10 +204,7 @@ void CDiscoveryEngine::AcceptDatagram(WireMessage& message, int nReceived, const
 
     WireMessage ack;
     BuildAck(message, ack);
-    if (bMoreWaiting || m_acks.IsOpen())
-        m_acks.Send(CAMERA_PORT, &ack, static_cast<int>(MESSAGE_SIZE));
-    else
-        GenSockBroadcastSend(CAMERA_PORT, &ack, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
+    m_acks.Send(CAMERA_PORT, &ack, static_cast<int>(MESSAGE_SIZE));
 
     const ReachedVia via = ResolveReachedVia(message, pszSender);
     PendingReply pending;

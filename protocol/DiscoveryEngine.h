@@ -3,10 +3,11 @@
 // pass (check, acknowledge, store and list every reply), run on two workers of the window that
 // lists the cameras.
 //
-// Bursts: cameras on one switch answer a broadcast at the same moment. The reply socket asks for
-// a large receive buffer, the receive pass takes datagrams back to back (it pauses only after a
-// receive that brought nothing), and it tells the list when more datagrams are already waiting so
-// that the list can leave its redrawing off until the socket is drained.
+// Bursts: cameras on one switch answer a broadcast at the same moment, and a camera reached
+// through two interfaces answers twice. The reply socket asks for a large receive buffer and does
+// not block: the receive pass takes datagrams back to back, one receive each, writes their rows a
+// batch at a time, and tells the list when the socket is drained; then it waits in select, which
+// wakes it for the next datagram or after the receive time-out.
 
 #include "dialogkit/MyThreadHost.h"
 #include "net/SocketHelpers.h"
@@ -61,6 +62,8 @@ class CDiscoveryEngine {
     static constexpr int RECEIVE_WORKER = 1;
     static constexpr int RECEIVE_TIMEOUT_MS = 10000;
     static constexpr int UNBOUND_RETRY_MS = 500;
+    // How long the acknowledgement sockets stay open after the socket was drained.
+    static constexpr int ACK_LINGER_MS = 250;
     // Replies taken from the socket before their rows are written in one message.
     static constexpr size_t BATCH_MAX = 64;
     // Asked of the system for the reply socket; Linux caps it at net.core.rmem_max.
@@ -90,7 +93,7 @@ class CDiscoveryEngine {
     GenSocket OpenReplySocket();
     int ReceiveOne(GenSocket socket, WireMessage& message, char (&sender)[16]);
     // Checks a datagram; an accepted reply is acknowledged and queued for CommitPending.
-    void AcceptDatagram(WireMessage& message, int nReceived, const char* pszSender, bool bMoreWaiting);
+    void AcceptDatagram(WireMessage& message, int nReceived, const char* pszSender);
     // Stores the queued replies and writes their rows, as one step under the table's lock.
     void CommitPending(bool bMoreWaiting);
     void FlushBurst();
