@@ -257,37 +257,26 @@ int CGroupSetDlg::ThreadProc(int nIndex)
     return 0;
 }
 
-CGroupSetDlg::RowRead CGroupSetDlg::ReadRow(int nRow)
+CGroupSetDlg::PassSnapshot CGroupSetDlg::TakeSnapshot() const
 {
-    RowRead row;
-    if (!m_pList || !m_pList->m_hWnd || nRow >= m_pList->GetItemCount())
-        return row;
-    row.bPastEnd = false;
-    const auto* pRecord = reinterpret_cast<const DeviceRecord*>(m_pList->GetItemData(nRow));
-    row.bWanted = pRecord && m_pList->GetCheck(nRow);
-    if (!row.bWanted)
-        return row;
-    row.record = *pRecord;
-    row.bKeepIp = IsDlgButtonChecked(IDC_GRP_KEEP_IP) == BST_CHECKED;
-    row.bKeepName = IsDlgButtonChecked(IDC_GRP_KEEP_NAME) == BST_CHECKED;
-    row.ip = m_pList->GetItemText(nRow, 1);
-    row.gateway = m_pList->GetItemText(nRow, 2);
-    row.name = m_pList->GetItemText(nRow, 3);
-    return row;
-}
-
-int CGroupSetDlg::CountRowsToSend()
-{
+    PassSnapshot snapshot;
     if (!m_pList || !m_pList->m_hWnd)
-        return 0;
-    if (IsDlgButtonChecked(IDC_GRP_KEEP_IP) == BST_CHECKED &&
-        IsDlgButtonChecked(IDC_GRP_KEEP_NAME) == BST_CHECKED)
-        return 0;
-    int total = 0;
+        return snapshot;
+    snapshot.bKeepIp = IsDlgButtonChecked(IDC_GRP_KEEP_IP) == BST_CHECKED;
+    snapshot.bKeepName = IsDlgButtonChecked(IDC_GRP_KEEP_NAME) == BST_CHECKED;
     const int count = m_pList->GetItemCount();
-    for (int nRow = 0; nRow < count; ++nRow)
-        total += m_pList->GetItemData(nRow) && m_pList->GetCheck(nRow);
-    return total;
+    for (int nRow = 0; nRow < count; ++nRow) {
+        const auto* pRecord = reinterpret_cast<const DeviceRecord*>(m_pList->GetItemData(nRow));
+        if (!pRecord || !m_pList->GetCheck(nRow))
+            continue;
+        PassRow row;
+        row.record = *pRecord;
+        row.ip = m_pList->GetItemText(nRow, 1);
+        row.gateway = m_pList->GetItemText(nRow, 2);
+        row.name = m_pList->GetItemText(nRow, 3);
+        snapshot.rows.push_back(std::move(row));
+    }
+    return snapshot;
 }
 
 void CGroupSetDlg::ShowProgress(int nSent, int nTotal)
@@ -315,39 +304,37 @@ void CGroupSetDlg::EndProgress()
 
 void CGroupSetDlg::RunApplyPass()
 {
-    int total = 0;
-    CallOnWindowThread([this, &total] { total = CountRowsToSend(); });
+    PassSnapshot snapshot;
+    const bool bWindow = CallOnWindowThread([this, &snapshot] { snapshot = TakeSnapshot(); }) != FALSE;
+    // With both boxes checked no row changes, so nothing is sent.
+    const int total = snapshot.bKeepIp && snapshot.bKeepName ? 0 : static_cast<int>(snapshot.rows.size());
     int sent = 0;
-    for (int nRow = 0; IsThreadRunning(0); ++nRow) {
-        RowRead row;
-        if (!CallOnWindowThread([this, nRow, &row] { row = ReadRow(nRow); }) || row.bPastEnd)
+    bool bCutShort = !bWindow;
+    for (size_t i = 0; bWindow && total > 0 && i < snapshot.rows.size(); ++i) {
+        // Closing stops the pass between two cameras.
+        if (!IsThreadRunning(0) || m_bClosing.load()) {
+            bCutShort = true;
             break;
-        if (!row.bWanted)
-            continue;
+        }
+        PassRow& row = snapshot.rows[i];
         WireMessage& m = row.record.message;
-        bool bChanged = false;
-        if (!row.bKeepIp) {
-            bChanged = true;
+        if (!snapshot.bKeepIp) {
             CDeviceSetDlg::WriteAnsiText(m.lanIp, sizeof m.lanIp, row.ip);
             CDeviceSetDlg::WriteAnsiText(m.lanGateway, sizeof m.lanGateway, row.gateway);
         }
-        if (!row.bKeepName) {
-            bChanged = true;
+        if (!snapshot.bKeepName)
             CDeviceSetDlg::WriteTypedName(m, CDeviceSetDlg::LimitTypedName(row.name));
-        } else {
-            // The record holds the name in the ANSI code page; the camera reads UTF-8.
-            CDeviceSetDlg::ReencodeRecordName(m);
-        }
-        if (!bChanged)
-            continue;
+        else
+            CDeviceSetDlg::ReencodeRecordName(m); // the record holds the name in the ANSI code page; the camera reads UTF-8
 
         WireMessage message;
         BuildSetInfo(row.record, message);
         GenSockBroadcastSend(CAMERA_PORT, &message, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
         ++sent;
-        if (sent > total)
-            total = sent; // rows checked during the pass
-        CallOnWindowThread([this, sent, total] { ShowProgress(sent, total); });
+        if (!CallOnWindowThread([this, sent, total] { ShowProgress(sent, total); })) {
+            bCutShort = true;
+            break;
+        }
         ::Sleep(SEND_PAUSE_MS);
     }
 
@@ -357,16 +344,56 @@ void CGroupSetDlg::RunApplyPass()
         nLangId = GetLangId();
     });
     m_nLastSent = sent;
-    if (sent > 0 && IsThreadRunning(0)) {
+    // A pass cut short by closing reports nothing: its count would not be what was asked for.
+    if (sent > 0 && !bCutShort && IsThreadRunning(0)) {
         const std::wstring text = nLangId == 0 ? Format(L"完成 %d 个设备信息设置！", sent)
                                                : Format(L"Set %d device(s)'s IP Address or Name.", sent);
-        ::MessageBoxW(m_hWnd, text.c_str(), nLangId == 0 ? L"提示" : L"Message", MB_OK | MB_ICONINFORMATION);
+        ShowCompletionBox(text, nLangId == 0 ? L"提示" : L"Message");
     }
     ++m_nFinishedPasses;
 }
 
+namespace {
+
+// The worker's message box, known to the dialog as soon as it is created.
+thread_local std::atomic<HWND>* t_pBoxSlot = nullptr;
+thread_local std::atomic<bool>* t_pClosing = nullptr;
+
+LRESULT CALLBACK WorkerBoxHook(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    if (nCode == HCBT_ACTIVATE && t_pBoxSlot && t_pClosing) {
+        const HWND hBox = reinterpret_cast<HWND>(wParam);
+        t_pBoxSlot->store(hBox);
+        // Closing began before the box existed: it closes itself (the closer may have looked
+        // for it too early).
+        if (t_pClosing->load())
+            ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
+    }
+    return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+} // namespace
+
+void CGroupSetDlg::ShowCompletionBox(const std::wstring& text, const wchar_t* pszCaption)
+{
+    if (m_bClosing.load())
+        return;
+    HHOOK hHook = ::SetWindowsHookExW(WH_CBT, WorkerBoxHook, nullptr, ::GetCurrentThreadId());
+    t_pBoxSlot = &m_hWorkerBox;
+    t_pClosing = &m_bClosing;
+    ::MessageBoxW(m_hWnd, text.c_str(), pszCaption, MB_OK | MB_ICONINFORMATION);
+    t_pBoxSlot = nullptr;
+    t_pClosing = nullptr;
+    m_hWorkerBox.store(nullptr);
+    if (hHook)
+        ::UnhookWindowsHookEx(hHook);
+}
+
 void CGroupSetDlg::CloseWorkerBoxes()
 {
+    m_bClosing.store(true);
+    if (const HWND hBox = m_hWorkerBox.load())
+        ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
     const DWORD dwThreadId = m_dwWorkerThreadId.load();
     if (!dwThreadId)
         return;

@@ -5,10 +5,10 @@
 // checked camera, 200 ms apart, showing its progress in the title.
 //
 // The rows refer to the dialog's own copies of the records (LoadDevices copies them), so a rescan
-// that frees the camera table's records never leaves a row pointing at freed memory. The copies
-// are replaced only on the user-interface thread, and the worker reads a row (item data, check
-// state, cells, the "Not modify" boxes) and copies its record in one call run on that thread, so
-// it never sees a copy that a later LoadDevices frees. It holds no lock while it does so.
+// that frees the camera table's records never leaves a row pointing at freed memory. A pass sends
+// what the operator saw when pressing "Set for All checked": it starts by copying the checked
+// rows (records and cells) and the "Not modify" boxes in one call run on the user-interface
+// thread, so an edit, an "Apply" or a new LoadDevices during the pass changes nothing it sends.
 
 #include "dialogkit/MyDialog.h"
 #include "protocol/WireMessage.h"
@@ -45,24 +45,27 @@ class CGroupSetDlg : public CMyDialog {
     int GetLastSentCount() const { return m_nLastSent.load(); }
 
   private:
-    // One row as the worker needs it, read on the user-interface thread.
-    struct RowRead {
-        bool bPastEnd = true;
-        bool bWanted = false; // checked and with a record
-        bool bKeepIp = false;
-        bool bKeepName = false;
+    // What one pass sends: the checked rows with their records and cells, as they were when the
+    // pass began.
+    struct PassRow {
         DeviceRecord record{};
         std::wstring ip, gateway, name;
+    };
+    struct PassSnapshot {
+        bool bKeepIp = false;
+        bool bKeepName = false;
+        std::vector<PassRow> rows;
     };
 
     void ApplyToList();
     void RunApplyPass();
-    RowRead ReadRow(int nRow);
-    int CountRowsToSend();
+    PassSnapshot TakeSnapshot() const;
     void ShowProgress(int nSent, int nTotal);
     void EndProgress();
-    // Closes a completion box that the worker shows, so that stopping the worker never waits
-    // for the operator.
+    // The worker's completion box; not shown once closing has begun.
+    void ShowCompletionBox(const std::wstring& text, const wchar_t* pszCaption);
+    // Closes a completion box that the worker shows (or is about to show), so that stopping the
+    // worker never waits for the operator.
     void CloseWorkerBoxes();
 
     CMyListCtrl* m_pList = nullptr;
@@ -72,4 +75,6 @@ class CGroupSetDlg : public CMyDialog {
     std::atomic<DWORD> m_dwWorkerThreadId{0};
     std::atomic<int> m_nFinishedPasses{0};
     std::atomic<int> m_nLastSent{0};
+    std::atomic<bool> m_bClosing{false};
+    std::atomic<HWND> m_hWorkerBox{nullptr};
 };
