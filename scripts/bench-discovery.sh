@@ -168,8 +168,9 @@ while :; do
       "tool-ids "*)
         tool_pid=$(bench_pid)
         window=$(window_tid "$tool_pid")
-        how="its thread named lv-window"
-        [ "$window" = "$tool_pid" ] && how="its first thread (no thread named lv-window)"
+        how="the thread named lv-window"
+        [ "$(cat "/proc/$tool_pid/task/$window/comm" 2>/dev/null)" = lv-window ] ||
+          how="the first thread: no thread named lv-window"
         echo "Linux side: tool process $tool_pid, window thread $window ($how), wineserver ${server_pid:-?}" ;;
       "round "*": begin")
         ns_ticks >"$state/bench-ticks.before"; phase_start=$(date +%s.%N) ;;
