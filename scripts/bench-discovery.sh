@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# The discovery benchmark: N simulated cameras answer one rescan at once; prints how many rows the
-# tool listed and when the last one appeared, the same burst received by a bare native receiver
-# in the same lab (the baseline), their ratio, and the tool's CPU use while idle with a full list.
-# It prints figures and checks nothing.
+# The discovery benchmark: N simulated cameras answer one rescan at once, each camera answering
+# the request of each of the tool's two interfaces (2N replies), as cameras reachable through
+# both do. For each N it prints when every row was listed, how long the main window took to
+# answer a message meanwhile (longest and median), then the idle cost with the list full: CPU
+# of the tool's process and of its wineserver (from /proc/PID/stat) and the window thread's
+# wake-ups. A native receiver of the same burst is the baseline. A table at the end sets each
+# figure beside its target. It prints figures and checks nothing; it exits 0 unless it broke.
 #
-#   bash scripts/bench-discovery.sh [--idle SECONDS] [N ...]      (defaults: 30, 100 1000)
+#   bash scripts/bench-discovery.sh [--idle SECONDS] [--limit SECONDS] [N ...] [--single N ...]
+#     defaults: 30 s idle, 60 s limit a round, 100 300 1000 5000, and 1000 answering once a camera
 #
 # LAB_NAME names the lab (default lvbench). By default the script sets up and builds like
 # scripts/run.sh; with BENCH_WIN_BUILD (and BENCH_NATIVE_BUILD, default build/native) it takes
@@ -15,15 +19,23 @@ cd "$root"
 export LAB_NAME=${LAB_NAME:-lvbench}
 state=$root/build/lab-$LAB_NAME
 idle=30
+limit=60
 fleets=()
+singles=()
+single=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --idle) idle=$2; shift 2 ;;
-    [0-9]*) fleets+=("$1"); shift ;;
-    *) echo "usage: bench-discovery.sh [--idle SECONDS] [N ...]" >&2; exit 2 ;;
+    --limit) limit=$2; shift 2 ;;
+    --single) single=1; shift ;;
+    [0-9]*) if [ $single = 1 ]; then singles+=("$1"); else fleets+=("$1"); fi; shift ;;
+    *) echo "usage: bench-discovery.sh [--idle SECONDS] [--limit SECONDS] [N ...] [--single N ...]" >&2; exit 2 ;;
   esac
 done
-[ ${#fleets[@]} -gt 0 ] || fleets=(100 1000)
+if [ ${#fleets[@]} -eq 0 ] && [ ${#singles[@]} -eq 0 ]; then
+  fleets=(100 300 1000 5000)
+  singles=(1000)
+fi
 
 if [ -n "${BENCH_WIN_BUILD:-}" ]; then
   win=$BENCH_WIN_BUILD
@@ -81,58 +93,166 @@ ticks_diff() { # before-file after-file seconds
 echo "== discovery benchmark, lab $LAB_NAME, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "net.core.rmem_max in the tool side: $(bash scripts/lab.sh tool cat /proc/sys/net/core/rmem_max)"
 
-# The baseline first, while nothing else listens on the reply port.
+# The baseline first, while nothing else listens on the reply port: one request, N replies.
 declare -A native_count native_last
+sim "answer link" >/dev/null
 for n in "${fleets[@]}"; do
   sim "fleet $n" >/dev/null
   sim "burst on" >/dev/null
   sim "log clear" >/dev/null
-  out=$(bash scripts/lab.sh tool "$receiver" --expect "$n" --quiet 3000)
+  out=$(timeout $((limit + 30)) bash scripts/lab.sh tool "$receiver" --expect "$n" --quiet 3000 || true)
   sent=$(sim sent | awk '{print $2}')
   summary=$(echo "$out" | grep '^native: ' || true)
-  echo "native N=$n: ${summary#native: }; simulator sent $sent"
+  echo "native N=$n (one request): ${summary#native: }; simulator sent $sent"
   native_count[$n]=$(echo "$out" | sed -n 's/^native-result count=\([0-9]*\).*/\1/p')
   native_last[$n]=$(echo "$out" | sed -n 's/^native-result .*last_s=\([-0-9.]*\).*/\1/p')
   sleep 1
 done
 
+# CPU clock ticks (utime + stime) of one process; empty when it is gone.
+pid_ticks() {
+  [ -n "$1" ] && [ -r "/proc/$1/stat" ] || return 0
+  sed -E 's/^[0-9]+ \(.*\) //' "/proc/$1/stat" 2>/dev/null | awk '{ print $12 + $13 }'
+}
+# The benchmark's Wine process in the tool side, and its window thread (named lv-window; the
+# process's first thread when the name did not reach Linux).
+bench_pid() {
+  local p
+  for p in $(ip netns pids "$tool_ns" 2>/dev/null); do
+    # By its command line: naming its first thread renamed the process too.
+    tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null | grep -q 'lv_discovery_bench' && { echo "$p"; return; }
+  done
+}
+window_tid() {
+  local t
+  for t in /proc/$1/task/*; do
+    [ "$(cat "$t/comm" 2>/dev/null)" = lv-window ] && { basename "$t"; return; }
+  done
+  echo "$1"
+}
+# Voluntary plus involuntary context switches of the given tasks of one process (all: every one).
+switches() { # pid tid|all
+  local files
+  if [ "$2" = all ]; then files=(/proc/"$1"/task/*/status); else files=(/proc/"$1"/task/"$2"/status); fi
+  awk '/^(non)?voluntary_ctxt_switches:/ { n += $2 } END { print n + 0 }' "${files[@]}" 2>/dev/null || true
+}
+wineserver_pid() {
+  local p
+  for p in $(ip netns pids "$tool_ns" 2>/dev/null); do
+    case "$(cat "/proc/$p/comm" 2>/dev/null)" in wineserver*) echo "$p"; return ;; esac
+  done
+}
+
 # The tool, in process, with its figures and the lab's processes sampled around each phase.
 log=$state/bench-tool.out
 : >"$log"
-bash scripts/lab.sh tool wine "$bench" --idle "$idle" "${fleets[@]}" >"$log" 2>&1 &
+args=(--idle "$idle" --limit "$limit" "${fleets[@]}")
+[ ${#singles[@]} -gt 0 ] && args+=(--single "${singles[@]}")
+# The whole run is bounded: every round ends at its limit, and the rest takes minutes.
+rounds=$(( ${#fleets[@]} + ${#singles[@]} + 1 ))
+budget=$(( rounds * (limit + 40) + idle + 180 ))
+timeout -s KILL "$budget" bash scripts/lab.sh tool wine "$bench" "${args[@]}" >"$log" 2>&1 &
 tool=$!
 seen=0
 phase_start=0
+tool_pid=""
+server_pid=$(wineserver_pid)
+idle_tool="" idle_server="" idle_secs="" idle_window="" idle_all="" window=""
+hz=$(getconf CLK_TCK)
 while :; do
   mapfile -t lines < <(tr -d '\r' <"$log")
   while [ $seen -lt ${#lines[@]} ]; do
     line=${lines[$seen]}
     seen=$((seen + 1))
     case "$line" in
-      "round "*": begin"|"idle: begin"*)
+      "tool-ids "*)
+        tool_pid=$(bench_pid)
+        window=$(window_tid "$tool_pid")
+        how="the thread named lv-window"
+        [ "$(cat "/proc/$tool_pid/task/$window/comm" 2>/dev/null)" = lv-window ] ||
+          how="the first thread: no thread named lv-window"
+        echo "Linux side: tool process $tool_pid, window thread $window ($how), wineserver ${server_pid:-?}" ;;
+      "round "*": begin")
         ns_ticks >"$state/bench-ticks.before"; phase_start=$(date +%s.%N) ;;
+      "idle: begin"*)
+        echo "$line"
+        ns_ticks >"$state/bench-ticks.before"; phase_start=$(date +%s.%N)
+        t0_tool=$(pid_ticks "$tool_pid"); t0_server=$(pid_ticks "$server_pid")
+        s0_window=$(switches "$tool_pid" "$window"); s0_all=$(switches "$tool_pid" all) ;;
       "round "*": end"|"idle: end")
+        t1_tool=$(pid_ticks "$tool_pid"); t1_server=$(pid_ticks "$server_pid")
+        s1_window=$(switches "$tool_pid" "$window"); s1_all=$(switches "$tool_pid" all)
         ns_ticks >"$state/bench-ticks.after"
         secs=$(awk -v a="$(date +%s.%N)" -v b="$phase_start" 'BEGIN { printf "%.2f", a - b }')
         echo "  CPU of the tool side's processes during ${line%: end} ($secs s):"
-        ticks_diff "$state/bench-ticks.before" "$state/bench-ticks.after" "$secs" ;;
+        ticks_diff "$state/bench-ticks.before" "$state/bench-ticks.after" "$secs"
+        if [ "$line" = "idle: end" ] && [ -n "${t0_tool:-}" ] && [ -n "$t1_tool" ] &&
+           [ -n "${t0_server:-}" ] && [ -n "$t1_server" ]; then
+          idle_secs=$secs
+          idle_tool=$(awk -v a="$t0_tool" -v b="$t1_tool" -v hz="$hz" -v s="$secs" 'BEGIN { printf "%.2f", 100 * (b - a) / hz / s }')
+          idle_server=$(awk -v a="$t0_server" -v b="$t1_server" -v hz="$hz" -v s="$secs" 'BEGIN { printf "%.2f", 100 * (b - a) / hz / s }')
+          echo "  idle, from /proc/PID/stat: tool process $idle_tool%, wineserver $idle_server% of one core"
+          idle_window=$(awk -v a="$s0_window" -v b="$s1_window" -v s="$secs" 'BEGIN { printf "%.1f", (b - a) / s }')
+          idle_all=$(awk -v a="$s0_all" -v b="$s1_all" -v s="$secs" 'BEGIN { printf "%.1f", (b - a) / s }')
+          echo "  idle, from /proc/PID/task/*/status: window thread $idle_window context switches a second, all threads $idle_all"
+        fi ;;
       *) echo "$line" ;;
     esac
   done
   kill -0 "$tool" 2>/dev/null || break
   sleep 0.05
 done
-wait "$tool" || echo "bench: lv_discovery_bench ended with status $?"
+status=0
+wait "$tool" || status=$?
+[ $status = 0 ] || echo "bench: lv_discovery_bench ended with status $status$([ $status = 137 ] && echo " (killed after $budget s)")"
+
+# The table: each figure beside its target.
+result() { # mode N key
+  tr -d '\r' <"$log" | grep "^tool-result mode=$1 N=$2 " | sed -n "s/.* $3=\([-0-9.]*\).*/\1/p" | head -n1
+}
+idle_line=$(tr -d '\r' <"$log" | grep '^tool-idle ' || true)
+idle_key() { echo "$idle_line" | sed -n "s/.* $1=\([-0-9.]*\).*/\1/p"; }
+target_for() {
+  case "$1" in 300) echo "every row, <= 0.3 s" ;; 1000) echo "every row, <= 0.5 s" ;;
+    5000) echo "nothing lost, <= 2.5 s" ;; *) echo "-" ;; esac
+}
+row() { printf '%-52s %-40s %s\n' "$1" "$2" "$3"; }
 
 echo
-echo "== summary (times from the rescan command; native from its request)"
-printf '%-6s %-14s %-14s %-14s %-14s %s\n' N "tool listed" "tool last row" "native count" "native last" ratio
+echo "== summary (times from the rescan command; native from its one request)"
+row "figure" "measured" "target"
 for n in "${fleets[@]}"; do
-  result=$(tr -d '\r' <"$log" | grep "^tool-result N=$n " || true)
-  listed=$(echo "$result" | sed -n 's/.*listed=\([0-9]*\).*/\1/p')
-  last=$(echo "$result" | sed -n 's/.*last_row_s=\([-0-9.]*\).*/\1/p')
-  ratio=$(awk -v t="${last:-0}" -v b="${native_last[$n]:-0}" 'BEGIN { if (b > 0 && t > 0) printf "%.0f", t / b; else print "-" }')
-  printf '%-6s %-14s %-14s %-14s %-14s %s\n' "$n" "${listed:-?}/$n" "${last:-?} s" \
-    "${native_count[$n]:-?}/$n" "${native_last[$n]:-?} s" "$ratio"
+  listed=$(result two "$n" listed); all=$(result two "$n" all_rows_s); last=$(result two "$n" last_row_s)
+  if [ -z "$listed" ]; then measured="no result"
+  elif [ "${all:--1}" != "-1.000" ]; then measured="$listed/$n listed, every row at $all s"
+  else measured="$listed/$n listed (lost $((n - listed))), last row $last s"; fi
+  [ "$(result two "$n" timed_out)" = 1 ] && measured="$measured, cut at ${limit} s"
+  row "N=$n two-interface ($((2 * n)) replies)" "$measured" "$(target_for "$n")"
 done
-tr -d '\r' <"$log" | grep -E '^(tool reply socket|tool idle:)' || true
+for n in "${singles[@]}"; do
+  listed=$(result one "$n" listed); all=$(result one "$n" all_rows_s); last=$(result one "$n" last_row_s)
+  if [ -z "$listed" ]; then measured="no result"
+  elif [ "${all:--1}" != "-1.000" ]; then measured="$listed/$n listed, every row at $all s"
+  else measured="$listed/$n listed (lost $((n - listed))), last row $last s"; fi
+  row "N=$n single-interface ($n replies)" "$measured" "-"
+done
+for n in "${fleets[@]}"; do
+  row "N=$n native receiver, one request" "${native_count[$n]:-?}/$n, last ${native_last[$n]:-?} s" "(baseline)"
+done
+for mode_n in $(for n in "${fleets[@]}"; do echo "two:$n"; done; for n in "${singles[@]}"; do echo "one:$n"; done); do
+  mode=${mode_n%%:*}; n=${mode_n#*:}
+  max=$(result "$mode" "$n" answer_max_ms); median=$(result "$mode" "$n" answer_median_ms)
+  count=$(result "$mode" "$n" answers)
+  label=two-interface; [ "$mode" = one ] && label=single-interface
+  row "window answer time, N=$n $label burst" "longest ${max:-?} ms, median ${median:-?} ms (${count:-0})" "<= 100 ms"
+done
+if [ -n "$idle_tool" ]; then
+  sum=$(awk -v a="$idle_tool" -v b="$idle_server" 'BEGIN { printf "%.2f", a + b }')
+  row "idle ${idle_secs} s: tool process + wineserver CPU" "$idle_tool% + $idle_server% = $sum% of one core" "<= 0.5 %"
+else
+  row "idle: tool process + wineserver CPU" "not measured" "<= 0.5 %"
+fi
+row "idle: window thread wake-ups (context switches)" "${idle_window:-?} a second" "<= about 10"
+row "idle: window thread posted messages retrieved" "$(idle_key window_msgs_per_s) a second" "(for comparison)"
+row "idle: all the tool's threads' context switches" "${idle_all:-?} a second" "-"
+[ $status = 0 ]

@@ -26,6 +26,7 @@ echo "== Windows tests under Wine, in the lab"
 if [ -x build/native/tools/camsim/camsim ]; then
   bash scripts/lab.sh cam build/native/tools/camsim/camsim --control 8700 \
        --log "$state/camsim.log" >"$state/camsim.out" 2>&1 &
+  disown $! # it ends with the lab; no job notice then
 fi
 bash scripts/lab.sh tool ctest --test-dir build/win --output-on-failure || fail=1
 

@@ -56,6 +56,7 @@ void CCamSimulator::ClearLog()
 {
     m_logLines.clear();
     m_nRepliesSent = 0;
+    m_tally = {};
 }
 
 void CCamSimulator::OnReadable()
@@ -112,7 +113,7 @@ void CCamSimulator::Answer(int ifindex)
     std::size_t position = 0;
     for (const CSimCamera& camera : m_cameras) {
         // A camera hears only the requests on its own link, unless told otherwise.
-        if (!camera.AnswersAnyLink() && camera.ListenDevice() != link)
+        if (!m_bAnswerEach && !camera.AnswersAnyLink() && camera.ListenDevice() != link)
             continue;
         std::string warning;
         const auto due = now + std::chrono::microseconds(static_cast<long long>(position++) * m_nPaceUs) +
@@ -203,6 +204,22 @@ void CCamSimulator::Log(const std::string& bytes, std::uint32_t sender, std::uin
                        std::to_string(port) + " if=" + ifname + " id=" + PercentEncode(id) +
                        " len=" + std::to_string(bytes.size()) +
                        " hex=" + HexEncode(bytes.data(), bytes.size());
+    const double seconds = static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_usec) / 1e6;
+    ++m_tally.received;
+    if (type == std::to_string(MSG_GET)) {
+        ++m_tally.requests;
+        if (m_tally.firstRequest == 0)
+            m_tally.firstRequest = seconds;
+        m_tally.lastRequest = seconds;
+    } else if (type == std::to_string(MSG_ACK)) {
+        ++m_tally.acks;
+        m_tally.lastAck = seconds;
+        std::string lower = id;
+        for (char& c : lower)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        m_tally.ackedIds.insert(std::move(lower));
+    }
     if (m_pLogFile) {
         std::fprintf(m_pLogFile, "%s\n", line.c_str());
         std::fflush(m_pLogFile);

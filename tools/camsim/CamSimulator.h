@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <optional>
 #include <queue>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,13 @@ class CCamSimulator {
     // Drops the replies still waiting to be sent (a new fleet answers only new requests).
     void CancelPending();
 
+    // Off (the default): a camera answers only the requests heard on its own link (or on any
+    // link when it is told to), so one request per link draws each camera once. On: every
+    // camera answers every request, as cameras reachable through each of the tool's
+    // interfaces do; the replies still leave as BuildReplies says.
+    void SetAnswerEach(bool bEach) { m_bAnswerEach = bEach; }
+    bool AnswersEach() const { return m_bAnswerEach; }
+
     // Pause between successive cameras' replies to one request; 0 answers in one burst.
     void SetPaceMicroseconds(int pace) { m_nPaceUs = pace; }
     int PaceMicroseconds() const { return m_nPaceUs; }
@@ -46,6 +54,19 @@ class CCamSimulator {
     const std::vector<std::string>& LogLines() const { return m_logLines; }
     void ClearLog();
     std::uint64_t RepliesSent() const { return m_nRepliesSent; }
+
+    // What the log holds, counted as it grows: a large burst's log is too long to read back
+    // just to count it.
+    struct Tally {
+        std::uint64_t received = 0;
+        std::uint64_t requests = 0;
+        std::uint64_t acks = 0;
+        std::set<std::string> ackedIds; // lower case
+        double firstRequest = 0;        // seconds since 1970, 0 when none
+        double lastRequest = 0;
+        double lastAck = 0;
+    };
+    const Tally& LogTally() const { return m_tally; }
 
   private:
     struct Pending {
@@ -69,6 +90,8 @@ class CCamSimulator {
     std::priority_queue<Pending, std::vector<Pending>, std::greater<>> m_pending;
     std::uint64_t m_nOrder = 0;
     int m_nPaceUs = DEFAULT_PACE_US;
+    bool m_bAnswerEach = false;
+    Tally m_tally;
     std::FILE* m_pLogFile = nullptr;
     bool m_bVerbose = false;
     std::vector<std::string> m_logLines;

@@ -18,6 +18,7 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -128,7 +129,9 @@ void TestText()
     for (auto& c : labs)
         CHECK_EQ(IsLabAddress(*ParseIpv4(c.text)), c.lab);
     CHECK(IsLabSourceAddress(*ParseIpv4("198.18.16.5")));
-    CHECK(!IsLabSourceAddress(*ParseIpv4("198.18.32.5")));
+    CHECK(IsLabSourceAddress(*ParseIpv4("198.18.47.254")));
+    CHECK(!IsLabSourceAddress(*ParseIpv4("198.18.48.5")));
+    CHECK(!IsLabSourceAddress(*ParseIpv4("198.18.4.5")));
 
     const std::string chinese = "\xE5\x89\x8D\xE9\x97\xA8 a=b%c";
     CHECK_EQ(PercentDecode(PercentEncode(chinese)).value_or("?"), chinese);
@@ -185,22 +188,31 @@ void TestDefaultFleet()
 
 void TestGeneratedFleet()
 {
-    for (std::size_t count : {std::size_t(100), std::size_t(1000), MAX_FLEET}) {
+    for (std::size_t count : {std::size_t(100), std::size_t(2000), MAX_FLEET}) {
         auto fleet = GeneratedFleet(count);
         CHECK_EQ(fleet.size(), count);
         std::set<std::string> ids, addresses;
-        for (const CSimCamera& camera : fleet) {
+        for (std::size_t k = 0; k < fleet.size(); ++k) {
+            const CSimCamera& camera = fleet[k];
             CHECK(IsValidId(camera.IdSerial()));
             ids.insert(Lower(camera.IdSerial()));
             const std::string lanIp = TEXT(camera.Image(), lanIp);
             addresses.insert(lanIp);
+            addresses.insert(TEXT(camera.Image(), wifiIp));
             auto lan = ParseIpv4(lanIp);
-            CHECK(lan && (*lan & 0xFFFFF000u) == 0xC6121000u); // 198.18.16.0/20
+            // The first 2000 in 198.18.16.0/20, as they always were; the rest in 198.18.32.0/20.
+            CHECK(lan && (*lan & 0xFFFFF000u) == (k < 2000 ? 0xC6121000u : 0xC6122000u));
+            CHECK(lan && IsLabSourceAddress(*lan));
+            const std::uint8_t lastByte = lan ? static_cast<std::uint8_t>(*lan) : 0;
+            CHECK(lastByte >= 2 && lastByte <= 254);
             CHECK(IsValidUtf8(TEXT(camera.Image(), name)));
         }
         CHECK_EQ(ids.size(), count);
-        CHECK_EQ(addresses.size(), count);
+        CHECK_EQ(addresses.size(), 2 * count); // no address twice, wired or WiFi
     }
+    CHECK_EQ(TEXT(GeneratedFleet(1)[0].Image(), lanIp), std::string("198.18.16.2"));
+    CHECK_EQ(TEXT(GeneratedFleet(2001)[2000].Image(), lanIp), std::string("198.18.32.2"));
+    CHECK_EQ(TEXT(GeneratedFleet(2001)[2000].Image(), wifiIp), std::string("198.18.48.2"));
     CHECK_EQ(GeneratedFleet(MAX_FLEET + 5).size(), MAX_FLEET);
 }
 
@@ -307,8 +319,9 @@ void TestControl()
 
     CHECK_EQ(run("reset"), std::string("ok 12\n"));
     CHECK_EQ(run("count\r\n"), std::string("ok 12\n"));
+    CHECK_EQ(run("fleet 5000"), std::string("ok 5000\n"));
     CHECK_EQ(run("fleet 100"), std::string("ok 100\n"));
-    CHECK_EQ(run("fleet 2001").substr(0, 4), std::string("err "));
+    CHECK_EQ(run("fleet " + std::to_string(MAX_FLEET + 1)).substr(0, 4), std::string("err "));
     CHECK_EQ(run("fleet lots").substr(0, 4), std::string("err "));
     CHECK_EQ(run("count"), std::string("ok 100\n"));
     CHECK_EQ(run("fleet default"), std::string("ok 12\n"));
@@ -341,12 +354,28 @@ void TestControl()
     CHECK_EQ(run("remove f00000000099"), std::string("ok 12\n"));
     CHECK_EQ(run("get f00000000099").substr(0, 4), std::string("err "));
 
+    // Answering every request is a mode of the simulator: it outlives fleet changes, and reset
+    // ends it.
+    CHECK(!simulator.AnswersEach());
+    CHECK_EQ(run("answer each"), std::string("ok\n"));
+    CHECK(simulator.AnswersEach());
+    CHECK_EQ(run("fleet 10"), std::string("ok 10\n"));
+    CHECK(simulator.AnswersEach());
+    CHECK_EQ(run("answer link"), std::string("ok\n"));
+    CHECK(!simulator.AnswersEach());
+    CHECK_EQ(run("answer twice").substr(0, 4), std::string("err "));
+    CHECK_EQ(run("answer").substr(0, 4), std::string("err "));
+    CHECK_EQ(run("answer each"), std::string("ok\n"));
+    CHECK_EQ(run("fleet default"), std::string("ok 12\n"));
+
     CHECK_EQ(run("burst on"), std::string("ok\n"));
     CHECK_EQ(simulator.PaceMicroseconds(), 0);
     CHECK_EQ(run("pace 7"), std::string("ok\n"));
     CHECK_EQ(simulator.PaceMicroseconds(), 7000);
     CHECK_EQ(run("log"), std::string("end\n"));
     CHECK_EQ(run("log clear"), std::string("ok\n"));
+    CHECK_EQ(run("log stats"), std::string("ok received=0 get=0 ack=0 acked_ids=0 sent=0 first_get=0.000000 "
+                                           "last_get=0.000000 last_ack=0.000000\n"));
     CHECK_EQ(run("frobnicate").substr(0, 4), std::string("err "));
     CHECK_EQ(run("").substr(0, 4), std::string("err "));
     CHECK(!control.ShutdownRequested());
@@ -356,6 +385,7 @@ void TestControl()
     CHECK(control.ShutdownRequested());
     CHECK_EQ(run("reset"), std::string("ok 12\n"));
     CHECK_EQ(simulator.PaceMicroseconds(), CCamSimulator::DEFAULT_PACE_US);
+    CHECK(!simulator.AnswersEach());
 }
 
 // ---------------------------------------------------------------- lab
@@ -568,6 +598,81 @@ void LabDiscovery(CLabPeer& lab)
     }
 }
 
+// Fields of a "log stats" reply, by key.
+std::map<std::string, double> Stats(CLabPeer& lab)
+{
+    std::map<std::string, double> out;
+    const std::string reply = lab.Command("log stats");
+    CHECK_EQ(reply.rfind("ok ", 0), std::size_t(0));
+    std::size_t pos = 3;
+    while (pos < reply.size()) {
+        std::size_t end = reply.find(' ', pos);
+        if (end == std::string::npos)
+            end = reply.size();
+        const std::string word = reply.substr(pos, end - pos);
+        const std::size_t eq = word.find('=');
+        if (eq != std::string::npos)
+            out[word.substr(0, eq)] = std::atof(word.c_str() + eq + 1);
+        pos = end + 1;
+    }
+    return out;
+}
+
+// Requests on both links with every camera answering each: each camera twice, both replies
+// from the address and link it always answers from; then back to one answer per camera.
+void LabAnswerEach(CLabPeer& lab)
+{
+    CHECK_EQ(lab.Command("reset"), std::string("ok 12"));
+    CHECK_EQ(lab.Command("answer each"), std::string("ok"));
+    CHECK_EQ(lab.Command("log clear"), std::string("ok"));
+    const auto fleet = DefaultFleet();
+    auto replies = lab.Scan(true, true);
+    CHECK_EQ(replies.size(), 2 * fleet.size());
+    auto byId = ById(replies);
+    for (const CSimCamera& camera : fleet) {
+        auto& got = byId[Lower(camera.IdSerial())];
+        CHECK_EQ(got.size(), std::size_t(2));
+        const std::string expected =
+            camera.ListenDevice() == "lab1c" ? TEXT(camera.Image(), wifiIp) : TEXT(camera.Image(), lanIp);
+        for (const Received& r : got) {
+            CHECK_EQ(r.sender, expected);
+            CHECK(r.bytes == CameraImage(lab, camera.IdSerial()));
+        }
+    }
+    auto stats = Stats(lab);
+    CHECK_EQ(stats["get"], 2.0);
+    CHECK_EQ(stats["sent"], static_cast<double>(2 * fleet.size()));
+    CHECK(stats["first_get"] > 0 && stats["last_get"] >= stats["first_get"]);
+
+    // One request still draws each camera on that link once.
+    replies = lab.Scan(false, true);
+    CHECK_EQ(replies.size(), fleet.size());
+    CHECK_EQ(ById(replies).size(), fleet.size());
+
+    // Acknowledgements are tallied by camera, whatever the letter case of their idSerial.
+    CHECK_EQ(lab.Command("log clear"), std::string("ok"));
+    std::string ack = CameraImage(lab, "a1b2c3d4e5f6");
+    CHECK_EQ(ack.size(), MESSAGE_SIZE);
+    if (ack.size() == MESSAGE_SIZE) {
+        ack[0] = static_cast<char>(MSG_ACK);
+        lab.Broadcast(ack, false);
+        std::memcpy(ack.data() + offsetof(WireMessage, idSerial), "A1B2C3D4E5F6", 12);
+        lab.Broadcast(ack, true);
+        for (int i = 0; i < 50 && Stats(lab)["ack"] < 2; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        stats = Stats(lab);
+        CHECK_EQ(stats["ack"], 2.0);
+        CHECK_EQ(stats["acked_ids"], 1.0);
+        CHECK_EQ(stats["received"], 2.0);
+        CHECK(stats["last_ack"] > 0);
+    }
+
+    CHECK_EQ(lab.Command("answer link"), std::string("ok"));
+    replies = lab.Scan(true, true);
+    CHECK_EQ(replies.size(), fleet.size());
+    CHECK_EQ(ById(replies).size(), fleet.size());
+}
+
 void LabLogAndSetInfo(CLabPeer& lab)
 {
     CHECK_EQ(lab.Command("reset"), std::string("ok 12"));
@@ -699,6 +804,7 @@ int RunLab(int port)
     if (!lab.Open(port))
         return 1;
     LabDiscovery(lab);
+    LabAnswerEach(lab);
     LabLogAndSetInfo(lab);
     LabOptions(lab);
     LabBigFleet(lab);

@@ -100,14 +100,19 @@ CSimCamera CSimCamera::Generated(std::size_t index)
     SetText(m.name, text);
 
     // Hosts .2 to .254 of each /24, so no camera sits on a network or broadcast-looking address.
-    const unsigned third = static_cast<unsigned>(index / 253),
-                   fourth = static_cast<unsigned>(2 + index % 253);
-    std::snprintf(text, sizeof text, "198.18.%u.%u", 16 + third, fourth);
+    // Fleets up to 2000 keep the addresses they always had; larger ones continue in a second
+    // block, since 198.18.24.0/21 holds the first ones' WiFi addresses.
+    constexpr std::size_t FIRST_BLOCK = 2000;
+    const std::size_t inBlock = index < FIRST_BLOCK ? index : index - FIRST_BLOCK;
+    const unsigned lanBase = index < FIRST_BLOCK ? 16 : 32, wifiBase = index < FIRST_BLOCK ? 24 : 48;
+    const unsigned third = static_cast<unsigned>(inBlock / 253),
+                   fourth = static_cast<unsigned>(2 + inBlock % 253);
+    std::snprintf(text, sizeof text, "198.18.%u.%u", lanBase + third, fourth);
     SetText(m.lanIp, text);
     SetText(m.lanMask, "255.255.248.0");
     SetText(m.lanGateway, "198.18.16.1");
     SetText(m.lanDns, "198.18.16.1");
-    std::snprintf(text, sizeof text, "198.18.%u.%u", 24 + third, fourth);
+    std::snprintf(text, sizeof text, "198.18.%u.%u", wifiBase + third, fourth);
     SetText(m.wifiIp, text);
     SetText(m.wifiMask, "255.255.248.0");
     SetText(m.wifiGateway, "198.18.24.1");

@@ -21,8 +21,9 @@ class CSimCamera {
     enum class From { Auto, Lan, Wifi, Both, Address };
     enum class Bad { None, Type, IdLength, IdLetter, Short, NoTerminator, BadUtf8, Extra };
 
-    // A camera with plausible values for fleet position index: LAN, link lab0c, addresses
-    // in 198.18.16.0/21 (wired) and 198.18.24.0/21 (WiFi).
+    // A camera with plausible values for fleet position index: LAN, link lab0c. The first
+    // 2000 have addresses in 198.18.16.0/21 (wired) and 198.18.24.0/21 (WiFi), the next ones
+    // (up to 4048 more) in 198.18.32.0/20 (wired) and 198.18.48.0/20 (WiFi); no two share one.
     static CSimCamera Generated(std::size_t index);
 
     // Applies one key=value setting (see the README of the simulator); returns an error text,

@@ -4,6 +4,7 @@
 #include "tools/camsim/SimText.h"
 
 #include <charconv>
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -49,9 +50,11 @@ bool ParseCount(std::string_view text, std::size_t high, std::size_t& out)
     return true;
 }
 
-const char HELP[] = "commands: reset | fleet default|N | camera id=ID key=value... | set ID|* key=value... | "
-                    "remove ID | burst on|off | pace MS | log | log clear | get ID | list | count | sent | "
-                    "quit | shutdown";
+const char HELP[] =
+    "commands: reset | fleet default|N | camera id=ID key=value... | set ID|* key=value... | "
+    "remove ID | burst on|off | pace MS | answer each|link | log | log clear | log stats | get ID | "
+    "list | count | sent | "
+    "quit | shutdown";
 
 } // namespace
 
@@ -90,6 +93,7 @@ std::string CSimControl::Execute(std::string_view line)
     if (command == "reset") {
         LoadFleet("default", error);
         m_simulator.SetPaceMicroseconds(CCamSimulator::DEFAULT_PACE_US);
+        m_simulator.SetAnswerEach(false);
         m_simulator.ClearLog();
         return "ok " + std::to_string(cameras.size()) + "\n";
     }
@@ -166,6 +170,19 @@ std::string CSimControl::Execute(std::string_view line)
         for (const std::string& entry : m_simulator.LogLines())
             out += entry + "\n";
         return out + "end\n";
+    }
+    if (command == "log" && words.size() == 2 && words[1] == "stats") {
+        const CCamSimulator::Tally& tally = m_simulator.LogTally();
+        char times[128];
+        std::snprintf(times, sizeof times, " first_get=%.6f last_get=%.6f last_ack=%.6f", tally.firstRequest,
+                      tally.lastRequest, tally.lastAck);
+        return "ok received=" + std::to_string(tally.received) + " get=" + std::to_string(tally.requests) +
+               " ack=" + std::to_string(tally.acks) + " acked_ids=" + std::to_string(tally.ackedIds.size()) +
+               " sent=" + std::to_string(m_simulator.RepliesSent()) + times + "\n";
+    }
+    if (command == "answer" && words.size() == 2 && (words[1] == "each" || words[1] == "link")) {
+        m_simulator.SetAnswerEach(words[1] == "each");
+        return "ok\n";
     }
     if (command == "log" && words.size() == 2 && words[1] == "clear") {
         m_simulator.ClearLog();

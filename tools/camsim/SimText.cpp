@@ -123,7 +123,8 @@ bool IsLabSourceAddress(std::uint32_t a)
 {
     // Interface addresses of the camera side, plus the ranges routed locally on its loopback.
     return (a & 0xFFFFFF00u) == 0xC6120100u || (a & 0xFFFFFF00u) == 0xC6120200u ||
-           (a & 0xFFFFFF00u) == 0xC6120300u || (a & 0xFFFFF000u) == 0xC6121000u || a == 0xC0A86464u;
+           (a & 0xFFFFFF00u) == 0xC6120300u || (a & 0xFFFFF000u) == 0xC6121000u ||
+           (a & 0xFFFFF000u) == 0xC6122000u || a == 0xC0A86464u;
 }
 
 std::string FieldText(const char* field, std::size_t width)

@@ -1,7 +1,8 @@
 // camsim: simulated IP cameras for the Larkvane lab. Runs only inside the lab's camera
 // namespace (scripts/lab.sh cam ...).
 //
-//   camsim [--fleet default|N] [--burst] [--pace MS] [--control PORT] [--log FILE] [--verbose]
+//   camsim [--fleet default|N] [--burst] [--pace MS] [--answer-each] [--control PORT] [--log FILE]
+//          [--verbose]
 
 #include "tools/camsim/CamSimulator.h"
 #include "tools/camsim/LabNetwork.h"
@@ -32,8 +33,8 @@ void OnSignal(int)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: camsim [--fleet default|N] [--burst] [--pace MS] [--control PORT] "
-                         "[--log FILE] [--verbose]\n");
+    std::fprintf(stderr, "usage: camsim [--fleet default|N] [--burst] [--pace MS] [--answer-each] "
+                         "[--control PORT] [--log FILE] [--verbose]\n");
     return 2;
 }
 
@@ -97,7 +98,7 @@ int main(int argc, char** argv)
 {
     std::string fleet = "default", logPath;
     int controlPort = 0, paceMs = -1;
-    bool burst = false, verbose = false;
+    bool burst = false, verbose = false, answerEach = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -106,6 +107,8 @@ int main(int argc, char** argv)
             burst = true;
         else if (arg == "--verbose")
             verbose = true;
+        else if (arg == "--answer-each")
+            answerEach = true;
         else if (arg == "--fleet" && (value = next()))
             fleet = value;
         else if (arg == "--log" && (value = next()))
@@ -152,6 +155,7 @@ int main(int argc, char** argv)
     else if (paceMs >= 0)
         simulator.SetPaceMicroseconds(paceMs * 1000);
     simulator.SetVerbose(verbose);
+    simulator.SetAnswerEach(answerEach);
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> logFile(nullptr, std::fclose);
     if (!logPath.empty()) {
         logFile.reset(std::fopen(logPath.c_str(), "a"));
