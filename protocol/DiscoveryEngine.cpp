@@ -8,6 +8,7 @@
 #include <ws2tcpip.h>
 
 #include <cstring>
+#include <deque>
 
 namespace {
 
@@ -131,23 +132,38 @@ int CDiscoveryEngine::ReceivePass()
         return 0;
     }
 
-    // The socket does not block: a receive that finds the queue empty ends the batch, so a burst
-    // costs one receive a datagram, and the pass waits in select for the next one.
-    WireMessage message;
-    char sender[16];
+    // The socket does not block. Receiving comes first: what is queued on the socket is moved
+    // into memory before any of it is acknowledged, and it is then handled a batch at a time,
+    // looking at the socket again between batches. The socket's buffer is only so large, and
+    // each acknowledgement costs as much as a receive, so a burst that outruns the pass waits
+    // here instead of being dropped by the system.
+    std::deque<ReceivedDatagram> received;
+    int error = 0;
     while (KeepRunning(RECEIVE_WORKER)) {
-        const int received = ReceiveOne(socket, message, sender);
+        error = 0;
+        while (received.size() < RECEIVED_MAX) {
+            ReceivedDatagram datagram;
+            const int length = ReceiveOne(socket, datagram.message, datagram.sender);
+            if (length > 0) {
+                datagram.length = length;
+                received.push_back(datagram);
+                continue;
+            }
+            error = WSAGetLastError();
+            if (error != WSAEMSGSIZE) // an oversized datagram is dropped: its check fails
+                break;
+        }
         if (!KeepRunning(RECEIVE_WORKER))
             break;
-        if (received > 0) {
-            AcceptDatagram(message, received, sender);
-            if (m_pending.size() >= BATCH_MAX)
-                CommitPending(true);
+        for (size_t n = 0; n < BATCH_MAX && !received.empty(); ++n) {
+            ReceivedDatagram& datagram = received.front();
+            AcceptDatagram(datagram.message, datagram.length, datagram.sender);
+            received.pop_front();
+        }
+        if (!received.empty() || error == 0) {
+            CommitPending(true);
             continue;
         }
-        const int error = WSAGetLastError();
-        if (error == WSAEMSGSIZE)
-            continue; // an oversized datagram is dropped: its check fails
         // Drained (or failed): the rows written so far are shown with their count.
         CommitPending(false);
         FlushBurst();

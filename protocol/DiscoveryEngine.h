@@ -5,9 +5,10 @@
 //
 // Bursts: cameras on one switch answer a broadcast at the same moment, and a camera reached
 // through two interfaces answers twice. The reply socket asks for a large receive buffer and does
-// not block: the receive pass takes datagrams back to back, one receive each, writes their rows a
-// batch at a time, and tells the list when the socket is drained; then it waits in select, which
-// wakes it for the next datagram or after the receive time-out.
+// not block: the receive pass first moves what is queued on it into memory (a receive each), then
+// checks, acknowledges and stores a batch and writes its rows in one message, and looks at the
+// socket again; when the socket is drained it tells the list, and waits in select, which wakes it
+// for the next datagram or after the receive time-out.
 
 #include "dialogkit/MyThreadHost.h"
 #include "net/SocketHelpers.h"
@@ -64,8 +65,10 @@ class CDiscoveryEngine {
     static constexpr int UNBOUND_RETRY_MS = 500;
     // How long the acknowledgement sockets stay open after the socket was drained.
     static constexpr int ACK_LINGER_MS = 250;
-    // Replies taken from the socket before their rows are written in one message.
+    // Replies handled before the socket is looked at again, and their rows written in one message.
     static constexpr size_t BATCH_MAX = 64;
+    // Datagrams held in memory at most, waiting to be handled (about 18 MB).
+    static constexpr size_t RECEIVED_MAX = 16384;
     // Asked of the system for the reply socket; Linux caps it at net.core.rmem_max.
     static constexpr int REPLY_BUFFER_BYTES = 8 * 1024 * 1024;
 
@@ -98,6 +101,11 @@ class CDiscoveryEngine {
     void CommitPending(bool bMoreWaiting);
     void FlushBurst();
 
+    struct ReceivedDatagram {
+        WireMessage message;
+        int length = 0;
+        char sender[16];
+    };
     struct PendingReply {
         WireMessage message;
         char sourceIp[16];
