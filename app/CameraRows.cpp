@@ -4,9 +4,67 @@
 #include "controls/MyListCtrl.h"
 #include "net/TextConvert.h"
 
+#include <algorithm>
 #include <cstring>
+#include <cwctype>
+#include <optional>
+#include <unordered_map>
 
 namespace {
+
+// A dotted IPv4 text as a number (host order), if it is one.
+std::optional<std::uint32_t> ParseIpv4(const std::wstring& text)
+{
+    std::uint32_t value = 0;
+    int parts = 0;
+    size_t i = 0;
+    while (parts < 4) {
+        if (i >= text.size() || !std::iswdigit(text[i]))
+            return std::nullopt;
+        std::uint32_t part = 0;
+        int digits = 0;
+        while (i < text.size() && std::iswdigit(text[i]) && digits < 4) {
+            part = part * 10 + static_cast<std::uint32_t>(text[i] - L'0');
+            ++i;
+            ++digits;
+        }
+        if (part > 255)
+            return std::nullopt;
+        value = (value << 8) | part;
+        if (++parts < 4) {
+            if (i >= text.size() || text[i] != L'.')
+                return std::nullopt;
+            ++i;
+        }
+    }
+    if (i != text.size())
+        return std::nullopt;
+    return value;
+}
+
+int CompareNoCase(const std::wstring& a, const std::wstring& b)
+{
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const wint_t x = std::towlower(a[i]), y = std::towlower(b[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    if (text.empty())
+        return {};
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string out(static_cast<size_t>(std::max(size, 0)), '\0');
+    if (size > 0)
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
+                              nullptr);
+    return out;
+}
 
 std::wstring Wide(const std::string& ansi)
 {
@@ -33,6 +91,7 @@ void CCameraRows::Clear()
 {
     m_rowOf.clear();
     m_rows.clear();
+    m_bOrderDirty = false;
     if (m_pList && m_pList->m_hWnd) {
         // A click already reported for a row of the old list must not pick whatever camera the
         // next rescan lists at that index.
@@ -53,8 +112,10 @@ void CCameraRows::Show(const std::vector<CCameraListView::ShownCamera>& cameras)
             auto row = std::make_unique<Row>();
             std::memcpy(&row->record, camera.pRecord, sizeof row->record);
             row->texts = RowTexts(row->record);
+            row->pTableRecord = camera.pRecord;
             m_rowOf[camera.pRecord] = GetRowCount();
             m_rows.push_back(std::move(row));
+            m_bOrderDirty = true;
             continue;
         }
         Row& row = *m_rows[static_cast<size_t>(found->second)];
@@ -62,6 +123,7 @@ void CCameraRows::Show(const std::vector<CCameraListView::ShownCamera>& cameras)
         auto texts = RowTexts(row.record);
         if (texts != row.texts) {
             row.texts = std::move(texts);
+            m_bOrderDirty = true;
             if (found->second < before)
                 RedrawRow(found->second);
         }
@@ -70,8 +132,185 @@ void CCameraRows::Show(const std::vector<CCameraListView::ShownCamera>& cameras)
 
 void CCameraRows::SyncList()
 {
+    if (!m_bOrderDirty)
+        return;
+    m_bOrderDirty = false;
+    if (m_nSortColumn >= 0)
+        ApplySort();
+    UpdateWarnings();
     if (m_pList && m_pList->m_hWnd && m_pList->GetItemCount() != GetRowCount())
         m_pList->SetVirtualRowCount(GetRowCount());
+}
+
+bool CCameraRows::RowLess(const Row& a, const Row& b) const
+{
+    const std::wstring& x = a.texts[static_cast<size_t>(m_nSortColumn)];
+    const std::wstring& y = b.texts[static_cast<size_t>(m_nSortColumn)];
+    int order = 0;
+    if (m_nSortColumn == 0 || m_nSortColumn == 1) {
+        // Addresses by number (10.0.0.9 before 10.0.0.10); a text that is none follows them.
+        const auto nx = ParseIpv4(x), ny = ParseIpv4(y);
+        if (nx && ny)
+            order = *nx == *ny ? 0 : *nx < *ny ? -1 : 1;
+        else if (nx || ny)
+            order = nx ? -1 : 1;
+        else
+            order = CompareNoCase(x, y);
+    } else {
+        order = CompareNoCase(x, y);
+    }
+    return m_bSortAscending ? order < 0 : order > 0;
+}
+
+void CCameraRows::SortBy(int nCol)
+{
+    if (nCol < 0 || nCol >= COLUMN_COUNT)
+        return;
+    m_bSortAscending = nCol == m_nSortColumn ? !m_bSortAscending : true;
+    m_nSortColumn = nCol;
+    m_bOrderDirty = true;
+    SyncList();
+}
+
+void CCameraRows::ApplySort()
+{
+    if (m_nSortColumn < 0)
+        return;
+    const bool bList = m_pList && m_pList->m_hWnd;
+    const int shown = bList ? std::min(m_pList->GetItemCount(), GetRowCount()) : 0;
+    // The selection and the current row follow their cameras.
+    std::vector<const Row*> selected;
+    const Row* pCurrent = nullptr;
+    if (bList) {
+        for (int i = m_pList->GetNextItem(-1, LVNI_SELECTED); i >= 0 && i < shown;
+             i = m_pList->GetNextItem(i, LVNI_SELECTED))
+            selected.push_back(m_rows[static_cast<size_t>(i)].get());
+        const int cur = m_pList->GetCurRow();
+        if (cur >= 0 && cur < shown)
+            pCurrent = m_rows[static_cast<size_t>(cur)].get();
+    }
+    std::stable_sort(m_rows.begin(), m_rows.end(),
+                     [this](const std::unique_ptr<Row>& a, const std::unique_ptr<Row>& b) { return RowLess(*a, *b); });
+    m_rowOf.clear();
+    for (int i = 0; i < GetRowCount(); ++i)
+        m_rowOf[m_rows[static_cast<size_t>(i)]->pTableRecord] = i;
+    if (!bList)
+        return;
+    std::unordered_map<const Row*, int> indexOf;
+    for (int i = 0; i < GetRowCount(); ++i)
+        indexOf[m_rows[static_cast<size_t>(i)].get()] = i;
+    if (!selected.empty() || pCurrent) {
+        m_pList->SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        for (const Row* row : selected)
+            m_pList->SetItemState(indexOf[row], LVIS_SELECTED, LVIS_SELECTED);
+    }
+    if (pCurrent) {
+        const int now = indexOf[pCurrent];
+        m_pList->SetItemState(now, LVIS_FOCUSED, LVIS_FOCUSED);
+        m_pList->MoveCurrentRow(now);
+    }
+    m_pList->Invalidate();
+}
+
+void CCameraRows::SetLocalSubnets(const std::vector<Subnet>& subnets)
+{
+    m_subnets = subnets;
+    UpdateWarnings();
+}
+
+void CCameraRows::SetLanguage(int nLangId) { m_nLangId = nLangId; }
+
+void CCameraRows::UpdateWarnings()
+{
+    std::unordered_map<std::wstring, std::vector<Row*>> byAddress;
+    for (const auto& row : m_rows)
+        byAddress[row->texts[0]].push_back(row.get());
+    bool bChanged = false;
+    for (const auto& row : m_rows) {
+        std::wstring sameIpAs;
+        const auto& group = byAddress[row->texts[0]];
+        if (group.size() > 1 && !row->texts[0].empty())
+            for (const Row* other : group)
+                if (other != row.get()) {
+                    sameIpAs = other->texts[3];
+                    break;
+                }
+        bool bOffSubnet = false;
+        if (!m_subnets.empty()) {
+            const auto address = ParseIpv4(WideFieldText(row->record.message.lanIp));
+            bOffSubnet = !address || std::none_of(m_subnets.begin(), m_subnets.end(), [&](const Subnet& net) {
+                return (*address & net.mask) == (net.address & net.mask);
+            });
+        }
+        if (sameIpAs != row->sameIpAs || bOffSubnet != row->bOffSubnet) {
+            row->sameIpAs = std::move(sameIpAs);
+            row->bOffSubnet = bOffSubnet;
+            bChanged = true;
+        }
+    }
+    if (bChanged && m_pList && m_pList->m_hWnd)
+        m_pList->Invalidate();
+}
+
+bool CCameraRows::GetRowTextColor(int nRow, COLORREF& clrText) const
+{
+    if (nRow < 0 || nRow >= GetRowCount())
+        return false;
+    const Row& row = *m_rows[static_cast<size_t>(nRow)];
+    if (row.sameIpAs.empty() && !row.bOffSubnet)
+        return false;
+    clrText = WARNING_TEXT;
+    return true;
+}
+
+std::wstring CCameraRows::GetRowTip(int nRow) const
+{
+    if (nRow < 0 || nRow >= GetRowCount())
+        return {};
+    const Row& row = *m_rows[static_cast<size_t>(nRow)];
+    const bool chinese = m_nLangId == 0;
+    std::wstring tip;
+    if (!row.sameIpAs.empty())
+        tip = chinese ? L"与 " + row.sameIpAs + L" 的 IP 地址冲突" : L"Same IP address as " + row.sameIpAs;
+    if (row.bOffSubnet) {
+        if (!tip.empty())
+            tip += L"\r\n";
+        tip += chinese ? L"不在本机任何网段" : L"Not in any local subnet";
+    }
+    return tip;
+}
+
+std::string CCameraRows::CsvField(const std::wstring& text)
+{
+    const bool bQuote = text.find_first_of(L",\"\r\n") != std::wstring::npos;
+    if (!bQuote)
+        return Utf8(text);
+    std::wstring quoted = L"\"";
+    for (wchar_t c : text) {
+        if (c == L'"')
+            quoted += L'"';
+        quoted += c;
+    }
+    quoted += L'"';
+    return Utf8(quoted);
+}
+
+std::string CCameraRows::CsvText(const std::array<std::wstring, COLUMN_COUNT>& titles) const
+{
+    std::string csv = "\xEF\xBB\xBF";
+    auto line = [&csv](const std::array<std::wstring, COLUMN_COUNT>& fields) {
+        for (int c = 0; c < COLUMN_COUNT; ++c) {
+            if (c)
+                csv += ',';
+            csv += CsvField(fields[static_cast<size_t>(c)]);
+        }
+        csv += "\r\n";
+    };
+    line(titles);
+    const int shown = m_pList && m_pList->m_hWnd ? std::min(m_pList->GetItemCount(), GetRowCount()) : GetRowCount();
+    for (int i = 0; i < shown; ++i)
+        line(m_rows[static_cast<size_t>(i)]->texts);
+    return csv;
 }
 
 void CCameraRows::RedrawRow(int nRow)

@@ -13,6 +13,7 @@
 #include "protocol/WireMessage.h"
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -38,8 +39,8 @@ class CCameraRows : public CListRowSource {
     // Appends a row for each record the list does not show yet and rewrites the others' rows.
     // New rows reach the list with the next SyncList.
     void Show(const std::vector<CCameraListView::ShownCamera>& cameras);
-    // Gives the list the row count (in a burst this is done now and then: each change of the
-    // count scrolls and repaints the list).
+    // Gives the list the row count, the order and the warnings (in a burst this is done now and
+    // then: each change of the count scrolls and repaints the list).
     void SyncList();
 
     // CListRowSource
@@ -59,15 +60,54 @@ class CCameraRows : public CListRowSource {
     // The texts of a camera's row, column by column.
     static std::array<std::wstring, COLUMN_COUNT> RowTexts(const DeviceRecord& record);
 
+    // ---- Sorting ----
+    // Sorts by the column (a second call for the same column reverses the order); until the
+    // first call rows keep the order of first reply. The selection stays on its cameras.
+    void SortBy(int nCol);
+    int GetSortColumn() const { return m_nSortColumn; }
+    bool IsSortAscending() const { return m_bSortAscending; }
+
+    // ---- Warnings ----
+    // A camera listed under the address of another listed camera, or whose wired address lies
+    // in none of the computer's subnets, is drawn in the warning colour with a tool tip saying why.
+    struct Subnet {
+        std::uint32_t address; // host order
+        std::uint32_t mask;
+    };
+    static constexpr COLORREF WARNING_TEXT = RGB(200, 40, 0);
+    // No subnet known (an empty list): the subnet check rests.
+    void SetLocalSubnets(const std::vector<Subnet>& subnets);
+    void SetLanguage(int nLangId);
+    bool GetRowTextColor(int nRow, COLORREF& clrText) const override;
+    std::wstring GetRowTip(int nRow) const override;
+
+    // ---- Export ----
+    // The rows in the order shown as CSV: UTF-8 with a byte-order mark, a heading line, a line
+    // per camera, fields that hold commas, quotes or line breaks quoted.
+    std::string CsvText(const std::array<std::wstring, COLUMN_COUNT>& titles) const;
+    static std::string CsvField(const std::wstring& text);
+
   private:
     struct Row {
         DeviceRecord record;
         std::array<std::wstring, COLUMN_COUNT> texts;
+        const DeviceRecord* pTableRecord = nullptr;
+        std::wstring sameIpAs; // idSerial of another camera listed under the same address
+        bool bOffSubnet = false;
     };
     void RedrawRow(int nRow);
+    // Puts the rows in the sort order and the list's selection back on its cameras.
+    void ApplySort();
+    void UpdateWarnings();
+    bool RowLess(const Row& a, const Row& b) const;
 
     CMyListCtrl* m_pList = nullptr;
     // Each row on the heap: the group dialog and the list's item data hold its record's address.
     std::vector<std::unique_ptr<Row>> m_rows;
     std::unordered_map<const DeviceRecord*, int> m_rowOf; // table record -> row
+    int m_nSortColumn = -1;
+    bool m_bSortAscending = true;
+    bool m_bOrderDirty = false;
+    std::vector<Subnet> m_subnets;
+    int m_nLangId = 0;
 };

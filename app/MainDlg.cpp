@@ -13,6 +13,8 @@
 #include <winsock2.h>
 
 #include <commctrl.h>
+#include <commdlg.h>
+#include <iphlpapi.h>
 #include <shellapi.h>
 
 #include <cstring>
@@ -157,6 +159,7 @@ void CMainDlg::InsertColumns()
 void CMainDlg::ApplyLanguage(int nLangId)
 {
     const bool chinese = nLangId == 0;
+    m_rows.SetLanguage(nLangId);
     SetComboSel(IDC_MAIN_LANG, nLangId, TRUE);
     ApplyItemTexts(*this, kTexts, nLangId);
     if (m_pDeviceList)
@@ -254,7 +257,163 @@ std::wstring CMainDlg::LocalAddressesText()
     return text;
 }
 
-void CMainDlg::FillLocalAddresses() { SetItemText(IDC_MAIN_ADDRESSES, LocalAddressesText().c_str()); }
+void CMainDlg::FillLocalAddresses()
+{
+    SetItemText(IDC_MAIN_ADDRESSES, LocalAddressesText().c_str());
+    m_rows.SetLocalSubnets(LocalSubnets());
+}
+
+std::vector<CCameraRows::Subnet> CMainDlg::LocalSubnets()
+{
+    std::vector<CCameraRows::Subnet> subnets;
+    ULONG size = 0;
+    if (::GetIpAddrTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER || size == 0)
+        return subnets;
+    std::vector<unsigned char> buffer(size);
+    auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(buffer.data());
+    if (::GetIpAddrTable(table, &size, FALSE) != NO_ERROR)
+        return subnets;
+    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+        const std::uint32_t address = ntohl(table->table[i].dwAddr);
+        const std::uint32_t mask = ntohl(table->table[i].dwMask);
+        if (address == 0 || (address >> 24) == 127)
+            continue;
+        subnets.push_back({address, mask});
+    }
+    return subnets;
+}
+
+std::array<std::wstring, CMainDlg::COLUMN_COUNT> CMainDlg::ColumnTitles() const
+{
+    std::array<std::wstring, COLUMN_COUNT> titles;
+    for (int col = 0; col < COLUMN_COUNT; ++col)
+        titles[static_cast<size_t>(col)] = GetLangId() == 0 ? kColumns[col].chinese : kColumns[col].english;
+    return titles;
+}
+
+void CMainDlg::SortCameraList(int nCol)
+{
+    m_rows.SortBy(nCol);
+    if (!m_pDeviceList)
+        return;
+    CMyHeaderCtrl& header = m_pDeviceList->GetHeader();
+    if (!header.m_hWnd)
+        return;
+    for (int col = 0; col < COLUMN_COUNT; ++col) {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        if (!header.GetItem(col, &item))
+            continue;
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (col == m_rows.GetSortColumn())
+            item.fmt |= m_rows.IsSortAscending() ? HDF_SORTUP : HDF_SORTDOWN;
+        header.SetItem(col, &item);
+    }
+    header.Invalidate();
+}
+
+bool CMainDlg::ExportCameraList(const std::wstring& path) const
+{
+    const std::string csv = m_rows.CsvText(ColumnTitles());
+    HANDLE hFile = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = ::WriteFile(hFile, csv.data(), static_cast<DWORD>(csv.size()), &written, nullptr) &&
+                    written == csv.size();
+    ::CloseHandle(hFile);
+    if (!ok)
+        ::DeleteFileW(path.c_str()); // no half-written file left behind
+    return ok;
+}
+
+std::wstring CMainDlg::AskExportPath()
+{
+    wchar_t file[MAX_PATH] = L"cameras.csv";
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = m_hWnd;
+    ofn.lpstrFilter = L"CSV (*.csv)\0*.csv\0\0";
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrDefExt = L"csv";
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    return ::GetSaveFileNameW(&ofn) ? file : L"";
+}
+
+int CMainDlg::ChooseMenuCommand(HMENU hMenu, POINT ptScreen)
+{
+    return static_cast<int>(::TrackPopupMenu(hMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, ptScreen.x,
+                                             ptScreen.y, 0, m_hWnd, nullptr));
+}
+
+void CMainDlg::ShowCameraListMenu(int nRow)
+{
+    if (!m_pDeviceList)
+        return;
+    const bool chinese = GetLangId() == 0;
+    const bool bRow = m_rows.RecordAt(nRow) != nullptr;
+    if (bRow) {
+        // The right-clicked camera is the one the menu acts on, as a click would choose it.
+        m_pDeviceList->MoveCurrentRow(nRow);
+        TakeSelection();
+    }
+    HMENU hMenu = ::CreatePopupMenu();
+    if (!hMenu)
+        return;
+    const UINT rowItem = bRow ? MF_STRING : MF_STRING | MF_GRAYED;
+    ::AppendMenuW(hMenu, MF_STRING, IDM_LIST_COPY, chinese ? L"复制列表" : L"Copy List");
+    ::AppendMenuW(hMenu, MF_STRING, IDM_LIST_EXPORT, chinese ? L"导出为 CSV 文件 ..." : L"Export to CSV File ...");
+    ::AppendMenuW(hMenu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(hMenu, rowItem, IDM_LIST_BROWSE, chinese ? L"打开网页 ..." : L"Browse on Web ...");
+    ::AppendMenuW(hMenu, rowItem, IDM_LIST_SINGLE, chinese ? L"编辑 ..." : L"Modify By Single...");
+    POINT pt{};
+    ::GetCursorPos(&pt);
+    const int command = ChooseMenuCommand(hMenu, pt);
+    ::DestroyMenu(hMenu);
+    switch (command) {
+    case IDM_LIST_COPY:
+        CopyToClipboard(CopyTextForKey(m_pDeviceList->m_hWnd, 'C'));
+        break;
+    case IDM_LIST_EXPORT: {
+        const std::wstring path = AskExportPath();
+        if (!path.empty() && !ExportCameraList(path))
+            ::MessageBoxW(m_hWnd, (std::wstring(chinese ? L"无法写入文件：" : L"Cannot write the file: ") + path).c_str(),
+                          chinese ? L"提示" : L"Message", MB_OK | MB_ICONWARNING);
+        break;
+    }
+    case IDM_LIST_BROWSE:
+        if (bRow)
+            SendMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_BROWSE, BN_CLICKED), 0);
+        break;
+    case IDM_LIST_SINGLE:
+        if (bRow)
+            SendMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_SINGLE, BN_CLICKED), 0);
+        break;
+    default:
+        break;
+    }
+}
+
+BOOL CMainDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+{
+    // The list answers its own requests (cell texts) first.
+    if (CMyDialog::OnNotify(wParam, lParam, pResult))
+        return TRUE;
+    const auto* hdr = reinterpret_cast<const NMHDR*>(lParam);
+    if (!hdr || !m_pDeviceList || hdr->hwndFrom != m_pDeviceList->m_hWnd)
+        return FALSE;
+    switch (hdr->code) {
+    case LVN_COLUMNCLICK:
+        SortCameraList(reinterpret_cast<const NMLISTVIEW*>(lParam)->iSubItem);
+        return TRUE;
+    case NM_RCLICK:
+        ShowCameraListMenu(reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
 
 void CMainDlg::OpenWebPage(const std::wstring& url)
 {
@@ -331,6 +490,7 @@ void CMainDlg::ClearCameraRows()
 {
     CallOnWindowThread([this] {
         m_rows.Clear();
+        m_rows.SetLocalSubnets(LocalSubnets());
         SetItemInt(IDC_MAIN_COUNT, 0);
         m_dwCountWritten = ::GetTickCount();
     });

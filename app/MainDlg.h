@@ -10,6 +10,7 @@
 
 #include <commctrl.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,15 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     // The addresses text of the local-addresses box: the resolver's addresses of this computer's
     // host name (at most the first 10), without those ending in .1, joined by "; ".
     static std::wstring LocalAddressesText();
+    // The computer's IPv4 subnets (loopback left out).
+    static std::vector<CCameraRows::Subnet> LocalSubnets();
+
+    // Sorts the camera list by a column (again: the other way) and marks the header.
+    void SortCameraList(int nCol);
+    // Writes the camera list, in the order shown, as a CSV file; false when it cannot be written.
+    bool ExportCameraList(const std::wstring& path) const;
+    // The camera list's right-click menu for the row under the click (-1: none).
+    void ShowCameraListMenu(int nRow);
 
   protected:
     BOOL OnInitDialog() override;
@@ -47,8 +57,14 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     int ThreadProc(int nIndex) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
+    BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
+
     // Opens the address with the shell's "Open" verb; tests replace it to capture the address.
     virtual void OpenWebPage(const std::wstring& url);
+    // The menu's chosen command (0: none); tests replace it to choose without a menu loop.
+    virtual int ChooseMenuCommand(HMENU hMenu, POINT ptScreen);
+    // The file to export to, from the system's save dialog (empty: cancelled); tests replace it.
+    virtual std::wstring AskExportPath();
 
   private:
     // CCameraListView: each runs on the window thread in one synchronous message.
@@ -61,6 +77,7 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     void InsertColumns();
     void TakeSelection();
     void FillLocalAddresses();
+    std::array<std::wstring, COLUMN_COUNT> ColumnTitles() const;
     void OpenGroupDialog();
     void ShowSettingsDialog(CMyDialog* pDlg);
     void OnSysCommand(UINT nID, LPARAM lParam);

@@ -31,6 +31,12 @@
 #define IDC_MAIN_LANG_CAPTION 1041
 #define IDC_MAIN_LANG 1019
 
+// The camera list's right-click menu.
+#define IDM_LIST_COPY 32801
+#define IDM_LIST_EXPORT 32802
+#define IDM_LIST_BROWSE 32803
+#define IDM_LIST_SINGLE 32804
+
 
 // Settings dialogs (templates 103 and 104)
 #include "SettingsIds.h"

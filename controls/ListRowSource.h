@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 class CListRowSource {
   public:
     virtual ~CListRowSource() = default;
@@ -18,4 +20,9 @@ class CListRowSource {
     virtual int GetRowImage(int /*nRow*/) const { return -1; }
     // What the row stands for (a plain list's item data).
     virtual DWORD_PTR GetRowData(int /*nRow*/) const { return 0; }
+    // The row's own text colour in place of the list's (false: the list's colours). Selection
+    // and disabling still win.
+    virtual bool GetRowTextColor(int /*nRow*/, COLORREF& /*clrText*/) const { return false; }
+    // The tool tip over any cell of the row, in place of the cut-off cell text (empty: none).
+    virtual std::wstring GetRowTip(int /*nRow*/) const { return {}; }
 };

@@ -4,6 +4,9 @@
 #include "platform/CMemDC.h"
 #include "platform/CPaintDC.h"
 #include "platform/CSaveDC.h"
+#include "platform/CSelectObject.h"
+
+#include <algorithm>
 
 #include <commctrl.h>
 
@@ -97,6 +100,21 @@ void CMyHeaderCtrl::Paint(HDC hTarget)
             format |= DT_LEFT;
             rcText.left += 3;
             break;
+        }
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        const int sort = GetItem(i, &item) ? item.fmt & (HDF_SORTUP | HDF_SORTDOWN) : 0;
+        if (sort) {
+            // The sort arrow at the right end; the title keeps clear of it.
+            const int size = 4;
+            const int x = rc.right - 6 - size;
+            const int y = (rc.top + rc.bottom) / 2;
+            const POINT up[3] = {{x - size, y + size / 2}, {x + size, y + size / 2}, {x, y - size / 2}};
+            const POINT down[3] = {{x - size, y - size / 2}, {x + size, y - size / 2}, {x, y + size / 2}};
+            CBrush brush(::CreateSolidBrush(m_clrText));
+            CSelectObject selectBrush(dc, brush);
+            ::Polygon(dc, sort & HDF_SORTUP ? up : down, 3);
+            rcText.right = std::min(rcText.right, static_cast<LONG>(x - size - 2));
         }
         ::DrawTextW(dc, title, -1, &rcText, format);
     }

@@ -1026,6 +1026,8 @@ void CMyListCtrl::DrawItem(const DRAWITEMSTRUCT* pDis)
             clrBk = m_clrAltBk;
             clrText = m_clrAltText;
         }
+        if (IsOwnerData())
+            m_pRowSource->GetRowTextColor(row, clrText);
         if (row == m_nHoverRow)
             clrText = 0xF00000;
         if (row == m_nHotRow)

@@ -196,6 +196,8 @@ class CMyListCtrl : public CListCtrl {
     int GetCurCol() const { return m_nCurCol; }
     // No current cell: for an owner whose rows all went away.
     void ForgetCurrentCell() { m_nCurRow = m_nCurCol = -1; }
+    // The current row moved (an owner reordered the rows); the column stays.
+    void MoveCurrentRow(int nRow) { m_nCurRow = nRow; }
     int GetHoverRow() const { return m_nHoverRow; }
     int GetHoverCol() const { return m_nHoverCol; }
     // Opens an edit box on the current cell (nothing without a current row, or on a read-only or

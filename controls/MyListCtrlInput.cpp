@@ -252,7 +252,13 @@ void CMyListCtrl::OnMouseMove(UINT, POINT pt)
             m_nTipCol = col;
             if (m_pToolTip && m_pToolTip->m_hWnd && m_bToolTips) {
                 bool bShow = false;
-                if (row >= 0 && col >= 0) {
+                const std::wstring rowTip =
+                    IsOwnerData() && row >= 0 && row < m_pRowSource->GetRowCount() ? m_pRowSource->GetRowTip(row)
+                                                                                   : std::wstring();
+                if (!rowTip.empty()) {
+                    m_pToolTip->UpdateTipText(rowTip.c_str(), m_hWnd);
+                    bShow = true;
+                } else if (row >= 0 && col >= 0) {
                     const std::wstring text = GetItemText(row, col);
                     const RECT rc = CellRect(row, col);
                     const int labelWidth = rc.right - rc.left;

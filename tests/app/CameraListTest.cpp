@@ -1,0 +1,356 @@
+// The camera list beyond its columns, in process against the simulated cameras: sorting by a
+// header click, cameras drawn in the warning colour (an address shared with another camera, or in
+// none of the computer's subnets), and the right-click menu's copy and CSV export.
+#include "AppTestSupport.h"
+
+#include "app/DeviceSetDlg.h"
+#include "app/MainDlg.h"
+#include "app/resource.h"
+#include "controls/MyListCtrl.h"
+#include "tests/support/CamSimClient.h"
+#include "tests/support/LabGuard.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwctype>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace apptest;
+
+namespace {
+
+constexpr int kColumns = CMainDlg::COLUMN_COUNT;
+
+// The main window with the menu and the save dialog answered by the test.
+class CScriptedMainDlg : public CMainDlg {
+  public:
+    int m_nMenuChoice = 0;
+    std::wstring m_strExportPath;
+    std::vector<std::wstring> m_menuTexts; // the items of the last menu shown
+    std::vector<bool> m_menuEnabled;
+
+  protected:
+    int ChooseMenuCommand(HMENU hMenu, POINT) override
+    {
+        m_menuTexts.clear();
+        m_menuEnabled.clear();
+        for (int i = 0; i < ::GetMenuItemCount(hMenu); ++i) {
+            wchar_t text[128] = {};
+            if (::GetMenuStringW(hMenu, static_cast<UINT>(i), text, 128, MF_BYPOSITION) <= 0)
+                continue;
+            m_menuTexts.push_back(text);
+            m_menuEnabled.push_back(!(::GetMenuState(hMenu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED));
+        }
+        return m_nMenuChoice;
+    }
+    std::wstring AskExportPath() override { return m_strExportPath; }
+    void OpenWebPage(const std::wstring&) override {}
+};
+
+std::uint32_t Ipv4(const std::wstring& text)
+{
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (std::swscanf(text.c_str(), L"%u.%u.%u.%u", &a, &b, &c, &d) != 4)
+        return 0;
+    return (a << 24) | (b << 16) | (c << 8) | d;
+}
+
+// The whole file, or nothing when it cannot be read.
+std::string ReadBytes(const std::wstring& path)
+{
+    HANDLE hFile = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return {};
+    std::string bytes(::GetFileSize(hFile, nullptr), '\0');
+    DWORD got = 0;
+    if (!::ReadFile(hFile, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
+        got = 0;
+    ::CloseHandle(hFile);
+    bytes.resize(got);
+    return bytes;
+}
+
+std::wstring Lower(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+class CameraListTest : public testing::Test {
+  protected:
+    static void SetUpTestSuite()
+    {
+        RequireLabNetwork();
+        RemoveLanguageFiles();
+        CMyDialog::SetGlobalLanguage(0);
+        ASSERT_TRUE(s_sim.Connect());
+        ASSERT_TRUE(s_sim.Ok("reset"));
+        s_dlg = new CScriptedMainDlg();
+        ASSERT_TRUE(s_dlg->CreateModeless(nullptr));
+        s_dlg->ShowWindow(SW_SHOWNOACTIVATE); // the header exists once the list is shown
+        PumpFor(300);
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (s_dlg) {
+            s_dlg->DestroyWindow();
+            delete s_dlg;
+            s_dlg = nullptr;
+        }
+        CMyDialog::SetGlobalLanguage(0);
+    }
+
+    void SetUp() override
+    {
+        ASSERT_NE(s_dlg, nullptr);
+        CMyDialog::SetGlobalLanguage(0);
+    }
+
+    static HWND Dlg() { return s_dlg->GetSafeHwnd(); }
+    static HWND List() { return ::GetDlgItem(Dlg(), IDC_MAIN_LIST); }
+    static HWND Header() { return reinterpret_cast<HWND>(::SendMessageW(List(), LVM_GETHEADER, 0, 0)); }
+
+    // The simulator's fleet as given, listed by a rescan.
+    static void ListFleet(const std::vector<std::string>& settings, int nExpected = 12)
+    {
+        ASSERT_EQ(s_sim.Command("reset"), "ok 12");
+        for (const std::string& setting : settings)
+            ASSERT_TRUE(s_sim.Ok(setting)) << setting;
+        s_sim.ClearLog();
+        s_dlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_RESCAN, BN_CLICKED), 0);
+        ASSERT_TRUE(PumpUntil([nExpected] { return RowCount(List()) == nExpected; }, 8000))
+            << "rows: " << RowCount(List());
+        PumpFor(300);
+    }
+
+    static std::vector<std::wstring> Column(int nCol)
+    {
+        std::vector<std::wstring> texts;
+        for (int row = 0; row < RowCount(List()); ++row)
+            texts.push_back(RowTexts(List(), row, kColumns)[static_cast<size_t>(nCol)]);
+        return texts;
+    }
+
+    // A left click on the header item, as the mouse sends it.
+    static void ClickHeader(int nCol)
+    {
+        RECT rc{};
+        ::SendMessageW(Header(), HDM_GETITEMRECT, static_cast<WPARAM>(nCol), reinterpret_cast<LPARAM>(&rc));
+        const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+        ::SendMessageW(Header(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::SendMessageW(Header(), WM_LBUTTONUP, 0, at);
+        Pump();
+    }
+
+    static int HeaderSort(int nCol)
+    {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        ::SendMessageW(Header(), HDM_GETITEMW, static_cast<WPARAM>(nCol), reinterpret_cast<LPARAM>(&item));
+        return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+    }
+
+    // The list's right-click notification for a row, as the list view sends it.
+    static void RightClick(int nRow, int nChoice)
+    {
+        s_dlg->m_nMenuChoice = nChoice;
+        NMITEMACTIVATE click{};
+        click.hdr.hwndFrom = List();
+        click.hdr.idFrom = IDC_MAIN_LIST;
+        click.hdr.code = NM_RCLICK;
+        click.iItem = nRow;
+        click.iSubItem = 0;
+        ::SendMessageW(Dlg(), WM_NOTIFY, IDC_MAIN_LIST, reinterpret_cast<LPARAM>(&click));
+        Pump();
+    }
+
+    static std::wstring RowTip(const std::wstring& idSerial)
+    {
+        const int row = FindRow(List(), 3, idSerial);
+        return row < 0 ? L"<not listed>" : s_dlg->GetCameraRows().GetRowTip(row);
+    }
+
+    static CCamSimClient s_sim;
+    static CScriptedMainDlg* s_dlg;
+};
+
+CCamSimClient CameraListTest::s_sim;
+CScriptedMainDlg* CameraListTest::s_dlg = nullptr;
+
+TEST_F(CameraListTest, HeaderClicksSortAndReverseKeepingTheSelectedCamera)
+{
+    // 198.18.16.9 must come before 198.18.16.10 (by number, not as text).
+    ListFleet({"set b20000000001 lanip=198.18.16.10 from=lan name=beta",
+               "set c30000000002 lanip=198.18.16.9 from=lan name=Alpha"});
+    const int picked = FindRow(List(), 3, L"c30000000002");
+    ASSERT_GE(picked, 0);
+    ClickCell(List(), picked, 1);
+    Pump();
+
+    ClickHeader(0);
+    auto addresses = Column(0);
+    ASSERT_EQ(addresses.size(), 12u);
+    for (size_t i = 1; i < addresses.size(); ++i)
+        EXPECT_LE(Ipv4(addresses[i - 1]), Ipv4(addresses[i])) << addresses[i - 1] << " before " << addresses[i];
+    EXPECT_EQ(addresses.back(), L"198.18.16.10");
+    EXPECT_EQ(addresses[addresses.size() - 2], L"198.18.16.9");
+    EXPECT_EQ(HeaderSort(0), HDF_SORTUP);
+
+    // The selection moved with its camera.
+    const int selected = static_cast<int>(::SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    ASSERT_GE(selected, 0);
+    EXPECT_EQ(RowTexts(List(), selected, kColumns)[3], L"c30000000002");
+    EXPECT_EQ(s_dlg->GetDeviceList()->GetCurRow(), selected);
+
+    ClickHeader(0);
+    addresses = Column(0);
+    for (size_t i = 1; i < addresses.size(); ++i)
+        EXPECT_GE(Ipv4(addresses[i - 1]), Ipv4(addresses[i]));
+    EXPECT_EQ(addresses.front(), L"198.18.16.10");
+    EXPECT_EQ(HeaderSort(0), HDF_SORTDOWN);
+
+    // Another column: as text with case ignored; the first column's arrow goes.
+    ClickHeader(2);
+    const auto names = Column(2);
+    for (size_t i = 1; i < names.size(); ++i)
+        EXPECT_LE(Lower(names[i - 1]), Lower(names[i])) << names[i - 1] << " before " << names[i];
+    EXPECT_LT(std::find(names.begin(), names.end(), L"Alpha") - names.begin(),
+              std::find(names.begin(), names.end(), L"beta") - names.begin());
+    EXPECT_EQ(HeaderSort(0), 0);
+    EXPECT_EQ(HeaderSort(2), HDF_SORTUP);
+
+    // The next rescan lists in the sort order too.
+    ListFleet({"set b20000000001 name=aardvark"});
+    EXPECT_EQ(RowTexts(List(), 0, kColumns)[2], L"aardvark");
+}
+
+TEST_F(CameraListTest, SharedAndUnreachableAddressesAreMarkedUntilTheyGoAway)
+{
+    ListFleet({});
+    const std::wstring firstIp = RowTexts(List(), FindRow(List(), 3, L"a1b2c3d4e5f6"), kColumns)[0];
+    for (int row = 0; row < RowCount(List()); ++row)
+        EXPECT_EQ(s_dlg->GetCameraRows().GetRowTip(row), L"") << "row " << row;
+
+    std::string twin = "set d40000000003 from=lan lanip=";
+    for (wchar_t c : firstIp)
+        twin += static_cast<char>(c);
+    ListFleet({twin, "set b20000000001 lanip=198.18.16.20 from=lan"});
+    EXPECT_EQ(RowTip(L"a1b2c3d4e5f6"), L"与 d40000000003 的 IP 地址冲突");
+    EXPECT_EQ(RowTip(L"d40000000003"), L"与 a1b2c3d4e5f6 的 IP 地址冲突");
+    EXPECT_EQ(RowTip(L"b20000000001"), L"不在本机任何网段");
+    EXPECT_EQ(RowTip(L"c30000000002"), L"");
+    COLORREF clr = 0;
+    EXPECT_TRUE(s_dlg->GetCameraRows().GetRowTextColor(FindRow(List(), 3, L"b20000000001"), clr));
+    EXPECT_EQ(clr, CCameraRows::WARNING_TEXT);
+    EXPECT_FALSE(s_dlg->GetCameraRows().GetRowTextColor(FindRow(List(), 3, L"c30000000002"), clr));
+
+    // The texts follow the language.
+    CMyDialog::SetGlobalLanguage(1);
+    Pump();
+    EXPECT_EQ(RowTip(L"a1b2c3d4e5f6"), L"Same IP address as d40000000003");
+    EXPECT_EQ(RowTip(L"b20000000001"), L"Not in any local subnet");
+    CMyDialog::SetGlobalLanguage(0);
+    Pump();
+
+    // Fixed on the cameras: the next rescan shows them unmarked.
+    ListFleet({});
+    EXPECT_EQ(RowTip(L"a1b2c3d4e5f6"), L"");
+    EXPECT_EQ(RowTip(L"d40000000003"), L"");
+    EXPECT_EQ(RowTip(L"b20000000001"), L"");
+}
+
+TEST_F(CameraListTest, MenuExportsTheListAsUtf8CsvInTheOrderShown)
+{
+    // A name with a comma and a quote, and a Chinese one.
+    ListFleet({"set a1b2c3d4e5f6 name=A%2C%22B", "set b20000000001 name=%E4%B8%AD%E6%96%87"});
+    ClickHeader(3); // by idSerial
+    wchar_t dir[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, dir);
+    const std::wstring path = std::wstring(dir) + L"larkvane-export-test.csv";
+    ::DeleteFileW(path.c_str());
+    s_dlg->m_strExportPath = path;
+    RightClick(0, IDM_LIST_EXPORT);
+
+    const std::string bytes = ReadBytes(path);
+    ::DeleteFileW(path.c_str());
+    ASSERT_GE(bytes.size(), 3u) << "nothing was written";
+    EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
+
+    std::vector<std::string> lines;
+    std::istringstream in(bytes.substr(3));
+    for (std::string line; std::getline(in, line);) {
+        ASSERT_FALSE(line.empty());
+        EXPECT_EQ(line.back(), '\r') << "lines end with CRLF";
+        line.pop_back();
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 13u);
+    EXPECT_EQ(lines[0], "设备IP,网关,设备名称,设备ID,网络类型,MAC地址,版本");
+    EXPECT_NE(lines[1].find(",\"A,\"\"B\",a1b2c3d4e5f6,"), std::string::npos) << lines[1];
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.find(",中文,b20000000001,") != std::string::npos; }),
+              1);
+    // The order shown: by idSerial.
+    for (size_t i = 2; i < lines.size(); ++i) {
+        const auto id = [](const std::string& line) {
+            std::vector<std::string> fields;
+            std::string field;
+            bool quoted = false;
+            for (char c : line) {
+                if (c == '"')
+                    quoted = !quoted;
+                else if (c == ',' && !quoted)
+                    fields.push_back(field), field.clear();
+                else
+                    field += c;
+            }
+            fields.push_back(field);
+            return fields.size() > 3 ? Lower(std::wstring(fields[3].begin(), fields[3].end())) : std::wstring();
+        };
+        EXPECT_LT(id(lines[i - 1]), id(lines[i]));
+    }
+}
+
+TEST_F(CameraListTest, MenuCopiesTheListAndActsOnTheRightClickedCamera)
+{
+    ListFleet({});
+    RightClick(-1, IDM_LIST_COPY);
+    ASSERT_EQ(s_dlg->m_menuTexts.size(), 4u);
+    EXPECT_EQ(s_dlg->m_menuTexts[0], L"复制列表");
+    EXPECT_FALSE(s_dlg->m_menuEnabled[2]) << "Browse on Web without a camera under the click";
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    std::wstring copied;
+    if (HANDLE h = ::GetClipboardData(CF_UNICODETEXT)) {
+        copied = static_cast<const wchar_t*>(::GlobalLock(h));
+        ::GlobalUnlock(h);
+    }
+    ::CloseClipboard();
+    EXPECT_EQ(copied.rfind(L"设备IP,网关,设备名称,设备ID,网络类型,MAC地址,版本\r\n", 0), 0u) << copied.substr(0, 80);
+    EXPECT_EQ(std::count(copied.begin(), copied.end(), L'\n'), 13);
+
+    const int row = FindRow(List(), 3, L"d40000000003");
+    ASSERT_GE(row, 0);
+    RightClick(row, IDM_LIST_SINGLE);
+    EXPECT_TRUE(s_dlg->m_menuEnabled[3]);
+    EXPECT_EQ(ReadTextField(s_dlg->GetSelDevice().message.idSerial), "d40000000003");
+    EXPECT_TRUE(PumpUntil([] { return ::IsWindowVisible(s_dlg->GetDeviceSetDlg()->GetSafeHwnd()) != FALSE; }, 3000));
+    s_dlg->GetDeviceSetDlg()->ShowWindow(SW_HIDE);
+
+    CMyDialog::SetGlobalLanguage(1);
+    Pump();
+    RightClick(-1, 0);
+    ASSERT_EQ(s_dlg->m_menuTexts.size(), 4u);
+    EXPECT_EQ(s_dlg->m_menuTexts[0], L"Copy List");
+    EXPECT_EQ(s_dlg->m_menuTexts[1], L"Export to CSV File ...");
+}
+
+} // namespace
