@@ -198,11 +198,11 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
     case IDC_MAIN_ADDRESSES:
         FillLocalAddresses();
         break;
-    case 20465: // double-click in the list
+    case CMyListCtrl::CMD_DBLCLICK:
         TakeSelection();
         SendCommand(IDC_MAIN_SINGLE);
         break;
-    case 20466: // click in the list
+    case CMyListCtrl::CMD_CLICK:
         TakeSelection();
         break;
     default:

@@ -969,196 +969,219 @@ void CMyListCtrl::DrawItem(const DRAWITEMSTRUCT* pDis)
     if (!pDis || pDis->itemID == static_cast<UINT>(-1))
         return;
     HDC dc = pDis->hDC;
-    const int row = static_cast<int>(pDis->itemID);
+    RowPaint paint;
+    paint.row = static_cast<int>(pDis->itemID);
     CSaveDC saved(dc);
 
-    RECT rcClient;
-    GetClientRect(&rcClient);
-    const bool bWindowDisabled = (GetStyle() & WS_DISABLED) != 0;
-    const bool bRowChecked = GetCheck(row) != FALSE;
-    const bool bRowSelected = (pDis->itemState & ODS_SELECTED) != 0;
-    bool bFill = !(m_bTransparent || m_bBkImageDrawn || m_bLocked);
-    if (row == m_nHotRow && bFill) {
+    GetClientRect(&paint.rcClient);
+    paint.bWindowDisabled = (GetStyle() & WS_DISABLED) != 0;
+    paint.bChecked = GetCheck(paint.row) != FALSE;
+    paint.bSelected = (pDis->itemState & ODS_SELECTED) != 0;
+    paint.bFill = !(m_bTransparent || m_bBkImageDrawn || m_bLocked);
+    if (paint.row == m_nHotRow && paint.bFill) {
         RECT rcRow = pDis->rcItem;
-        rcRow.right = rcClient.right;
+        rcRow.right = paint.rcClient.right;
         GradientFillRect(dc, rcRow, m_clrHotBk1, m_clrHotBk2, true);
-        bFill = false;
+        paint.bFill = false;
     }
 
-    HFONT hFont = GetFont();
-    if (hFont)
+    if (HFONT hFont = GetFont())
         ::SelectObject(dc, hFont);
     ::SetBkMode(dc, TRANSPARENT);
-    HIMAGELIST hSmall = GetImageList(LVSIL_SMALL);
-    const int cols = GetColumnCount();
+    paint.hSmallImages = GetImageList(LVSIL_SMALL);
+    paint.columns = GetColumnCount();
     const bool bComboOpen = m_pCombo && m_pCombo->m_hWnd && m_pCombo->IsWindowVisible();
 
-    for (int col = 0; col < cols; ++col) {
-        wchar_t text[DRAW_TEXT_CHARS] = L"";
-        LVITEMW item{};
-        item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE | LVIF_INDENT;
-        item.iItem = row;
-        item.iSubItem = col;
-        item.pszText = text;
-        item.cchTextMax = DRAW_TEXT_CHARS;
-        item.stateMask = static_cast<UINT>(-1);
-        item.iImage = -1;
-        if (IsOwnerData()) {
-            // Straight from the source: the platform's way round costs a notification a cell.
-            OnGetDispInfo(item);
-        } else if (!GetItem(&item)) {
-            text[0] = L'\0';
-        }
-        text[DRAW_TEXT_CHARS - 1] = L'\0';
-
+    for (int col = 0; col < paint.columns; ++col) {
         // The open drop-down list covers its cell.
-        if (bComboOpen && row == m_nEditRow && col == m_nEditCol)
+        if (bComboOpen && paint.row == m_nEditRow && col == m_nEditCol)
             continue;
-
-        const RECT rc = CellRect(row, col);
-        const int h = rc.bottom - rc.top;
-        const bool bCheck = HasCheckBox(col);
-        const bool bProgress = IsMember(m_nProgressColumns, col);
-
-        COLORREF clrBk = GetCellBkColor(row, col);
-        COLORREF clrText = GetCellTextColor(row, col);
-        if (m_bAltRows && (row % 2) == 1) {
-            clrBk = m_clrAltBk;
-            clrText = m_clrAltText;
-        }
-        if (IsOwnerData())
-            m_pRowSource->GetRowTextColor(row, clrText);
-        if (row == m_nHoverRow)
-            clrText = 0xF00000;
-        if (row == m_nHotRow)
-            clrText = m_clrHotText;
-        bool bCellFill = bFill;
-        const bool bCellSel = m_bCellSelect && row == m_nCurRow && col == m_nCurCol;
-        if (bCellSel)
-            bCellFill = true;
-        if (bRowSelected && (bCellSel || !m_bCellSelect)) {
-            clrBk = m_clrSelBk;
-            clrText = m_clrSelText;
-        }
-        if (bWindowDisabled || IsCellDisabled(row, col)) {
-            clrBk = m_clrDisabledBk;
-            clrText = m_clrDisabledText;
-        }
-        if (m_bTransparent)
-            bCellFill = false;
-        if (bCellFill) {
-            RECT rcFill = rc;
-            if (col == cols - 1 && !m_bCellSelect)
-                rcFill.right = rcClient.right;
-            FillSolid(dc, rcFill, clrBk);
-        }
-
-        const wchar_t* shown = text;
-        if (bProgress) {
-            if (!text[0])
-                shown = L"0%";
-            const long value = std::wcstol(shown, nullptr, 10);
-            RECT bar{rc.left + 2, rc.top, rc.right, rc.bottom - 1};
-            FrameSolid(dc, bar, m_clrProgressBk);
-            ::InflateRect(&bar, -1, -1);
-            FillSolid(dc, bar, m_clrProgressBk);
-            if (value > 0) {
-                const long width = bar.right - bar.left;
-                // Values above 100 fill the bar, never the cells beside it.
-                const long filled =
-                    std::min(width, static_cast<long>(value * static_cast<long long>(width) / 100));
-                FillSolid(dc, {bar.left, bar.top, bar.left + static_cast<int>(filled), bar.bottom},
-                          m_clrProgressFill);
-            }
-            clrText = m_clrProgressText;
-        }
-
-        int textLeft = rc.left;
-        if (bCheck) {
-            const bool bOn = col == 0 ? bRowChecked : GetCellCheck(row, col) != 0;
-            textLeft += h - 2;
-            const RECT square{rc.left + 2, rc.top, rc.left + 2 + h, rc.top + h};
-            bool bImage = false;
-            if (m_bCheckImages) {
-                RECT box{square.left + 1, square.top, square.right - 1, square.bottom - 2};
-                bImage = DrawCheckImage(dc, box, bOn);
-                if (bImage)
-                    textLeft += 2;
-            }
-            if (!bImage) {
-                RECT box = square;
-                while (box.right - box.left > 14)
-                    ::InflateRect(&box, -1, -1);
-                box.right = box.left + 12;
-                box.bottom -= 1;
-                box.left -= 1;
-                FrameSolid(dc, box, clrText);
-                if (bOn) {
-                    static const int drop[7] = {5, 6, 7, 6, 5, 4, 3};
-                    for (int i = 0; i < 7; ++i) {
-                        const int x = box.left + 3 + i;
-                        const int y = box.top + drop[i];
-                        FillSolid(dc, {x, y, x + 1, y + 3}, clrText);
-                    }
-                }
-            }
-        }
-
-        int imageOffset = 0;
-        if (col == 0 && item.iImage >= 0 && hSmall) {
-            RECT rcIcon{};
-            GetItemRect(row, &rcIcon, LVIR_ICON);
-            ImageList_Draw(hSmall, item.iImage, dc, rcIcon.left, rcIcon.top, ILD_TRANSPARENT);
-            imageOffset = rcIcon.right - rcIcon.left;
-        } else if (const CellImage* image = GetCellImage(row, col, false)) {
-            int x = rc.left + 1;
-            const int width = image->width == -1 ? h : image->width;
-            if (image->align == 1) {
-                x = rc.left + (rc.right - rc.left) / 2 - h / 2;
-                imageOffset = 2;
-            } else if (image->align == 2) {
-                x = rc.right - h - 2;
-                imageOffset = 2;
-            } else {
-                imageOffset = h;
-            }
-            bool bDrawn = false;
-            HIMAGELIST hList = image->imageList ? image->imageList : hSmall;
-            if (image->image != -1 && hList)
-                bDrawn = ImageList_Draw(hList, image->image, dc, x, rc.top, ILD_TRANSPARENT) != FALSE;
-            if (!bDrawn && !image->file.empty()) {
-                if (Gdiplus::Image* picture = CachedImage(image->file))
-                    DrawImage(picture, dc, {x, rc.top, x + width, rc.bottom}, DRAW_IMAGE_STRETCH);
-            }
-        }
-
-        if (bCheck)
-            textLeft += 2;
-        textLeft += 2 + imageOffset;
-        UINT format = DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
-        if (m_bEndEllipsis)
-            format |= DT_END_ELLIPSIS;
-        LVCOLUMNW column{};
-        column.mask = LVCF_FMT;
-        GetColumn(col, &column);
-        if (bProgress || (column.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_CENTER)
-            format |= DT_CENTER;
-        else if ((column.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_RIGHT)
-            format |= DT_RIGHT;
-        else
-            format |= DT_LEFT;
-        RECT rcText = rc;
-        rcText.left = textLeft + 2;
-        ::SetTextColor(dc, clrText);
-        ::DrawTextW(dc, shown, -1, &rcText, format);
+        DrawCell(dc, paint, col);
     }
 
-    if (bRowSelected && row == m_nCurRow && ::GetFocus() == m_hWnd && m_bFocusRect) {
+    if (paint.bSelected && paint.row == m_nCurRow && ::GetFocus() == m_hWnd && m_bFocusRect) {
         RECT rcFocus = pDis->rcItem;
-        rcFocus.right = rcClient.right;
+        rcFocus.right = paint.rcClient.right;
         rcFocus.bottom -= 1;
         ::DrawFocusRect(dc, &rcFocus);
     }
+}
+
+void CMyListCtrl::DrawCell(HDC dc, const RowPaint& paint, int col)
+{
+    const int row = paint.row;
+    wchar_t text[DRAW_TEXT_CHARS] = L"";
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE | LVIF_INDENT;
+    item.iItem = row;
+    item.iSubItem = col;
+    item.pszText = text;
+    item.cchTextMax = DRAW_TEXT_CHARS;
+    item.stateMask = static_cast<UINT>(-1);
+    item.iImage = -1;
+    if (IsOwnerData()) {
+        // Straight from the source: the platform's way round costs a notification a cell.
+        OnGetDispInfo(item);
+    } else if (!GetItem(&item)) {
+        text[0] = L'\0';
+    }
+    text[DRAW_TEXT_CHARS - 1] = L'\0';
+
+    CellPaint cell;
+    cell.rc = CellRect(row, col);
+    cell.bCheck = HasCheckBox(col);
+    cell.bProgress = IsMember(m_nProgressColumns, col);
+    CellColors(paint, col, cell);
+    if (cell.bFill) {
+        RECT rcFill = cell.rc;
+        if (col == paint.columns - 1 && !m_bCellSelect)
+            rcFill.right = paint.rcClient.right;
+        FillSolid(dc, rcFill, cell.clrBk);
+    }
+
+    const wchar_t* shown = text;
+    if (cell.bProgress) {
+        if (!text[0])
+            shown = L"0%";
+        DrawProgressBar(dc, cell.rc, std::wcstol(shown, nullptr, 10));
+        cell.clrText = m_clrProgressText;
+    }
+    int textLeft = cell.rc.left;
+    if (cell.bCheck)
+        textLeft = DrawCheckBox(dc, cell, col == 0 ? paint.bChecked : GetCellCheck(row, col) != 0);
+    const int imageOffset = DrawCellImage(dc, paint, cell.rc, col, item.iImage);
+    if (cell.bCheck)
+        textLeft += 2;
+    textLeft += 2 + imageOffset;
+    DrawCellText(dc, cell, col, shown, textLeft);
+}
+
+void CMyListCtrl::CellColors(const RowPaint& paint, int col, CellPaint& cell) const
+{
+    const int row = paint.row;
+    cell.clrBk = GetCellBkColor(row, col);
+    cell.clrText = GetCellTextColor(row, col);
+    if (m_bAltRows && (row % 2) == 1) {
+        cell.clrBk = m_clrAltBk;
+        cell.clrText = m_clrAltText;
+    }
+    if (IsOwnerData())
+        m_pRowSource->GetRowTextColor(row, cell.clrText);
+    if (row == m_nHoverRow)
+        cell.clrText = 0xF00000;
+    if (row == m_nHotRow)
+        cell.clrText = m_clrHotText;
+    cell.bFill = paint.bFill;
+    const bool bCellSel = m_bCellSelect && row == m_nCurRow && col == m_nCurCol;
+    if (bCellSel)
+        cell.bFill = true;
+    if (paint.bSelected && (bCellSel || !m_bCellSelect)) {
+        cell.clrBk = m_clrSelBk;
+        cell.clrText = m_clrSelText;
+    }
+    if (paint.bWindowDisabled || IsCellDisabled(row, col)) {
+        cell.clrBk = m_clrDisabledBk;
+        cell.clrText = m_clrDisabledText;
+    }
+    if (m_bTransparent)
+        cell.bFill = false;
+}
+
+void CMyListCtrl::DrawProgressBar(HDC dc, const RECT& rc, long nValue)
+{
+    RECT bar{rc.left + 2, rc.top, rc.right, rc.bottom - 1};
+    FrameSolid(dc, bar, m_clrProgressBk);
+    ::InflateRect(&bar, -1, -1);
+    FillSolid(dc, bar, m_clrProgressBk);
+    if (nValue <= 0)
+        return;
+    const long width = bar.right - bar.left;
+    // Values above 100 fill the bar, never the cells beside it.
+    const long filled = std::min(width, static_cast<long>(nValue * static_cast<long long>(width) / 100));
+    FillSolid(dc, {bar.left, bar.top, bar.left + static_cast<int>(filled), bar.bottom}, m_clrProgressFill);
+}
+
+int CMyListCtrl::DrawCheckBox(HDC dc, const CellPaint& cell, bool bOn)
+{
+    const RECT& rc = cell.rc;
+    const int h = rc.bottom - rc.top;
+    int textLeft = rc.left + h - 2;
+    const RECT square{rc.left + 2, rc.top, rc.left + 2 + h, rc.top + h};
+    if (m_bCheckImages) {
+        RECT box{square.left + 1, square.top, square.right - 1, square.bottom - 2};
+        if (DrawCheckImage(dc, box, bOn))
+            return textLeft + 2;
+    }
+    RECT box = square;
+    while (box.right - box.left > 14)
+        ::InflateRect(&box, -1, -1);
+    box.right = box.left + 12;
+    box.bottom -= 1;
+    box.left -= 1;
+    FrameSolid(dc, box, cell.clrText);
+    if (bOn) {
+        static const int drop[7] = {5, 6, 7, 6, 5, 4, 3};
+        for (int i = 0; i < 7; ++i) {
+            const int x = box.left + 3 + i;
+            const int y = box.top + drop[i];
+            FillSolid(dc, {x, y, x + 1, y + 3}, cell.clrText);
+        }
+    }
+    return textLeft;
+}
+
+int CMyListCtrl::DrawCellImage(HDC dc, const RowPaint& paint, const RECT& rc, int col, int nItemImage)
+{
+    const int row = paint.row;
+    const int h = rc.bottom - rc.top;
+    if (col == 0 && nItemImage >= 0 && paint.hSmallImages) {
+        RECT rcIcon{};
+        GetItemRect(row, &rcIcon, LVIR_ICON);
+        ImageList_Draw(paint.hSmallImages, nItemImage, dc, rcIcon.left, rcIcon.top, ILD_TRANSPARENT);
+        return rcIcon.right - rcIcon.left;
+    }
+    const CellImage* image = GetCellImage(row, col, false);
+    if (!image)
+        return 0;
+    int x = rc.left + 1;
+    int offset = h;
+    const int width = image->width == -1 ? h : image->width;
+    if (image->align == 1) {
+        x = rc.left + (rc.right - rc.left) / 2 - h / 2;
+        offset = 2;
+    } else if (image->align == 2) {
+        x = rc.right - h - 2;
+        offset = 2;
+    }
+    bool bDrawn = false;
+    HIMAGELIST hList = image->imageList ? image->imageList : paint.hSmallImages;
+    if (image->image != -1 && hList)
+        bDrawn = ImageList_Draw(hList, image->image, dc, x, rc.top, ILD_TRANSPARENT) != FALSE;
+    if (!bDrawn && !image->file.empty()) {
+        if (Gdiplus::Image* picture = CachedImage(image->file))
+            DrawImage(picture, dc, {x, rc.top, x + width, rc.bottom}, DRAW_IMAGE_STRETCH);
+    }
+    return offset;
+}
+
+void CMyListCtrl::DrawCellText(HDC dc, const CellPaint& cell, int col, const wchar_t* pszText, int nLeft)
+{
+    UINT format = DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
+    if (m_bEndEllipsis)
+        format |= DT_END_ELLIPSIS;
+    LVCOLUMNW column{};
+    column.mask = LVCF_FMT;
+    GetColumn(col, &column);
+    if (cell.bProgress || (column.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_CENTER)
+        format |= DT_CENTER;
+    else if ((column.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_RIGHT)
+        format |= DT_RIGHT;
+    else
+        format |= DT_LEFT;
+    RECT rcText = cell.rc;
+    rcText.left = nLeft + 2;
+    ::SetTextColor(dc, cell.clrText);
+    ::DrawTextW(dc, pszText, -1, &rcText, format);
 }
 
 void CMyListCtrl::RedrawRow(int nRow)

@@ -3,9 +3,10 @@
 // paints every row itself (per-cell colours, images, check boxes, progress bars, hover and hot
 // rows, a background image or gradient, grid lines), edits cells in place with an edit box or a
 // drop-down list, and posts to its parent:
-//   WM_COMMAND(m_nClickCmdId = 20466,    lParam = this)  a cell was clicked (or Enter in cell mode)
-//   WM_COMMAND(m_nDblClickCmdId = 20465, lParam = (row << 16) | col)  a cell was double-clicked
-//   WM_COMMAND(m_nEditDoneCmdId = 20464, lParam = this)  an in-place edit was written back
+//   WM_COMMAND(CMD_CLICK = 20466,     lParam = this)  a cell was clicked (or Enter in cell mode)
+//   WM_COMMAND(CMD_DBLCLICK = 20465,  lParam = (row << 16) | col)  a cell was double-clicked
+//   WM_COMMAND(CMD_EDIT_DONE = 20464, lParam = this)  an in-place edit was written back
+// (the ids can be changed per list with SetClickCmdId and its siblings).
 // The parent reads the clicked cell with GetCurRow / GetCurCol. The parent must be a CWnd, which
 // reflects WM_DRAWITEM and WM_MEASUREITEM to this object.
 
@@ -51,6 +52,11 @@ class CMyListCtrl : public CListCtrl {
         std::wstring file;
         HIMAGELIST imageList = nullptr;
     };
+
+    // The commands a list posts to its parent by default.
+    static constexpr int CMD_CLICK = 20466;
+    static constexpr int CMD_DBLCLICK = 20465;
+    static constexpr int CMD_EDIT_DONE = 20464;
 
     static constexpr int MAX_SET_COLUMNS = 20;
     static constexpr int DRAW_TEXT_CHARS = 256; // cell texts are drawn from this many characters
@@ -267,6 +273,35 @@ class CMyListCtrl : public CListCtrl {
     Gdiplus::Image* CachedImage(const std::wstring& name);
     void DrawGrid(HDC dc, const RECT& rcClient);
     bool DrawCheckImage(HDC dc, const RECT& box, bool bOn);
+
+    // DrawItem's steps: what the row shares, then each cell's colours, progress bar, check box,
+    // picture and text.
+    struct RowPaint {
+        int row = -1;
+        int columns = 0;
+        RECT rcClient{};
+        bool bWindowDisabled = false;
+        bool bChecked = false;
+        bool bSelected = false;
+        bool bFill = false; // cells fill their background
+        HIMAGELIST hSmallImages = nullptr;
+    };
+    struct CellPaint {
+        RECT rc{};
+        bool bCheck = false;
+        bool bProgress = false;
+        bool bFill = false;
+        COLORREF clrBk = 0;
+        COLORREF clrText = 0;
+    };
+    void DrawCell(HDC dc, const RowPaint& paint, int col);
+    void CellColors(const RowPaint& paint, int col, CellPaint& cell) const;
+    void DrawProgressBar(HDC dc, const RECT& rc, long nValue);
+    // Returns where the cell's text starts.
+    int DrawCheckBox(HDC dc, const CellPaint& cell, bool bOn);
+    // Returns the width the picture takes from the text.
+    int DrawCellImage(HDC dc, const RowPaint& paint, const RECT& rc, int col, int nItemImage);
+    void DrawCellText(HDC dc, const CellPaint& cell, int col, const wchar_t* pszText, int nLeft);
     void PostToParent(int nCmdId, LPARAM lParam);
     void WriteBack(const std::wstring& text);
     void RedrawRow(int nRow);
@@ -283,9 +318,9 @@ class CMyListCtrl : public CListCtrl {
     void OpenEditor(int nKind);
     bool OpenEditorChecks() const;
 
-    int m_nClickCmdId = 20466;
-    int m_nDblClickCmdId = 20465;
-    int m_nEditDoneCmdId = 20464;
+    int m_nClickCmdId = CMD_CLICK;
+    int m_nDblClickCmdId = CMD_DBLCLICK;
+    int m_nEditDoneCmdId = CMD_EDIT_DONE;
     int m_nNumberColumn = -1;
     std::wstring m_strNumberPrefix, m_strNumberSuffix;
     bool m_bCellSelect = false;
