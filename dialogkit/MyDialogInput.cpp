@@ -401,6 +401,10 @@ std::wstring CMyDialog::CopyTextForKey(HWND hWnd, WPARAM nKey)
 
 BOOL CMyDialog::PreTranslateMessage(MSG* pMsg)
 {
+    // Mouse activity anywhere inside wakes the mouse polls of every dialog up the chain (a
+    // control may answer WM_SETCURSOR itself, so the dialog does not always see that one).
+    if (pMsg && m_hWnd)
+        OnMouseSeen(pMsg->message, pMsg->hwnd);
     // Every dialog up the parent chain sees the message; only the nearest one acts on it, so an
     // embedded dialog's events are not reported twice.
     if (!pMsg || !m_hWnd || OwningDialog(pMsg->hwnd) != this)
@@ -587,6 +591,11 @@ LRESULT CMyDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (m_bTrayShown)
             ShowTrayIcon(NIM_ADD);
     }
+
+    if (message == WM_SETCURSOR)
+        OnMouseSeen(message, reinterpret_cast<HWND>(wParam));
+    else if (message == WM_MOUSEMOVE)
+        OnMouseSeen(message, m_hWnd);
 
     switch (message) {
     case WM_SETCURSOR: {
