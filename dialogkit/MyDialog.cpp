@@ -26,6 +26,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <mutex>
+#include <unordered_map>
 
 namespace {
 
@@ -73,6 +74,66 @@ UINT CallMessage()
 {
     static const UINT message = ::RegisterWindowMessageW(L"CMyDialog.CallOnWindowThread");
     return message;
+}
+
+// Calls marshalled by CallOnWindowThread wait here under a token; the message carries only the
+// token. The call message is registered desktop-wide, so any program can send it to a dialog:
+// a token that this process did not hand out for that window runs nothing.
+struct PendingCall {
+    HWND hWnd;
+    const std::function<void()>* pFn;
+};
+
+struct CallTable {
+    std::mutex lock;
+    std::unordered_map<ULONG_PTR, PendingCall> calls;
+    ULONG_PTR nNext = 0;
+};
+
+CallTable& Calls()
+{
+    static CallTable* pTable = [] {
+        auto* pNew = new CallTable;
+        // Starts somewhere hard to guess, so a stray number rarely matches a waiting call.
+        LARGE_INTEGER now{};
+        ::QueryPerformanceCounter(&now);
+        pNew->nNext = static_cast<ULONG_PTR>(now.QuadPart) * 0x9E3779B97F4A7C15ull ^
+                      (static_cast<ULONG_PTR>(::GetCurrentProcessId()) << 32);
+        return pNew;
+    }();
+    return *pTable;
+}
+
+ULONG_PTR RegisterCall(HWND hWnd, const std::function<void()>* pFn)
+{
+    CallTable& table = Calls();
+    std::lock_guard<std::mutex> guard(table.lock);
+    ULONG_PTR token;
+    do
+        token = table.nNext++;
+    while (token == 0 || table.calls.count(token));
+    table.calls.emplace(token, PendingCall{hWnd, pFn});
+    return token;
+}
+
+// The waiting call of that token for that window, taken out of the table; null for anything else.
+const std::function<void()>* TakeCall(ULONG_PTR token, HWND hWnd)
+{
+    CallTable& table = Calls();
+    std::lock_guard<std::mutex> guard(table.lock);
+    auto it = table.calls.find(token);
+    if (it == table.calls.end() || it->second.hWnd != hWnd)
+        return nullptr;
+    const std::function<void()>* pFn = it->second.pFn;
+    table.calls.erase(it);
+    return pFn;
+}
+
+void DropCall(ULONG_PTR token)
+{
+    CallTable& table = Calls();
+    std::lock_guard<std::mutex> guard(table.lock);
+    table.calls.erase(token);
 }
 
 UINT PostTimerMessage()
@@ -292,9 +353,12 @@ BOOL CMyDialog::CallOnWindowThread(const std::function<void()>& fn)
     }
     DWORD_PTR result = 0;
     // Sent, so the caller's arguments stay alive; a window that went away in between answers 0.
-    return ::SendMessageTimeoutW(hWnd, CallMessage(), 0, reinterpret_cast<LPARAM>(&fn), SMTO_NORMAL, INFINITE,
-                                 &result) != 0 &&
-           result == 1;
+    const ULONG_PTR token = RegisterCall(hWnd, &fn);
+    const bool bDone = ::SendMessageTimeoutW(hWnd, CallMessage(), 0, static_cast<LPARAM>(token), SMTO_NORMAL,
+                                             INFINITE, &result) != 0 &&
+                       result == 1;
+    DropCall(token); // still there when the window never took it
+    return bDone;
 }
 
 void CMyDialog::SetItemText(int nID, LPCWSTR lpszText)
@@ -1023,7 +1087,7 @@ int CMyDialog::GetCheckedRows(HWND hList, std::vector<int>& rows, BOOL bFront)
 LRESULT CMyDialog::CoreWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == CallMessage()) {
-        if (auto* pFn = reinterpret_cast<const std::function<void()>*>(lParam)) {
+        if (const std::function<void()>* pFn = TakeCall(static_cast<ULONG_PTR>(lParam), m_hWnd)) {
             (*pFn)();
             return 1;
         }

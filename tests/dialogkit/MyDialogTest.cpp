@@ -14,6 +14,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -525,6 +526,48 @@ TEST_F(CDialogCoreTest, MousePollsRunOnlyWhileThePointerIsOverTheDialog)
         EXPECT_LE(stray[CMyDialog::TIMER_TRACK], 1);
         dlg.ShowWindow(SW_HIDE);
     }
+}
+
+TEST_F(CDialogCoreTest, CallMessagesThatThisProcessDidNotMakeRunNothing)
+{
+    CTestDialog dlg;
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    const HWND hWnd = dlg.m_hWnd;
+    const UINT nCallMessage = ::RegisterWindowMessageW(L"CMyDialog.CallOnWindowThread");
+    ASSERT_NE(nCallMessage, 0u);
+
+    // What another program could send: the address of a callable in this process, and numbers.
+    std::atomic<bool> bRan{false};
+    const std::function<void()> forged = [&bRan] { bRan = true; };
+    const LPARAM values[] = {reinterpret_cast<LPARAM>(&forged), 1, 2, 0x10000, -1, 0};
+    for (LPARAM value : values) {
+        SCOPED_TRACE(value);
+        std::atomic<bool> done{false};
+        DWORD_PTR result = 99;
+        LRESULT sent = 0;
+        std::thread sender([&] {
+            sent = ::SendMessageTimeoutW(hWnd, nCallMessage, 0, value, SMTO_NORMAL, 3000, &result);
+            done = true;
+        });
+        PumpUntil([&] { return done.load(); });
+        sender.join();
+        EXPECT_NE(sent, 0);
+        EXPECT_EQ(result, 0u);
+        EXPECT_FALSE(bRan.load());
+    }
+
+    // The calls this process makes still run on the window's thread.
+    std::atomic<bool> done{false};
+    HWND hFound = nullptr;
+    std::thread worker([&] {
+        dlg.SetItemText(IDC_MYDLG_STATIC, L"from a worker");
+        hFound = dlg.FindItem(IDC_MYDLG_STATIC2, TRUE);
+        done = true;
+    });
+    PumpUntil([&] { return done.load(); });
+    worker.join();
+    EXPECT_EQ(TextOf(dlg.GetDlgItem(IDC_MYDLG_STATIC)), L"from a worker");
+    EXPECT_EQ(hFound, dlg.GetDlgItem(IDC_MYDLG_STATIC2));
 }
 
 TEST_F(CDialogCoreTest, CommandsToItselfAreSentOrPostedAndFixedFontComesAndGoes)
