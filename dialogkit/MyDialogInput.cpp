@@ -519,9 +519,13 @@ BOOL CMyDialog::PreTranslateMessage(MSG* pMsg)
 
         POINT ptCursor = {};
         ::GetCursorPos(&ptCursor);
-        for (HWND hCand = hWnd; hCand; hCand = ::GetWindow(hCand, GW_HWNDNEXT)) {
-            if (hCand == m_hWnd)
-                continue;
+        // Only the dialog's own controls are candidates: a release on the dialog itself looks
+        // among its children, never among the windows that follow it on the desktop (whose
+        // "id" would be a menu handle, and which may belong to any program).
+        HWND hFirst = hWnd == m_hWnd ? ::GetWindow(m_hWnd, GW_CHILD) : hWnd;
+        for (HWND hCand = hFirst; hCand; hCand = ::GetWindow(hCand, GW_HWNDNEXT)) {
+            if (!(::GetWindowLongPtrW(hCand, GWL_STYLE) & WS_CHILD) || !::IsChild(m_hWnd, hCand))
+                break;
             const int nCandId = ::GetDlgCtrlID(hCand);
             RECT rc = {};
             ::GetWindowRect(hCand, &rc);
