@@ -26,6 +26,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <mutex>
+#include <unordered_map>
 
 namespace {
 
@@ -73,6 +74,66 @@ UINT CallMessage()
 {
     static const UINT message = ::RegisterWindowMessageW(L"CMyDialog.CallOnWindowThread");
     return message;
+}
+
+// Calls marshalled by CallOnWindowThread wait here under a token; the message carries only the
+// token. The call message is registered desktop-wide, so any program can send it to a dialog:
+// a token that this process did not hand out for that window runs nothing.
+struct PendingCall {
+    HWND hWnd;
+    const std::function<void()>* pFn;
+};
+
+struct CallTable {
+    std::mutex lock;
+    std::unordered_map<ULONG_PTR, PendingCall> calls;
+    ULONG_PTR nNext = 0;
+};
+
+CallTable& Calls()
+{
+    static CallTable* pTable = [] {
+        auto* pNew = new CallTable;
+        // Starts somewhere hard to guess, so a stray number rarely matches a waiting call.
+        LARGE_INTEGER now{};
+        ::QueryPerformanceCounter(&now);
+        pNew->nNext = static_cast<ULONG_PTR>(now.QuadPart) * 0x9E3779B97F4A7C15ull ^
+                      (static_cast<ULONG_PTR>(::GetCurrentProcessId()) << 32);
+        return pNew;
+    }();
+    return *pTable;
+}
+
+ULONG_PTR RegisterCall(HWND hWnd, const std::function<void()>* pFn)
+{
+    CallTable& table = Calls();
+    std::lock_guard<std::mutex> guard(table.lock);
+    ULONG_PTR token;
+    do
+        token = table.nNext++;
+    while (token == 0 || table.calls.count(token));
+    table.calls.emplace(token, PendingCall{hWnd, pFn});
+    return token;
+}
+
+// The waiting call of that token for that window, taken out of the table; null for anything else.
+const std::function<void()>* TakeCall(ULONG_PTR token, HWND hWnd)
+{
+    CallTable& table = Calls();
+    std::lock_guard<std::mutex> guard(table.lock);
+    auto it = table.calls.find(token);
+    if (it == table.calls.end() || it->second.hWnd != hWnd)
+        return nullptr;
+    const std::function<void()>* pFn = it->second.pFn;
+    table.calls.erase(it);
+    return pFn;
+}
+
+void DropCall(ULONG_PTR token)
+{
+    CallTable& table = Calls();
+    std::lock_guard<std::mutex> guard(table.lock);
+    table.calls.erase(token);
 }
 
 UINT PostTimerMessage()
@@ -292,9 +353,12 @@ BOOL CMyDialog::CallOnWindowThread(const std::function<void()>& fn)
     }
     DWORD_PTR result = 0;
     // Sent, so the caller's arguments stay alive; a window that went away in between answers 0.
-    return ::SendMessageTimeoutW(hWnd, CallMessage(), 0, reinterpret_cast<LPARAM>(&fn), SMTO_NORMAL, INFINITE,
-                                 &result) != 0 &&
-           result == 1;
+    const ULONG_PTR token = RegisterCall(hWnd, &fn);
+    const bool bDone = ::SendMessageTimeoutW(hWnd, CallMessage(), 0, static_cast<LPARAM>(token), SMTO_NORMAL,
+                                             INFINITE, &result) != 0 &&
+                       result == 1;
+    DropCall(token); // still there when the window never took it
+    return bDone;
 }
 
 void CMyDialog::SetItemText(int nID, LPCWSTR lpszText)
@@ -362,28 +426,110 @@ BOOL CMyDialog::OnInitDialog()
     }
     if (HWND hFocus = ::GetFocus(); hFocus && ::IsChild(m_hWnd, hFocus))
         m_nLastClickedId = ::GetDlgCtrlID(hFocus);
-    SetTimer(TIMER_REDRAW, 10);
-    SetTimer(TIMER_COPY_TEXT, 1000);
-    SetTimer(TIMER_TRACK, 30);
-    m_bPollingTimers = true;
+    // The polling timers start when there is work: a queued redraw or the mouse over the dialog.
+    m_bResting = false;
+    if (!m_lstRedrawQueue.empty())
+        StartRedrawTimer();
     SetTimer(TIMER_LANGUAGE, 200);
     return TRUE;
 }
 
 void CMyDialog::SetPollingTimers(bool bOn)
 {
-    if (bOn == m_bPollingTimers || !m_hWnd)
+    if (!m_hWnd)
         return;
-    m_bPollingTimers = bOn;
     if (bOn) {
-        SetTimer(TIMER_REDRAW, 10);
-        SetTimer(TIMER_COPY_TEXT, 20);
-        SetTimer(TIMER_TRACK, 30);
-    } else {
+        // Shown: whatever has work starts; the mouse polls look once whether the window came up
+        // under the cursor and stop at their first tick when it did not.
+        m_bResting = false;
+        if (!m_lstRedrawQueue.empty())
+            StartRedrawTimer();
+        StartMousePolls();
+        return;
+    }
+    m_bResting = true;
+    if (m_bRedrawTimer)
         KillTimer(TIMER_REDRAW);
+    m_bRedrawTimer = false;
+    StopMousePolls();
+}
+
+// A timer may start only on a dialog that is not resting; a resting one that is visible again
+// (shown without WM_SHOWWINDOW, or a child) wakes up.
+static bool MayStart(HWND hWnd, bool& bResting)
+{
+    if (!hWnd || !OnOwnerThread(hWnd))
+        return false;
+    if (bResting) {
+        if (!::IsWindowVisible(hWnd) && !(::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_CHILD))
+            return false;
+        bResting = false;
+    }
+    return true;
+}
+
+void CMyDialog::StartRedrawTimer()
+{
+    if (m_bRedrawTimer || !MayStart(m_hWnd, m_bResting))
+        return;
+    m_bRedrawTimer = SetTimer(TIMER_REDRAW, 10) != 0;
+}
+
+void CMyDialog::StartMousePolls()
+{
+    if (m_bMousePolls || !MayStart(m_hWnd, m_bResting))
+        return;
+    m_nCopyPeriod = 20;
+    SetTimer(TIMER_COPY_TEXT, m_nCopyPeriod);
+    SetTimer(TIMER_TRACK, 30);
+    m_bMousePolls = true;
+}
+
+void CMyDialog::StopMousePolls()
+{
+    if (m_bMousePolls && m_hWnd) {
         KillTimer(TIMER_COPY_TEXT);
         KillTimer(TIMER_TRACK);
     }
+    m_bMousePolls = false;
+    m_hWndTracked = nullptr;
+    m_ptLastTrack = {-1, -1};
+}
+
+bool CMyDialog::RestIfHidden()
+{
+    // A hidden window has nothing to repaint, copy or track (an idle tool keeps several dialogs
+    // hidden). A child is left alone: it is not told when its hidden parent is shown again.
+    if (::IsWindowVisible(m_hWnd) || (GetStyle() & WS_CHILD))
+        return false;
+    SetPollingTimers(false);
+    return true;
+}
+
+bool CMyDialog::IsMouseWithin() const
+{
+    POINT pt;
+    if (!m_hWnd || !::GetCursorPos(&pt))
+        return false;
+    HWND hUnder = ::WindowFromPoint(pt);
+    return hUnder && (hUnder == m_hWnd || ::IsChild(m_hWnd, hUnder));
+}
+
+void CMyDialog::OnMouseSeen(UINT message, HWND hWnd)
+{
+    switch (message) {
+    case WM_SETCURSOR:
+    case WM_MOUSEMOVE:
+    case WM_NCMOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        break;
+    default:
+        return;
+    }
+    if (!m_bMousePolls && m_hWnd && (hWnd == m_hWnd || ::IsChild(m_hWnd, hWnd)))
+        StartMousePolls();
 }
 
 void CMyDialog::DoDataExchange(bool bSaveAndValidate)
@@ -559,21 +705,32 @@ void CMyDialog::OnFrameworkTimer(UINT_PTR nIDEvent)
         OnTransparentTimer();
         break;
     case TIMER_COPY_TEXT:
-        CopyTextsUnderCursor();
+    case TIMER_TRACK: {
+        if (RestIfHidden())
+            break;
+        const bool bHeld = ::GetAsyncKeyState(VK_LBUTTON) < 0 || ::GetAsyncKeyState(VK_RBUTTON) < 0 ||
+                           ::GetAsyncKeyState(VK_MBUTTON) < 0;
+        if (!bHeld && !IsMouseWithin()) {
+            StopMousePolls(); // the next WM_SETCURSOR or mouse message over the dialog restarts them
+            break;
+        }
+        if (nIDEvent == TIMER_COPY_TEXT)
+            CopyTextsUnderCursor();
+        else
+            TrackStaticUnderCursor();
         break;
+    }
     case TIMER_WRITE_TEMPLATE:
         KillTimer(nIDEvent);
         WriteLanguageTemplate(m_nLangId);
         break;
     case TIMER_REDRAW:
         FlushRedrawQueue();
-        // A hidden window has nothing to repaint, copy or track: its polling timers rest until
-        // it is shown again (an idle tool keeps several dialogs hidden).
-        if (!::IsWindowVisible(m_hWnd) && !(GetStyle() & WS_CHILD))
-            SetPollingTimers(false);
-        break;
-    case TIMER_TRACK:
-        TrackStaticUnderCursor();
+        if (m_lstRedrawQueue.empty()) {
+            KillTimer(TIMER_REDRAW);
+            m_bRedrawTimer = false;
+        }
+        RestIfHidden();
         break;
     case TIMER_LANGUAGE:
         KillTimer(nIDEvent);
@@ -605,7 +762,12 @@ void CMyDialog::CopyTextsUnderCursor()
             bCopied = true;
         }
     }
-    SetTimer(TIMER_COPY_TEXT, bCopied ? 2000 : 20);
+    // Re-armed only when the period changes: every SetTimer is a call to the window server.
+    const UINT nPeriod = bCopied ? 2000 : 20;
+    if (nPeriod != m_nCopyPeriod) {
+        m_nCopyPeriod = nPeriod;
+        SetTimer(TIMER_COPY_TEXT, nPeriod);
+    }
 }
 
 void CMyDialog::TrackStaticUnderCursor()
@@ -635,8 +797,14 @@ void CMyDialog::QueueRedraw(HWND hWnd)
 {
     if (!hWnd)
         return;
+    if (m_hWnd && !OnOwnerThread(m_hWnd)) {
+        // The queue and its timer belong to the window's thread.
+        CallOnWindowThread([this, hWnd] { QueueRedraw(hWnd); });
+        return;
+    }
     if (std::find(m_lstRedrawQueue.begin(), m_lstRedrawQueue.end(), hWnd) == m_lstRedrawQueue.end())
         m_lstRedrawQueue.push_back(hWnd);
+    StartRedrawTimer();
 }
 
 void CMyDialog::RedrawItem(int nID)
@@ -919,7 +1087,7 @@ int CMyDialog::GetCheckedRows(HWND hList, std::vector<int>& rows, BOOL bFront)
 LRESULT CMyDialog::CoreWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == CallMessage()) {
-        if (auto* pFn = reinterpret_cast<const std::function<void()>*>(lParam)) {
+        if (const std::function<void()>* pFn = TakeCall(static_cast<ULONG_PTR>(lParam), m_hWnd)) {
             (*pFn)();
             return 1;
         }
@@ -940,10 +1108,15 @@ LRESULT CMyDialog::CoreWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SHOWWINDOW:
         if (wParam)
             SetPollingTimers(true);
+        else if (!(GetStyle() & WS_CHILD))
+            SetPollingTimers(false);
         break;
     case WM_DESTROY:
         m_lstRedrawQueue.clear();
         m_hWndTracked = nullptr;
+        m_bRedrawTimer = false;
+        m_bMousePolls = false;
+        m_bResting = false;
         break;
     default:
         break;
@@ -984,6 +1157,10 @@ BOOL CMyDialog::PreTranslateMessage(MSG* pMsg)
 
 LRESULT CMyDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_SETCURSOR)
+        OnMouseSeen(message, reinterpret_cast<HWND>(wParam));
+    else if (message == WM_MOUSEMOVE)
+        OnMouseSeen(message, m_hWnd);
     return FrameWindowProc(message, wParam, lParam);
 }
 

@@ -387,8 +387,21 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     void SkinOneControl(HWND hChild, int nTextHeight);
     void DeliverPostedTexts();
     void FlushRedrawQueue();
-    // Starts or stops the polling timers (2206, 2209, 2211).
+    // Polling timers. The redraw timer (2209) runs only while the redraw queue holds something;
+    // the copy (2206) and track (2211) polls only while the mouse is over the dialog or one of
+    // its children, or a mouse button is held. A hidden top-level dialog rests: SetPollingTimers
+    // (false) stops all three and none starts again until it is shown (SetPollingTimers(true)
+    // wakes whatever has work).
     void SetPollingTimers(bool bOn);
+    void StartRedrawTimer();
+    void StartMousePolls();
+    void StopMousePolls();
+    // Rests the polling timers when the dialog is a hidden top-level window; TRUE when it did.
+    bool RestIfHidden();
+    // The cursor is over this window (any part of it) or one of its descendants.
+    bool IsMouseWithin() const;
+    // A mouse message for this dialog or one of its descendants: the mouse is over it.
+    void OnMouseSeen(UINT message, HWND hWnd);
     void CopyTextsUnderCursor();
     void TrackStaticUnderCursor();
     void ReadLanguageSetLangId();
@@ -406,7 +419,10 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     std::vector<ImageButton> m_lstImageButtons;
     int m_nLastClickedId = 0;       // also used by the input side
     HWND m_hWndTracked = nullptr;   // timer 2211
-    bool m_bPollingTimers = false;  // timers 2206, 2209 and 2211 running
+    bool m_bResting = false;        // hidden top-level: no polling timer until shown
+    bool m_bRedrawTimer = false;    // timer 2209 set
+    bool m_bMousePolls = false;     // timers 2206 and 2211 set
+    UINT m_nCopyPeriod = 0;         // the period timer 2206 is set to
     POINT m_ptLastTrack = {-1, -1}; // timer 2211
 
     // What the skinning pass attached (owned) and recorded for the frame side.

@@ -401,6 +401,10 @@ std::wstring CMyDialog::CopyTextForKey(HWND hWnd, WPARAM nKey)
 
 BOOL CMyDialog::PreTranslateMessage(MSG* pMsg)
 {
+    // Mouse activity anywhere inside wakes the mouse polls of every dialog up the chain (a
+    // control may answer WM_SETCURSOR itself, so the dialog does not always see that one).
+    if (pMsg && m_hWnd)
+        OnMouseSeen(pMsg->message, pMsg->hwnd);
     // Every dialog up the parent chain sees the message; only the nearest one acts on it, so an
     // embedded dialog's events are not reported twice.
     if (!pMsg || !m_hWnd || OwningDialog(pMsg->hwnd) != this)
@@ -515,9 +519,13 @@ BOOL CMyDialog::PreTranslateMessage(MSG* pMsg)
 
         POINT ptCursor = {};
         ::GetCursorPos(&ptCursor);
-        for (HWND hCand = hWnd; hCand; hCand = ::GetWindow(hCand, GW_HWNDNEXT)) {
-            if (hCand == m_hWnd)
-                continue;
+        // Only the dialog's own controls are candidates: a release on the dialog itself looks
+        // among its children, never among the windows that follow it on the desktop (whose
+        // "id" would be a menu handle, and which may belong to any program).
+        HWND hFirst = hWnd == m_hWnd ? ::GetWindow(m_hWnd, GW_CHILD) : hWnd;
+        for (HWND hCand = hFirst; hCand; hCand = ::GetWindow(hCand, GW_HWNDNEXT)) {
+            if (!(::GetWindowLongPtrW(hCand, GWL_STYLE) & WS_CHILD) || !::IsChild(m_hWnd, hCand))
+                break;
             const int nCandId = ::GetDlgCtrlID(hCand);
             RECT rc = {};
             ::GetWindowRect(hCand, &rc);
@@ -587,6 +595,11 @@ LRESULT CMyDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (m_bTrayShown)
             ShowTrayIcon(NIM_ADD);
     }
+
+    if (message == WM_SETCURSOR)
+        OnMouseSeen(message, reinterpret_cast<HWND>(wParam));
+    else if (message == WM_MOUSEMOVE)
+        OnMouseSeen(message, m_hWnd);
 
     switch (message) {
     case WM_SETCURSOR: {

@@ -436,6 +436,74 @@ TEST_F(CDialogInputTest, CtrlMouseCopiesWindowTextsAndCtrlLCopiesTheSelectedColu
     EXPECT_EQ(ClipboardText(), L"B\r\n2\r\n4\r\n");
 }
 
+TEST_F(CDialogInputTest, LeftReleaseFindsTheControlUnderThePointerAmongTheDialogsOwnOnly)
+{
+    // A press on the progress bar marks the last clicked id; a release that finds no control
+    // leaves it so.
+    auto markPress = [&] {
+        ::PostMessageW(Item(IDC_MYDLG_PROGRESS), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
+        Pump();
+        ASSERT_EQ(m_dlg.GetLastClickedId(), IDC_MYDLG_PROGRESS);
+    };
+    auto releaseOn = [&](HWND hTarget, POINT cursor) {
+        ::SetCursorPos(cursor.x, cursor.y);
+        m_dlg.m_seen.clear();
+        ::PostMessageW(hTarget, WM_LBUTTONUP, 0, MAKELPARAM(1, 1));
+        Pump();
+    };
+    const LPARAM kClick = 0;
+
+    {
+        SCOPED_TRACE("a control under the pointer, the release on it");
+        markPress();
+        releaseOn(Item(IDC_MYDLG_STATIC2), CentreOf(Item(IDC_MYDLG_STATIC2)));
+        EXPECT_EQ(m_dlg.GetLastClickedId(), IDC_MYDLG_STATIC2);
+        EXPECT_TRUE(m_dlg.Saw(CMyDialog::NOTIFY_CLICK, kClick));
+    }
+    {
+        SCOPED_TRACE("an edit under the pointer, the release on the dialog itself");
+        markPress();
+        releaseOn(m_dlg.m_hWnd, CentreOf(Item(IDC_MYDLG_EDIT)));
+        EXPECT_EQ(m_dlg.GetLastClickedId(), IDC_MYDLG_EDIT);
+        EXPECT_EQ(m_dlg.GetLastClickedEditId(), IDC_MYDLG_EDIT);
+        EXPECT_TRUE(m_dlg.Saw(CMyDialog::NOTIFY_CLICK, kClick));
+    }
+    {
+        SCOPED_TRACE("a top-level window with a menu next below the dialog, under the pointer");
+        HMENU hMenu = ::CreateMenu();
+        HWND hOther =
+            ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"STATIC", L"other program",
+                              WS_POPUP | WS_VISIBLE, 900, 700, 200, 150, nullptr, hMenu, nullptr, nullptr);
+        ASSERT_NE(hOther, nullptr);
+        ::SetWindowPos(hOther, m_dlg.m_hWnd, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        EXPECT_EQ(::GetWindow(m_dlg.m_hWnd, GW_HWNDNEXT), hOther);
+        EXPECT_GT(::GetDlgCtrlID(hOther), 0);
+        markPress();
+        releaseOn(m_dlg.m_hWnd, CentreOf(hOther));
+        EXPECT_EQ(m_dlg.GetLastClickedId(), IDC_MYDLG_PROGRESS);
+        EXPECT_FALSE(m_dlg.Saw(CMyDialog::NOTIFY_CLICK, kClick));
+        ::DestroyWindow(hOther); // destroys its menu too
+    }
+    {
+        SCOPED_TRACE("an embedded dialog released on itself, the pointer over its parent's control");
+        CMyDialog* pChild = m_dlg.EmbedChildDialog(IDD_MYDLG_CHILD, TRUE);
+        ASSERT_NE(pChild, nullptr);
+        // On top of the parent's controls, which follow it as siblings.
+        ::SetWindowPos(pChild->m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        RECT child{};
+        ::GetWindowRect(pChild->m_hWnd, &child);
+        const POINT overParent = CentreOf(Item(IDC_MYDLG_LISTBOX));
+        ASSERT_FALSE(::PtInRect(&child, overParent));
+        releaseOn(pChild->m_hWnd, overParent);
+        EXPECT_EQ(pChild->GetLastClickedId(), 0);
+        // Its own control under the pointer is found.
+        releaseOn(pChild->m_hWnd, CentreOf(pChild->GetDlgItem(IDC_MYDLG_CHILD_EDIT)));
+        EXPECT_EQ(pChild->GetLastClickedId(), IDC_MYDLG_CHILD_EDIT);
+        EXPECT_EQ(pChild->GetLastClickedEditId(), IDC_MYDLG_CHILD_EDIT);
+    }
+    ParkCursorAway();
+}
+
 TEST_F(CDialogInputTest, TrayMessagesRestoreTheWindowAndAreReported)
 {
     const UINT nTrayMessage = WM_APP + 17;

@@ -14,6 +14,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -395,26 +396,178 @@ TEST_F(CDialogCoreTest, AHiddenDialogRestsItsPollingTimersUntilShown)
 {
     CTestDialog dlg;
     ASSERT_TRUE(dlg.CreateModeless(nullptr));
-    // Counts the redraw-queue timer's ticks for the dialog over a while, handling everything.
-    auto ticks = [&dlg](DWORD nMs) {
-        int count = 0;
-        for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < nMs; ::Sleep(2)) {
-            MSG msg;
-            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                if (msg.message == WM_TIMER && msg.hwnd == dlg.m_hWnd && msg.wParam == CMyDialog::TIMER_REDRAW)
-                    ++count;
-                ::DispatchMessageW(&msg);
-            }
-        }
-        return count;
-    };
-    ASSERT_FALSE(::IsWindowVisible(dlg.m_hWnd));
-    ticks(100); // the first tick finds it hidden
-    EXPECT_EQ(ticks(300), 0);
+    const HWND hWnd = dlg.m_hWnd;
+    const HWND hStatic = dlg.GetDlgItem(IDC_MYDLG_STATIC2);
+    ASSERT_FALSE(::IsWindowVisible(hWnd));
+    dlg.QueueRedraw(hStatic);
+    CountTimerTicks(hWnd, 100); // the first tick finds it hidden
 
+    // Resting: a queued control waits, and the mouse wakes nothing.
+    dlg.QueueRedraw(hStatic);
+    dlg.SendMessage(WM_SETCURSOR, reinterpret_cast<WPARAM>(hStatic), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    auto hidden = CountTimerTicks(hWnd, 300);
+    EXPECT_EQ(hidden[CMyDialog::TIMER_REDRAW], 0);
+    EXPECT_EQ(hidden[CMyDialog::TIMER_COPY_TEXT], 0);
+    EXPECT_EQ(hidden[CMyDialog::TIMER_TRACK], 0);
+
+    // Shown: the waiting control is repainted, then the timer stops with the queue empty.
+    ::ValidateRect(hWnd, nullptr);
     dlg.ShowWindow(SW_SHOW);
-    EXPECT_GE(ticks(300), 5);
+    EXPECT_GE(CountTimerTicks(hWnd, 300)[CMyDialog::TIMER_REDRAW], 1);
+    EXPECT_EQ(CountTimerTicks(hWnd, 300)[CMyDialog::TIMER_REDRAW], 0);
+
+    // Hidden again: at rest at once.
     dlg.ShowWindow(SW_HIDE);
+    dlg.QueueRedraw(hStatic);
+    EXPECT_EQ(CountTimerTicks(hWnd, 300)[CMyDialog::TIMER_REDRAW], 0);
+}
+
+TEST_F(CDialogCoreTest, TheRedrawTimerRunsOnlyWhileTheQueueHoldsSomething)
+{
+    CTestDialog dlg;
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    dlg.ShowWindow(SW_SHOW);
+    const HWND hWnd = dlg.m_hWnd;
+    const HWND hStatic = dlg.GetDlgItem(IDC_MYDLG_STATIC2);
+    PumpFor(300); // start-up: the language timer, the first paints
+
+    // Idle, with the pointer elsewhere: no polling timer at all.
+    auto idle = CountTimerTicks(hWnd, 400);
+    EXPECT_EQ(idle[CMyDialog::TIMER_REDRAW], 0);
+    EXPECT_EQ(idle[CMyDialog::TIMER_COPY_TEXT], 0);
+    EXPECT_EQ(idle[CMyDialog::TIMER_TRACK], 0);
+
+    // A burst of entries is flushed by one tick, which also ends the timer.
+    dlg.RedrawItem(IDC_MYDLG_STATIC2);
+    dlg.RedrawItem(IDC_MYDLG_STATIC);
+    dlg.RedrawItem(IDC_MYDLG_STATIC2);
+    EXPECT_EQ(CountTimerTicks(hWnd, 200)[CMyDialog::TIMER_REDRAW], 1);
+    EXPECT_EQ(CountTimerTicks(hWnd, 200)[CMyDialog::TIMER_REDRAW], 0);
+
+    // Queued from a worker: the entry and its timer go to the window's thread.
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        dlg.QueueRedraw(hStatic);
+        done = true;
+    });
+    auto fromWorker = CountTimerTicks(hWnd, 300);
+    worker.join();
+    EXPECT_TRUE(done.load());
+    EXPECT_EQ(fromWorker[CMyDialog::TIMER_REDRAW], 1);
+    EXPECT_EQ(CountTimerTicks(hWnd, 200)[CMyDialog::TIMER_REDRAW], 0);
+}
+
+TEST_F(CDialogCoreTest, MousePollsRunOnlyWhileThePointerIsOverTheDialog)
+{
+    enum Entry { SETCURSOR_TO_DIALOG, MOUSEMOVE_POSTED_TO_CONTROL, MOUSEMOVE_TO_DIALOG };
+    const struct {
+        const char* name;
+        bool bEmbedded; // the pointer is over an embedded dialog, whose timers are watched
+        Entry entry;
+    } cases[] = {
+        {"WM_SETCURSOR for a control", false, SETCURSOR_TO_DIALOG},
+        {"WM_MOUSEMOVE on a control", false, MOUSEMOVE_POSTED_TO_CONTROL},
+        {"WM_MOUSEMOVE on the dialog", false, MOUSEMOVE_TO_DIALOG},
+        {"embedded: WM_SETCURSOR for a control", true, SETCURSOR_TO_DIALOG},
+        {"embedded: WM_MOUSEMOVE on a control", true, MOUSEMOVE_POSTED_TO_CONTROL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ParkCursorAway();
+        CTestDialog dlg;
+        ASSERT_TRUE(dlg.CreateModeless(nullptr));
+        CMyDialog* pTarget = &dlg;
+        HWND hControl = dlg.GetDlgItem(IDC_MYDLG_STATIC2);
+        if (c.bEmbedded) {
+            pTarget = dlg.EmbedChildDialog(IDD_MYDLG_CHILD, TRUE);
+            ASSERT_NE(pTarget, nullptr);
+            ::SetWindowPos(pTarget->m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            hControl = pTarget->GetDlgItem(IDC_MYDLG_CHILD_STATIC);
+        }
+        dlg.ShowWindow(SW_SHOW);
+        const HWND hTarget = pTarget->m_hWnd;
+        PumpFor(300);
+        auto before = CountTimerTicks(hTarget, 200);
+        EXPECT_EQ(before[CMyDialog::TIMER_COPY_TEXT], 0);
+        EXPECT_EQ(before[CMyDialog::TIMER_TRACK], 0);
+
+        const POINT over = CentreOf(hControl);
+        ::SetCursorPos(over.x, over.y);
+        const HWND hUnder = ::WindowFromPoint(over);
+        ASSERT_TRUE(hUnder == hTarget || ::IsChild(hTarget, hUnder));
+        switch (c.entry) {
+        case SETCURSOR_TO_DIALOG:
+            ::SendMessageW(hTarget, WM_SETCURSOR, reinterpret_cast<WPARAM>(hControl),
+                           MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+            break;
+        case MOUSEMOVE_POSTED_TO_CONTROL:
+            ::PostMessageW(hControl, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+            break;
+        case MOUSEMOVE_TO_DIALOG:
+            ::SendMessageW(hTarget, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+            break;
+        }
+        auto over300 = CountTimerTicks(hTarget, 300);
+        EXPECT_GE(over300[CMyDialog::TIMER_COPY_TEXT], 5);
+        EXPECT_GE(over300[CMyDialog::TIMER_TRACK], 4);
+
+        // The pointer leaves: the polls notice and stop themselves.
+        ParkCursorAway();
+        CountTimerTicks(hTarget, 100);
+        auto away = CountTimerTicks(hTarget, 300);
+        EXPECT_EQ(away[CMyDialog::TIMER_COPY_TEXT], 0);
+        EXPECT_EQ(away[CMyDialog::TIMER_TRACK], 0);
+
+        // A stray WM_SETCURSOR with the pointer away costs at most one tick of each.
+        ::SendMessageW(hTarget, WM_SETCURSOR, reinterpret_cast<WPARAM>(hControl),
+                       MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        auto stray = CountTimerTicks(hTarget, 300);
+        EXPECT_LE(stray[CMyDialog::TIMER_COPY_TEXT], 1);
+        EXPECT_LE(stray[CMyDialog::TIMER_TRACK], 1);
+        dlg.ShowWindow(SW_HIDE);
+    }
+}
+
+TEST_F(CDialogCoreTest, CallMessagesThatThisProcessDidNotMakeRunNothing)
+{
+    CTestDialog dlg;
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    const HWND hWnd = dlg.m_hWnd;
+    const UINT nCallMessage = ::RegisterWindowMessageW(L"CMyDialog.CallOnWindowThread");
+    ASSERT_NE(nCallMessage, 0u);
+
+    // What another program could send: the address of a callable in this process, and numbers.
+    std::atomic<bool> bRan{false};
+    const std::function<void()> forged = [&bRan] { bRan = true; };
+    const LPARAM values[] = {reinterpret_cast<LPARAM>(&forged), 1, 2, 0x10000, -1, 0};
+    for (LPARAM value : values) {
+        SCOPED_TRACE(value);
+        std::atomic<bool> done{false};
+        DWORD_PTR result = 99;
+        LRESULT sent = 0;
+        std::thread sender([&] {
+            sent = ::SendMessageTimeoutW(hWnd, nCallMessage, 0, value, SMTO_NORMAL, 3000, &result);
+            done = true;
+        });
+        PumpUntil([&] { return done.load(); });
+        sender.join();
+        EXPECT_NE(sent, 0);
+        EXPECT_EQ(result, 0u);
+        EXPECT_FALSE(bRan.load());
+    }
+
+    // The calls this process makes still run on the window's thread.
+    std::atomic<bool> done{false};
+    HWND hFound = nullptr;
+    std::thread worker([&] {
+        dlg.SetItemText(IDC_MYDLG_STATIC, L"from a worker");
+        hFound = dlg.FindItem(IDC_MYDLG_STATIC2, TRUE);
+        done = true;
+    });
+    PumpUntil([&] { return done.load(); });
+    worker.join();
+    EXPECT_EQ(TextOf(dlg.GetDlgItem(IDC_MYDLG_STATIC)), L"from a worker");
+    EXPECT_EQ(hFound, dlg.GetDlgItem(IDC_MYDLG_STATIC2));
 }
 
 TEST_F(CDialogCoreTest, CommandsToItselfAreSentOrPostedAndFixedFontComesAndGoes)

@@ -6,7 +6,7 @@ void CDialogTest::SetUp()
 {
     RemoveLanguageFiles();
     // Park the pointer away from the dialogs so that no hover or track timer reacts to it.
-    ::SetCursorPos(1, 1);
+    ParkCursorAway();
 }
 
 void CDialogTest::TearDown()
@@ -42,6 +42,35 @@ void CDialogTest::PumpFor(DWORD nMs)
         Pump();
         ::Sleep(5);
     } while (::GetTickCount() - start < nMs);
+}
+
+std::map<UINT_PTR, int> CDialogTest::CountTimerTicks(HWND hWnd, DWORD nMs)
+{
+    std::map<UINT_PTR, int> ticks;
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < nMs; ::Sleep(2)) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_TIMER && msg.hwnd == hWnd)
+                ++ticks[msg.wParam];
+            if (!CWnd::WalkPreTranslateTree(&msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+        }
+    }
+    return ticks;
+}
+
+void CDialogTest::ParkCursorAway()
+{
+    ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 3, ::GetSystemMetrics(SM_CYSCREEN) - 3);
+}
+
+POINT CDialogTest::CentreOf(HWND hWnd)
+{
+    RECT rc{};
+    ::GetWindowRect(hWnd, &rc);
+    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
 }
 
 void CDialogTest::WriteLang(const wchar_t* section, const wchar_t* key, const std::wstring& value)

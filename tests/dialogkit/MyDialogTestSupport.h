@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,14 @@ class CDialogTest : public ::testing::Test {
     // Writes one key of a section of the language file.
     static void WriteLang(const wchar_t* section, const wchar_t* key, const std::wstring& value);
     static std::wstring ReadLang(const wchar_t* section, const wchar_t* key);
+
+    // Pumps for nMs milliseconds as Pump does and counts the WM_TIMER messages of hWnd by id.
+    static std::map<UINT_PTR, int> CountTimerTicks(HWND hWnd, DWORD nMs);
+    // The pointer to the screen's bottom-right corner, away from every test dialog (they sit at
+    // the top left).
+    static void ParkCursorAway();
+    // The centre of a window in screen coordinates.
+    static POINT CentreOf(HWND hWnd);
 
     static std::wstring TextOf(HWND hWnd);
     // A control's rectangle in its parent's client coordinates.
