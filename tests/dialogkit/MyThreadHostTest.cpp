@@ -13,6 +13,7 @@
 #include <functional>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -276,6 +277,60 @@ TEST(ThreadHost, ClosingWakesAPassThatWaitsMoreThanOnce)
         delete pHost;
     }
     EXPECT_EQ(nWaitsDone.load(), 2);
+}
+
+TEST(ThreadHost, NoPassBeginsOnceTheHostIsClosing)
+{
+    // Short passes that poll their slot, so that a worker spends much of its time resting
+    // between passes when the stop comes. A pass tells that it began after the closing flag was
+    // raised by a zero wait on a slot nobody sets: that returns at once with 0 only when closing.
+    std::srand(4242);
+    int nLatePasses = 0;
+    int nPasses = 0;
+    for (int round = 0; round < 100; ++round) {
+        CTestHost host;
+        std::atomic<int> nLate{0};
+        host.m_pass = [&nLate](CTestHost& h, int nIndex) {
+            if (h.WaitSignal(63, 0) == 0)
+                ++nLate;
+            h.WaitSignal(nIndex, 2);
+        };
+        host.StartThreads(2, 0);
+        ASSERT_TRUE(WaitUntil([&] { return host.m_nPasses >= 2; }));
+        Sleep(static_cast<DWORD>(std::rand() % 4));
+        host.StopAllThreads();
+        nLatePasses += nLate;
+        nPasses += host.m_nPasses;
+    }
+    EXPECT_EQ(nLatePasses, 0) << "of " << nPasses << " passes";
+}
+
+TEST(ThreadHost, PassThatThrowsEndsItsWorkerAndTheIndexStartsAgain)
+{
+    CTestHost host;
+    EXPECT_EQ(host.GetThreadFailures(), 0);
+    EXPECT_EQ(host.GetLastFailedIndex(), -1);
+    std::atomic<int> nThrows{0};
+    host.m_pass = [&nThrows](CTestHost&, int) {
+        if (nThrows == 0) {
+            ++nThrows;
+            throw std::runtime_error("pass failed");
+        }
+    };
+    ASSERT_EQ(host.StartThread(4), 1);
+    ASSERT_TRUE(WaitUntil([&] { return host.IsThreadRunning(4) == 0; }));
+    EXPECT_EQ(host.GetThreadFailures(), 1);
+    EXPECT_EQ(host.GetLastFailedIndex(), 4);
+    EXPECT_EQ(host.m_nPasses.load(), 0); // the throwing pass did not complete
+
+    // The failed index starts again and its new worker runs passes.
+    host.ForgetThreads();
+    ASSERT_EQ(host.StartThread(4), 1);
+    EXPECT_EQ(host.IsThreadRunning(4), 1);
+    ASSERT_TRUE(WaitUntil([&] { return host.m_nPasses >= 5; }));
+    EXPECT_EQ(host.ThreadCount(), 1u);
+    EXPECT_EQ(host.GetThreadFailures(), 1);
+    host.StopAllThreads();
 }
 
 TEST(ThreadHost, ClosedHostStartsNothing)
