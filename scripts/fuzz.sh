@@ -59,6 +59,10 @@ for name in "${targets[@]}"; do
   fi
   corpus=$corpora/$name
   mkdir -p "$corpus"
+  # A corpus grown before it moved here (build/native/fuzz-corpus) is taken over once.
+  if [ -z "$(ls -A "$corpus")" ] && [ -d "$build/fuzz-corpus/$name" ]; then
+    cp -n "$build/fuzz-corpus/$name"/* "$corpus"/ 2>/dev/null || true
+  fi
   if [ -z "$(ls -A "$corpus")" ] && declare -F "seed_$name" >/dev/null; then
     "seed_$name" "$corpus"
   fi
