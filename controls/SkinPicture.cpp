@@ -12,6 +12,15 @@ namespace {
 
 constexpr UINT_PTR SUBCLASS_ID = 0x5049; // one view per window
 constexpr UINT DEFAULT_FRAME_DELAY = 500;
+// GIF files often carry 0 or 10 ms as frame delays; taken literally the animation thread would
+// redraw without rest. Browsers show such frames for about 100 ms, and so does this view.
+constexpr UINT SHORTEST_FRAME_DELAY = 20;
+constexpr UINT SHORT_FRAME_DELAY = 100;
+
+UINT UsableFrameDelay(UINT milliseconds)
+{
+    return milliseconds < SHORTEST_FRAME_DELAY ? SHORT_FRAME_DELAY : milliseconds;
+}
 
 // A memory DC with a bitmap of the given size selected; restores and frees both.
 class CBufferDC {
@@ -56,7 +65,11 @@ bool CMyPicture::Attach(HWND window)
         return true;
     if (!SetWindowSubclass(window, SubclassProc, SUBCLASS_ID, reinterpret_cast<DWORD_PTR>(this)))
         return false;
-    m_hWnd = window;
+    {
+        // The animation thread of an image loaded before reads the window under this lock.
+        std::lock_guard guard(m_lock);
+        m_hWnd = window;
+    }
     InvalidateRect(window, nullptr, FALSE);
     return true;
 }
@@ -65,9 +78,13 @@ void CMyPicture::Detach()
 {
     if (!m_hWnd)
         return;
-    RemoveWindowSubclass(m_hWnd, SubclassProc, SUBCLASS_ID);
-    InvalidateRect(m_hWnd, nullptr, TRUE);
-    m_hWnd = nullptr;
+    HWND window = m_hWnd;
+    RemoveWindowSubclass(window, SubclassProc, SUBCLASS_ID);
+    {
+        std::lock_guard guard(m_lock);
+        m_hWnd = nullptr;
+    }
+    InvalidateRect(window, nullptr, TRUE);
 }
 
 int CMyPicture::LoadFromFile(std::wstring_view name)
@@ -157,7 +174,7 @@ void CMyPicture::StartAnimation()
                 const auto* delays = static_cast<const UINT32*>(item->value);
                 const size_t n = item->length / sizeof(UINT32);
                 for (size_t i = 0; i < n; ++i)
-                    m_frameDelays.push_back(delays[i] * 10); // hundredths of a second
+                    m_frameDelays.push_back(UsableFrameDelay(delays[i] * 10)); // hundredths of a second
             }
         }
     }

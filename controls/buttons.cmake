@@ -3,6 +3,7 @@
 add_library(lv_buttons STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ButtonCaption.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ButtonDefaults.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ColorText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ButtonToolTip.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MyButton.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MyCheckButton.cpp)

@@ -3,6 +3,7 @@
 add_library(lv_skin STATIC
   ${CMAKE_CURRENT_LIST_DIR}/SkinFiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SkinImage.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SkinNameText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SkinPathText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SkinPicture.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SkinWindow.cpp)

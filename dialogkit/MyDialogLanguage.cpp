@@ -3,8 +3,8 @@
 
 #include "dialogkit/MyDialog.h"
 
+#include "dialogkit/IniText.h"
 #include "dialogkit/MyProfile.h"
-#include "net/TextConvert.h"
 
 #if defined(LV_DIALOG_HAS_BUTTONS)
 #include "controls/MyButton.h"
@@ -44,24 +44,12 @@ std::wstring ReadString(CMyProfile& profile, const std::wstring& key)
     return value ? std::wstring(value) : std::wstring();
 }
 
-// A text read from a section with "UTF8Txt" 1: the INI functions widened the file's UTF-8 bytes
-// through the ANSI code page; narrow them back and decode them as UTF-8.
-std::wstring FromFileText(const std::wstring& text, bool bUtf8)
+// A text of the section: with "UTF8Txt" 1 the file holds its UTF-8 bytes, which are read
+// directly (the INI functions would pass them through the ANSI code page, where many UTF-8
+// sequences are not valid double-byte pairs); otherwise as the INI functions return it.
+std::wstring ReadText(CMyProfile& profile, const std::wstring& key, bool bUtf8)
 {
-    if (!bUtf8 || text.empty())
-        return text;
-    const char* bytes = TextWideToAnsi(text.c_str());
-    const wchar_t* wide = bytes ? TextUtf8ToWide(bytes) : nullptr;
-    return wide ? std::wstring(wide) : text;
-}
-
-// The reverse: the text's UTF-8 bytes, widened byte for byte through the ANSI code page so that
-// the INI functions write exactly those bytes.
-std::wstring ToFileText(const std::wstring& text)
-{
-    const char* bytes = TextWideToUtf8(text.c_str());
-    const wchar_t* wide = bytes ? TextAnsiToWide(bytes) : nullptr;
-    return wide ? std::wstring(wide) : std::wstring();
+    return bUtf8 ? profile.GetUtf8String(key.c_str()) : ReadString(profile, key);
 }
 
 std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::wstring& to)
@@ -74,42 +62,6 @@ std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::
 std::wstring LineBreaksToMarks(const std::wstring& text)
 {
     return ReplaceAll(ReplaceAll(text, L"\r\n", L"<--CR-->"), L"\n", L"<--CR-->");
-}
-
-// Reads the first count comma-separated integers; text after the last one is ignored. False for
-// a missing field, a non-number or a value outside the 32-bit range.
-bool ParseInts(const std::wstring& text, int* values, int count)
-{
-    const wchar_t* p = text.c_str();
-    for (int i = 0; i < count; ++i) {
-        while (*p == L' ' || *p == L'\t')
-            ++p;
-        if (i > 0) {
-            if (*p != L',')
-                return false;
-            ++p;
-            while (*p == L' ' || *p == L'\t')
-                ++p;
-        }
-        bool bNegative = false;
-        if (*p == L'-' || *p == L'+')
-            bNegative = *p++ == L'-';
-        if (!std::iswdigit(*p))
-            return false;
-        long long value = 0;
-        for (; std::iswdigit(*p); ++p) {
-            value = value * 10 + (*p - L'0');
-            if (value > 0x7FFFFFFFLL + 1)
-                return false;
-        }
-        value = bNegative ? -value : value;
-        if (value < -0x7FFFFFFFLL - 1 || value > 0x7FFFFFFFLL)
-            return false;
-        values[i] = static_cast<int>(value);
-        while (*p == L' ' || *p == L'\t')
-            ++p;
-    }
-    return true;
 }
 
 bool SizeUsable(int n)
@@ -265,13 +217,13 @@ void CMyDialog::LoadLanguage(int nLangId)
     const bool bUtf8 = profile.GetInt(L"UTF8Txt", 0) == 1;
     const bool bLoadText = profile.GetInt(L"LoadText", 0) != 0;
 
-    const std::wstring title = FromFileText(ReadString(profile, Format(L"WindowText-%d", nLangId)), bUtf8);
+    const std::wstring title = ReadText(profile, Format(L"WindowText-%d", nLangId), bUtf8);
     if (!title.empty() && bLoadText && title != WindowTextOf(m_hWnd))
         ::SetWindowTextW(m_hWnd, title.c_str());
 
     const std::wstring place = ReadString(profile, Format(L"WindowPos-%d", nLangId));
     int values[4];
-    if (place.size() > 5 && ParseInts(place, values, 4)) {
+    if (place.size() > 5 && IniParseInts(place, values, 4)) {
         RECT rc;
         ::GetWindowRect(m_hWnd, &rc);
         const bool bChild = (GetStyle() & WS_CHILD) != 0;
@@ -297,7 +249,7 @@ void CMyDialog::LoadLanguage(int nLangId)
         const std::wstring posKey = Format(L"ItemPos-%d-%d", nID, nLangId);
         if (!present(bmpKey) && !present(posKey))
             continue;
-        std::wstring images = FromFileText(ReadString(profile, bmpKey), bUtf8);
+        std::wstring images = ReadText(profile, bmpKey, bUtf8);
         std::replace(images.begin(), images.end(), L',', L' ');
         if (images.size() > 5) {
             auto button = std::find_if(m_lstImageButtons.begin(), m_lstImageButtons.end(),
@@ -321,7 +273,7 @@ void CMyDialog::LoadLanguage(int nLangId)
         }
 
         const std::wstring itemPlace = ReadString(profile, posKey);
-        if (itemPlace.size() <= 5 || !ParseInts(itemPlace, values, 4))
+        if (itemPlace.size() <= 5 || !IniParseInts(itemPlace, values, 4))
             continue;
         HWND hItem = FindItem(nID, TRUE);
         if (!hItem)
@@ -390,15 +342,14 @@ LPCWSTR CMyDialog::GetLangString(int n)
 {
     thread_local std::wstring buffer;
     const bool bUtf8 = m_pProfile->GetInt(L"UTF8Txt", 0) == 1;
-    buffer = FromFileText(ReadString(*m_pProfile, Format(L"String-%d-%d", n, m_nLangId)), bUtf8);
+    buffer = ReadText(*m_pProfile, Format(L"String-%d-%d", n, m_nLangId), bUtf8);
     return buffer.c_str();
 }
 
 void CMyDialog::SetLangString(int n, LPCWSTR lpszText)
 {
     m_pProfile->WriteInt(L"UTF8Txt", 1);
-    m_pProfile->WriteString(Format(L"String-%d-%d", n, m_nLangId).c_str(),
-                            ToFileText(lpszText ? lpszText : L"").c_str());
+    m_pProfile->WriteUtf8String(Format(L"String-%d-%d", n, m_nLangId).c_str(), lpszText ? lpszText : L"");
 }
 
 void CMyDialog::SetItemTextAndSave(int nID, LPCWSTR lpszText)

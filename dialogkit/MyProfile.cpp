@@ -1,5 +1,7 @@
 #include "dialogkit/MyProfile.h"
 
+#include "dialogkit/IniText.h"
+
 #include <windows.h>
 
 #include <charconv>
@@ -307,6 +309,116 @@ const wchar_t* CMyProfile::GetString(const wchar_t* pszKey, const wchar_t* pszDe
 void CMyProfile::WriteString(const wchar_t* pszKey, const wchar_t* pszValue) const
 {
     WritePrivateProfileStringW(m_strSection.c_str(), pszKey, pszValue, m_strFile.c_str());
+}
+
+namespace {
+
+std::string Narrow(const std::wstring& text, UINT nCodePage)
+{
+    if (text.empty())
+        return {};
+    const int n = WideCharToMultiByte(nCodePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    if (n > 0)
+        WideCharToMultiByte(nCodePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                            nullptr);
+    return out;
+}
+
+// Empty for bytes that are not well-formed in the code page (with UTF-8 checked strictly).
+bool Widen(const std::string& bytes, UINT nCodePage, std::wstring& out)
+{
+    out.clear();
+    if (bytes.empty())
+        return true;
+    const DWORD flags = nCodePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+    const int n =
+        MultiByteToWideChar(nCodePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (n <= 0)
+        return false;
+    out.resize(static_cast<std::size_t>(n));
+    MultiByteToWideChar(nCodePage, flags, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
+    return true;
+}
+
+// The whole file; false when it cannot be opened (a missing file is read as empty by the caller).
+bool ReadWholeFile(const std::wstring& strPath, std::string& bytes)
+{
+    bytes.clear();
+    HANDLE h =
+        CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER size{};
+    bool bOk = GetFileSizeEx(h, &size) && size.QuadPart < (64LL << 20);
+    if (bOk) {
+        bytes.resize(static_cast<std::size_t>(size.QuadPart));
+        DWORD nRead = 0;
+        bOk =
+            bytes.empty() || (ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &nRead, nullptr) &&
+                              nRead == bytes.size());
+    }
+    CloseHandle(h);
+    if (!bOk)
+        bytes.clear();
+    return bOk;
+}
+
+bool WriteWholeFile(const std::wstring& strPath, const std::string& bytes)
+{
+    HANDLE h = CreateFileW(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD nWritten = 0;
+    const bool bOk =
+        bytes.empty() || (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &nWritten, nullptr) &&
+                          nWritten == bytes.size());
+    CloseHandle(h);
+    return bOk;
+}
+
+bool IsUtf16File(const std::string& bytes)
+{
+    return bytes.size() >= 2 &&
+           ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+}
+
+} // namespace
+
+std::wstring CMyProfile::GetUtf8String(const wchar_t* pszKey) const
+{
+    if (!pszKey)
+        return {};
+    std::string bytes;
+    ReadWholeFile(m_strFile, bytes);
+    if (IsUtf16File(bytes))
+        return GetString(pszKey); // the wide functions read such a file without loss
+    const auto value = IniFindValue(bytes, Narrow(m_strSection, CP_ACP), Narrow(pszKey, CP_ACP));
+    if (!value)
+        return {};
+    std::wstring text;
+    if (Widen(*value, CP_UTF8, text))
+        return text;
+    // Not UTF-8 after all (saved by an editor in the code page): read as the code page.
+    Widen(*value, CP_ACP, text);
+    return text;
+}
+
+void CMyProfile::WriteUtf8String(const wchar_t* pszKey, const wchar_t* pszValue) const
+{
+    if (!pszKey)
+        return;
+    std::string bytes;
+    ReadWholeFile(m_strFile, bytes);
+    if (!pszValue || IsUtf16File(bytes)) {
+        WriteString(pszKey, pszValue);
+        return;
+    }
+    WriteWholeFile(m_strFile, IniSetValue(bytes, Narrow(m_strSection, CP_ACP), Narrow(pszKey, CP_ACP),
+                                          Narrow(pszValue, CP_UTF8)));
 }
 
 std::wstring CMyProfile::BlobPath(const wchar_t* pszKey) const

@@ -46,6 +46,15 @@ class CMyProfile {
     // A null value removes the key.
     void WriteString(const wchar_t* pszKey, const wchar_t* pszValue) const;
 
+    // A text kept in the file as UTF-8 bytes, whatever the ANSI code page. The INI functions pass
+    // values through that code page, and in a double-byte one (936) most UTF-8 byte sequences do
+    // not survive the trip; these read and write the key's bytes directly. A value that is not
+    // well-formed UTF-8 reads through the code page; "" when the key is missing. A file in UTF-16
+    // (which the INI functions read without loss) and a null value go through GetString and
+    // WriteString.
+    std::wstring GetUtf8String(const wchar_t* pszKey) const;
+    void WriteUtf8String(const wchar_t* pszKey, const wchar_t* pszValue) const;
+
     // A side file holding a 4-byte little-endian length and the data. ReadBlob hands back a
     // buffer of length + 1 bytes (the last one zero) that the caller frees with std::free, and
     // returns the length; a missing, short or corrupt file gives 0 and leaves *ppData alone

@@ -115,10 +115,15 @@ int CMyThreadHost::SetThreadRun(int nIndex, int nRun)
         return 1;
     // Creates the slot's event before the worker exists and swallows a signal left from before.
     WaitSignal(nIndex, 1);
+    // The worker rests between passes on this event, so that closing the host wakes it.
+    ClosingEvent();
     UseOneMillisecondTimer();
 
     std::lock_guard<std::mutex> guard(m_tableLock);
     PruneRetired();
+    // A worker that ended on its own (a failed pass) leaves its handle behind.
+    if (m_threads[nIndex].hThread)
+        RetireThread(nIndex);
     m_nRunning[nIndex] = 1;
     const unsigned nGeneration = ++m_nGenerations[nIndex];
     auto* pRecord = new (std::nothrow) ThreadStartRecord{nIndex, this, nGeneration};
@@ -186,16 +191,58 @@ unsigned __stdcall CMyThreadHost::WorkerMain(void* pParam)
     // After the last check below the worker no longer touches the host: the host's
     // StopAllThreads waits for this thread before it releases anything.
     try {
-        while (pHost->KeepsRunning(*pRecord)) {
-            Sleep(1);
+        // The rest between passes waits on the closing event, and the flags are read again after
+        // it: a worker that the host's closing wakes (or that rested through it) begins no pass.
+        while (pHost->KeepsRunning(*pRecord) && pHost->RestBetweenPasses() && pHost->KeepsRunning(*pRecord))
             pHost->ThreadProc(pRecord->nIndex);
-        }
     } catch (...) {
-        // No exception leaves a thread entry; the worker simply ends.
+        // No exception leaves a thread entry. The index is freed for a new start and the failure
+        // is counted where the owner can see it.
+        pHost->RecordFailure(*pRecord);
     }
     t_pWorkerRecord = nullptr;
     delete pRecord;
     return 0;
+}
+
+bool CMyThreadHost::RestBetweenPasses()
+{
+    const HANDLE hClosing = m_hClosing.load();
+    if (!hClosing) {
+        Sleep(1);
+        return true;
+    }
+    return WaitForSingleObject(hClosing, 1) != WAIT_OBJECT_0;
+}
+
+void CMyThreadHost::RecordFailure(const ThreadStartRecord& record)
+{
+    // Clears the flag only while it still belongs to this worker's start: a stop and restart made
+    // meanwhile owns it now. The table lock is not needed when the index was already stopped
+    // (a stop may hold it while it waits for this thread).
+    for (;;) {
+        if (!m_nRunning[record.nIndex] || m_nGenerations[record.nIndex] != record.nGeneration)
+            break;
+        if (m_tableLock.try_lock()) {
+            if (m_nGenerations[record.nIndex] == record.nGeneration)
+                m_nRunning[record.nIndex] = 0;
+            m_tableLock.unlock();
+            break;
+        }
+        Sleep(0);
+    }
+    m_nLastFailedIndex = record.nIndex;
+    ++m_nFailures;
+}
+
+int CMyThreadHost::GetThreadFailures() const
+{
+    return m_nFailures;
+}
+
+int CMyThreadHost::GetLastFailedIndex() const
+{
+    return m_nLastFailedIndex;
 }
 
 HANDLE CMyThreadHost::SignalEvent(int nIndex)

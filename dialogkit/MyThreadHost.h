@@ -16,6 +16,9 @@
 // - WaitSignal returns at once (0) on every slot once the host is closing, so a pass that waits
 //   more than once still ends.
 // - Never destroy a host from one of its own workers (it cannot wait for itself).
+// - A worker rests 1 ms between passes on the host's closing event and checks its flags before
+//   and after that rest, so no pass begins once the host is closing.
+// - A pass that throws ends its worker (no exception leaves the thread); see GetThreadFailures.
 
 #include <windows.h>
 
@@ -65,12 +68,21 @@ class CMyThreadHost {
 
     void StopAllThreads();
 
+    // Passes that ended by an exception. Such a worker ends, its running flag is cleared (when no
+    // stop and restart came first) and the index can be started again.
+    int GetThreadFailures() const;
+    // The index of the last failed worker, -1 before any failure.
+    int GetLastFailedIndex() const;
+
     // One pass of the work of worker nIndex; called about every millisecond while it runs.
     virtual int ThreadProc(int nIndex);
 
   private:
     static unsigned __stdcall WorkerMain(void* pParam);
     bool KeepsRunning(const ThreadStartRecord& record) const;
+    // The 1 ms rest before a pass; false when the host's closing ended it.
+    bool RestBetweenPasses();
+    void RecordFailure(const ThreadStartRecord& record);
     HANDLE SignalEvent(int nIndex);
     HANDLE ClosingEvent();
     CRITICAL_SECTION* SlotLock(int nIndex);
@@ -78,6 +90,8 @@ class CMyThreadHost {
     void PruneRetired();
 
     std::atomic<int> m_nClosing{0};
+    std::atomic<int> m_nFailures{0};
+    std::atomic<int> m_nLastFailedIndex{-1};
     std::atomic<int> m_nRunning[MAX_THREADS] = {};
     std::atomic<HANDLE> m_hSignals[MAX_THREADS] = {};
     std::atomic<CRITICAL_SECTION*> m_pLocks[MAX_THREADS] = {};

@@ -134,6 +134,46 @@ TEST_F(SkinPicture, AnimatesFramesWithTheirDelaysAndStops)
     EXPECT_EQ(picture.GetFrameCount(), 0u);
 }
 
+TEST_F(SkinPicture, ShortFrameDelaysStayOnScreenForTheShortestDelay)
+{
+    // Delays in hundredths of a second as the file has them, and the milliseconds shown.
+    const struct {
+        uint16_t fileDelay;
+        UINT shown;
+    } cases[] = {{0, 100}, {1, 100}, {2, 20}, {7, 70}};
+    for (const auto& c : cases) {
+        WriteBytes(m_dir.Path() + L"delay.gif", AnimatedGif({c.fileDelay, c.fileDelay}));
+        CMyPicture picture;
+        ASSERT_EQ(picture.LoadFromFile(m_dir.Path() + L"delay.gif"), 0) << c.fileDelay;
+        EXPECT_EQ(picture.GetFrameDelay(0), c.shown) << c.fileDelay;
+        EXPECT_EQ(picture.GetFrameDelay(1), c.shown) << c.fileDelay;
+    }
+}
+
+TEST_F(SkinPicture, ZeroDelayAnimationAdvancesAtTheShortestDelayNotInALoop)
+{
+    WriteBytes(m_dir.Path() + L"zero.gif", AnimatedGif({0, 0}));
+    CMyPicture picture;
+    ASSERT_TRUE(picture.Attach(m_hWnd));
+    ASSERT_EQ(picture.LoadFromFile(m_dir.Path() + L"zero.gif"), 0);
+    ASSERT_EQ(picture.GetFrameCount(), 2u);
+
+    // Frame changes seen in one second of polling: about 10 at 100 ms a frame; a thread that
+    // redraws without rest shows hundreds. The bounds are loose on purpose.
+    int nChanges = 0;
+    UINT last = picture.GetCurrentFrame();
+    const ULONGLONG tEnd = GetTickCount64() + 1000;
+    while (GetTickCount64() < tEnd) {
+        Sleep(2);
+        const UINT now = picture.GetCurrentFrame();
+        nChanges += now != last;
+        last = now;
+    }
+    EXPECT_GE(nChanges, 3);
+    EXPECT_LE(nChanges, 25);
+    picture.Stop();
+}
+
 TEST_F(SkinPicture, ClickTogglesPauseOnlyWhenEnabled)
 {
     CMyPicture picture;

@@ -194,7 +194,9 @@ TEST_F(CDialogLanguageTest, TemplateOfADialogWithoutButtonsOrStaticsHasEmptyBoun
 TEST_F(CDialogLanguageTest, FreeStringsRoundTripAsUtf8)
 {
     CTestDialog dlg;
-    for (const std::wstring& text : {std::wstring(L"plain text"), std::wstring(L"Caméra réseau")}) {
+    // "中" is E4 B8 AD in UTF-8, bytes that are no valid pair in the Chinese code page (936).
+    for (const std::wstring& text : {std::wstring(L"plain text"), std::wstring(L"Caméra réseau"),
+                                     std::wstring(L"中"), std::wstring(L"摄像头一号 IPC")}) {
         dlg.SetLangString(5, text.c_str());
         EXPECT_EQ(ReadLang(SECTION, L"UTF8Txt"), L"1");
         EXPECT_EQ(std::wstring(dlg.GetLangString(5)), text);

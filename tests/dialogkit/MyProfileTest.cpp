@@ -2,12 +2,15 @@
 // temporary directory, the per-thread string ring, and side-file blobs (including corrupt ones).
 #include "dialogkit/MyProfile.h"
 
+#include "dialogkit/IniText.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -235,8 +238,10 @@ TEST_F(ProfileFile, StringsDefaultsAndRemoval)
 {
     EXPECT_STREQ(m_profile.GetString(L"s"), L"");
     EXPECT_STREQ(m_profile.GetString(L"s", L"dflt"), L"dflt");
-    m_profile.WriteString(L"s", L"value \u4E2D");
-    EXPECT_STREQ(m_profile.GetString(L"s", L"dflt"), L"value \u4E2D");
+    // Plain strings pass through the ANSI code page: a character that code page holds.
+    const std::wstring value = GetACP() == 936 ? L"value \u4E2D" : L"value \u00E9";
+    m_profile.WriteString(L"s", value.c_str());
+    EXPECT_EQ(m_profile.GetString(L"s", L"dflt"), value);
     m_profile.WriteString(L"s", nullptr);
     EXPECT_EQ(Raw(L"s"), L"<missing>");
 
@@ -382,4 +387,160 @@ TEST_F(ProfileFile, MissingOrCorruptSideFileGivesNothing)
     ASSERT_EQ(m_profile.ReadBlob(L"Long", &pData), 2u);
     EXPECT_STREQ(reinterpret_cast<char*>(pData), "hi");
     std::free(pData);
+}
+
+// Texts kept as UTF-8 bytes. This test runs under the Chinese code page (936) and a Western one
+// (1252): many UTF-8 sequences are not valid double-byte pairs in 936 ("中" is E4 B8 AD).
+namespace {
+
+std::string Bytes(const std::wstring& text, UINT nCodePage)
+{
+    const int n = WideCharToMultiByte(nCodePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
+    if (n > 1)
+        WideCharToMultiByte(nCodePage, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string& bytes, UINT nCodePage)
+{
+    const int n = MultiByteToWideChar(nCodePage, 0, bytes.c_str(), -1, nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n > 0 ? n - 1 : 0), L'\0');
+    if (n > 1)
+        MultiByteToWideChar(nCodePage, 0, bytes.c_str(), -1, out.data(), n);
+    return out;
+}
+
+std::string FileBytes(const std::wstring& path)
+{
+    std::string bytes;
+    const HANDLE h =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return bytes;
+    char buffer[4096];
+    DWORD n = 0;
+    while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0)
+        bytes.append(buffer, n);
+    CloseHandle(h);
+    return bytes;
+}
+
+const std::wstring UTF8_TEXTS[] = {
+    L"plain text",
+    L"中",
+    L"中文",
+    L"摄像头一号",
+    L"Caméra réseau",
+    L"日本語のテキスト",
+    L"ไทย",
+    L"mixed 中 and é \U0001F600",
+    L"",
+};
+
+} // namespace
+
+TEST_F(ProfileFile, Utf8TextsRoundTripByteForByte)
+{
+    ASSERT_TRUE(GetACP() == 936 || GetACP() == 1252) << GetACP();
+    SetRaw(L"Before", L"one");
+    for (const std::wstring& text : UTF8_TEXTS) {
+        m_profile.WriteUtf8String(L"Text", text.c_str());
+        EXPECT_EQ(m_profile.GetUtf8String(L"Text"), text)
+            << "code page " << GetACP() << ": " << Bytes(text, CP_UTF8);
+        if (!text.empty()) {
+            const std::string line = "Text=" + Bytes(text, CP_UTF8) + "\r\n";
+            EXPECT_NE(FileBytes(m_file).find(line), std::string::npos) << Bytes(text, CP_UTF8);
+        }
+    }
+    // The keys around it stay readable through the INI functions, before and after.
+    SetRaw(L"After", L"two");
+    EXPECT_EQ(Raw(L"Before"), L"one");
+    EXPECT_EQ(Raw(L"After"), L"two");
+    EXPECT_EQ(m_profile.GetUtf8String(L"Missing"), L"");
+    m_profile.WriteUtf8String(L"Text", nullptr);
+    EXPECT_EQ(Raw(L"Text"), L"<missing>");
+}
+
+TEST_F(ProfileFile, Utf8TextsWrittenThroughTheCodePageStillRead)
+{
+    // The earlier way of writing: the UTF-8 bytes widened through the ANSI code page and handed
+    // to the INI functions. Where that kept the bytes, the text reads back as it did then.
+    int nLossless = 0;
+    for (const std::wstring& text : UTF8_TEXTS) {
+        const std::string utf8 = Bytes(text, CP_UTF8);
+        const std::wstring widened = Wide(utf8, CP_ACP);
+        if (Bytes(widened, CP_ACP) != utf8)
+            continue; // that write lost bytes already: nothing to keep
+        ++nLossless;
+        SetRaw(L"Old", widened.c_str());
+        EXPECT_EQ(m_profile.GetUtf8String(L"Old"), text) << "code page " << GetACP() << ": " << utf8;
+    }
+    EXPECT_GE(nLossless, 2);
+
+    // A value an editor saved in the code page instead of UTF-8 reads through the code page.
+    const std::wstring local = GetACP() == 936 ? L"摄像头" : L"Caméra";
+    SetRaw(L"Local", local.c_str());
+    EXPECT_EQ(m_profile.GetUtf8String(L"Local"), local);
+}
+
+TEST(IniText, FindAndSetKeepTheRestOfTheFile)
+{
+    const std::string file = "\xEF\xBB\xBF[Other]\r\nText=no\r\n[ Main ]\r\n; note\r\nkey = \"quoted\" \r\n"
+                             "TEXT=first\r\n\r\n[Main]\r\nText=second\r\n[Last]\r\nx=1";
+    struct Case {
+        const char* section;
+        const char* key;
+        std::optional<std::string> expected;
+    };
+    const Case finds[] = {
+        {"main", "text", "first"}, {"MAIN", "Key", "quoted"}, {"Other", "text", "no"},
+        {"Last", "x", "1"},        {"Main", "missing", {}},   {"Nowhere", "text", {}},
+    };
+    for (const Case& c : finds)
+        EXPECT_EQ(IniFindValue(file, c.section, c.key), c.expected) << c.section << "/" << c.key;
+
+    struct SetCase {
+        const char* section;
+        const char* key;
+        const char* value;
+        const char* expected;
+    };
+    const std::string base = "[A]\r\nk=1\r\n\r\n[B]\r\nk=2";
+    const SetCase sets[] = {
+        {"a", "K", "9", "[A]\r\nK=9\r\n\r\n[B]\r\nk=2"},
+        {"A", "new", "v", "[A]\r\nk=1\r\nnew=v\r\n\r\n[B]\r\nk=2"},
+        {"B", "new", "v", "[A]\r\nk=1\r\n\r\n[B]\r\nk=2\r\nnew=v\r\n"},
+        {"C", "k", "a\r\nb", "[A]\r\nk=1\r\n\r\n[B]\r\nk=2\r\n[C]\r\nk=a  b\r\n"},
+    };
+    for (const SetCase& c : sets)
+        EXPECT_EQ(IniSetValue(base, c.section, c.key, c.value), c.expected) << c.section << "/" << c.key;
+    EXPECT_EQ(IniSetValue("", "S", "k", "v"), "[S]\r\nk=v\r\n");
+}
+
+TEST(IniText, PlaceValuesTakeOnlyAsciiDigits)
+{
+    struct Case {
+        const wchar_t* text;
+        bool parsed;
+        int values[4];
+    };
+    const Case cases[] = {
+        {L"-1,-1,600,400  10,10", true, {-1, -1, 600, 400}},
+        {L" 20 , 30,70 ,+25", true, {20, 30, 70, 25}},
+        {L"2147483647,-2147483648,0,0", true, {2147483647, -2147483647 - 1, 0, 0}},
+        {L"2147483648,0,0,0", false, {}},
+        {L"1,2,3", false, {}},
+        {L"1,,3,4", false, {}},
+        {L"\uFF11,2,3,4", false, {}}, // fullwidth one
+        {L"1,\u0661,3,4", false, {}}, // Arabic-Indic one
+    };
+    for (const Case& c : cases) {
+        int values[4] = {};
+        EXPECT_EQ(IniParseInts(c.text, values, 4), c.parsed) << Narrow(c.text);
+        if (c.parsed) {
+            for (int i = 0; i < 4; ++i)
+                EXPECT_EQ(values[i], c.values[i]) << Narrow(c.text) << " #" << i;
+        }
+    }
 }
