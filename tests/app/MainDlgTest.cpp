@@ -338,6 +338,34 @@ TEST_F(MainDlgTest, ClickAndDoubleClickTakeTheSelectionForTheSettingsDialog)
     s_dlg->GetDeviceSetDlg()->ShowWindow(SW_HIDE);
 }
 
+TEST_F(MainDlgTest, AClickHandledAfterARescanNeverSelectsAnotherCamera)
+{
+    ListDefaultFleet();
+    ClickCell(List(), FindRow(List(), 3, L"c30000000002"), 1);
+    Pump();
+    ASSERT_EQ(ReadTextField(s_dlg->GetSelDevice().message.idSerial), "c30000000002");
+
+    // The clicked camera stops answering, so after a rescan its row index belongs to another one.
+    const int row = FindRow(List(), 3, L"d40000000003");
+    ASSERT_GE(row, 0);
+    ASSERT_TRUE(s_sim.Ok("remove d40000000003"));
+    ClickCell(List(), row, 1); // the list posts its click command
+    s_dlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_RESCAN, BN_CLICKED), 0);
+    // Only the workers' sent messages until the rows are back; the click is still queued.
+    const DWORD start = ::GetTickCount();
+    bool bCleared = false;
+    while (::GetTickCount() - start < 8000 && !(bCleared && RowCount(List()) == 11)) {
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_SENDMESSAGE);
+        bCleared = bCleared || RowCount(List()) == 0;
+    }
+    ASSERT_EQ(RowCount(List()), 11);
+    Pump();
+    const std::string selected = ReadTextField(s_dlg->GetSelDevice().message.idSerial);
+    EXPECT_TRUE(selected.empty() || selected == "d40000000003") << "the click selected " << selected;
+}
+
 TEST_F(MainDlgTest, SwitchingToEnglishChangesTextsAndTitles)
 {
     const struct {
