@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -566,6 +567,40 @@ TEST_F(CameraListCopyTest, CopiesReadRowsThatWereNeverOnScreen)
     CtrlKeyUp(List(), 'L');
     EXPECT_EQ(ClipboardText(), expected);
     ::SendMessageW(List(), LVM_SETSELECTEDCOLUMN, static_cast<WPARAM>(-1), 0);
+}
+
+TEST_F(CameraListCopyTest, EveryCameraOfABurstIsListedOnceAndAcknowledged)
+{
+    // All replies at once: the receive pass takes them back to back, writes their rows a batch at
+    // a time and gives the list its count when the socket is drained.
+    constexpr int kFleet = 400;
+    ASSERT_TRUE(s_sim.Ok("burst on"));
+    s_sim.ClearLog();
+    ListFleet("fleet " + std::to_string(kFleet), kFleet);
+    ASSERT_TRUE(s_sim.Ok("burst off"));
+
+    std::set<std::string> listed;
+    for (int row = 0; row < kFleet; ++row) {
+        const DeviceRecord* record = s_dlg->GetCameraRows().RecordAt(row);
+        ASSERT_NE(record, nullptr) << row;
+        const std::string id = ReadTextField(record->message.idSerial);
+        EXPECT_TRUE(listed.insert(Lower(id)).second) << id << " listed twice";
+        // The list reads the row store's texts for the row.
+        ASSERT_EQ(RowTexts(List(), row, kColumns)[3], Widen(id)) << row;
+    }
+    EXPECT_EQ(ItemText(Dlg(), IDC_MAIN_COUNT), std::to_wstring(kFleet));
+
+    std::set<std::string> acknowledged;
+    s_sim.WaitForLog(
+        [&](const std::vector<CamSimLogEntry>& entries) {
+            acknowledged.clear();
+            for (const CamSimLogEntry& entry : entries)
+                if (entry.type == MSG_ACK)
+                    acknowledged.insert(Lower(entry.idSerial));
+            return acknowledged.size() >= listed.size();
+        },
+        5000);
+    EXPECT_EQ(acknowledged, listed) << "a camera of the burst was not acknowledged";
 }
 
 } // namespace
