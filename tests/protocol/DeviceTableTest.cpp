@@ -1,0 +1,173 @@
+// CDeviceTable: one record per idSerial (letter case ignored), found through its index; a known
+// camera's reply overwrites the image but not where it was first reached; Clear empties the index.
+#include "protocol/DeviceTable.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A reply whose idSerial field holds exactly these bytes (the rest of the field zero), so that
+// text after a terminator can be given too.
+WireMessage Reply(const std::string& idBytes, const char* name = "cam")
+{
+    WireMessage m{};
+    m.type = MSG_INFO;
+    std::memcpy(m.idSerial, idBytes.data(), std::min(idBytes.size(), sizeof m.idSerial));
+    WriteTextField(m.name, name);
+    return m;
+}
+
+std::string Field64(char c)
+{
+    return std::string(sizeof(WireMessage::idSerial), c);
+}
+
+struct FindCase {
+    const char* what;
+    std::string stored;
+    std::string asked;
+    bool found;
+};
+
+class DeviceTableFindTest : public testing::TestWithParam<FindCase> {};
+
+TEST_P(DeviceTableFindTest, FindsByIdSerialIgnoringLetterCase)
+{
+    const FindCase& c = GetParam();
+    CDeviceTable table;
+    CDeviceTableLock lock(table);
+    bool created = false;
+    DeviceRecord* stored = table.Store(Reply(c.stored), "198.18.1.131", 0, created);
+    ASSERT_NE(stored, nullptr);
+    ASSERT_TRUE(created);
+
+    const WireMessage asked = Reply(c.asked, "other");
+    // The index must answer exactly what the camera comparison of the wire layer answers.
+    ASSERT_EQ(SameCamera(stored->message, asked), c.found) << "case table disagrees with SameCamera";
+    EXPECT_EQ(table.Find(asked), c.found ? stored : nullptr);
+
+    // Storing the asked reply either lands on the same record or makes a second one.
+    DeviceRecord* again = table.Store(asked, "198.18.2.131", 1, created);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(created, !c.found);
+    EXPECT_EQ(again == stored, c.found);
+    EXPECT_EQ(table.GetCount(), c.found ? 1 : 2);
+    EXPECT_EQ(table.Find(Reply(c.stored)), stored) << "the first camera is still found by its own id";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ids, DeviceTableFindTest,
+    testing::Values(FindCase{"SameId", "f12345678901", "f12345678901", true},
+                    FindCase{"OtherCase", "f12345678901", "F12345678901", true},
+                    FindCase{"MixedCase", "abcdef123456", "AbCdEf123456", true},
+                    FindCase{"OtherId", "f12345678901", "f12345678902", false},
+                    FindCase{"TextAfterTerminator", "f12345678901", std::string("f12345678901\0junk", 17),
+                             true},
+                    FindCase{"BothWithOtherTextAfterTerminator", std::string("a12345678901\0xy", 15),
+                             std::string("A12345678901\0zw", 15), true},
+                    FindCase{"PrefixOfStored", "f12345678901", "f1234567890", false},
+                    FindCase{"StoredIsPrefix", "f12345678901", "f123456789012", false},
+                    FindCase{"EmptyAskedNonEmptyStored", "f12345678901", "", false},
+                    FindCase{"EmptyAgainstEmpty", "", "", true},
+                    FindCase{"EmptyStoredNonEmptyAsked", "", "f12345678901", false},
+                    // Only ASCII letters fold: A-umlaut in code page 1252 is not a-umlaut.
+                    FindCase{"NonAsciiLettersDoNotFold", "f1234567890\xC4", "f1234567890\xE4", false},
+                    FindCase{"NonLettersDoNotFold", "f1234567890@", "f1234567890`", false},
+                    FindCase{"WholeFieldWithoutTerminator", Field64('a'), Field64('A'), true},
+                    FindCase{"WholeFieldAgainstOneShorter", Field64('a'), Field64('a').substr(0, 63), false}),
+    [](const testing::TestParamInfo<FindCase>& info) { return info.param.what; });
+
+TEST(DeviceTableTest, StoreOfAKnownCameraOverwritesTheImageButKeepsWhereItWasFirstReached)
+{
+    CDeviceTable table;
+    CDeviceTableLock lock(table);
+    bool created = false;
+    DeviceRecord* first = table.Store(Reply("b20000000001", "first"), "198.18.1.132", 0, created);
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(created);
+
+    // The same camera again, reached over Wi-Fi from another address, with another name and its id
+    // in capitals.
+    WireMessage second = Reply("B20000000001", "second");
+    WriteTextField(second.version, "2.0");
+    second.reserved628[17] = 0x5A; // bytes the tool does not read are copied too
+    DeviceRecord* again = table.Store(second, "198.18.2.132", 1, created);
+    EXPECT_FALSE(created);
+    EXPECT_EQ(again, first);
+    EXPECT_EQ(table.GetCount(), 1);
+    EXPECT_EQ(std::memcmp(&first->message, &second, sizeof second), 0)
+        << "the reply's image replaces the old one";
+    EXPECT_STREQ(first->sourceIp, "198.18.1.132");
+    EXPECT_EQ(first->netType, 0);
+    // Found by either spelling after the overwrite.
+    EXPECT_EQ(table.Find(Reply("b20000000001")), first);
+    EXPECT_EQ(table.Find(Reply("B20000000001")), first);
+}
+
+TEST(DeviceTableTest, RecordsKeepTheOrderOfFirstRepliesAndEachIdFindsItsOwn)
+{
+    CDeviceTable table;
+    CDeviceTableLock lock(table);
+    constexpr int kCount = 1500;
+    auto id = [](int i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "a%011X", static_cast<unsigned>(i * 7919));
+        return std::string(text);
+    };
+    bool created = false;
+    std::vector<DeviceRecord*> records;
+    for (int i = 0; i < kCount; ++i) {
+        records.push_back(table.Store(Reply(id(i)), "198.18.1.200", 0, created));
+        ASSERT_NE(records.back(), nullptr);
+        ASSERT_TRUE(created) << i;
+    }
+    ASSERT_EQ(table.GetCount(), kCount);
+    // Asked in the other order and in capitals: every id finds its own record, which stays at the
+    // index of its first reply.
+    for (int i = kCount - 1; i >= 0; --i) {
+        std::string upper = id(i);
+        for (char& c : upper)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        ASSERT_EQ(table.Find(Reply(upper)), records[static_cast<size_t>(i)]) << upper;
+        ASSERT_EQ(table.GetAt(i), records[static_cast<size_t>(i)]);
+        ASSERT_TRUE(table.Contains(records[static_cast<size_t>(i)]));
+    }
+    EXPECT_EQ(table.GetAt(kCount), nullptr);
+    EXPECT_EQ(table.GetAt(-1), nullptr);
+}
+
+TEST(DeviceTableTest, ClearEmptiesTheIndexSoAStoredCameraIsNewAgain)
+{
+    CDeviceTable table;
+    CDeviceTableLock lock(table);
+    bool created = false;
+    ASSERT_NE(table.Store(Reply("c30000000002"), "198.18.1.133", 0, created), nullptr);
+    ASSERT_NE(table.Store(Reply("d40000000003"), "198.18.1.134", 0, created), nullptr);
+    ASSERT_EQ(table.GetCount(), 2);
+
+    table.Clear();
+    EXPECT_EQ(table.GetCount(), 0);
+    EXPECT_EQ(table.GetAt(0), nullptr);
+    EXPECT_EQ(table.Find(Reply("c30000000002")), nullptr);
+    EXPECT_EQ(table.Find(Reply("D40000000003")), nullptr);
+
+    // Stored again after the clear: a new record, with the new reply's source and network.
+    DeviceRecord* fresh = table.Store(Reply("C30000000002"), "198.18.2.133", 1, created);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_TRUE(created);
+    EXPECT_EQ(table.GetCount(), 1);
+    EXPECT_EQ(table.GetAt(0), fresh);
+    EXPECT_STREQ(fresh->sourceIp, "198.18.2.133");
+    EXPECT_EQ(fresh->netType, 1);
+    EXPECT_EQ(table.Find(Reply("c30000000002")), fresh);
+    EXPECT_EQ(table.Find(Reply("d40000000003")), nullptr);
+}
+
+} // namespace
