@@ -128,6 +128,8 @@ void CMyListCtrl::PreSubclassWindow()
     ModifyStyleEx(0, WS_EX_CONTROLPARENT);
     EnsureHeader();
     SetTimer(TIMER_AUTOFIT, 2000);
+    // A new window has no timers yet, whatever an earlier window of this object had.
+    m_bScrollWatch = false;
     UpdateScrollWatch();
     if (!m_pToolTip) {
         auto tip = std::make_unique<CToolTipCtrl>();
