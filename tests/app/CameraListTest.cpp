@@ -353,4 +353,19 @@ TEST_F(CameraListTest, MenuCopiesTheListAndActsOnTheRightClickedCamera)
     EXPECT_EQ(s_dlg->m_menuTexts[1], L"Export to CSV File ...");
 }
 
+TEST_F(CameraListTest, TheCountLabelHoldsFiveDigits)
+{
+    const HWND hCount = ::GetDlgItem(Dlg(), IDC_MAIN_COUNT);
+    ASSERT_NE(hCount, nullptr);
+    RECT rc{};
+    ::GetClientRect(hCount, &rc);
+    HDC dc = ::GetDC(hCount);
+    const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(hCount, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, L"99999", 5, &size);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(hCount, dc);
+    EXPECT_LE(size.cx, rc.right - rc.left) << "the label is " << rc.right - rc.left << " pixels wide";
+}
+
 } // namespace
