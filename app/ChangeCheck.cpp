@@ -18,7 +18,10 @@ std::string ListedName(const char (&utf8)[sizeof(WireMessage::name)])
     return ReadTextField(ansi);
 }
 
-bool Elapsed(DWORD now, DWORD since, DWORD span) { return now - since >= span; }
+bool Elapsed(DWORD now, DWORD since, DWORD span)
+{
+    return now - since >= span;
+}
 
 } // namespace
 

@@ -41,7 +41,7 @@ class CChangeCheck : public CCameraReportObserver {
 
     struct Entry {
         std::string idSerial;
-        unsigned fields = 0; // what is compared
+        unsigned fields = 0;                 // what is compared
         std::string lanIp, lanGateway, name; // as a reply of the camera would be listed
         State state = State::Sent;
         unsigned differing = 0; // the fields the last reply had other values in

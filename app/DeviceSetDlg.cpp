@@ -115,7 +115,8 @@ void CDeviceSetDlg::ShowCheckStatus(int nLangId)
         return;
     std::wstring text;
     if (const CChangeCheck::Entry* pEntry = m_check.Find(ReadTextField(m_device.message.idSerial)))
-        text = std::wstring(CChangeCheck::StatusTitle(nLangId)) + L": " + CChangeCheck::StateText(*pEntry, nLangId);
+        text = std::wstring(CChangeCheck::StatusTitle(nLangId)) + L": " +
+               CChangeCheck::StateText(*pEntry, nLangId);
     SetItemText(IDC_DEV_CHECK_STATUS, text.c_str());
 }
 

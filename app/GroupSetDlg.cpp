@@ -216,7 +216,7 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
 
 void CGroupSetDlg::ShowCheckStatus(const CChangeCheck::Entry* pEntry, int nLangId)
 {
-    if (!m_pList || !m_pList->m_hWnd)
+    if (!m_hWnd || !m_pList || !m_pList->m_hWnd)
         return;
     const int count = m_pList->GetItemCount();
     for (int nRow = 0; nRow < count; ++nRow) {

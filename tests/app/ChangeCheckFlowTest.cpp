@@ -70,7 +70,10 @@ class ChangeCheckFlow : public CSettingsTest {
     {
         ::SendMessageW(s_pMain->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_MAIN_RESCAN, BN_CLICKED), 0);
     }
-    static void Command(HWND hDlg, int nID) { ::SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), 0); }
+    static void Command(HWND hDlg, int nID)
+    {
+        ::SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), 0);
+    }
     static int GroupRowOf(const std::wstring& id)
     {
         for (int nRow = 0; nRow < apptest::RowCount(GroupList()); ++nRow)
@@ -144,9 +147,11 @@ TEST_F(ChangeCheckFlow, GroupStatusColumnShowsWhatEachCameraTookAndFollowsTheLan
         // The pass's own box is still shown; the check only adds to it.
         EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{L"完成 5 个设备信息设置！"});
     }
-    const std::map<std::wstring, std::wstring> final = {
-        {L"a1b2c3d4e5f6", L"已确认"}, {L"b20000000001", ALL_DIFFER_ZH}, {L"c30000000002", L"不一致: 名称"},
-        {L"d40000000003", L"已确认"}, {L"F12345678901", L"无应答"}};
+    const std::map<std::wstring, std::wstring> final = {{L"a1b2c3d4e5f6", L"已确认"},
+                                                        {L"b20000000001", ALL_DIFFER_ZH},
+                                                        {L"c30000000002", L"不一致: 名称"},
+                                                        {L"d40000000003", L"已确认"},
+                                                        {L"F12345678901", L"无应答"}};
     const bool bDone = PumpUntil(
         [&] {
             sample();
@@ -161,7 +166,8 @@ TEST_F(ChangeCheckFlow, GroupStatusColumnShowsWhatEachCameraTookAndFollowsTheLan
     ASSERT_TRUE(bDone);
     for (const std::wstring& id : ids)
         EXPECT_TRUE(seen[id].count(L"已发送")) << "every camera showed Sent while waiting";
-    EXPECT_TRUE(seen[L"d40000000003"].count(ALL_DIFFER_ZH)) << "the late camera answered with its old values first";
+    EXPECT_TRUE(seen[L"d40000000003"].count(ALL_DIFFER_ZH))
+        << "the late camera answered with its old values first";
     EXPECT_FALSE(seen[L"a1b2c3d4e5f6"].count(L"无应答"));
     EXPECT_EQ(StatusOf(L"a60000000005"), L"") << "a camera nobody sent to has no status";
 
@@ -175,14 +181,16 @@ TEST_F(ChangeCheckFlow, GroupStatusColumnShowsWhatEachCameraTookAndFollowsTheLan
     // The language switch rewrites the cells and the title; back again.
     CMyDialog::SetGlobalLanguage(1);
     EXPECT_EQ(apptest::ColumnTitle(GroupList(), CGroupSetDlg::STATUS_COLUMN), L"Status");
-    const std::map<std::wstring, std::wstring> english = {{L"a1b2c3d4e5f6", L"Confirmed"},
-                                                          {L"b20000000001", L"Different: IP Address, GateWay, Name"},
-                                                          {L"c30000000002", L"Different: Name"},
-                                                          {L"d40000000003", L"Confirmed"},
-                                                          {L"F12345678901", L"No answer"}};
+    const std::map<std::wstring, std::wstring> english = {
+        {L"a1b2c3d4e5f6", L"Confirmed"},
+        {L"b20000000001", L"Different: IP Address, GateWay, Name"},
+        {L"c30000000002", L"Different: Name"},
+        {L"d40000000003", L"Confirmed"},
+        {L"F12345678901", L"No answer"}};
     for (const auto& [id, text] : english)
         EXPECT_EQ(StatusOf(id), text);
-    EXPECT_EQ(CellText(GroupList(), GroupRowOf(L"a1b2c3d4e5f6"), 1), L"198.18.1.220") << "cells 1-3 untouched";
+    EXPECT_EQ(CellText(GroupList(), GroupRowOf(L"a1b2c3d4e5f6"), 1), L"198.18.1.220")
+        << "cells 1-3 untouched";
     CMyDialog::SetGlobalLanguage(0);
     EXPECT_EQ(apptest::ColumnTitle(GroupList(), CGroupSetDlg::STATUS_COLUMN), L"状态");
     for (const auto& [id, text] : final)
@@ -219,8 +227,9 @@ TEST_F(ChangeCheckFlow, SingleDialogStatusLineFollowsItsCameraAndTheLanguage)
     for (const auto& c : cases) {
         const std::string id(c.id, c.id + std::wcslen(c.id));
         SCOPED_TRACE(id);
-        if (c.simSetting)
+        if (c.simSetting) {
             ASSERT_EQ(m_sim.Command("set " + id + " " + c.simSetting), "ok 1");
+        }
         ASSERT_TRUE(PumpUntil([&c] { return Listed(c.id) != nullptr; }, 8000));
         const DeviceRecord record = *Listed(c.id);
         Single().LoadDevice(&record);

@@ -115,8 +115,8 @@ TEST_F(ChangeCheck, ComparesTheFieldsThatWereSetWithTheNextListedReply)
         {"Chinese name through UTF-8 and back", ALL, "198.18.1.131", "198.18.1.1", L"前门", "a1b2c3d4e5f6",
          "198.18.1.131", "198.18.1.1", "\xE5\x89\x8D\xE9\x97\xA8", "", State::Confirmed, 0},
         {"characters the code page lacks are sent and listed as its default character", ALL, "198.18.1.131",
-         "198.18.1.1", L"กล้อง", "a1b2c3d4e5f6", "198.18.1.131", "198.18.1.1", "?????", "",
-         State::Confirmed, 0},
+         "198.18.1.1", L"กล้อง", "a1b2c3d4e5f6", "198.18.1.131", "198.18.1.1", "?????", "", State::Confirmed,
+         0},
         {"a name cut to its field is compared as cut", ALL, "198.18.1.131", "198.18.1.1", L"仓库北侧通道入口",
          "a1b2c3d4e5f6", "198.18.1.131", "198.18.1.1",
          "\xE4\xBB\x93\xE5\xBA\x93\xE5\x8C\x97\xE4\xBE\xA7\xE9\x80\x9A\xE9\x81\x93", "", State::Confirmed, 0},
@@ -126,8 +126,8 @@ TEST_F(ChangeCheck, ComparesTheFieldsThatWereSetWithTheNextListedReply)
          "198.18.1.200", "198.18.1.254", "Lobby", "198.18.1.200", State::Confirmed, 0},
         {"answering from another address than its lanIp", ALL, "198.18.1.200", "198.18.1.254", L"Lobby",
          "b20000000001", "198.18.1.200", "198.18.1.254", "Lobby", "198.18.2.132", State::Confirmed, 0},
-        {"a 16-byte address without terminator", ADDR, "198.180.100.1234", "198.18.1.254", L"", "b20000000001",
-         "198.180.100.1234", "198.18.1.254", "", "", State::Confirmed, 0},
+        {"a 16-byte address without terminator", ADDR, "198.180.100.1234", "198.18.1.254", L"",
+         "b20000000001", "198.180.100.1234", "198.18.1.254", "", "", State::Confirmed, 0},
     };
     for (const CompareCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -219,7 +219,8 @@ TEST_F(ChangeCheck, EachCameraWaitsForItsOwnSettleDelayAndANewMessageStartsItAga
 {
     // A group pass: cameras sent 200 ms apart. The first rescan follows the last one's delay.
     m_check.Expect(Sent("a1b2c3d4e5f6", "198.18.1.200", "198.18.1.1", L"A"), CChangeCheck::FIELDS_ADDRESS, 0);
-    m_check.Expect(Sent("b20000000001", "198.18.1.201", "198.18.1.1", L"B"), CChangeCheck::FIELDS_ADDRESS, 200);
+    m_check.Expect(Sent("b20000000001", "198.18.1.201", "198.18.1.1", L"B"), CChangeCheck::FIELDS_ADDRESS,
+                   200);
     m_check.Tick(SETTLE);
     EXPECT_EQ(m_rescans, 0);
     RescanAt(SETTLE + 200);
@@ -229,7 +230,8 @@ TEST_F(ChangeCheck, EachCameraWaitsForItsOwnSettleDelayAndANewMessageStartsItAga
     EXPECT_EQ(StateOf("b20000000001"), State::Confirmed);
 
     // Sent again (any letter case): the camera is checked afresh, once.
-    m_check.Expect(Sent("A1B2C3D4E5F6", "198.18.1.210", "198.18.1.1", L"A"), CChangeCheck::FIELDS_ADDRESS, 5000);
+    m_check.Expect(Sent("A1B2C3D4E5F6", "198.18.1.210", "198.18.1.1", L"A"), CChangeCheck::FIELDS_ADDRESS,
+                   5000);
     EXPECT_EQ(m_check.Entries().size(), 2u);
     EXPECT_EQ(StateOf("a1b2c3d4e5f6"), State::Sent);
     EXPECT_TRUE(m_check.IsActive());
