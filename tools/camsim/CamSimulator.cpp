@@ -61,7 +61,8 @@ void CCamSimulator::TakeSetInfo(const WireMessage& message)
     if (!camera)
         return;
     if (camera->ApplyDelayMs() > 0) {
-        m_settings.push({Clock::now() + std::chrono::milliseconds(camera->ApplyDelayMs()), m_nOrder++, message});
+        m_settings.push(
+            {Clock::now() + std::chrono::milliseconds(camera->ApplyDelayMs()), m_nOrder++, message});
         return;
     }
     const bool bTaken = camera->TakeSettings(message);
@@ -78,7 +79,8 @@ void CCamSimulator::ApplyDueSettings(Clock::time_point now)
         if (CSimCamera* camera = Find(id)) {
             const bool bTaken = camera->TakeSettings(message);
             if (m_bVerbose)
-                std::fprintf(stderr, "camsim: %s %s delayed settings\n", id.c_str(), bTaken ? "took" : "ignored");
+                std::fprintf(stderr, "camsim: %s %s delayed settings\n", id.c_str(),
+                             bTaken ? "took" : "ignored");
         }
         m_settings.pop();
     }
@@ -166,7 +168,8 @@ std::optional<CCamSimulator::Clock::duration> CCamSimulator::SendDue()
         m_pending.pop();
     }
     if (!m_settings.empty()) {
-        const Clock::duration untilSettings = std::max(m_settings.top().due - Clock::now(), Clock::duration::zero());
+        const Clock::duration untilSettings =
+            std::max(m_settings.top().due - Clock::now(), Clock::duration::zero());
         if (!untilNext || untilSettings < *untilNext)
             untilNext = untilSettings;
     }

@@ -370,7 +370,8 @@ void TestSetModes()
     CHECK_EQ(simulator.PendingSettings(), std::size_t(1));
     CHECK_EQ(TEXT(simulator.Find("b20000000001")->Image(), lanIp), std::string("198.18.1.132"));
     const auto wait = simulator.SendDue();
-    CHECK(wait.has_value() && *wait > std::chrono::milliseconds(200) && *wait <= std::chrono::milliseconds(300));
+    CHECK(wait.has_value() && *wait > std::chrono::milliseconds(200) &&
+          *wait <= std::chrono::milliseconds(300));
     std::this_thread::sleep_for(std::chrono::milliseconds(320));
     CHECK(!simulator.SendDue().has_value());
     CHECK_EQ(simulator.PendingSettings(), std::size_t(0));
