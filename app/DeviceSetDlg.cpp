@@ -88,6 +88,16 @@ BOOL CDeviceSetDlg::OnInitDialog()
     SetItemColors(IDC_DEV_CURRENT, 0xFF0000, static_cast<COLORREF>(-1));
     SetItemFont(IDC_DEV_CURRENT_LABEL, 14, FW_BOLD, L"");
     SetItemFont(IDC_DEV_CURRENT, 14, FW_BOLD, L"");
+
+    // Follow-up rescans are the owner's (the main window's) ordinary Rescan.
+    m_check.SetRescan([this] {
+        if (HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER))
+            ::SendMessageW(hOwner, WM_COMMAND, MAKEWPARAM(IDC_MAIN_RESCAN, BN_CLICKED), 0);
+    });
+    m_check.SetOnChange([this](const CChangeCheck::Entry& entry) {
+        if (SameCamera(entry.idSerial, ReadTextField(m_device.message.idSerial)))
+            ShowCheckStatus(GetLangId());
+    });
     return TRUE;
 }
 
@@ -96,6 +106,18 @@ void CDeviceSetDlg::ApplyLanguage(int nLangId)
     ApplyItemTexts(*this, ITEM_TEXTS, nLangId);
     if (m_hWnd)
         SetWindowText(nLangId == 0 ? L"单个摄像头参数设置" : L"Modify by Single");
+    ShowCheckStatus(nLangId);
+}
+
+void CDeviceSetDlg::ShowCheckStatus(int nLangId)
+{
+    if (!m_hWnd)
+        return;
+    std::wstring text;
+    if (const CChangeCheck::Entry* pEntry = m_check.Find(ReadTextField(m_device.message.idSerial)))
+        text = std::wstring(CChangeCheck::StatusTitle(nLangId)) + L": " +
+               CChangeCheck::StateText(*pEntry, nLangId);
+    SetItemText(IDC_DEV_CHECK_STATUS, text.c_str());
 }
 
 BOOL CDeviceSetDlg::OnCommand(WPARAM wParam, LPARAM lParam)
@@ -129,6 +151,7 @@ void CDeviceSetDlg::LoadDevice(const DeviceRecord* pRecord)
     SetItemText(IDC_DEV_WIFI_PASSWORD, WideFieldText(m.wifiPassword).c_str());
     CheckDlgButton(IDC_DEV_WIFI_DHCP, m.wifiDhcp ? BST_CHECKED : BST_UNCHECKED);
     SetComboSel(IDC_DEV_ENCRYPT, m.encryptType, TRUE);
+    ShowCheckStatus(GetLangId());
 }
 
 void CDeviceSetDlg::DoSetting()
@@ -162,6 +185,8 @@ void CDeviceSetDlg::DoSetting()
     BuildSetInfo(m_device, message);
     m = message; // the copy now holds what was sent
     GenSockBroadcastSend(CAMERA_PORT, &message, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
+    // The dialog writes every field; the check compares those a camera's reply is listed by.
+    m_check.Expect(message, CChangeCheck::FIELDS_ALL);
 
     const bool bChinese = GetLangId() == 0;
     ::MessageBoxW(m_hWnd, bChinese ? L"摄像头参数设置成功！" : L"Setting Done!",

@@ -7,6 +7,7 @@
 // after it (ackTag, lanIp) are never touched. The group dialog writes names the same way through
 // the static helpers below.
 
+#include "app/ChangeCheck.h"
 #include "dialogkit/MyDialog.h"
 #include "protocol/WireMessage.h"
 
@@ -23,6 +24,8 @@ class CDeviceSetDlg : public CMyDialog {
     // Copies the record and shows its values; null does nothing.
     void LoadDevice(const DeviceRecord* pRecord);
     const DeviceRecord& GetDevice() const { return m_device; }
+    // Checks that the cameras took what "Do Setting" sent; its status line shows the result.
+    CChangeCheck& GetChangeCheck() { return m_check; }
 
     BOOL OnInitDialog() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
@@ -45,6 +48,10 @@ class CDeviceSetDlg : public CMyDialog {
 
   private:
     void DoSetting();
+    // The check's status of the camera shown (empty when it has none), in a language (ApplyLanguage
+    // runs before the dialog's language changes).
+    void ShowCheckStatus(int nLangId);
 
     DeviceRecord m_device{};
+    CChangeCheck m_check;
 };

@@ -44,6 +44,7 @@ const Column COLUMNS[] = {
     {100, L"IP地址", L"IP地址", L"IP Address"},
     {100, L"网关", L"网关", L"GateWay"},
     {130, L"名称", L"设备名称", L"Name"},
+    {120, L"状态", L"状态", L"Status"},
 };
 
 const wchar_t* TitleFor(int nLangId)
@@ -96,6 +97,12 @@ BOOL CGroupSetDlg::OnInitDialog()
         m_pList->SetCheckBoxImages(false);
         m_pList->SetCheckBoxes(true);
     }
+    // Follow-up rescans are the owner's (the main window's) ordinary Rescan.
+    m_check.SetRescan([this] {
+        if (HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER))
+            ::SendMessageW(hOwner, WM_COMMAND, MAKEWPARAM(IDC_MAIN_RESCAN, BN_CLICKED), 0);
+    });
+    m_check.SetOnChange([this](const CChangeCheck::Entry& entry) { ShowCheckStatus(&entry, GetLangId()); });
     StartThread(0);
     return TRUE;
 }
@@ -106,6 +113,7 @@ void CGroupSetDlg::ApplyLanguage(int nLangId)
     if (m_pList)
         for (int i = 0; i < static_cast<int>(std::size(COLUMNS)); ++i)
             m_pList->SetColumnText(i, nLangId == 0 ? COLUMNS[i].chinese : COLUMNS[i].english);
+    ShowCheckStatus(nullptr, nLangId);
     m_strTitle = TitleFor(nLangId);
     // A running pass shows its progress there; it puts the title back when it ends.
     if (m_hWnd && !m_bInPass)
@@ -184,6 +192,8 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
         m_pList->SetItemText(nRow, 1, WideFieldText(m.lanIp).c_str());
         m_pList->SetItemText(nRow, 2, WideFieldText(m.lanGateway).c_str());
         m_pList->SetItemText(nRow, 3, WideFieldText(m.name).c_str());
+        if (const CChangeCheck::Entry* pEntry = m_check.Find(ReadTextField(m.idSerial)))
+            m_pList->SetItemText(nRow, STATUS_COLUMN, CChangeCheck::StateText(*pEntry, GetLangId()).c_str());
         m_pList->SetItemData(nRow, reinterpret_cast<DWORD_PTR>(pCopy));
         m_pList->SetCheck(nRow, TRUE);
     }
@@ -201,6 +211,23 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
         SetItemText(IDC_GRP_START_IP, ip.c_str());
         SetItemText(IDC_GRP_NAME, WideFieldText(m.name).c_str());
         SetItemText(IDC_GRP_GATEWAY, gateway.c_str());
+    }
+}
+
+void CGroupSetDlg::ShowCheckStatus(const CChangeCheck::Entry* pEntry, int nLangId)
+{
+    if (!m_hWnd || !m_pList || !m_pList->m_hWnd)
+        return;
+    const int count = m_pList->GetItemCount();
+    for (int nRow = 0; nRow < count; ++nRow) {
+        const auto* pRecord = reinterpret_cast<const DeviceRecord*>(m_pList->GetItemData(nRow));
+        if (!pRecord)
+            continue;
+        const std::string idSerial = ReadTextField(pRecord->message.idSerial);
+        const CChangeCheck::Entry* pShown = pEntry ? pEntry : m_check.Find(idSerial);
+        if (!pShown || !SameCamera(pShown->idSerial, idSerial))
+            continue;
+        m_pList->SetItemText(nRow, STATUS_COLUMN, CChangeCheck::StateText(*pShown, nLangId).c_str());
     }
 }
 
@@ -331,7 +358,12 @@ void CGroupSetDlg::RunApplyPass()
         BuildSetInfo(row.record, message);
         GenSockBroadcastSend(CAMERA_PORT, &message, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
         ++sent;
-        if (!CallOnWindowThread([this, sent, total] { ShowProgress(sent, total); })) {
+        const unsigned fields = (snapshot.bKeepIp ? 0u : unsigned{CChangeCheck::FIELDS_ADDRESS}) |
+                                (snapshot.bKeepName ? 0u : unsigned{CChangeCheck::FIELD_NAME});
+        if (!CallOnWindowThread([this, sent, total, &message, fields] {
+                ShowProgress(sent, total);
+                m_check.Expect(message, fields);
+            })) {
             bCutShort = true;
             break;
         }

@@ -10,6 +10,7 @@
 // rows (records and cells) and the "Not modify" boxes in one call run on the user-interface
 // thread, so an edit, an "Apply" or a new LoadDevices during the pass changes nothing it sends.
 
+#include "app/ChangeCheck.h"
 #include "dialogkit/MyDialog.h"
 #include "protocol/WireMessage.h"
 
@@ -25,6 +26,8 @@ class CGroupSetDlg : public CMyDialog {
     // The list control's click command (its default id).
     static constexpr int LIST_CLICK_CMD = 20466;
     static constexpr DWORD SEND_PAUSE_MS = 200;
+    // The column that shows whether each camera took what a pass sent it.
+    static constexpr int STATUS_COLUMN = 4;
 
     explicit CGroupSetDlg(CWnd* pParent = nullptr);
     ~CGroupSetDlg() override;
@@ -40,6 +43,8 @@ class CGroupSetDlg : public CMyDialog {
     int ThreadProc(int nIndex) override;
 
     CMyListCtrl* GetList() const { return m_pList; }
+    // Checks that the cameras took what the passes sent; the status column shows the results.
+    CChangeCheck& GetChangeCheck() { return m_check; }
     // Worker passes finished since construction, and the messages the last one sent.
     int GetFinishedPasses() const { return m_nFinishedPasses.load(); }
     int GetLastSentCount() const { return m_nLastSent.load(); }
@@ -58,6 +63,8 @@ class CGroupSetDlg : public CMyDialog {
     };
 
     void ApplyToList();
+    // Writes the status cell of every row of a camera (entry null: all rows), in a language.
+    void ShowCheckStatus(const CChangeCheck::Entry* pEntry, int nLangId);
     void RunApplyPass();
     PassSnapshot TakeSnapshot() const;
     void ShowProgress(int nSent, int nTotal);
@@ -77,4 +84,5 @@ class CGroupSetDlg : public CMyDialog {
     std::atomic<int> m_nLastSent{0};
     std::atomic<bool> m_bClosing{false};
     std::atomic<HWND> m_hWorkerBox{nullptr};
+    CChangeCheck m_check; // user-interface thread only
 };

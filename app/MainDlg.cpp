@@ -17,6 +17,7 @@
 #include <iphlpapi.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwctype>
 #include <vector>
@@ -69,6 +70,7 @@ CMainDlg::CMainDlg(CWnd* pParent) : CMyDialog(IDD_LARKVANE_DIALOG, pParent), m_e
 CMainDlg::~CMainDlg()
 {
     ShutdownDiscovery();
+    m_observers.clear();
     m_pGroupSetDlg.reset();
     m_pDeviceSetDlg.reset();
 }
@@ -111,6 +113,9 @@ BOOL CMainDlg::OnInitDialog()
     m_pGroupSetDlg = std::make_unique<CGroupSetDlg>();
     m_pGroupSetDlg->CreateModeless(this);
     m_pGroupSetDlg->CenterWindow(m_hWnd);
+    // Both dialogs check what they sent against the replies listed here.
+    AddCameraObserver(&m_pDeviceSetDlg->GetChangeCheck());
+    AddCameraObserver(&m_pGroupSetDlg->GetChangeCheck());
 
     AddComboString(IDC_MAIN_LANG, L"简体中文", -1);
     AddComboString(IDC_MAIN_LANG, L"English", -1);
@@ -491,6 +496,8 @@ void CMainDlg::ClearCameraRows()
     CallOnWindowThread([this] {
         m_rows.Clear();
         m_rows.SetLocalSubnets(LocalSubnets());
+        for (CCameraReportObserver* pObserver : m_observers)
+            pObserver->OnCamerasCleared();
         SetItemInt(IDC_MAIN_COUNT, 0);
         m_dwCountWritten = ::GetTickCount();
     });
@@ -500,11 +507,25 @@ void CMainDlg::ShowCameras(const std::vector<ShownCamera>& cameras, bool bMoreWa
 {
     CallOnWindowThread([this, &cameras, bMoreWaiting] {
         m_rows.Show(cameras);
+        for (CCameraReportObserver* pObserver : m_observers)
+            for (const ShownCamera& camera : cameras)
+                pObserver->OnCameraReported(*camera.pRecord);
         // The label repaints at once when written; in a burst it follows now and then, and when
         // the socket is drained.
         if (!bMoreWaiting || ::GetTickCount() - m_dwCountWritten >= BURST_COUNT_PERIOD_MS)
             WriteCount();
     });
+}
+
+void CMainDlg::AddCameraObserver(CCameraReportObserver* pObserver)
+{
+    if (pObserver && std::find(m_observers.begin(), m_observers.end(), pObserver) == m_observers.end())
+        m_observers.push_back(pObserver);
+}
+
+void CMainDlg::RemoveCameraObserver(CCameraReportObserver* pObserver)
+{
+    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), pObserver), m_observers.end());
 }
 
 void CMainDlg::EndCameraBurst()

@@ -3,6 +3,7 @@
 // buttons that rescan, open the settings dialogs and a camera's web page, keep the window on top
 // and switch the language. Its workers 0 and 1 run the discovery engine.
 
+#include "app/CameraReportObserver.h"
 #include "app/CameraRows.h"
 #include "dialogkit/MyDialog.h"
 #include "protocol/DiscoveryEngine.h"
@@ -35,6 +36,10 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     CGroupSetDlg* GetGroupSetDlg() const { return m_pGroupSetDlg.get(); }
     const DeviceRecord& GetSelDevice() const { return m_SelDevice; }
     const CDiscoveryEngine& GetEngine() const { return m_engine; }
+
+    // Told on the window thread of every clear and every listed reply (not owned).
+    void AddCameraObserver(CCameraReportObserver* pObserver);
+    void RemoveCameraObserver(CCameraReportObserver* pObserver);
 
     // The addresses text of the local-addresses box: the resolver's addresses of this computer's
     // host name (at most the first 10), without those ending in .1, joined by "; ".
@@ -94,4 +99,5 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     CCameraRows m_rows;
     DWORD m_dwCountWritten = 0; // tick of the last count written
     CDiscoveryEngine m_engine;
+    std::vector<CCameraReportObserver*> m_observers;
 };

@@ -37,6 +37,7 @@
 #define IDC_DEV_APPLY 1005
 #define IDC_DEV_CURRENT_LABEL 1054
 #define IDC_DEV_CURRENT 1055
+#define IDC_DEV_CHECK_STATUS 1056
 
 // Group settings (template 104)
 #define IDC_GRP_START_IP_LABEL 1039

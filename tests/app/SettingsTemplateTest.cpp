@@ -239,6 +239,8 @@ TEST(SettingsTemplates, SingleCameraDialog)
                     {IDC_DEV_CURRENT_LABEL, K::LabelMiddle, L"设备名称:", 95, 153, 68, 15},
                     {IDC_DEV_CURRENT, K::LeftMiddle, L"", 175, 153, 180, 15},
                     {IDOK, K::Default, L"返回", 361, 152, 86, 18},
+                    // Added: the change check's status line, below the name row.
+                    {IDC_DEV_CHECK_STATUS, K::LeftMiddle, L"", 8, 134, 448, 12},
                 });
 }
 

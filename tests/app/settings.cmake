@@ -8,6 +8,7 @@ lv_add_test(lv_app_settings_tests
           ${CMAKE_CURRENT_LIST_DIR}/GroupSetDlgTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/SettingsTemplateTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/SettingsFlowTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/ChangeCheckFlowTest.cpp
           ${LV_APP_RC}
   LIBS lv_app)
 target_include_directories(lv_app_settings_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/../dialogkit ${LV_APP_RC_DIR})

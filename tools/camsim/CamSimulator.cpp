@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -50,6 +51,39 @@ CSimCamera* CCamSimulator::Find(std::string_view idSerial)
 void CCamSimulator::CancelPending()
 {
     m_pending = {};
+    m_settings = {};
+}
+
+void CCamSimulator::TakeSetInfo(const WireMessage& message)
+{
+    const std::string id = FieldText(message.idSerial, sizeof message.idSerial);
+    CSimCamera* camera = Find(id);
+    if (!camera)
+        return;
+    if (camera->ApplyDelayMs() > 0) {
+        m_settings.push(
+            {Clock::now() + std::chrono::milliseconds(camera->ApplyDelayMs()), m_nOrder++, message});
+        return;
+    }
+    const bool bTaken = camera->TakeSettings(message);
+    if (m_bVerbose)
+        std::fprintf(stderr, "camsim: %s %s new settings\n", id.c_str(), bTaken ? "took" : "ignored");
+}
+
+void CCamSimulator::ApplyDueSettings(Clock::time_point now)
+{
+    while (!m_settings.empty() && m_settings.top().due <= now) {
+        const WireMessage& message = m_settings.top().message;
+        // Looked up again: the camera may have been replaced or removed meanwhile.
+        const std::string id = FieldText(message.idSerial, sizeof message.idSerial);
+        if (CSimCamera* camera = Find(id)) {
+            const bool bTaken = camera->TakeSettings(message);
+            if (m_bVerbose)
+                std::fprintf(stderr, "camsim: %s %s delayed settings\n", id.c_str(),
+                             bTaken ? "took" : "ignored");
+        }
+        m_settings.pop();
+    }
 }
 
 void CCamSimulator::ClearLog()
@@ -96,12 +130,7 @@ void CCamSimulator::Handle(const std::string& bytes, std::uint32_t sender, std::
     if (message.type == MSG_GET) {
         Answer(ifindex);
     } else if (message.type == MSG_SET_INFO) {
-        const std::string id = FieldText(message.idSerial, sizeof message.idSerial);
-        if (CSimCamera* camera = Find(id)) {
-            camera->AdoptImage(message);
-            if (m_bVerbose)
-                std::fprintf(stderr, "camsim: %s took new settings\n", id.c_str());
-        }
+        TakeSetInfo(message);
     }
 }
 
@@ -127,14 +156,24 @@ void CCamSimulator::Answer(int ifindex)
 
 std::optional<CCamSimulator::Clock::duration> CCamSimulator::SendDue()
 {
+    ApplyDueSettings(Clock::now());
+    std::optional<Clock::duration> untilNext;
     while (!m_pending.empty()) {
         const Clock::time_point now = Clock::now();
-        if (m_pending.top().due > now)
-            return m_pending.top().due - now;
+        if (m_pending.top().due > now) {
+            untilNext = m_pending.top().due - now;
+            break;
+        }
         Send(m_pending.top().reply);
         m_pending.pop();
     }
-    return std::nullopt;
+    if (!m_settings.empty()) {
+        const Clock::duration untilSettings =
+            std::max(m_settings.top().due - Clock::now(), Clock::duration::zero());
+        if (!untilNext || untilSettings < *untilNext)
+            untilNext = untilSettings;
+    }
+    return untilNext;
 }
 
 bool CCamSimulator::Send(const SimReply& reply)

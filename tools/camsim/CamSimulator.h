@@ -30,13 +30,21 @@ class CCamSimulator {
 
     // Reads every queued datagram and acts on it.
     void OnReadable();
-    // Sends the replies whose time has come; returns how long until the next one is due.
+    // Sends the replies and applies the delayed settings whose time has come; returns how long
+    // until the next one is due.
     std::optional<Clock::duration> SendDue();
 
     std::vector<CSimCamera>& Cameras() { return m_cameras; }
     CSimCamera* Find(std::string_view idSerial);
-    // Drops the replies still waiting to be sent (a new fleet answers only new requests).
+    // Drops the replies still waiting to be sent and the settings still waiting to take effect
+    // (a new fleet answers only new requests).
     void CancelPending();
+
+    // A set-parameters message as received: the camera with its idSerial (any letter case)
+    // takes it now, or after its applydelay (SendDue applies it then).
+    void TakeSetInfo(const WireMessage& message);
+    // Settings received but not yet in effect.
+    std::size_t PendingSettings() const { return m_settings.size(); }
 
     // Off (the default): a camera answers only the requests heard on its own link (or on any
     // link when it is told to), so one request per link draws each camera once. On: every
@@ -84,7 +92,19 @@ class CCamSimulator {
     void Log(const std::string& bytes, std::uint32_t sender, std::uint16_t port, int ifindex);
     bool Send(const SimReply& reply);
 
+    struct DelayedSettings {
+        Clock::time_point due;
+        std::uint64_t order;
+        WireMessage message;
+        bool operator>(const DelayedSettings& other) const
+        {
+            return due != other.due ? due > other.due : order > other.order;
+        }
+    };
+    void ApplyDueSettings(Clock::time_point now);
+
     LabNetwork m_network;
+    std::priority_queue<DelayedSettings, std::vector<DelayedSettings>, std::greater<>> m_settings;
     CUniqueFd m_socket;
     std::vector<CSimCamera> m_cameras;
     std::priority_queue<Pending, std::vector<Pending>, std::greater<>> m_pending;

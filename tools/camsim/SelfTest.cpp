@@ -311,6 +311,87 @@ void TestAdoptImage()
     CHECK(std::memcmp(camera.Image().reserved628, message.reserved628, sizeof message.reserved628) == 0);
 }
 
+// A set-parameters message for camera `id` changing its address, gateway and name.
+WireMessage SetInfoFor(const CSimCamera& camera, const char* lanIp, const char* gateway, const char* utf8Name)
+{
+    WireMessage m = camera.Image();
+    m.type = MSG_SET_INFO;
+    std::memcpy(m.command, "HdvsSetInfo", 12);
+    std::memset(m.lanIp, 0, sizeof m.lanIp);
+    std::memcpy(m.lanIp, lanIp, std::strlen(lanIp));
+    std::memset(m.lanGateway, 0, sizeof m.lanGateway);
+    std::memcpy(m.lanGateway, gateway, std::strlen(gateway));
+    std::memset(m.name, 0, sizeof m.name);
+    std::memcpy(m.name, utf8Name, std::strlen(utf8Name));
+    return m;
+}
+
+// What a camera does with settings for it: take them, ignore them, keep its name, or take them
+// only after its delay (the simulator applies them from SendDue).
+void TestSetModes()
+{
+    struct {
+        const char* onset;
+        const char* lanIp;
+        const char* gateway;
+        const char* name;
+    } const cases[] = {
+        {"apply", "198.18.1.200", "198.18.1.254", "New"},
+        {"ignore", "198.18.1.131", "198.18.1.1", "\xE5\x89\x8D\xE9\x97\xA8"},
+        {"keepname", "198.18.1.200", "198.18.1.254", "\xE5\x89\x8D\xE9\x97\xA8"},
+    };
+    for (const auto& c : cases) {
+        CCamSimulator simulator{LabNetwork{}};
+        CSimControl control(simulator);
+        CHECK_EQ(control.Execute("reset"), std::string("ok 12\n"));
+        CHECK_EQ(control.Execute(std::string("set a1b2c3d4e5f6 onset=") + c.onset), std::string("ok 1\n"));
+        CSimCamera* camera = simulator.Find("a1b2c3d4e5f6");
+        CHECK(camera != nullptr);
+        if (!camera)
+            continue;
+        WireMessage m = SetInfoFor(*camera, "198.18.1.200", "198.18.1.254", "New");
+        std::memcpy(m.idSerial, "A1B2C3D4E5F6", 12); // any letter case
+        simulator.TakeSetInfo(m);
+        camera = simulator.Find("a1b2c3d4e5f6");
+        CHECK_EQ(TEXT(camera->Image(), lanIp), std::string(c.lanIp));
+        CHECK_EQ(TEXT(camera->Image(), lanGateway), std::string(c.gateway));
+        CHECK_EQ(TEXT(camera->Image(), name), std::string(c.name));
+        CHECK_EQ(camera->Image().type, MSG_INFO);
+        CHECK(control.Execute("list").find(std::string("onset=") + c.onset) != std::string::npos);
+    }
+
+    // Delayed: the old values stay until the delay has passed; SendDue says when that is.
+    CCamSimulator simulator{LabNetwork{}};
+    CSimControl control(simulator);
+    CHECK_EQ(control.Execute("reset"), std::string("ok 12\n"));
+    CHECK_EQ(control.Execute("set b20000000001 applydelay=300 onset=keepname"), std::string("ok 1\n"));
+    CHECK(control.Execute("list").find("applydelay=300") != std::string::npos);
+    simulator.TakeSetInfo(SetInfoFor(*simulator.Find("b20000000001"), "198.18.1.201", "198.18.1.254", "New"));
+    CHECK_EQ(simulator.PendingSettings(), std::size_t(1));
+    CHECK_EQ(TEXT(simulator.Find("b20000000001")->Image(), lanIp), std::string("198.18.1.132"));
+    const auto wait = simulator.SendDue();
+    CHECK(wait.has_value() && *wait > std::chrono::milliseconds(200) &&
+          *wait <= std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(320));
+    CHECK(!simulator.SendDue().has_value());
+    CHECK_EQ(simulator.PendingSettings(), std::size_t(0));
+    CHECK_EQ(TEXT(simulator.Find("b20000000001")->Image(), lanIp), std::string("198.18.1.201"));
+    CHECK_EQ(TEXT(simulator.Find("b20000000001")->Image(), name), std::string("Lobby"));
+
+    // A new fleet drops settings still waiting; bad values are refused.
+    simulator.TakeSetInfo(SetInfoFor(*simulator.Find("b20000000001"), "198.18.1.202", "198.18.1.254", "X"));
+    CHECK_EQ(simulator.PendingSettings(), std::size_t(1));
+    CHECK_EQ(control.Execute("reset"), std::string("ok 12\n"));
+    CHECK_EQ(simulator.PendingSettings(), std::size_t(0));
+    CHECK_EQ(control.Execute("set b20000000001 onset=sometimes").substr(0, 4), std::string("err "));
+    CHECK_EQ(control.Execute("set b20000000001 applydelay=-5").substr(0, 4), std::string("err "));
+    // Settings for a camera the fleet does not hold change nothing and wait for nothing.
+    WireMessage nobody = SetInfoFor(*simulator.Find("b20000000001"), "198.18.1.203", "198.18.1.254", "X");
+    std::memcpy(nobody.idSerial, "a99999999999", 12);
+    simulator.TakeSetInfo(nobody);
+    CHECK_EQ(simulator.PendingSettings(), std::size_t(0));
+}
+
 void TestControl()
 {
     CCamSimulator simulator{LabNetwork{}};
@@ -772,6 +853,43 @@ void LabOptions(CLabPeer& lab)
     CHECK_EQ(replies.size(), std::size_t(11)); // 7 wired, +1 both, +2 dup, +1 anylink
 }
 
+// Over the wire: a camera that ignores settings, one that keeps its name and one that takes
+// them late answer as they should (the late one from its new address once it took them).
+void LabSetModes(CLabPeer& lab)
+{
+    CHECK_EQ(lab.Command("reset"), std::string("ok 12"));
+    CHECK_EQ(lab.Command("set b20000000001 onset=ignore"), std::string("ok 1"));
+    CHECK_EQ(lab.Command("set c30000000002 onset=keepname"), std::string("ok 1"));
+    CHECK_EQ(lab.Command("set d40000000003 applydelay=1000"), std::string("ok 1"));
+    const auto fleet = DefaultFleet();
+    const struct {
+        std::size_t index;
+        const char* lanIp;
+    } targets[] = {{1, "198.18.1.201"}, {2, "198.18.1.202"}, {3, "198.18.1.203"}};
+    for (const auto& t : targets) {
+        const WireMessage m = SetInfoFor(fleet[t.index], t.lanIp, "198.18.1.254", "New");
+        lab.Broadcast(std::string(reinterpret_cast<const char*>(&m), MESSAGE_SIZE), false);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    auto byId = ById(lab.Scan(true, false));
+    auto senderOf = [&byId](const char* id) {
+        auto& got = byId[id];
+        return got.size() == 1 ? got[0].sender : std::string("(") + std::to_string(got.size()) + " replies)";
+    };
+    CHECK_EQ(senderOf("b20000000001"), std::string("198.18.1.132"));
+    CHECK_EQ(senderOf("c30000000002"), std::string("198.18.1.202"));
+    if (byId["c30000000002"].size() == 1)
+        CHECK_EQ(TEXT(Image(byId["c30000000002"][0].bytes), name), TEXT(fleet[2].Image(), name));
+    CHECK_EQ(senderOf("d40000000003"), std::string("198.18.1.134")); // not yet
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    byId = ById(lab.Scan(true, false));
+    CHECK_EQ(senderOf("d40000000003"), std::string("198.18.1.203"));
+    if (byId["d40000000003"].size() == 1)
+        CHECK_EQ(TEXT(Image(byId["d40000000003"][0].bytes), name), std::string("New"));
+    CHECK_EQ(senderOf("b20000000001"), std::string("198.18.1.132"));
+    CHECK_EQ(lab.Command("reset"), std::string("ok 12"));
+}
+
 void LabBigFleet(CLabPeer& lab)
 {
     CHECK_EQ(lab.Command("fleet 1000"), std::string("ok 1000"));
@@ -807,6 +925,7 @@ int RunLab(int port)
     LabAnswerEach(lab);
     LabLogAndSetInfo(lab);
     LabOptions(lab);
+    LabSetModes(lab);
     LabBigFleet(lab);
     return 0;
 }
@@ -824,6 +943,7 @@ int main(int argc, char** argv)
         TestGeneratedFleet();
         TestReplyOptions();
         TestAdoptImage();
+        TestSetModes();
         TestControl();
     }
     if (g_failures) {

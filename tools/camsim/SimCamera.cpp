@@ -78,6 +78,7 @@ const char* FromName(CSimCamera::From from)
 }
 
 const char* const BAD_NAMES[] = {"none", "type", "idlen", "idletter", "short", "noterm", "badutf8", "extra"};
+const char* const ONSET_NAMES[] = {"apply", "ignore", "keepname"};
 
 } // namespace
 
@@ -230,6 +231,16 @@ std::string CSimCamera::Apply(std::string_view key, std::string_view value)
         m_bAnyLink = value == "1";
         return {};
     }
+    if (key == "onset") {
+        for (std::size_t i = 0; i < std::size(ONSET_NAMES); ++i)
+            if (value == ONSET_NAMES[i]) {
+                m_onSet = static_cast<OnSet>(i);
+                return {};
+            }
+        return "onset is apply, ignore or keepname";
+    }
+    if (key == "applydelay")
+        return ParseInt(value, 0, 600000, m_nApplyDelayMs) ? "" : "applydelay is 0 to 600000 ms";
     if (key == "bad") {
         for (std::size_t i = 0; i < std::size(BAD_NAMES); ++i)
             if (value == BAD_NAMES[i]) {
@@ -250,6 +261,25 @@ void CSimCamera::AdoptImage(const WireMessage& message)
 {
     m_image = message;
     m_image.type = MSG_INFO;
+}
+
+bool CSimCamera::TakeSettings(const WireMessage& message)
+{
+    switch (m_onSet) {
+    case OnSet::Ignore:
+        return false;
+    case OnSet::KeepName: {
+        char name[sizeof m_image.name];
+        std::memcpy(name, m_image.name, sizeof name);
+        AdoptImage(message);
+        std::memcpy(m_image.name, name, sizeof name);
+        return true;
+    }
+    case OnSet::Apply:
+        break;
+    }
+    AdoptImage(message);
+    return true;
 }
 
 std::vector<SimReply> CSimCamera::BuildReplies(std::string& warning) const
@@ -348,5 +378,7 @@ std::string CSimCamera::Describe() const
     line += " delay=" + std::to_string(m_nDelayMs) + " dup=" + std::to_string(m_nDuplicates);
     line += " bad=" + std::string(BAD_NAMES[static_cast<int>(m_bad)]);
     line += " anylink=" + std::string(m_bAnyLink ? "1" : "0");
+    line += " onset=" + std::string(ONSET_NAMES[static_cast<int>(m_onSet)]);
+    line += " applydelay=" + std::to_string(m_nApplyDelayMs);
     return line;
 }

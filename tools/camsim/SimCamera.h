@@ -20,6 +20,9 @@ class CSimCamera {
   public:
     enum class From { Auto, Lan, Wifi, Both, Address };
     enum class Bad { None, Type, IdLength, IdLetter, Short, NoTerminator, BadUtf8, Extra };
+    // What the camera does with a set-parameters message for it: takes the whole block, ignores
+    // it, or takes everything but the name (its old name stays).
+    enum class OnSet { Apply, Ignore, KeepName };
 
     // A camera with plausible values for fleet position index: LAN, link lab0c. The first
     // 2000 have addresses in 198.18.16.0/21 (wired) and 198.18.24.0/21 (WiFi), the next ones
@@ -34,6 +37,11 @@ class CSimCamera {
     const WireMessage& Image() const { return m_image; }
     // A set-parameters message becomes the camera's new block; it keeps answering as MSG_INFO.
     void AdoptImage(const WireMessage& message);
+    // A set-parameters message for this camera, taken as its `onset` says; true when the block
+    // changed.
+    bool TakeSettings(const WireMessage& message);
+    // How long after a set-parameters message its settings take effect (0: at once).
+    int ApplyDelayMs() const { return m_nApplyDelayMs; }
 
     // The link on which this camera hears discovery requests.
     const std::string& ListenDevice() const { return m_bWifi ? m_strWifiDevice : m_strLanDevice; }
@@ -61,4 +69,6 @@ class CSimCamera {
     Bad m_bad = Bad::None;
     int m_nShortLength = 544;
     bool m_bAnyLink = false;
+    OnSet m_onSet = OnSet::Apply;
+    int m_nApplyDelayMs = 0;
 };

@@ -1,0 +1,273 @@
+// The change check with the real dialogs, opened by the main window, against the camera simulator:
+// after "Do Setting" and after a group pass the follow-up rescans (ordinary rescans of the main
+// window) tell which cameras took the settings. The delays are shortened through the checks'
+// setters; the simulated cameras take, ignore, half-take or late-take what they are sent.
+#include "SettingsTestSupport.h"
+
+#include "AppTestSupport.h"
+#include "app/DeviceSetDlg.h"
+#include "app/GroupSetDlg.h"
+#include "app/MainDlg.h"
+#include "app/resource.h"
+
+#include <commctrl.h>
+
+#include <map>
+#include <set>
+
+namespace {
+
+constexpr DWORD SETTLE_MS = 500, PERIOD_MS = 600, WINDOW_MS = 5000;
+
+class ChangeCheckFlow : public CSettingsTest {
+  protected:
+    static void SetUpTestSuite()
+    {
+        CSettingsTest::SetUpTestSuite();
+        s_pMain = new CMainDlg();
+        ASSERT_TRUE(s_pMain->CreateModeless(nullptr));
+        PumpFor(300);
+    }
+    static void TearDownTestSuite()
+    {
+        if (s_pMain) {
+            s_pMain->DestroyWindow();
+            delete s_pMain;
+            s_pMain = nullptr;
+        }
+    }
+    void SetUp() override
+    {
+        CSettingsTest::SetUp();
+        ASSERT_NE(s_pMain, nullptr);
+        CMyDialog::SetGlobalLanguage(0);
+        for (CChangeCheck* pCheck : {&Single().GetChangeCheck(), &Group().GetChangeCheck()}) {
+            pCheck->Cancel();
+            pCheck->SetTimes(SETTLE_MS, PERIOD_MS, WINDOW_MS);
+        }
+        // Listed when the list holds the fleet for half a second after a rescan of this test.
+        bool bSteady = false;
+        for (int attempt = 0; attempt < 3 && !bSteady; ++attempt) {
+            Rescan();
+            ASSERT_TRUE(PumpUntil([] { return apptest::RowCount(MainList()) == 12; }, 8000));
+            PumpFor(500);
+            bSteady = apptest::RowCount(MainList()) == 12;
+        }
+        ASSERT_TRUE(bSteady);
+    }
+    void TearDown() override
+    {
+        CMyDialog::SetGlobalLanguage(0);
+        Single().GetChangeCheck().Cancel();
+        Group().GetChangeCheck().Cancel();
+    }
+
+    static HWND MainList() { return ::GetDlgItem(s_pMain->GetSafeHwnd(), IDC_MAIN_LIST); }
+    static CGroupSetDlg& Group() { return *s_pMain->GetGroupSetDlg(); }
+    static CDeviceSetDlg& Single() { return *s_pMain->GetDeviceSetDlg(); }
+    static HWND GroupList() { return ::GetDlgItem(Group().GetSafeHwnd(), IDC_GRP_LIST); }
+    static void Rescan()
+    {
+        ::SendMessageW(s_pMain->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_MAIN_RESCAN, BN_CLICKED), 0);
+    }
+    static void Command(HWND hDlg, int nID)
+    {
+        ::SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), 0);
+    }
+    static int GroupRowOf(const std::wstring& id)
+    {
+        for (int nRow = 0; nRow < apptest::RowCount(GroupList()); ++nRow)
+            if (CellText(GroupList(), nRow, 0).find(id) != std::wstring::npos)
+                return nRow;
+        return -1;
+    }
+    static std::wstring StatusOf(const std::wstring& id)
+    {
+        const int nRow = GroupRowOf(id);
+        return nRow < 0 ? L"(no row)" : CellText(GroupList(), nRow, CGroupSetDlg::STATUS_COLUMN);
+    }
+    // The main list's record of a camera, or null.
+    static const DeviceRecord* Listed(const std::wstring& id)
+    {
+        const int nRow = apptest::FindRow(MainList(), 3, id);
+        return nRow < 0 ? nullptr : s_pMain->GetCameraRows().RecordAt(nRow);
+    }
+    int Requests() { return static_cast<int>(CCamSimClient::CountType(m_sim.Log(), MSG_GET)); }
+
+    static inline CMainDlg* s_pMain = nullptr;
+};
+
+const wchar_t ALL_DIFFER_ZH[] = L"不一致: IP地址, 网关, 名称";
+
+TEST_F(ChangeCheckFlow, GroupStatusColumnShowsWhatEachCameraTookAndFollowsTheLanguage)
+{
+    // a1b2…: takes the settings (and so answers from its new address); b2…: ignores them; c3…:
+    // keeps its name; d4…: takes them after 1.5 s; F1…: falls silent.
+    ASSERT_EQ(m_sim.Command("set b20000000001 onset=ignore"), "ok 1");
+    ASSERT_EQ(m_sim.Command("set c30000000002 onset=keepname"), "ok 1");
+    ASSERT_EQ(m_sim.Command("set d40000000003 applydelay=1500"), "ok 1");
+    ASSERT_EQ(m_sim.Command("set F12345678901 dup=0"), "ok 1");
+
+    ::SendMessageW(s_pMain->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_MAIN_GROUP, BN_CLICKED), 0);
+    Pump();
+    ASSERT_EQ(apptest::RowCount(GroupList()), 12);
+    EXPECT_EQ(apptest::ColumnTitle(GroupList(), CGroupSetDlg::STATUS_COLUMN), L"状态");
+    EXPECT_EQ(StatusOf(L"a1b2c3d4e5f6"), L"");
+    Command(Group().GetSafeHwnd(), IDC_GRP_UNCHECK_ALL);
+    const std::vector<std::wstring> ids = {L"a1b2c3d4e5f6", L"b20000000001", L"c30000000002", L"d40000000003",
+                                           L"F12345678901"};
+    for (const std::wstring& id : ids) {
+        ASSERT_GE(GroupRowOf(id), 0);
+        ListView_SetCheckState(GroupList(), GroupRowOf(id), TRUE);
+    }
+    ::CheckDlgButton(Group().GetSafeHwnd(), IDC_GRP_ONLY_CHECKED, BST_CHECKED);
+    ::SetDlgItemTextW(Group().GetSafeHwnd(), IDC_GRP_START_IP, L"198.18.1.220");
+    ::SetDlgItemTextW(Group().GetSafeHwnd(), IDC_GRP_GATEWAY, L"198.18.1.254");
+    ::SetDlgItemTextW(Group().GetSafeHwnd(), IDC_GRP_NAME, L"门");
+    ::SetDlgItemTextW(Group().GetSafeHwnd(), IDC_GRP_STEP, L"1");
+    Command(Group().GetSafeHwnd(), IDC_GRP_APPLY);
+    ASSERT_EQ(CellText(GroupList(), GroupRowOf(L"F12345678901"), 1), L"198.18.1.224");
+
+    ASSERT_TRUE(m_sim.ClearLog());
+    std::map<std::wstring, std::set<std::wstring>> seen;
+    auto sample = [&] {
+        for (const std::wstring& id : ids)
+            seen[id].insert(StatusOf(id));
+    };
+    const int passes = Group().GetFinishedPasses();
+    {
+        CMessageBoxCatcher boxes(Group().GetSafeHwnd(), L"提示");
+        Command(Group().GetSafeHwnd(), IDC_GRP_SEND);
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                sample();
+                return Group().GetFinishedPasses() > passes;
+            },
+            20000));
+        // The pass's own box is still shown; the check only adds to it.
+        EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{L"完成 5 个设备信息设置！"});
+    }
+    const std::map<std::wstring, std::wstring> final = {{L"a1b2c3d4e5f6", L"已确认"},
+                                                        {L"b20000000001", ALL_DIFFER_ZH},
+                                                        {L"c30000000002", L"不一致: 名称"},
+                                                        {L"d40000000003", L"已确认"},
+                                                        {L"F12345678901", L"无应答"}};
+    const bool bDone = PumpUntil(
+        [&] {
+            sample();
+            for (const auto& [id, text] : final)
+                if (StatusOf(id) != text || Group().GetChangeCheck().IsActive())
+                    return false;
+            return true;
+        },
+        WINDOW_MS + 5000);
+    for (const auto& [id, text] : final)
+        EXPECT_EQ(StatusOf(id), text) << std::string(id.begin(), id.end());
+    ASSERT_TRUE(bDone);
+    for (const std::wstring& id : ids)
+        EXPECT_TRUE(seen[id].count(L"已发送")) << "every camera showed Sent while waiting";
+    EXPECT_TRUE(seen[L"d40000000003"].count(ALL_DIFFER_ZH))
+        << "the late camera answered with its old values first";
+    EXPECT_FALSE(seen[L"a1b2c3d4e5f6"].count(L"无应答"));
+    EXPECT_EQ(StatusOf(L"a60000000005"), L"") << "a camera nobody sent to has no status";
+
+    // The follow-ups were the main window's ordinary rescans: several, and the list shows what the
+    // cameras now answer, a1b2… under its new address.
+    EXPECT_GE(Requests(), 4);
+    ASSERT_TRUE(PumpUntil([] { return Listed(L"a1b2c3d4e5f6") && Listed(L"d40000000003"); }, 8000));
+    const auto a = apptest::RowTexts(MainList(), apptest::FindRow(MainList(), 3, L"a1b2c3d4e5f6"), 3);
+    EXPECT_EQ(a, (std::vector<std::wstring>{L"198.18.1.220", L"198.18.1.254", L"门0"}));
+
+    // The language switch rewrites the cells and the title; back again.
+    CMyDialog::SetGlobalLanguage(1);
+    EXPECT_EQ(apptest::ColumnTitle(GroupList(), CGroupSetDlg::STATUS_COLUMN), L"Status");
+    const std::map<std::wstring, std::wstring> english = {
+        {L"a1b2c3d4e5f6", L"Confirmed"},
+        {L"b20000000001", L"Different: IP Address, GateWay, Name"},
+        {L"c30000000002", L"Different: Name"},
+        {L"d40000000003", L"Confirmed"},
+        {L"F12345678901", L"No answer"}};
+    for (const auto& [id, text] : english)
+        EXPECT_EQ(StatusOf(id), text);
+    EXPECT_EQ(CellText(GroupList(), GroupRowOf(L"a1b2c3d4e5f6"), 1), L"198.18.1.220")
+        << "cells 1-3 untouched";
+    CMyDialog::SetGlobalLanguage(0);
+    EXPECT_EQ(apptest::ColumnTitle(GroupList(), CGroupSetDlg::STATUS_COLUMN), L"状态");
+    for (const auto& [id, text] : final)
+        EXPECT_EQ(StatusOf(id), text);
+
+    // Listing the cameras again keeps each camera's status with its row; the silent camera is no
+    // longer listed by the main window, so it has no row.
+    ::SendMessageW(s_pMain->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_MAIN_GROUP, BN_CLICKED), 0);
+    Pump();
+    EXPECT_EQ(StatusOf(L"c30000000002"), L"不一致: 名称");
+    EXPECT_EQ(StatusOf(L"a1b2c3d4e5f6"), L"已确认");
+    EXPECT_EQ(GroupRowOf(L"F12345678901"), -1);
+}
+
+TEST_F(ChangeCheckFlow, SingleDialogStatusLineFollowsItsCameraAndTheLanguage)
+{
+    struct {
+        const wchar_t* id;
+        const char* simSetting; // nullptr: an ordinary camera
+        const wchar_t* lanIp;
+        const wchar_t* name;
+        const wchar_t* chinese;
+        const wchar_t* english;
+    } const cases[] = {
+        {L"a1b2c3d4e5f6", nullptr, L"198.18.1.230", L"新门", L"状态: 已确认", L"Status: Confirmed"},
+        {L"b20000000001", "onset=ignore", L"198.18.1.231", L"Hall", L"状态: 不一致: IP地址, 网关, 名称",
+         L"Status: Different: IP Address, GateWay, Name"},
+        {L"c30000000002", "onset=keepname", L"198.18.1.232", L"Hall", L"状态: 不一致: 名称",
+         L"Status: Different: Name"},
+        {L"d40000000003", "applydelay=1500", L"198.18.1.233", L"Yard", L"状态: 已确认", L"Status: Confirmed"},
+        {L"F12345678901", "dup=0", L"198.18.1.234", L"Gate", L"状态: 无应答", L"Status: No answer"},
+    };
+    const HWND hDlg = Single().GetSafeHwnd();
+    for (const auto& c : cases) {
+        const std::string id(c.id, c.id + std::wcslen(c.id));
+        SCOPED_TRACE(id);
+        if (c.simSetting) {
+            ASSERT_EQ(m_sim.Command("set " + id + " " + c.simSetting), "ok 1");
+        }
+        ASSERT_TRUE(PumpUntil([&c] { return Listed(c.id) != nullptr; }, 8000));
+        const DeviceRecord record = *Listed(c.id);
+        Single().LoadDevice(&record);
+        EXPECT_EQ(apptest::ItemText(hDlg, IDC_DEV_CHECK_STATUS), L"") << "nothing sent to it yet";
+        ::SetDlgItemTextW(hDlg, IDC_DEV_LAN_IP, c.lanIp);
+        ::SetDlgItemTextW(hDlg, IDC_DEV_LAN_GATEWAY, L"198.18.1.254");
+        ::SetDlgItemTextW(hDlg, IDC_DEV_NAME, c.name);
+        {
+            CMessageBoxCatcher boxes(hDlg, L"提示");
+            Command(hDlg, IDC_DEV_APPLY);
+            EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{L"摄像头参数设置成功！"});
+        }
+        std::set<std::wstring> seen = {apptest::ItemText(hDlg, IDC_DEV_CHECK_STATUS)};
+        const bool bDone = PumpUntil(
+            [&] {
+                seen.insert(apptest::ItemText(hDlg, IDC_DEV_CHECK_STATUS));
+                return !Single().GetChangeCheck().IsActive();
+            },
+            WINDOW_MS + 5000);
+        EXPECT_TRUE(bDone);
+        EXPECT_TRUE(seen.count(L"状态: 已发送"));
+        EXPECT_EQ(apptest::ItemText(hDlg, IDC_DEV_CHECK_STATUS), c.chinese);
+        CMyDialog::SetGlobalLanguage(1);
+        EXPECT_EQ(apptest::ItemText(hDlg, IDC_DEV_CHECK_STATUS), c.english);
+        EXPECT_EQ(apptest::ItemText(hDlg, IDC_DEV_LAN_IP), c.lanIp) << "the edits keep their contents";
+        CMyDialog::SetGlobalLanguage(0);
+        EXPECT_EQ(apptest::ItemText(hDlg, IDC_DEV_CHECK_STATUS), c.chinese);
+    }
+
+    // The status line is its camera's: another camera loaded shows none, the first one its own.
+    ASSERT_TRUE(PumpUntil([] { return Listed(L"a60000000005") && Listed(L"a1b2c3d4e5f6"); }, 8000));
+    const DeviceRecord other = *Listed(L"a60000000005");
+    Single().LoadDevice(&other);
+    EXPECT_EQ(apptest::ItemText(hDlg, IDC_DEV_CHECK_STATUS), L"");
+    const DeviceRecord first = *Listed(L"a1b2c3d4e5f6");
+    EXPECT_EQ(ReadTextField(first.message.lanIp), "198.18.1.230") << "the main list shows the new address";
+    Single().LoadDevice(&first);
+    EXPECT_EQ(apptest::ItemText(hDlg, IDC_DEV_CHECK_STATUS), L"状态: 已确认");
+}
+
+} // namespace
