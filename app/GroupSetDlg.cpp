@@ -10,6 +10,8 @@
 #include <winsock2.h>
 
 #include <cstdio>
+#include <map>
+#include <set>
 
 namespace {
 
@@ -248,6 +250,7 @@ void CGroupSetDlg::ApplyToList()
 
     int k = 0;
     const int count = m_pList->GetItemCount();
+    std::vector<bool> filled(static_cast<size_t>(count), false);
     for (int nRow = 0; nRow < count; ++nRow) {
         if (bOnlyChecked && !m_pList->GetCheck(nRow))
             continue;
@@ -267,8 +270,49 @@ void CGroupSetDlg::ApplyToList()
                              Format(L"%d.%d.%d.%d", bytes[0], bytes[1], bytes[2], bytes[3] + offset).c_str());
         m_pList->SetItemText(nRow, 2, gateway.c_str());
         m_pList->SetItemText(nRow, 3, (stem + Format(L"%d", offset)).c_str());
+        filled[static_cast<size_t>(nRow)] = true;
         ++k;
     }
+    MarkAddressConflicts(filled, gateway);
+}
+
+void CGroupSetDlg::MarkAddressConflicts(const std::vector<bool>& filled, const std::wstring& gateway)
+{
+    // What a computed address must not be: the address of a listed camera that keeps its own,
+    // another computed address, an address of this computer, or the gateway.
+    std::map<std::wstring, int> taken; // address -> cameras using it
+    const int count = m_pList->GetItemCount();
+    for (int nRow = 0; nRow < count; ++nRow)
+        ++taken[m_pList->GetItemText(nRow, 1)];
+    std::set<std::wstring> reserved;
+    std::vector<in_addr> locals;
+    if (GenSockLocalAddresses(locals) > 0)
+        for (const in_addr& local : locals) {
+            const auto* b = reinterpret_cast<const unsigned char*>(&local);
+            reserved.insert(Format(L"%d.%d.%d.%d", b[0], b[1], b[2], b[3]));
+        }
+    reserved.insert(gateway);
+
+    int conflicts = 0;
+    for (int nRow = 0; nRow < count; ++nRow) {
+        const std::wstring address = m_pList->GetItemText(nRow, 1);
+        const bool bConflict = nRow < static_cast<int>(filled.size()) && filled[static_cast<size_t>(nRow)] &&
+                               (taken[address] > 1 || reserved.count(address) > 0);
+        m_pList->SetCellTextColor(nRow, 1, bConflict ? CONFLICT_TEXT : m_pList->GetCellTextColor(nRow, 0));
+        conflicts += bConflict;
+    }
+    m_pList->Invalidate();
+    m_nAddressConflicts = conflicts;
+    if (conflicts == 0)
+        return;
+    // The operator may still send: this only says so.
+    const bool bChinese = GetLangId() == 0;
+    const std::wstring text =
+        bChinese ? Format(L"%d 个计算出的地址与列表中的其他设备、本机地址或网关相同，已标为红色。", conflicts)
+                 : Format(L"%d computed address(es) are already used by another listed camera, this computer "
+                          L"or the gateway; they are marked in red.",
+                          conflicts);
+    ::MessageBoxW(m_hWnd, text.c_str(), bChinese ? L"提示" : L"Message", MB_OK | MB_ICONWARNING);
 }
 
 // ---- The apply worker ---------------------------------------------------------------------------

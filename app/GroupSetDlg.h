@@ -43,6 +43,9 @@ class CGroupSetDlg : public CMyDialog {
     int ThreadProc(int nIndex) override;
 
     CMyListCtrl* GetList() const { return m_pList; }
+    // Computed addresses that "Apply" found taken, at its last press.
+    int GetAddressConflicts() const { return m_nAddressConflicts; }
+    static constexpr COLORREF CONFLICT_TEXT = RGB(220, 0, 0);
     // Checks that the cameras took what the passes sent; the status column shows the results.
     CChangeCheck& GetChangeCheck() { return m_check; }
     // Worker passes finished since construction, and the messages the last one sent.
@@ -63,6 +66,8 @@ class CGroupSetDlg : public CMyDialog {
     };
 
     void ApplyToList();
+    // Marks the computed addresses (rows filled by this "Apply") that are taken, and says how many.
+    void MarkAddressConflicts(const std::vector<bool>& filled, const std::wstring& gateway);
     // Writes the status cell of every row of a camera (entry null: all rows), in a language.
     void ShowCheckStatus(const CChangeCheck::Entry* pEntry, int nLangId);
     void RunApplyPass();
@@ -83,6 +88,7 @@ class CGroupSetDlg : public CMyDialog {
     std::atomic<int> m_nFinishedPasses{0};
     std::atomic<int> m_nLastSent{0};
     std::atomic<bool> m_bClosing{false};
+    int m_nAddressConflicts = 0;
     std::atomic<HWND> m_hWorkerBox{nullptr};
     CChangeCheck m_check; // user-interface thread only
 };

@@ -11,6 +11,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -272,6 +273,51 @@ TEST_F(GroupSetDlg, ApplyStopsBeforeAnAddressEndingAbove255AndSaysSo)
             }
         }
     }
+}
+
+TEST_F(GroupSetDlg, ApplyMarksComputedAddressesThatAreTakenAndSaysHowMany)
+{
+    std::vector<DeviceRecord> records;
+    for (int i = 0; i < 5; ++i)
+        records.push_back(MadeUpRecord("c7000000000" + std::to_string(i), "198.18.1." + std::to_string(100 + i), "N"));
+    Load(records);
+    const auto marked = [this](int nRow) {
+        return s_pDlg->GetList()->GetCellTextColor(nRow, 1) == CGroupSetDlg::CONFLICT_TEXT;
+    };
+    const struct {
+        const wchar_t* start;
+        const wchar_t* gateway;
+        bool bOnlyChecked;
+        std::vector<int> expected; // rows marked
+        const char* why;
+    } cases[] = {
+        // Row 1 is unchecked and keeps .101, which row 2 is given; row 3 is given the gateway.
+        {L"198.18.1.100", L"198.18.1.102", true, {2, 3}, "a kept address and the gateway"},
+        // The computer's own address (lab0) for row 1.
+        {L"198.18.1.9", L"198.18.1.1", false, {1}, "a local address"},
+        {L"198.18.1.200", L"198.18.1.1", false, {}, "nothing taken: the marks go"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        SetChecked(1, !c.bOnlyChecked);
+        ::CheckDlgButton(Dlg(), IDC_GRP_ONLY_CHECKED, c.bOnlyChecked ? BST_CHECKED : BST_UNCHECKED);
+        Type(IDC_GRP_START_IP, c.start);
+        Type(IDC_GRP_GATEWAY, c.gateway);
+        CMessageBoxCatcher boxes(Dlg(), L"提示");
+        Command(IDC_GRP_APPLY);
+        PumpFor(300);
+        EXPECT_EQ(s_pDlg->GetAddressConflicts(), static_cast<int>(c.expected.size()));
+        for (int row = 0; row < 5; ++row)
+            EXPECT_EQ(marked(row), std::count(c.expected.begin(), c.expected.end(), row) == 1) << "row " << row;
+        const auto texts = boxes.Texts();
+        if (c.expected.empty()) {
+            EXPECT_TRUE(texts.empty());
+        } else {
+            ASSERT_EQ(texts.size(), 1u);
+            EXPECT_EQ(texts[0].rfind(std::to_wstring(c.expected.size()) + L" 个计算出的地址", 0), 0u) << texts[0];
+        }
+    }
+    SetChecked(1, true);
 }
 
 TEST_F(GroupSetDlg, CheckButtonsSetTheRowsCheckBoxes)
