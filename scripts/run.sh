@@ -75,6 +75,16 @@ else
   echo "Larkvane: no screenshot ($shot missing); ${acks:-0} acknowledged replies from $cameras cameras"
 fi
 
+# The group dialog over it ("批量操作 ...", command 1001), with its status column.
+group_shot=$root/build/artifacts/larkvane-group.png
+rm -f "$group_shot"
+if timeout 20 bash scripts/lab.sh tool wine "$root/build/win/tools/soak/lv_soak_driver.exe" --post-command 1001 \
+     >/dev/null 2>&1; then
+  sleep 2
+  timeout 30 bash scripts/lab.sh tool import -window root "$group_shot" || true
+fi
+[ -s "$group_shot" ] && echo "the group dialog: $group_shot"
+
 # Close it as a user does: Wine's taskkill without /f posts WM_CLOSE to the tool's top-level
 # windows, as the caption's close box would. (xdotool's windowclose destroys the X window
 # instead, which Wine does not turn into WM_CLOSE, so the tool ran on.)

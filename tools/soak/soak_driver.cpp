@@ -418,9 +418,18 @@ bool ParseOptions(int argc, char** argv, Options& options)
 
 int main(int argc, char** argv)
 {
+    // One command to the running program, as its button would send it (the run command opens
+    // the group dialog for its second screenshot this way).
+    if (argc == 3 && std::string(argv[1]) == "--post-command") {
+        HWND hMain = nullptr;
+        if (!WaitFor([&] { return (hMain = ::FindWindowW(nullptr, L"Larkvane")) != nullptr; }, 10000, 50))
+            return 1;
+        const int id = std::atoi(argv[2]);
+        return ::PostMessageW(hMain, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), 0) ? 0 : 1;
+    }
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: lv_soak_driver --unix-pid PID [--rounds K] [--expect N] [--close wmclose|exit] "
+        std::fprintf(stderr, "usage: lv_soak_driver --post-command ID | --unix-pid PID [--rounds K] [--expect N] [--close wmclose|exit] "
                              "[--close-delay MS] [--pass-at-close] [--keep-dialogs] [--quiet-close] [--hide-before-close]\n");
         return 2;
     }
