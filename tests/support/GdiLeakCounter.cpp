@@ -40,12 +40,32 @@ long CGdiTally::Gdiplus() const
 
 const char* CGdiTally::KindName(int kind)
 {
-    static const char* const names[KIND_COUNT] = {
-        "?",           "pen",           "brush",       "DC",          "metafile DC",  "palette",
-        "font",        "bitmap",        "region",      "metafile",    "memory DC",    "extended pen",
-        "enhanced DC", "enhanced metafile", "colour space", "GDI+ image",  "GDI+ graphics",
-        "GDI+ image attributes", "GDI+ brush", "GDI+ pen", "GDI+ font", "GDI+ font family",
-        "GDI+ string format", "GDI+ path", "GDI+ region", "GDI+ matrix"};
+    static const char* const names[KIND_COUNT] = {"?",
+                                                  "pen",
+                                                  "brush",
+                                                  "DC",
+                                                  "metafile DC",
+                                                  "palette",
+                                                  "font",
+                                                  "bitmap",
+                                                  "region",
+                                                  "metafile",
+                                                  "memory DC",
+                                                  "extended pen",
+                                                  "enhanced DC",
+                                                  "enhanced metafile",
+                                                  "colour space",
+                                                  "GDI+ image",
+                                                  "GDI+ graphics",
+                                                  "GDI+ image attributes",
+                                                  "GDI+ brush",
+                                                  "GDI+ pen",
+                                                  "GDI+ font",
+                                                  "GDI+ font family",
+                                                  "GDI+ string format",
+                                                  "GDI+ path",
+                                                  "GDI+ region",
+                                                  "GDI+ matrix"};
     return kind >= 0 && kind < KIND_COUNT ? names[kind] : "?";
 }
 
@@ -98,92 +118,96 @@ struct CHookSlot {
     void* pHook;
 };
 
-#define LV_COUNT_GDIP(name, kind, delta)                                                                  \
-    struct CTag_##name {                                                                                   \
-        static constexpr int KIND = CGdiTally::kind;                                                       \
-        static constexpr long DELTA = delta;                                                               \
-    };                                                                                                     \
+#define LV_COUNT_GDIP(name, kind, delta)                                                                     \
+    struct CTag_##name {                                                                                     \
+        static constexpr int KIND = CGdiTally::kind;                                                         \
+        static constexpr long DELTA = delta;                                                                 \
+    };                                                                                                       \
     using CHook_##name = CCountingHook<CTag_##name, decltype(&Gdiplus::DllExports::name)>;
-#define LV_SLOT(name)                                                                                       \
-    CHookSlot{#name, reinterpret_cast<void**>(&CHook_##name::s_pReal), reinterpret_cast<void*>(&CHook_##name::Call)}
+#define LV_SLOT(name)                                                                                        \
+    CHookSlot                                                                                                \
+    {                                                                                                        \
+#name, reinterpret_cast < void**>(&CHook_##name::s_pReal),                                           \
+            reinterpret_cast < void*>(&CHook_##name::Call)                                                   \
+    }
 
-#define LV_GDIP_LIST(X)                                                                                     \
-    X(GdipLoadImageFromFile, GP_IMAGE, 1)                                                                  \
-    X(GdipLoadImageFromFileICM, GP_IMAGE, 1)                                                               \
-    X(GdipLoadImageFromStream, GP_IMAGE, 1)                                                                \
-    X(GdipLoadImageFromStreamICM, GP_IMAGE, 1)                                                             \
-    X(GdipCreateBitmapFromFile, GP_IMAGE, 1)                                                               \
-    X(GdipCreateBitmapFromFileICM, GP_IMAGE, 1)                                                            \
-    X(GdipCreateBitmapFromStream, GP_IMAGE, 1)                                                             \
-    X(GdipCreateBitmapFromStreamICM, GP_IMAGE, 1)                                                          \
-    X(GdipCreateBitmapFromScan0, GP_IMAGE, 1)                                                              \
-    X(GdipCreateBitmapFromGraphics, GP_IMAGE, 1)                                                           \
-    X(GdipCreateBitmapFromHBITMAP, GP_IMAGE, 1)                                                            \
-    X(GdipCreateBitmapFromHICON, GP_IMAGE, 1)                                                              \
-    X(GdipCreateBitmapFromResource, GP_IMAGE, 1)                                                           \
-    X(GdipCreateBitmapFromGdiDib, GP_IMAGE, 1)                                                             \
-    X(GdipCloneImage, GP_IMAGE, 1)                                                                         \
-    X(GdipCloneBitmapArea, GP_IMAGE, 1)                                                                    \
-    X(GdipCloneBitmapAreaI, GP_IMAGE, 1)                                                                   \
-    X(GdipGetImageThumbnail, GP_IMAGE, 1)                                                                  \
-    X(GdipDisposeImage, GP_IMAGE, -1)                                                                      \
-    X(GdipCreateFromHDC, GP_GRAPHICS, 1)                                                                   \
-    X(GdipCreateFromHDC2, GP_GRAPHICS, 1)                                                                  \
-    X(GdipCreateFromHWND, GP_GRAPHICS, 1)                                                                  \
-    X(GdipCreateFromHWNDICM, GP_GRAPHICS, 1)                                                               \
-    X(GdipGetImageGraphicsContext, GP_GRAPHICS, 1)                                                         \
-    X(GdipDeleteGraphics, GP_GRAPHICS, -1)                                                                 \
-    X(GdipCreateImageAttributes, GP_IMAGE_ATTRIBUTES, 1)                                                   \
-    X(GdipCloneImageAttributes, GP_IMAGE_ATTRIBUTES, 1)                                                    \
-    X(GdipDisposeImageAttributes, GP_IMAGE_ATTRIBUTES, -1)                                                 \
-    X(GdipCreateSolidFill, GP_BRUSH, 1)                                                                    \
-    X(GdipCreateLineBrush, GP_BRUSH, 1)                                                                    \
-    X(GdipCreateLineBrushI, GP_BRUSH, 1)                                                                   \
-    X(GdipCreateLineBrushFromRect, GP_BRUSH, 1)                                                            \
-    X(GdipCreateLineBrushFromRectI, GP_BRUSH, 1)                                                           \
-    X(GdipCreateHatchBrush, GP_BRUSH, 1)                                                                   \
-    X(GdipCreateTexture, GP_BRUSH, 1)                                                                      \
-    X(GdipCreateTexture2, GP_BRUSH, 1)                                                                     \
-    X(GdipCreateTexture2I, GP_BRUSH, 1)                                                                    \
-    X(GdipCreateTextureIA, GP_BRUSH, 1)                                                                    \
-    X(GdipCreatePathGradient, GP_BRUSH, 1)                                                                 \
-    X(GdipCreatePathGradientI, GP_BRUSH, 1)                                                                \
-    X(GdipCreatePathGradientFromPath, GP_BRUSH, 1)                                                         \
-    X(GdipCloneBrush, GP_BRUSH, 1)                                                                         \
-    X(GdipDeleteBrush, GP_BRUSH, -1)                                                                       \
-    X(GdipCreatePen1, GP_PEN, 1)                                                                           \
-    X(GdipCreatePen2, GP_PEN, 1)                                                                           \
-    X(GdipClonePen, GP_PEN, 1)                                                                             \
-    X(GdipDeletePen, GP_PEN, -1)                                                                           \
-    X(GdipCreateFont, GP_FONT, 1)                                                                          \
-    X(GdipCreateFontFromDC, GP_FONT, 1)                                                                    \
-    X(GdipCreateFontFromLogfontA, GP_FONT, 1)                                                              \
-    X(GdipCreateFontFromLogfontW, GP_FONT, 1)                                                              \
-    X(GdipCloneFont, GP_FONT, 1)                                                                           \
-    X(GdipDeleteFont, GP_FONT, -1)                                                                         \
-    X(GdipCreateFontFamilyFromName, GP_FONT_FAMILY, 1)                                                     \
-    X(GdipCloneFontFamily, GP_FONT_FAMILY, 1)                                                              \
-    X(GdipDeleteFontFamily, GP_FONT_FAMILY, -1)                                                            \
-    X(GdipCreateStringFormat, GP_STRING_FORMAT, 1)                                                         \
-    X(GdipCloneStringFormat, GP_STRING_FORMAT, 1)                                                          \
-    X(GdipDeleteStringFormat, GP_STRING_FORMAT, -1)                                                        \
-    X(GdipCreatePath, GP_PATH, 1)                                                                          \
-    X(GdipCreatePath2, GP_PATH, 1)                                                                         \
-    X(GdipCreatePath2I, GP_PATH, 1)                                                                        \
-    X(GdipClonePath, GP_PATH, 1)                                                                           \
-    X(GdipDeletePath, GP_PATH, -1)                                                                         \
-    X(GdipCreateRegion, GP_REGION, 1)                                                                      \
-    X(GdipCreateRegionRect, GP_REGION, 1)                                                                  \
-    X(GdipCreateRegionRectI, GP_REGION, 1)                                                                 \
-    X(GdipCreateRegionPath, GP_REGION, 1)                                                                  \
-    X(GdipCreateRegionHrgn, GP_REGION, 1)                                                                  \
-    X(GdipCloneRegion, GP_REGION, 1)                                                                       \
-    X(GdipDeleteRegion, GP_REGION, -1)                                                                     \
-    X(GdipCreateMatrix, GP_MATRIX, 1)                                                                      \
-    X(GdipCreateMatrix2, GP_MATRIX, 1)                                                                     \
-    X(GdipCreateMatrix3, GP_MATRIX, 1)                                                                     \
-    X(GdipCreateMatrix3I, GP_MATRIX, 1)                                                                    \
-    X(GdipCloneMatrix, GP_MATRIX, 1)                                                                       \
+#define LV_GDIP_LIST(X)                                                                                      \
+    X(GdipLoadImageFromFile, GP_IMAGE, 1)                                                                    \
+    X(GdipLoadImageFromFileICM, GP_IMAGE, 1)                                                                 \
+    X(GdipLoadImageFromStream, GP_IMAGE, 1)                                                                  \
+    X(GdipLoadImageFromStreamICM, GP_IMAGE, 1)                                                               \
+    X(GdipCreateBitmapFromFile, GP_IMAGE, 1)                                                                 \
+    X(GdipCreateBitmapFromFileICM, GP_IMAGE, 1)                                                              \
+    X(GdipCreateBitmapFromStream, GP_IMAGE, 1)                                                               \
+    X(GdipCreateBitmapFromStreamICM, GP_IMAGE, 1)                                                            \
+    X(GdipCreateBitmapFromScan0, GP_IMAGE, 1)                                                                \
+    X(GdipCreateBitmapFromGraphics, GP_IMAGE, 1)                                                             \
+    X(GdipCreateBitmapFromHBITMAP, GP_IMAGE, 1)                                                              \
+    X(GdipCreateBitmapFromHICON, GP_IMAGE, 1)                                                                \
+    X(GdipCreateBitmapFromResource, GP_IMAGE, 1)                                                             \
+    X(GdipCreateBitmapFromGdiDib, GP_IMAGE, 1)                                                               \
+    X(GdipCloneImage, GP_IMAGE, 1)                                                                           \
+    X(GdipCloneBitmapArea, GP_IMAGE, 1)                                                                      \
+    X(GdipCloneBitmapAreaI, GP_IMAGE, 1)                                                                     \
+    X(GdipGetImageThumbnail, GP_IMAGE, 1)                                                                    \
+    X(GdipDisposeImage, GP_IMAGE, -1)                                                                        \
+    X(GdipCreateFromHDC, GP_GRAPHICS, 1)                                                                     \
+    X(GdipCreateFromHDC2, GP_GRAPHICS, 1)                                                                    \
+    X(GdipCreateFromHWND, GP_GRAPHICS, 1)                                                                    \
+    X(GdipCreateFromHWNDICM, GP_GRAPHICS, 1)                                                                 \
+    X(GdipGetImageGraphicsContext, GP_GRAPHICS, 1)                                                           \
+    X(GdipDeleteGraphics, GP_GRAPHICS, -1)                                                                   \
+    X(GdipCreateImageAttributes, GP_IMAGE_ATTRIBUTES, 1)                                                     \
+    X(GdipCloneImageAttributes, GP_IMAGE_ATTRIBUTES, 1)                                                      \
+    X(GdipDisposeImageAttributes, GP_IMAGE_ATTRIBUTES, -1)                                                   \
+    X(GdipCreateSolidFill, GP_BRUSH, 1)                                                                      \
+    X(GdipCreateLineBrush, GP_BRUSH, 1)                                                                      \
+    X(GdipCreateLineBrushI, GP_BRUSH, 1)                                                                     \
+    X(GdipCreateLineBrushFromRect, GP_BRUSH, 1)                                                              \
+    X(GdipCreateLineBrushFromRectI, GP_BRUSH, 1)                                                             \
+    X(GdipCreateHatchBrush, GP_BRUSH, 1)                                                                     \
+    X(GdipCreateTexture, GP_BRUSH, 1)                                                                        \
+    X(GdipCreateTexture2, GP_BRUSH, 1)                                                                       \
+    X(GdipCreateTexture2I, GP_BRUSH, 1)                                                                      \
+    X(GdipCreateTextureIA, GP_BRUSH, 1)                                                                      \
+    X(GdipCreatePathGradient, GP_BRUSH, 1)                                                                   \
+    X(GdipCreatePathGradientI, GP_BRUSH, 1)                                                                  \
+    X(GdipCreatePathGradientFromPath, GP_BRUSH, 1)                                                           \
+    X(GdipCloneBrush, GP_BRUSH, 1)                                                                           \
+    X(GdipDeleteBrush, GP_BRUSH, -1)                                                                         \
+    X(GdipCreatePen1, GP_PEN, 1)                                                                             \
+    X(GdipCreatePen2, GP_PEN, 1)                                                                             \
+    X(GdipClonePen, GP_PEN, 1)                                                                               \
+    X(GdipDeletePen, GP_PEN, -1)                                                                             \
+    X(GdipCreateFont, GP_FONT, 1)                                                                            \
+    X(GdipCreateFontFromDC, GP_FONT, 1)                                                                      \
+    X(GdipCreateFontFromLogfontA, GP_FONT, 1)                                                                \
+    X(GdipCreateFontFromLogfontW, GP_FONT, 1)                                                                \
+    X(GdipCloneFont, GP_FONT, 1)                                                                             \
+    X(GdipDeleteFont, GP_FONT, -1)                                                                           \
+    X(GdipCreateFontFamilyFromName, GP_FONT_FAMILY, 1)                                                       \
+    X(GdipCloneFontFamily, GP_FONT_FAMILY, 1)                                                                \
+    X(GdipDeleteFontFamily, GP_FONT_FAMILY, -1)                                                              \
+    X(GdipCreateStringFormat, GP_STRING_FORMAT, 1)                                                           \
+    X(GdipCloneStringFormat, GP_STRING_FORMAT, 1)                                                            \
+    X(GdipDeleteStringFormat, GP_STRING_FORMAT, -1)                                                          \
+    X(GdipCreatePath, GP_PATH, 1)                                                                            \
+    X(GdipCreatePath2, GP_PATH, 1)                                                                           \
+    X(GdipCreatePath2I, GP_PATH, 1)                                                                          \
+    X(GdipClonePath, GP_PATH, 1)                                                                             \
+    X(GdipDeletePath, GP_PATH, -1)                                                                           \
+    X(GdipCreateRegion, GP_REGION, 1)                                                                        \
+    X(GdipCreateRegionRect, GP_REGION, 1)                                                                    \
+    X(GdipCreateRegionRectI, GP_REGION, 1)                                                                   \
+    X(GdipCreateRegionPath, GP_REGION, 1)                                                                    \
+    X(GdipCreateRegionHrgn, GP_REGION, 1)                                                                    \
+    X(GdipCloneRegion, GP_REGION, 1)                                                                         \
+    X(GdipDeleteRegion, GP_REGION, -1)                                                                       \
+    X(GdipCreateMatrix, GP_MATRIX, 1)                                                                        \
+    X(GdipCreateMatrix2, GP_MATRIX, 1)                                                                       \
+    X(GdipCreateMatrix3, GP_MATRIX, 1)                                                                       \
+    X(GdipCreateMatrix3I, GP_MATRIX, 1)                                                                      \
+    X(GdipCloneMatrix, GP_MATRIX, 1)                                                                         \
     X(GdipDeleteMatrix, GP_MATRIX, -1)
 
 LV_GDIP_LIST(LV_COUNT_GDIP)
@@ -200,7 +224,8 @@ bool InstallGdiplusHooks()
     const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     if (imports.VirtualAddress == 0)
         return false;
-    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); dll->Name; ++dll) {
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); dll->Name;
+         ++dll) {
         if (_stricmp(reinterpret_cast<const char*>(base + dll->Name), "gdiplus.dll") != 0)
             continue;
         auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(
@@ -209,7 +234,8 @@ bool InstallGdiplusHooks()
         for (; names->u1.AddressOfData; ++names, ++slots) {
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
                 continue;
-            const char* name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
+            const char* name =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
             for (const CHookSlot& hook : HOOKS) {
                 if (std::strcmp(name, hook.pszName) != 0)
                     continue;
