@@ -4,7 +4,6 @@
 #include "ButtonTestSupport.h"
 
 #include "controls/MyCheckButton.h"
-#include "platform/CGdiCount.h"
 
 #include <gtest/gtest.h>
 
@@ -239,24 +238,6 @@ TEST_F(CheckButton, ImagesDrawTheBoxAndFallBackWhenMissing)
     auto c = Render(*box, WHITE);
     EXPECT_EQ(c->Pixel(8, 8), BLACK); // drawn mark
     EXPECT_EQ(c->Pixel(3, 8), BLACK);
-}
-
-TEST_F(CheckButton, GdiCountsReturnAfterRepeatedPaints)
-{
-    auto box = Make(BS_AUTOCHECKBOX, 200, 10, L"Box");
-    auto radio = Make(BS_AUTORADIOBUTTON, 300, 30, L"Radio");
-    const long before = CGdiCount::Live();
-    for (int i = 0; i < 25; ++i) {
-        Click(*box);
-        Click(*radio);
-        Render(*box);
-        Render(*radio);
-        box->RedrawWindow();
-        radio->RedrawWindow();
-        radio->SendMessage(WM_MOUSELEAVE);
-    }
-    PumpPending();
-    EXPECT_EQ(CGdiCount::Live(), before);
 }
 
 TEST(CheckButtonDefaults, NewControlsCopyTheDefaults)

@@ -4,7 +4,6 @@
 #include "ButtonTestSupport.h"
 
 #include "controls/MyButton.h"
-#include "platform/CGdiCount.h"
 
 #include <gtest/gtest.h>
 
@@ -263,29 +262,6 @@ TEST_F(ButtonDraw, ToolTipFollowsTheCaption)
     PumpPending();
     ASSERT_NE(m_button.GetToolTip().GetCtrl(), nullptr);
     EXPECT_TRUE(m_button.GetToolTip().GetCtrl()->IsWindow());
-}
-
-TEST_F(ButtonDraw, GdiCountsReturnAfterRepeatedPaints)
-{
-    m_button.SetWindowText(L"Count\r\nme");
-    m_button.SetRound(6, 6);
-    CMyButton::SetDefaultFontStyle(14, true, true, true, L"Tahoma");
-    CMyButton styled;
-    CMyButton::SetDefaultFontStyle(-1, false, false, false);
-    ASSERT_TRUE(
-        styled.Create(L"Styled", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, {20, 60, 120, 90}, &m_host, 1003));
-    const long before = CGdiCount::Live();
-    for (int i = 0; i < 25; ++i) {
-        Render(m_button);
-        Render(styled);
-        styled.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-        m_button.SetChecked(i % 2 == 0);
-        m_button.RedrawWindow();
-        styled.RedrawWindow();
-        styled.SendMessage(WM_MOUSELEAVE);
-    }
-    PumpPending();
-    EXPECT_EQ(CGdiCount::Live(), before);
 }
 
 TEST(ButtonList, LiveButtonsAreCounted)

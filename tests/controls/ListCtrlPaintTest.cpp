@@ -2,7 +2,6 @@
 #include "tests/controls/ListCtrlTestSupport.h"
 
 #include "controls/SkinFiles.h"
-#include "platform/CGdiCount.h"
 
 namespace {
 
@@ -241,35 +240,6 @@ TEST_F(PaintFixture, LongTextsDrawCutWithoutCrashing)
     for (int y = next.top; y < next.bottom; ++y)
         for (int x = next.left; x < next.left + 3; ++x)
             EXPECT_EQ(capture.At(x, y), RGB(255, 255, 255)) << x << "," << y;
-}
-
-TEST_F(PaintFixture, RepeatedPaintsLeaveNoGdiObjects)
-{
-    WriteDefaultSkins();
-    m_list.SetCheckColumn(2, true);
-    m_list.SetCheckBoxes(true);
-    m_list.SetProgressColumn(1, true);
-    m_list.SetCellImageFile(-1, 3, L"General_OK1.png", 1);
-    m_list.SetGridLines(true);
-    m_list.SetGridWidth(1);
-    m_list.SetHeaderHeight(26).SetHeaderFontHeight(18);
-    m_list.SetHotRow(1);
-    m_list.SelectRow(2, true);
-    // Warm up: the header's font and the process-wide pens are made once.
-    m_list.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    {
-        CCapture first(m_list.m_hWnd);
-    }
-    const long before = CGdiCount::Live();
-    for (int i = 0; i < 20; ++i) {
-        m_list.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        m_list.GetHeader().RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    }
-    EXPECT_EQ(CGdiCount::Live(), before);
-    {
-        CCapture capture(m_list.m_hWnd);
-    }
-    EXPECT_EQ(CGdiCount::Live(), before);
 }
 
 TEST_F(PaintFixture, CoversTheClientArea)

@@ -2,7 +2,7 @@
 # X display.
 lv_add_test(lv_widget_tests
   SOURCES WidgetComboTest.cpp WidgetSliderTest.cpp WidgetListBoxTest.cpp WidgetProgressTest.cpp
-          WidgetGdiTest.cpp WidgetTestSupport.cpp SkinTestSupport.cpp WidgetTestDialog.rc
+          WidgetTestSupport.cpp SkinTestSupport.cpp WidgetTestDialog.rc
   LIBS lv_widgets)
 target_include_directories(lv_widget_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/WidgetTestDialog.rc PROPERTIES

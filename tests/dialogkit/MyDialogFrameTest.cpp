@@ -1,10 +1,10 @@
 // CMyDialog frame side: background and drawn items painted into a bitmap and read back by pixel,
 // the inherited child background, on-top through the registered check box, ShowDialog centring,
-// the layout operations and their recorded places, anchors, and GDI counts across paints.
+// the layout operations and their recorded places, and anchors. Leaks across paints are checked
+// with the other paint paths in tests/controls/PaintLeakTest.cpp.
 
 #include "MyDialogTestSupport.h"
 
-#include "platform/CGdiCount.h"
 
 #include <commctrl.h>
 
@@ -369,31 +369,6 @@ TEST_F(CDialogFrameTest, AnchorsFollowEveryResize)
         EXPECT_EQ(r.top, start.top) << width;
         EXPECT_EQ(r.bottom - r.top, start.bottom - start.top) << width;
     }
-}
-
-TEST_F(CDialogFrameTest, RepeatedPaintsReturnGdiCountsToStart)
-{
-    CTestDialog dlg(IDD_MYDLG_TEST);
-    ASSERT_TRUE(dlg.CreateModeless(nullptr));
-    const COLORREF two[] = {RED, BLUE};
-    dlg.SetBackgroundGradient(two, 2, 1);
-    dlg.AddDrawnRect(4, 4, 40, 20, 1, 1, 2, BLUE, {RED, GREEN});
-    dlg.AddDrawnText(4, 40, L"text", RED, BLUE);
-    dlg.ShowDialog(1);
-    {
-        CClientShot warmUp(dlg);
-    }
-    ::RedrawWindow(dlg.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Pump();
-    const long objects = CGdiCount::LiveObjects();
-    const long dcs = CGdiCount::LiveDCs();
-    for (int i = 0; i < 20; ++i) {
-        CClientShot shot(dlg);
-        ::RedrawWindow(dlg.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    }
-    Pump();
-    EXPECT_EQ(CGdiCount::LiveObjects(), objects);
-    EXPECT_EQ(CGdiCount::LiveDCs(), dcs);
 }
 
 TEST_F(CDialogFrameTest, BackgroundImageAndDrawnImagesComeFromFiles)

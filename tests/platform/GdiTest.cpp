@@ -1,4 +1,5 @@
 // GDI owners and the off-screen paint buffer: every handle goes exactly once.
+#include "GdiLeakCounter.h"
 #include "TestDialogIds.h"
 #include "TestWindows.h"
 
@@ -47,7 +48,7 @@ class CPaintedCtrl : public CWnd {
         ::SetBkMode(mem, TRANSPARENT);
         ::TextOutW(mem, 2, 2, L"Ab", 2);
         ++m_nPaints;
-        m_nPeak = std::max(m_nPeak, CGdiCount::Live());
+        m_nPeak = std::max(m_nPeak, CountLiveGdiObjects().Gdi());
         return 0;
     }
 };
@@ -61,13 +62,15 @@ TEST(GdiOwners, RepeatedPaintsLeaveNoHandleBehind)
     CPaintedCtrl ctrl;
     ASSERT_TRUE(ctrl.SubclassDlgItem(IDC_TEST_STATIC, &dlg));
 
-    const long start = CGdiCount::Live();
+    ctrl.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); // Wine's paint context cache
+    CGdiLeakScope scope;
+    const long start = scope.Before().Gdi();
     for (int i = 0; i < 25; ++i)
         ctrl.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    EXPECT_EQ(25, ctrl.m_nPaints);
-    // Paint context, buffer context, buffer bitmap, brush, pen and font were all counted.
-    EXPECT_GE(ctrl.m_nPeak, start + 6);
-    EXPECT_EQ(start, CGdiCount::Live());
+    EXPECT_EQ(26, ctrl.m_nPaints);
+    // Buffer context, buffer bitmap, brush, pen and font were all alive during the paint.
+    EXPECT_GE(ctrl.m_nPeak, start + 5);
+    EXPECT_EQ(scope.Leaks(), "");
 
     // The buffer reached the screen: the fill below the line shows.
     RECT rect;
@@ -79,7 +82,7 @@ TEST(GdiOwners, RepeatedPaintsLeaveNoHandleBehind)
 
 TEST(GdiOwners, MovingAnOwnerHandsOverTheHandleWhichIsDeletedOnce)
 {
-    const long start = CGdiCount::LiveObjects();
+    const long start = CountLiveGdiObjects()[OBJ_PEN];
     HPEN hFirst = nullptr;
     HPEN hSecond = nullptr;
     {
@@ -88,49 +91,51 @@ TEST(GdiOwners, MovingAnOwnerHandsOverTheHandleWhichIsDeletedOnce)
         CPen b(std::move(a));
         EXPECT_EQ(nullptr, a.GetSafeHandle());
         EXPECT_EQ(hFirst, b.GetSafeHandle());
-        EXPECT_EQ(start + 1, CGdiCount::LiveObjects());
+        EXPECT_EQ(start + 1, CountLiveGdiObjects()[OBJ_PEN]);
 
         CPen c(::CreatePen(PS_DASH, 1, 0));
         hSecond = c;
         c = std::move(b); // the dash pen goes now
         EXPECT_EQ(0u, ::GetObjectType(hSecond));
         EXPECT_EQ(static_cast<DWORD>(OBJ_PEN), ::GetObjectType(hFirst));
-        EXPECT_EQ(start + 1, CGdiCount::LiveObjects());
+        EXPECT_EQ(start + 1, CountLiveGdiObjects()[OBJ_PEN]);
     }
     EXPECT_EQ(0u, ::GetObjectType(hFirst));
-    EXPECT_EQ(start, CGdiCount::LiveObjects());
+    EXPECT_EQ(start, CountLiveGdiObjects()[OBJ_PEN]);
 }
 
 TEST(GdiOwners, OwnersSurviveContainerGrowth)
 {
-    const long start = CGdiCount::LiveObjects();
+    const long start = CountLiveGdiObjects()[OBJ_BRUSH];
     {
         std::vector<CBrush> brushes;
         for (int i = 0; i < 40; ++i)
             brushes.emplace_back(::CreateSolidBrush(RGB(i, i, i)));
-        EXPECT_EQ(start + 40, CGdiCount::LiveObjects());
+        EXPECT_EQ(start + 40, CountLiveGdiObjects()[OBJ_BRUSH]);
         for (const CBrush& brush : brushes)
             EXPECT_EQ(static_cast<DWORD>(OBJ_BRUSH), ::GetObjectType(brush));
     }
-    EXPECT_EQ(start, CGdiCount::LiveObjects());
+    EXPECT_EQ(start, CountLiveGdiObjects()[OBJ_BRUSH]);
 }
 
 TEST(GdiOwners, DetachHandsTheHandleToTheCaller)
 {
-    const long start = CGdiCount::LiveObjects();
+    CGdiLeakScope scope;
     HBRUSH hBrush = nullptr;
     {
         CBrush brush(::CreateSolidBrush(RGB(1, 2, 3)));
         hBrush = brush.Detach();
-        EXPECT_EQ(start, CGdiCount::LiveObjects());
     }
     EXPECT_EQ(static_cast<DWORD>(OBJ_BRUSH), ::GetObjectType(hBrush));
+    EXPECT_EQ(scope.Leaks(), "brush +1") << "the caller holds it now";
     EXPECT_TRUE(::DeleteObject(hBrush));
+    EXPECT_EQ(scope.Leaks(), "");
 }
 
 TEST(GdiOwners, ContextOwnersCountAndMove)
 {
-    const long start = CGdiCount::LiveDCs();
+    ::ReleaseDC(nullptr, ::GetDC(nullptr)); // Wine's screen context cache
+    CGdiLeakScope scope;
     {
         CDC a = CDC::CreateCompatibleDC(nullptr);
         ASSERT_TRUE(a);
@@ -139,9 +144,9 @@ TEST(GdiOwners, ContextOwnersCountAndMove)
         CClientDC screen(nullptr);
         EXPECT_TRUE(screen);
         CClientDC moved(std::move(screen));
-        EXPECT_EQ(start + 2, CGdiCount::LiveDCs());
+        EXPECT_EQ(scope.Leaks(), "memory DC +1") << "the screen context comes from Wine's cache";
     }
-    EXPECT_EQ(start, CGdiCount::LiveDCs());
+    EXPECT_EQ(scope.Leaks(), "");
 }
 
 TEST(GdiOwners, SelectionAndSavedStateComeBackAtScopeEnd)
@@ -185,7 +190,7 @@ class MemDCTest : public testing::Test {
 
 TEST_F(MemDCTest, DrawsOffScreenInTheTargetsCoordinatesAndCopiesOnce)
 {
-    const long start = CGdiCount::Live();
+    CGdiLeakScope scope;
     RECT area{5, 5, 15, 15};
     {
         CMemDC mem(m_target, area);
@@ -202,7 +207,7 @@ TEST_F(MemDCTest, DrawsOffScreenInTheTargetsCoordinatesAndCopiesOnce)
         EXPECT_FALSE(mem.Flush()) << "one copy per paint";
     }
     EXPECT_EQ(RGB(255, 0, 0), ::GetPixel(m_target, 10, 10)) << "the destructor does not copy again";
-    EXPECT_EQ(start, CGdiCount::Live());
+    EXPECT_EQ(scope.Leaks(), "");
 }
 
 TEST_F(MemDCTest, CopyTargetStartsFromWhatTheTargetShows)
@@ -215,12 +220,12 @@ TEST_F(MemDCTest, CopyTargetStartsFromWhatTheTargetShows)
 
 TEST_F(MemDCTest, EmptyAreaDrawsStraightIntoTheTarget)
 {
-    const long start = CGdiCount::Live();
+    CGdiLeakScope scope;
     CMemDC mem(m_target, RECT{5, 5, 5, 15});
     EXPECT_FALSE(mem.IsBuffered());
     EXPECT_EQ(m_target.GetSafeHdc(), mem.GetSafeHdc());
     EXPECT_FALSE(mem.Flush());
-    EXPECT_EQ(start, CGdiCount::Live());
+    EXPECT_EQ(scope.Leaks(), "") << "no buffer was made";
 }
 
 } // namespace
