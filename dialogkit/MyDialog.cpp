@@ -4,19 +4,13 @@
 #include "dialogkit/MyProfile.h"
 #include "platform/CGdiObject.h"
 
-#if defined(LV_DIALOG_HAS_BUTTONS)
 #include "controls/MyButton.h"
 #include "controls/MyCheckButton.h"
-#endif
-#if defined(LV_DIALOG_HAS_WIDGETS)
 #include "controls/MyComboBox.h"
 #include "controls/MyListBox.h"
 #include "controls/MyProgressCtrl.h"
 #include "controls/MySliderCtrl.h"
-#endif
-#if defined(LV_DIALOG_HAS_LISTCTRL)
 #include "controls/MyListCtrl.h"
-#endif
 
 #include <commctrl.h>
 
@@ -570,15 +564,12 @@ void CMyDialog::SkinOneControl(HWND hChild, int nTextHeight)
         m_lstSkinned.push_back({nID, dwKind, pRaw});
         return pRaw;
     };
-    (void)attach;
-    (void)mask;
 
     auto has = [&cls](const wchar_t* name) { return cls.find(name) != std::wstring::npos; };
 
     if (has(L"BUTTON")) {
         const DWORD type = style & BS_TYPEMASK;
         if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
-#if defined(LV_DIALOG_HAS_BUTTONS)
             if ((mask & SKIN_BUTTON) && !IsNoId(nID)) {
                 if (auto* pButton =
                         static_cast<CMyButton*>(attach(std::make_unique<CMyButton>(), SKIN_BUTTON));
@@ -589,17 +580,14 @@ void CMyDialog::SkinOneControl(HWND hChild, int nTextHeight)
                         pButton->SetIconImages(L"General_NG1.png", L"General_NG2.png");
                 }
             }
-#endif
         } else if (type == BS_GROUPBOX) {
             m_lstGroupBoxes.push_back(hChild);
         } else if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
                    type == BS_3STATE || type == BS_AUTO3STATE || type == BS_AUTORADIOBUTTON) {
             // Owner-drawn and other special buttons draw themselves and are left alone.
             ::SetWindowLongPtrW(hChild, GWL_STYLE, static_cast<LONG_PTR>(style | BS_FLAT));
-#if defined(LV_DIALOG_HAS_BUTTONS)
             if (mask & SKIN_CHECK)
                 attach(std::make_unique<CMyCheckButton>(), SKIN_CHECK);
-#endif
         }
     } else if (has(L"EDIT")) {
         m_lstEdits.push_back(hChild);
@@ -618,36 +606,26 @@ void CMyDialog::SkinOneControl(HWND hChild, int nTextHeight)
                                     static_cast<LONG_PTR>(style | ES_MULTILINE | ES_AUTOHSCROLL));
         }
     } else if (has(L"COMBOBOX")) {
-#if defined(LV_DIALOG_HAS_WIDGETS)
         if (mask & SKIN_COMBO)
             attach(std::make_unique<CMyComboBox>(), SKIN_COMBO);
-#endif
     } else if (has(L"LISTBOX")) {
         m_lstBordered.push_back(hChild);
-#if defined(LV_DIALOG_HAS_WIDGETS)
         if (mask & SKIN_LISTBOX)
             attach(std::make_unique<CMyListBox>(), SKIN_LISTBOX);
-#endif
     } else if (has(L"SYSLISTVIEW32")) {
         m_lstBordered.push_back(hChild);
-#if defined(LV_DIALOG_HAS_LISTCTRL)
         if (mask & SKIN_LISTCTRL) {
             if (attach(std::make_unique<CMyListCtrl>(), SKIN_LISTCTRL)) {
                 const DWORD ex = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB;
                 ::SendMessageW(hChild, LVM_SETEXTENDEDLISTVIEWSTYLE, ex, ex);
             }
         }
-#endif
     } else if (has(L"MSCTLS_PROGRESS32")) {
-#if defined(LV_DIALOG_HAS_WIDGETS)
         if (mask & SKIN_PROGRESS)
             attach(std::make_unique<CMyProgressCtrl>(), SKIN_PROGRESS);
-#endif
     } else if (has(L"MSCTLS_TRACKBAR32")) {
-#if defined(LV_DIALOG_HAS_WIDGETS)
         if (mask & SKIN_SLIDER)
             attach(std::make_unique<CMySliderCtrl>(), SKIN_SLIDER);
-#endif
     } else if (has(L"SYSTREEVIEW32") || cls == L"SYSDATETIMEPICK32") {
         m_lstBordered.push_back(hChild);
     } else if (has(L"STATIC") || has(L"SLIDER") || has(L"MSCTLS_UPDOWN32")) {
@@ -906,11 +884,9 @@ void CMyDialog::DeliverPostedTexts()
         HWND hItem = FindItem(item.nID, TRUE);
         if (!hItem)
             continue;
-#if defined(LV_DIALOG_HAS_BUTTONS)
         if (item.text.empty())
             if (auto* pButton = dynamic_cast<CMyButton*>(CWnd::FromHandle(hItem)))
                 pButton->SetImages(nullptr);
-#endif
         SetItemText(item.nID, item.text.c_str());
     }
 }
@@ -1123,46 +1099,3 @@ LRESULT CMyDialog::CoreWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
     return CDialog::WindowProc(message, wParam, lParam);
 }
-
-// =================================================================================================
-// Frame side: minimal stand-ins until MyDialogFrame.cpp defines these (that file sets
-// LV_DIALOG_HAS_FRAME through dialog.cmake).
-// =================================================================================================
-#if !defined(LV_DIALOG_HAS_FRAME)
-LRESULT CMyDialog::FrameWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return CoreWindowProc(message, wParam, lParam);
-}
-
-void CMyDialog::InitFrame() {}
-void CMyDialog::OnFontSizeTimer() {}
-void CMyDialog::OnTransparentTimer() {}
-void CMyDialog::ReleaseFrame() {}
-#endif
-
-// =================================================================================================
-// Input side: pass-through stand-ins until MyDialogInput.cpp defines these (that file sets
-// LV_DIALOG_HAS_INPUT through dialog.cmake).
-// =================================================================================================
-#if !defined(LV_DIALOG_HAS_INPUT)
-BOOL CMyDialog::OnCommand(WPARAM wParam, LPARAM lParam)
-{
-    return CDialog::OnCommand(wParam, lParam);
-}
-
-BOOL CMyDialog::PreTranslateMessage(MSG* pMsg)
-{
-    return CDialog::PreTranslateMessage(pMsg);
-}
-
-LRESULT CMyDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_SETCURSOR)
-        OnMouseSeen(message, reinterpret_cast<HWND>(wParam));
-    else if (message == WM_MOUSEMOVE)
-        OnMouseSeen(message, m_hWnd);
-    return FrameWindowProc(message, wParam, lParam);
-}
-
-void CMyDialog::ReleaseInput() {}
-#endif

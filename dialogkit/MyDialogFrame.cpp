@@ -6,17 +6,11 @@
 
 #include "controls/SkinImage.h"
 #include "controls/SkinWindow.h"
-#if defined(LV_DIALOG_HAS_BUTTONS)
 #include "controls/MyButton.h"
 #include "controls/MyCheckButton.h"
-#endif
-#if defined(LV_DIALOG_HAS_WIDGETS)
 #include "controls/MyListBox.h"
 #include "controls/MyProgressCtrl.h"
-#endif
-#if defined(LV_DIALOG_HAS_LISTCTRL)
 #include "controls/MyListCtrl.h"
-#endif
 #include "platform/CMemDC.h"
 #include "platform/CSelectObject.h"
 #include "platform/CWinApp.h"
@@ -218,7 +212,6 @@ void CMyDialog::SetItemColors(int nID, COLORREF clrText, COLORREF clrBack)
         if (skinned.nID != nID || !skinned.pWnd)
             continue;
         switch (skinned.dwKind) {
-#if defined(LV_DIALOG_HAS_BUTTONS)
         case SKIN_BUTTON: {
             auto* pButton = static_cast<CMyButton*>(skinned.pWnd);
             pButton->SetTextColor(clrOwnText);
@@ -232,8 +225,6 @@ void CMyDialog::SetItemColors(int nID, COLORREF clrText, COLORREF clrBack)
             pCheck->SetCheckTextColor(clrOwnText, CHECK_STATE_OFF);
             break;
         }
-#endif
-#if defined(LV_DIALOG_HAS_WIDGETS)
         case SKIN_PROGRESS:
             static_cast<CMyProgressCtrl*>(skinned.pWnd)->SetTextColor(clrOwnText);
             break;
@@ -246,8 +237,6 @@ void CMyDialog::SetItemColors(int nID, COLORREF clrText, COLORREF clrBack)
             pList->SetStateColors(0, colors);
             break;
         }
-#endif
-#if defined(LV_DIALOG_HAS_LISTCTRL)
         case SKIN_LISTCTRL: {
             auto* pList = static_cast<CMyListCtrl*>(skinned.pWnd);
             pList->SetTextColor(clrOwnText);
@@ -255,7 +244,6 @@ void CMyDialog::SetItemColors(int nID, COLORREF clrText, COLORREF clrBack)
                 pList->SetBkColors(clrBack, clrBack);
             break;
         }
-#endif
         default:
             break;
         }

@@ -6,9 +6,7 @@
 #include "dialogkit/IniText.h"
 #include "dialogkit/MyProfile.h"
 
-#if defined(LV_DIALOG_HAS_BUTTONS)
 #include "controls/MyButton.h"
-#endif
 
 #include <algorithm>
 #include <atomic>
@@ -190,9 +188,7 @@ void CMyDialog::SetGlobalLanguage(int nLangId)
     for (CMyDialog* pDlg : GetLiveDialogs())
         if (IsLiveDialog(pDlg) && pDlg->m_hWnd)
             pDlg->LoadLanguage(nLangId);
-#if defined(LV_DIALOG_HAS_BUTTONS)
     CMyButton::RefreshAllToolTips();
-#endif
 }
 
 void CMyDialog::ExportLanguageAll(int nLangId)
@@ -388,9 +384,7 @@ void CMyDialog::RegisterImageButton(int nID, LPCWSTR lpszNormal, LPCWSTR lpszOve
     button->names[1] = lpszOver ? lpszOver : L"";
     button->names[2] = lpszDown ? lpszDown : L"";
     button->names[3] = lpszDisabled ? lpszDisabled : L"";
-#if defined(LV_DIALOG_HAS_BUTTONS)
     if (CMyButton* pButton = GetSkinnedButton(nID))
         pButton->SetImages(button->names[0].c_str(), button->names[1].c_str(), button->names[2].c_str(),
                            button->names[3].c_str());
-#endif
 }

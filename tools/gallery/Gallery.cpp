@@ -5,19 +5,13 @@
 #include "controls/SkinFiles.h"
 #include "platform/CWnd.h"
 
-#if defined(LV_GALLERY_BUTTONS)
 #include "controls/MyButton.h"
 #include "controls/MyCheckButton.h"
-#endif
-#if defined(LV_GALLERY_WIDGETS)
 #include "controls/MyComboBox.h"
 #include "controls/MyListBox.h"
 #include "controls/MyProgressCtrl.h"
 #include "controls/MySliderCtrl.h"
-#endif
-#if defined(LV_GALLERY_LISTCTRL)
 #include "controls/MyListCtrl.h"
-#endif
 
 #include <windows.h>
 
@@ -114,7 +108,6 @@ class CGalleryWnd : public CWnd {
     void Populate()
     {
         int y = 10;
-#if defined(LV_GALLERY_BUTTONS)
         WriteDefaultSkins(); // the icons below are built-in skin files
         Label(L"CMyButton: normal, hover, checked, disabled, rounded, two lines, icon, hover frame", 10, y);
         y += 20;
@@ -178,12 +171,7 @@ class CGalleryWnd : public CWnd {
                                                  y - 4, cw, 24))
             p->SendMessage(BM_SETCHECK, BST_CHECKED);
         y += 32;
-#else
-        Label(L"(buttons and check boxes: not built)", 10, y);
-        y += 40;
-#endif
 
-#if defined(LV_GALLERY_WIDGETS)
         Label(L"CMyComboBox, CMySliderCtrl, CMyListBox, CMyProgressCtrl", 10, y);
         y += 20;
         {
@@ -220,12 +208,7 @@ class CGalleryWnd : public CWnd {
             }
         }
         y += 100;
-#else
-        Label(L"(combo box, slider, list box, progress: not built)", 10, y);
-        y += 40;
-#endif
 
-#if defined(LV_GALLERY_LISTCTRL)
         Label(L"CMyListCtrl: rows with check boxes and progress cells", 10, y);
         y += 20;
         {
@@ -251,9 +234,6 @@ class CGalleryWnd : public CWnd {
                 Keep(std::move(list));
             }
         }
-#else
-        Label(L"(report list: not built)", 10, y);
-#endif
     }
 
     UINT m_nNextId = 2000;
