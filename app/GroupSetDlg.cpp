@@ -10,7 +10,6 @@
 #include <winsock2.h>
 
 #include <cstdio>
-#include <map>
 #include <set>
 
 namespace {
@@ -278,13 +277,14 @@ void CGroupSetDlg::ApplyToList()
 
 void CGroupSetDlg::MarkAddressConflicts(const std::vector<bool>& filled, const std::wstring& gateway)
 {
-    // What a computed address must not be: the address of a listed camera that keeps its own,
-    // another computed address, an address of this computer, or the gateway.
-    std::map<std::wstring, int> taken; // address -> cameras using it
+    // What a computed address must not be: the address of a listed camera that keeps its own, an
+    // address of this computer, or the gateway. (Computed addresses equal to each other come from
+    // the step the operator chose, 0 for one address for all, and are left to the operator.)
     const int count = m_pList->GetItemCount();
-    for (int nRow = 0; nRow < count; ++nRow)
-        ++taken[m_pList->GetItemText(nRow, 1)];
     std::set<std::wstring> reserved;
+    for (int nRow = 0; nRow < count; ++nRow)
+        if (nRow >= static_cast<int>(filled.size()) || !filled[static_cast<size_t>(nRow)])
+            reserved.insert(m_pList->GetItemText(nRow, 1));
     std::vector<in_addr> locals;
     if (GenSockLocalAddresses(locals) > 0)
         for (const in_addr& local : locals) {
@@ -296,8 +296,8 @@ void CGroupSetDlg::MarkAddressConflicts(const std::vector<bool>& filled, const s
     int conflicts = 0;
     for (int nRow = 0; nRow < count; ++nRow) {
         const std::wstring address = m_pList->GetItemText(nRow, 1);
-        const bool bConflict = nRow < static_cast<int>(filled.size()) && filled[static_cast<size_t>(nRow)] &&
-                               (taken[address] > 1 || reserved.count(address) > 0);
+        const bool bConflict =
+            nRow < static_cast<int>(filled.size()) && filled[static_cast<size_t>(nRow)] && reserved.count(address) > 0;
         m_pList->SetCellTextColor(nRow, 1, bConflict ? CONFLICT_TEXT : m_pList->GetCellTextColor(nRow, 0));
         conflicts += bConflict;
     }
