@@ -1,5 +1,6 @@
 #include "app/DeviceSetDlg.h"
 
+#include "app/SettingsFields.h"
 #include "app/SettingsText.h"
 #include "app/resource.h"
 #include "net/SocketHelpers.h"
@@ -40,37 +41,6 @@ const SettingsItemText ITEM_TEXTS[] = {
 } // namespace
 
 CDeviceSetDlg::CDeviceSetDlg(CWnd* pParent) : CMyDialog(IDD_DEVICESET_DIALOG, pParent) {}
-
-// ---- Field writers ------------------------------------------------------------------------------
-
-std::wstring CDeviceSetDlg::LimitTypedName(const std::wstring& typed)
-{
-    if (typed.size() <= NAME_INPUT_CHARS)
-        return typed;
-    std::size_t length = NAME_INPUT_CHARS;
-    if (IS_HIGH_SURROGATE(typed[length - 1]))
-        --length;
-    return typed.substr(0, length);
-}
-
-void CDeviceSetDlg::WriteTypedName(WireMessage& message, const std::wstring& typed)
-{
-    char utf8[sizeof message.name] = {};
-    TextWideToAnsiUtf8Fit(typed.c_str(), utf8, sizeof utf8);
-    WriteNameUtf8(message, utf8);
-}
-
-void CDeviceSetDlg::ReencodeRecordName(WireMessage& message)
-{
-    // ANSI -> UTF-16 -> ANSI is lossless, so only the step to UTF-8 (and its cut) changes bytes.
-    WriteTypedName(message, WideFieldText(message.name));
-}
-
-void CDeviceSetDlg::WriteAnsiText(char* field, std::size_t width, const std::wstring& text)
-{
-    const char* ansi = TextWideToAnsi(text.c_str());
-    WriteTextField(field, width, ansi ? ansi : "");
-}
 
 std::wstring CDeviceSetDlg::CurrentCameraText(const std::wstring& name, const WireMessage& message)
 {

@@ -5,7 +5,7 @@
 // Camera names travel as UTF-8 in a 20-byte field. A name whose UTF-8 form is longer is cut at a
 // character boundary to at most 19 bytes, so the field keeps its terminating zero and the fields
 // after it (ackTag, lanIp) are never touched. The group dialog writes names the same way through
-// the static helpers below.
+// the shared field writers (SettingsFields.h).
 
 #include "app/ChangeCheck.h"
 #include "dialogkit/MyDialog.h"
@@ -16,8 +16,6 @@
 
 class CDeviceSetDlg : public CMyDialog {
   public:
-    // The name edits hand over at most this many UTF-16 characters.
-    static constexpr std::size_t NAME_INPUT_CHARS = 19;
 
     explicit CDeviceSetDlg(CWnd* pParent = nullptr);
 
@@ -31,18 +29,6 @@ class CDeviceSetDlg : public CMyDialog {
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void ApplyLanguage(int nLangId) override;
 
-    // ---- Field writers shared with the group dialog -------------------------------------------
-    // The first NAME_INPUT_CHARS characters of a typed name (a surrogate pair is never split).
-    static std::wstring LimitTypedName(const std::wstring& typed);
-    // A typed name into `name`: through the ANSI code page (what it lacks becomes its default
-    // character) to UTF-8, cut at a character boundary to at most 19 bytes, zero-filled.
-    static void WriteTypedName(WireMessage& message, const std::wstring& typed);
-    // The record's own name, held in the ANSI code page, re-encoded as UTF-8 for the wire with
-    // the same cut, so that a kept name reaches the camera as the camera sent it.
-    static void ReencodeRecordName(WireMessage& message);
-    // The ANSI form of a typed text, written with the layout's field rule (cut at the width,
-    // no terminator when it fills the field).
-    static void WriteAnsiText(char* field, std::size_t width, const std::wstring& text);
     // "%s(%s)": a name and the idSerial, as the current-camera line shows them.
     static std::wstring CurrentCameraText(const std::wstring& name, const WireMessage& message);
 

@@ -1,6 +1,6 @@
 #include "app/GroupSetDlg.h"
 
-#include "app/DeviceSetDlg.h"
+#include "app/SettingsFields.h"
 #include "app/SettingsText.h"
 #include "app/resource.h"
 #include "controls/MyListCtrl.h"
@@ -390,13 +390,13 @@ void CGroupSetDlg::RunApplyPass()
         PassRow& row = snapshot.rows[i];
         WireMessage& m = row.record.message;
         if (!snapshot.bKeepIp) {
-            CDeviceSetDlg::WriteAnsiText(m.lanIp, sizeof m.lanIp, row.ip);
-            CDeviceSetDlg::WriteAnsiText(m.lanGateway, sizeof m.lanGateway, row.gateway);
+            WriteAnsiText(m.lanIp, sizeof m.lanIp, row.ip);
+            WriteAnsiText(m.lanGateway, sizeof m.lanGateway, row.gateway);
         }
         if (!snapshot.bKeepName)
-            CDeviceSetDlg::WriteTypedName(m, CDeviceSetDlg::LimitTypedName(row.name));
+            WriteTypedName(m, LimitTypedName(row.name));
         else
-            CDeviceSetDlg::ReencodeRecordName(m); // the record holds the name in the ANSI code page; the camera reads UTF-8
+            ReencodeRecordName(m); // the record holds the name in the ANSI code page; the camera reads UTF-8
 
         WireMessage message;
         BuildSetInfo(row.record, message);

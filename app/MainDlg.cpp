@@ -493,9 +493,12 @@ bool CMainDlg::PaintMinimised()
 
 void CMainDlg::ClearCameraRows()
 {
-    CallOnWindowThread([this] {
+    // Asked here, on the rescan worker: the system's answer can take a while, and the window
+    // must not wait for it.
+    const std::vector<CCameraRows::Subnet> subnets = LocalSubnets();
+    CallOnWindowThread([this, &subnets] {
         m_rows.Clear();
-        m_rows.SetLocalSubnets(LocalSubnets());
+        m_rows.SetLocalSubnets(subnets);
         for (CCameraReportObserver* pObserver : m_observers)
             pObserver->OnCamerasCleared();
         SetItemInt(IDC_MAIN_COUNT, 0);

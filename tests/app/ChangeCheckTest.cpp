@@ -1,7 +1,7 @@
 // The change check on its own: expectations fed from the messages the dialogs would send, camera
 // replies fed as the main window lists them, and the clock fed by hand.
 #include "app/ChangeCheck.h"
-#include "app/DeviceSetDlg.h"
+#include "app/SettingsFields.h"
 #include "net/TextConvert.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,7 @@ WireMessage Sent(const std::string& idSerial, const std::string& lanIp, const st
     WriteTextField(m.idSerial, idSerial);
     WriteTextField(m.lanIp, lanIp);
     WriteTextField(m.lanGateway, gateway);
-    CDeviceSetDlg::WriteTypedName(m, CDeviceSetDlg::LimitTypedName(typedName));
+    WriteTypedName(m, LimitTypedName(typedName));
     return m;
 }
 
