@@ -21,6 +21,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace apptest;
 
@@ -178,8 +179,105 @@ TEST_F(MainDlgTest, ListsTheFleetWithTheSevenColumns)
         EXPECT_EQ(texts[5], (cam.wifi ? L"00:1A:2B:3C:5E:" : L"00:1A:2B:3C:4D:") + Hex2(0x50 + cam.k));
         EXPECT_EQ(texts[6], Widen(ReadTextField(block.version)));
     }
-    // Rows keep the order of first replies: the simulator answers in fleet order per link.
-    EXPECT_EQ(RowTexts(List(), 0, kColumns)[3].size(), 12u);
+    // Rows keep the order of first replies: the simulator answers in fleet order on each link (the
+    // two links' replies interleave as they come).
+    std::vector<int> wired, wireless;
+    for (int row = 0; row < RowCount(List()); ++row) {
+        const std::wstring id = RowTexts(List(), row, 4)[3];
+        for (const DefaultCamera& cam : kFleet)
+            if (Widen(cam.id) == id)
+                (cam.wifi ? wireless : wired).push_back(cam.k);
+    }
+    EXPECT_EQ(wired, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(wireless, (std::vector<int>{7, 8, 9, 10, 11}));
+}
+
+TEST_F(MainDlgTest, RowsKeepTheOrderInWhichTheCamerasAnswered)
+{
+    ASSERT_TRUE(s_sim.Ok("reset"));
+    // Each camera answers 60 ms after the one before it in this order, across both links.
+    const char* order[] = {"ac000000000b", "a1b2c3d4e5f6", "fb000000000a", "b20000000001",
+                           "da0000000009", "c30000000002", "c90000000008", "d40000000003",
+                           "b80000000007", "F12345678901", "f70000000006", "a60000000005"};
+    for (int i = 0; i < 12; ++i)
+        ASSERT_TRUE(s_sim.Ok(std::string("set ") + order[i] + " delay=" + std::to_string(60 * i)));
+    Rescan();
+    ASSERT_TRUE(PumpUntil([] { return RowCount(List()) == 12; }, 8000)) << "rows: " << RowCount(List());
+    std::vector<std::wstring> rows, expected;
+    for (int row = 0; row < 12; ++row)
+        rows.push_back(RowTexts(List(), row, 4)[3]);
+    for (const char* id : order)
+        expected.push_back(Widen(id));
+    EXPECT_EQ(rows, expected);
+    // The acknowledgements, sent as the replies were accepted, came in the same order.
+    std::vector<std::wstring> acked;
+    for (const auto& entry : s_sim.Log())
+        if (entry.type == MSG_ACK && entry.link == "lab0c")
+            acked.push_back(Widen(entry.idSerial));
+    EXPECT_EQ(acked, expected);
+    ASSERT_TRUE(s_sim.Ok("reset"));
+}
+
+// The camera table keeps one record per camera: a later reply rewrites everything the row shows
+// except where the camera was first reached (the address column and the network).
+TEST_F(MainDlgTest, ALaterReplyRewritesTheRowButTheFirstKeepsWhereTheCameraWasReached)
+{
+    ASSERT_TRUE(s_sim.Ok("reset"));
+    ASSERT_TRUE(s_sim.Ok("set F12345678901 name=First version=V1.0 from=lan"));
+    // The same camera (its id in another letter case: the simulator takes that for a second
+    // camera only when it is added under a new id) answers again, 300 ms later, over WiFi from the
+    // access-point address, with other values everywhere.
+    ASSERT_TRUE(s_sim.Ok("camera id=e12345678901 name=Second version=V2.0 lanip=198.18.1.150 langw=198.18.1.254 "
+                         "lanmac=00:1A:2B:3C:4D:99 wifimac=00:1A:2B:3C:5E:99 net=wifi from=192.168.100.100 delay=300"));
+    ASSERT_TRUE(s_sim.Ok("set e12345678901 id=f12345678901"));
+    Rescan();
+    ASSERT_TRUE(PumpUntil([] { return RowCount(List()) >= 12; }, 8000));
+    // Until the second reply the row is the first's.
+    const int row = FindRow(List(), 3, L"F12345678901");
+    ASSERT_GE(row, 0) << "the second reply came first";
+    EXPECT_EQ(RowTexts(List(), row, kColumns)[2], L"First");
+    ASSERT_TRUE(PumpUntil([&] { return RowTexts(List(), row, kColumns)[2] == L"Second"; }, 3000));
+    PumpFor(300);
+    EXPECT_EQ(RowCount(List()), 12);
+    EXPECT_EQ(Count(), L"12");
+    const auto texts = RowTexts(List(), row, kColumns);
+    EXPECT_EQ(texts[0], L"198.18.1.135") << "the first reply's address";
+    EXPECT_EQ(texts[1], L"198.18.1.254");
+    EXPECT_EQ(texts[2], L"Second");
+    EXPECT_EQ(texts[3], L"f12345678901");
+    EXPECT_EQ(texts[4], L"LAN") << "the first reply's network";
+    EXPECT_EQ(texts[5], L"00:1A:2B:3C:4D:99") << "the wired MAC of the last reply";
+    EXPECT_EQ(texts[6], L"V2.0");
+    // The selection carries the same record.
+    ClickCell(List(), row, 1);
+    Pump();
+    const DeviceRecord selected = s_dlg->GetSelDevice();
+    EXPECT_EQ(ReadTextField(selected.sourceIp), "198.18.1.135");
+    EXPECT_EQ(selected.netType, 0);
+    EXPECT_EQ(ReadTextField(selected.message.name), "Second");
+    EXPECT_EQ(ReadTextField(selected.message.lanIp), "198.18.1.150");
+    ASSERT_TRUE(s_sim.Ok("reset"));
+}
+
+TEST_F(MainDlgTest, ARescanWhileRepliesArriveListsEachCameraOnce)
+{
+    ASSERT_TRUE(s_sim.Ok("reset"));
+    ASSERT_TRUE(s_sim.Ok("pace 80"));
+    Rescan();
+    ASSERT_TRUE(PumpUntil([] { return RowCount(List()) >= 3; }, 5000));
+    ASSERT_LT(RowCount(List()), 12) << "every camera answered before the second rescan";
+    // The first rescan's remaining replies and all of the second's arrive after this clear.
+    Rescan();
+    ASSERT_TRUE(PumpUntil([] { return RowCount(List()) == 12; }, 8000)) << RowCount(List());
+    // The last replies of both rounds (seven cameras 80 ms apart on the wired link).
+    PumpFor(1500);
+    EXPECT_EQ(RowCount(List()), 12);
+    EXPECT_EQ(Count(), L"12");
+    std::set<std::wstring> ids;
+    for (int row = 0; row < RowCount(List()); ++row)
+        ids.insert(RowTexts(List(), row, 4)[3]);
+    EXPECT_EQ(ids.size(), 12u);
+    ASSERT_TRUE(s_sim.Ok("reset"));
 }
 
 TEST_F(MainDlgTest, AcknowledgesEveryReplyWithTheReplyBytes)
@@ -193,12 +291,23 @@ TEST_F(MainDlgTest, AcknowledgesEveryReplyWithTheReplyBytes)
         ASSERT_EQ(entry.bytes.size(), MESSAGE_SIZE);
         const auto block = s_sim.Image(entry.idSerial);
         ASSERT_EQ(block.size(), MESSAGE_SIZE) << entry.idSerial;
-        EXPECT_EQ(entry.bytes[0], 129);
-        EXPECT_EQ(entry.bytes[1], 0);
+        EXPECT_EQ(entry.senderPort, 50504) << entry.idSerial;
+        EXPECT_EQ(std::vector<unsigned char>(entry.bytes.begin(), entry.bytes.begin() + 4),
+                  (std::vector<unsigned char>{129, 0, 0, 0}));
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(&entry.bytes[48]), 3), std::string("3G\0", 3));
-        // Everything but the type, the name (now in the code page) and the tag is the reply's.
+        // The name: the reply's UTF-8 name in the ANSI code page (936 in the lab), zero-filled.
+        const std::string wire = ReadTextField(reinterpret_cast<const WireMessage*>(block.data())->name);
+        const std::wstring wide = Widen(wire);
+        char ansi[64] = {};
+        ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), ansi, sizeof ansi - 1, nullptr,
+                              nullptr);
+        std::string expectedName(ansi);
+        expectedName.resize(20, '\0');
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(&entry.bytes[28]), 20), expectedName)
+            << entry.idSerial << " name " << wire;
+        // Everything else is the reply's.
         for (size_t i = 4; i < MESSAGE_SIZE; ++i) {
-            if ((i >= 28 && i < 48) || (i >= 48 && i < 51))
+            if (i >= 28 && i < 51)
                 continue;
             ASSERT_EQ(entry.bytes[i], block[i]) << entry.idSerial << " byte " << i;
         }
@@ -258,7 +367,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MainDlgTest, IdsDifferingOnlyInCaseAreOneCamera)
 {
     ASSERT_TRUE(s_sim.Ok("reset"));
-    ASSERT_TRUE(s_sim.Ok("camera id=f12345678901 name=Twin lanip=198.18.1.150"));
+    // The simulator finds cameras by id in any letter case too: the twin is added under another
+    // id and then given its own.
+    ASSERT_TRUE(s_sim.Ok("camera id=e12345678901 name=Twin lanip=198.18.1.150"));
+    ASSERT_TRUE(s_sim.Ok("set e12345678901 id=f12345678901"));
+    ASSERT_EQ(s_sim.Command("count"), "ok 13");
     Rescan();
     ASSERT_TRUE(PumpUntil([] { return RowCount(List()) >= 12; }, 8000));
     PumpFor(500);
@@ -267,33 +380,57 @@ TEST_F(MainDlgTest, IdsDifferingOnlyInCaseAreOneCamera)
     for (int row = 0; row < RowCount(List()); ++row)
         matches += Lower(TextWideToAnsi(RowTexts(List(), row, 4)[3].c_str())) == "f12345678901";
     EXPECT_EQ(matches, 1);
+    // Both answered, and both replies were accepted.
+    std::set<std::string> acked;
+    for (const auto& entry : s_sim.Log())
+        if (entry.type == MSG_ACK)
+            acked.insert(entry.idSerial);
+    EXPECT_EQ(acked.count("F12345678901"), 1u);
+    EXPECT_EQ(acked.count("f12345678901"), 1u);
 }
 
 TEST_F(MainDlgTest, BadRepliesAreDroppedWithoutAcknowledgement)
 {
     ASSERT_TRUE(s_sim.Ok("reset"));
-    const char* bad[] = {"type", "idlen", "idletter", "extra"};
-    const char* ids[] = {"b20000000001", "c30000000002", "d40000000003", "f70000000006"};
-    for (int i = 0; i < 4; ++i)
-        ASSERT_TRUE(s_sim.Ok(std::string("set ") + ids[i] + " bad=" + bad[i]));
+    // Each camera's id as its bad reply carries it.
+    const struct {
+        const char* bad;
+        const char* id;
+        const char* sentId;
+    } cases[] = {
+        {"type", "b20000000001", "b20000000001"},
+        {"idlen", "c30000000002", "c3000000000"},
+        {"idletter", "d40000000003", "e40000000003"},
+        {"extra", "f70000000006", "f70000000006"},
+    };
+    for (const auto& c : cases)
+        ASSERT_TRUE(s_sim.Ok(std::string("set ") + c.id + " bad=" + c.bad));
     // A short datagram is no bad reply (what it lacks counts as zeros), and the camera answering
     // right after it must not be lost by being joined to it.
     ASSERT_TRUE(s_sim.Ok("set F12345678901 bad=short"));
     Rescan();
-    ASSERT_TRUE(PumpUntil([] { return RowCount(List()) == 8; }, 8000)) << RowCount(List());
+    ASSERT_TRUE(PumpUntil([] { return RowCount(List()) >= 8; }, 8000)) << RowCount(List());
     PumpFor(500);
     EXPECT_EQ(RowCount(List()), 8);
     EXPECT_EQ(Count(), L"8");
-    for (const char* id : ids)
-        EXPECT_LT(FindRow(List(), 3, Widen(id)), 0) << id;
+    std::set<std::wstring> listed;
+    for (int row = 0; row < RowCount(List()); ++row)
+        listed.insert(RowTexts(List(), row, 4)[3]);
+    for (const auto& c : cases) {
+        EXPECT_EQ(listed.count(Widen(c.id)), 0u) << c.bad;
+        EXPECT_EQ(listed.count(Widen(c.sentId)), 0u) << c.bad;
+    }
     EXPECT_GE(FindRow(List(), 3, L"F12345678901"), 0);
     EXPECT_GE(FindRow(List(), 3, L"a60000000005"), 0) << "the reply after the short datagram was lost";
+    size_t acks = 0;
     for (const auto& entry : s_sim.Log()) {
         if (entry.type != MSG_ACK)
             continue;
-        for (const char* id : ids)
-            EXPECT_NE(Lower(entry.idSerial).substr(0, 11), Lower(id).substr(0, 11)) << "acknowledged " << id;
+        ++acks;
+        for (const auto& c : cases)
+            EXPECT_NE(entry.idSerial, c.sentId) << "acknowledged the bad reply of " << c.bad;
     }
+    EXPECT_GE(acks, 8u) << "the good replies were not acknowledged";
 }
 
 TEST_F(MainDlgTest, EnterRescansAndNeverCloses)
@@ -465,6 +602,55 @@ TEST_F(MainDlgTest, ABurstOfAThousandRepliesListsEveryCamera)
     ASSERT_TRUE(s_sim.Ok("reset"));
 }
 
+// Puts a program into Wine's WineBrowser "Browsers" setting for a scope, then puts back what was
+// there (or removes the value, and the key when this made it).
+class CBrowserSetting {
+  public:
+    explicit CBrowserSetting(const std::wstring& program)
+    {
+        DWORD disposition = 0;
+        if (::RegCreateKeyExW(HKEY_CURRENT_USER, KEY, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &m_hKey,
+                              &disposition) != ERROR_SUCCESS) {
+            m_hKey = nullptr;
+            return;
+        }
+        m_bNewKey = disposition == REG_CREATED_NEW_KEY;
+        DWORD size = 0;
+        if (::RegQueryValueExW(m_hKey, VALUE, nullptr, &m_nType, nullptr, &size) == ERROR_SUCCESS) {
+            m_old.resize(size);
+            m_bHadValue = ::RegQueryValueExW(m_hKey, VALUE, nullptr, &m_nType, m_old.data(), &size) == ERROR_SUCCESS;
+            m_old.resize(size);
+        }
+        m_bSet = ::RegSetValueExW(m_hKey, VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(program.c_str()),
+                                  static_cast<DWORD>((program.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+    ~CBrowserSetting()
+    {
+        if (!m_hKey)
+            return;
+        if (m_bHadValue)
+            ::RegSetValueExW(m_hKey, VALUE, 0, m_nType, m_old.data(), static_cast<DWORD>(m_old.size()));
+        else
+            ::RegDeleteValueW(m_hKey, VALUE);
+        ::RegCloseKey(m_hKey);
+        if (m_bNewKey)
+            ::RegDeleteKeyW(HKEY_CURRENT_USER, KEY);
+    }
+    CBrowserSetting(const CBrowserSetting&) = delete;
+    CBrowserSetting& operator=(const CBrowserSetting&) = delete;
+    bool IsSet() const { return m_bSet; }
+
+  private:
+    static constexpr const wchar_t* KEY = L"Software\\Wine\\WineBrowser";
+    static constexpr const wchar_t* VALUE = L"Browsers";
+    HKEY m_hKey = nullptr;
+    bool m_bNewKey = false;
+    bool m_bHadValue = false;
+    bool m_bSet = false;
+    DWORD m_nType = REG_SZ;
+    std::vector<BYTE> m_old;
+};
+
 // Wine opens web addresses with the programs its WineBrowser key lists; the test's program
 // records the address instead of opening a browser.
 TEST_F(MainDlgTest, BrowseOnWebOpensTheClickedCamerasLanAddress)
@@ -476,13 +662,8 @@ TEST_F(MainDlgTest, BrowseOnWebOpensTheClickedCamerasLanAddress)
         if (c == L'/')
             c = L'\\';
     ::DeleteFileW(recordDos.c_str());
-    HKEY hKey = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineBrowser", 0, nullptr, 0, KEY_SET_VALUE,
-                                nullptr, &hKey, nullptr),
-              ERROR_SUCCESS);
-    ::RegSetValueExW(hKey, L"Browsers", 0, REG_SZ, reinterpret_cast<const BYTE*>(capture.c_str()),
-                     static_cast<DWORD>((capture.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(hKey);
+    CBrowserSetting browsers(capture);
+    ASSERT_TRUE(browsers.IsSet());
 
     ListDefaultFleet();
     // A WiFi camera: the page is at its lanIp, not at the address in column 0.

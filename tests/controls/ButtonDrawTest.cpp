@@ -97,7 +97,25 @@ TEST_F(ButtonDraw, CheckedUsesTheHoldColoursAndText)
     EXPECT_EQ(c->Pixel(2, 2), HOLD);
     EXPECT_EQ(c->Pixel(2, 27), HOLD);
     // The hold caption is drawn light on the blue face.
-    EXPECT_GT(c->Count({1, 1, 99, 29}, [](COLORREF p) { return Near(p, RGB(240, 240, 240), 30); }), 5);
+    auto light = [](COLORREF p) { return Near(p, RGB(240, 240, 240), 30); };
+    EXPECT_GT(c->Count({1, 1, 99, 29}, light), 5);
+
+    // It is the hold text: the same face drawn with "ON" as the caption and no hold text, pixel
+    // for pixel; with "Off" as the caption it differs.
+    auto sameAs = [&](const wchar_t* caption) {
+        m_button.SetHoldText(L"");
+        m_button.SetWindowText(caption);
+        auto expected = Render(m_button);
+        m_button.SetWindowText(L"Off");
+        m_button.SetHoldText(L"ON");
+        int differing = 0;
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 100; ++x)
+                differing += expected->Pixel(x, y) != c->Pixel(x, y);
+        return differing;
+    };
+    EXPECT_EQ(sameAs(L"ON"), 0);
+    EXPECT_GT(sameAs(L"Off"), 0);
 }
 
 TEST_F(ButtonDraw, RoundedCornersKeepTheBackground)

@@ -51,21 +51,72 @@ TEST_F(InputFixture, ClickPostsTheClickCommandWithTheControl)
     EXPECT_EQ(m_parent.Count(CMD_CLICK), 1);
     EXPECT_EQ(m_list.GetCurRow(), -1);
 
-    // Right of the last column no editor opens (whether the platform's hit test finds the row
-    // there is its own matter: Wine's does not).
-    m_list.SetColumnEditKind(3, 0);
-    Click(POINT{520, CellCentre(1, 0).y});
-    PumpFor(20);
-    EXPECT_EQ(m_list.GetEditCtrl(), nullptr);
-    if (m_list.GetCurRow() == 1) {
-        EXPECT_EQ(m_list.GetCurCol(), 4);
-    }
-
     m_list.SetClickCmdId(30000);
     const int before = m_parent.Count(CMD_CLICK);
     Click(CellCentre(0, 0));
     PumpFor(20);
     EXPECT_EQ(m_parent.Count(CMD_CLICK), before);
+}
+
+// A platform whose hit test finds the row right of the last column too (Windows' full-row
+// hit test does; Wine's finds no row there): the list's own hit test then stands in for it.
+class RowHitAcrossTheWidth {
+  public:
+    explicit RowHitAcrossTheWidth(HWND hList) : m_hList(hList)
+    {
+        s_hList = hList;
+        s_old = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RowHitAcrossTheWidth::Proc)));
+    }
+    ~RowHitAcrossTheWidth() { ::SetWindowLongPtrW(m_hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_old)); }
+    RowHitAcrossTheWidth(const RowHitAcrossTheWidth&) = delete;
+    RowHitAcrossTheWidth& operator=(const RowHitAcrossTheWidth&) = delete;
+
+  private:
+    static LRESULT CALLBACK Proc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
+    {
+        const LRESULT result = ::CallWindowProcW(s_old, hWnd, nMsg, wParam, lParam);
+        if (nMsg != LVM_HITTEST || result >= 0 || hWnd != s_hList)
+            return result;
+        auto* info = reinterpret_cast<LVHITTESTINFO*>(lParam);
+        const int rows = static_cast<int>(::CallWindowProcW(s_old, hWnd, LVM_GETITEMCOUNT, 0, 0));
+        for (int row = 0; row < rows; ++row) {
+            RECT rc{};
+            rc.left = LVIR_BOUNDS;
+            ::CallWindowProcW(s_old, hWnd, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rc));
+            if (info->pt.y >= rc.top && info->pt.y < rc.bottom && info->pt.x >= rc.right) {
+                info->iItem = row;
+                info->flags = LVHT_ONITEMLABEL;
+                return row;
+            }
+        }
+        return result;
+    }
+    static inline HWND s_hList = nullptr;
+    static inline WNDPROC s_old = nullptr;
+    HWND m_hList;
+};
+
+TEST_F(InputFixture, AClickRightOfTheLastColumnOpensNoEditor)
+{
+    m_list.SetColumnEditKind(3, 0);
+    const POINT right{520, CellCentre(1, 0).y};
+    // Wine's own hit test: no row there.
+    Click(right);
+    PumpFor(20);
+    EXPECT_EQ(m_list.GetEditCtrl(), nullptr);
+    EXPECT_EQ(m_list.GetCurRow(), -1);
+    EXPECT_EQ(m_parent.Count(CMD_CLICK), 0);
+
+    RowHitAcrossTheWidth wideHits(m_list.m_hWnd);
+    ASSERT_EQ(m_list.HitTest(right), 1) << "the stand-in hit test is not in place";
+    Click(right);
+    PumpFor(20);
+    EXPECT_EQ(m_list.GetCurRow(), 1);
+    EXPECT_EQ(m_list.GetCurCol(), 4) << "past the last column";
+    EXPECT_EQ(m_list.GetEditCtrl(), nullptr) << "the last column's editor opened";
+    ASSERT_EQ(m_parent.Count(CMD_CLICK), 1);
+    EXPECT_EQ(m_parent.Last(CMD_CLICK)->lParam, Self());
 }
 
 TEST_F(InputFixture, DoubleClickCarriesRowAndColumn)

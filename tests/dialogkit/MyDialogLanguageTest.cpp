@@ -39,6 +39,25 @@ TEST_F(CDialogLanguageTest, NoLanguageFileGivesLanguageZeroAndBuiltInTextsOnly)
     EXPECT_EQ(TextOf(dlg.m_hWnd), L"框架测试");
 }
 
+TEST_F(CDialogLanguageTest, LanguageFilesLieBesideTheExecutable)
+{
+    EXPECT_EQ(CMyDialog::GetLanguageFileName(), LanguageFile());
+    EXPECT_EQ(CMyDialog::GetGlobalLanguageFileName(), GlobalLanguageFile());
+    // The choice is written to the global file and read back from it.
+    CMyDialog::SetGlobalLanguage(1);
+    ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, GlobalLanguageFile().c_str());
+    EXPECT_NE(::GetFileAttributesW(GlobalLanguageFile().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(CMyDialog::GetGlobalLanguage(), 1);
+    ::DeleteFileW(GlobalLanguageFile().c_str());
+    EXPECT_EQ(CMyDialog::GetGlobalLanguage(), 0) << "the choice was kept elsewhere";
+    CMyDialog::SetGlobalLanguage(0);
+    // A dialog's texts are saved to the executable's own file.
+    CTestDialog dlg;
+    dlg.SetLangString(5, L"saved");
+    ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, LanguageFile().c_str());
+    EXPECT_NE(::GetFileAttributesW(LanguageFile().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 TEST_F(CDialogLanguageTest, SetGlobalLanguageAppliesWindowAndItemPlacesWithinTheIdBounds)
 {
     CTestDialog dlg;

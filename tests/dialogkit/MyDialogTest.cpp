@@ -252,7 +252,8 @@ TEST_F(CDialogCoreTest, EmbeddedChildDialogIsFoundThroughItsParent)
     ASSERT_NE(pChild, nullptr);
     EXPECT_TRUE(pChild->IsEmbedded());
     EXPECT_EQ(::GetParent(pChild->m_hWnd), dlg.m_hWnd);
-    EXPECT_TRUE(pChild->IsWindowVisible() || !dlg.IsWindowVisible());
+    // Shown as asked (the template has no WS_VISIBLE; the hidden parent hides it from the eye only).
+    EXPECT_NE(::GetWindowLongPtrW(pChild->m_hWnd, GWL_STYLE) & WS_VISIBLE, 0);
     ASSERT_EQ(dlg.GetChildDialogs().size(), 1u);
 
     HWND hChildStatic = pChild->GetDlgItem(IDC_MYDLG_CHILD_STATIC);
@@ -269,6 +270,12 @@ TEST_F(CDialogCoreTest, EmbeddedChildDialogIsFoundThroughItsParent)
     pChild->PostCommandToParent(20100, 7);
     ASSERT_TRUE(
         PumpUntil([&] { return std::count(dlg.m_commands.begin(), dlg.m_commands.end(), WORD(20100)) > 0; }));
+
+    // One embedded without showing stays hidden.
+    CMyDialog* pHidden = dlg.EmbedChildDialog(IDD_MYDLG_CHILD, FALSE);
+    ASSERT_NE(pHidden, nullptr);
+    EXPECT_EQ(::GetWindowLongPtrW(pHidden->m_hWnd, GWL_STYLE) & WS_VISIBLE, 0);
+    EXPECT_EQ(dlg.GetChildDialogs().size(), 2u);
 }
 
 TEST_F(CDialogCoreTest, ComboHelpers)

@@ -15,13 +15,30 @@ void CDialogTest::TearDown()
     RemoveLanguageFiles();
 }
 
+// The names are worked out here, not asked of the dialog code, so that a wrong name there shows
+// as texts that never arrive.
+std::wstring CDialogTest::LanguageFile()
+{
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return std::wstring(path) + L"-Lang.ini";
+}
+
+std::wstring CDialogTest::GlobalLanguageFile()
+{
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path);
+    return dir.substr(0, dir.find_last_of(L'\\') + 1) + L"GlobalLang.ini";
+}
+
 void CDialogTest::RemoveLanguageFiles()
 {
     // Flush the system's cache of INI files before deleting them.
-    ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, CMyDialog::GetLanguageFileName().c_str());
-    ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, CMyDialog::GetGlobalLanguageFileName().c_str());
-    ::DeleteFileW(CMyDialog::GetLanguageFileName().c_str());
-    ::DeleteFileW(CMyDialog::GetGlobalLanguageFileName().c_str());
+    ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, LanguageFile().c_str());
+    ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, GlobalLanguageFile().c_str());
+    ::DeleteFileW(LanguageFile().c_str());
+    ::DeleteFileW(GlobalLanguageFile().c_str());
 }
 
 void CDialogTest::Pump()
@@ -75,13 +92,13 @@ POINT CDialogTest::CentreOf(HWND hWnd)
 
 void CDialogTest::WriteLang(const wchar_t* section, const wchar_t* key, const std::wstring& value)
 {
-    ::WritePrivateProfileStringW(section, key, value.c_str(), CMyDialog::GetLanguageFileName().c_str());
+    ::WritePrivateProfileStringW(section, key, value.c_str(), LanguageFile().c_str());
 }
 
 std::wstring CDialogTest::ReadLang(const wchar_t* section, const wchar_t* key)
 {
     wchar_t value[4096] = {};
-    ::GetPrivateProfileStringW(section, key, L"", value, 4096, CMyDialog::GetLanguageFileName().c_str());
+    ::GetPrivateProfileStringW(section, key, L"", value, 4096, LanguageFile().c_str());
     return value;
 }
 

@@ -67,6 +67,9 @@ class CDialogTest : public ::testing::Test {
         return done();
     }
 
+    // The executable's path with "-Lang.ini" appended, and GlobalLang.ini in its folder.
+    static std::wstring LanguageFile();
+    static std::wstring GlobalLanguageFile();
     static void RemoveLanguageFiles();
     // Writes one key of a section of the language file.
     static void WriteLang(const wchar_t* section, const wchar_t* key, const std::wstring& value);
