@@ -15,6 +15,3 @@ std::vector<std::wstring> SplitCaptionLines(std::wstring_view text);
 // Draws text in the device context's current font and text colour; bCentre centres each line
 // horizontally, otherwise lines start at rect.left.
 void DrawCaptionLines(HDC hDC, const RECT& rect, std::wstring_view text, bool bCentre);
-
-// A window's caption text.
-std::wstring GetCaptionText(HWND hWnd);

@@ -1,8 +1,7 @@
 #include "controls/ButtonToolTip.h"
 
 #include "platform/CWnd.h"
-
-#include <vector>
+#include "platform/WindowText.h"
 
 void CButtonToolTip::SetText(LPCWSTR lpszText)
 {
@@ -29,12 +28,7 @@ std::wstring CButtonToolTip::EffectiveText(HWND hWndButton) const
 {
     if (!m_szText.empty() || !m_bFromCaption)
         return m_szText;
-    int length = ::GetWindowTextLengthW(hWndButton);
-    if (length <= 0)
-        return {};
-    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
-    int copied = ::GetWindowTextW(hWndButton, buffer.data(), length + 1);
-    std::wstring text(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+    std::wstring text = WindowTextOf(hWndButton);
     if (text.size() > MAX_TEXT)
         text.resize(MAX_TEXT);
     return text;

@@ -8,6 +8,7 @@
 #include "platform/CMemDC.h"
 #include "platform/CSaveDC.h"
 #include "platform/CSelectObject.h"
+#include "platform/WindowText.h"
 
 #include <windowsx.h>
 
@@ -561,7 +562,7 @@ void CMyButton::DrawFace(HDC hDC, const RECT& rc, UINT itemState)
     CSelectObject selectCaptionFont(hDC, captionFont);
     ::SetBkMode(hDC, TRANSPARENT);
 
-    std::wstring caption = GetCaptionText(m_hWnd);
+    std::wstring caption = WindowTextOf(m_hWnd);
     COLORREF clrText = m_clrText;
     COLORREF clrFrame = m_clrFrame;
     COLORREF clrBk1 = m_clrBk1;

@@ -7,6 +7,7 @@
 #include "platform/CMemDC.h"
 #include "platform/CSaveDC.h"
 #include "platform/CSelectObject.h"
+#include "platform/WindowText.h"
 
 #include <windowsx.h>
 
@@ -487,7 +488,7 @@ void CMyCheckButton::DrawItem(const DRAWITEMSTRUCT& dis)
         else
             textRect.left = box.right + 3;
         CSelectObject selectFont(hDC, GetFont());
-        std::wstring caption = GetCaptionText(m_hWnd);
+        std::wstring caption = WindowTextOf(m_hWnd);
         if (!bDisabled) {
             ::SetTextColor(hDC, clrText);
             DrawCaptionLines(hDC, textRect, caption, false);

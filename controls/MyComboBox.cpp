@@ -160,7 +160,7 @@ CBitmap CMyComboBox::MakeThumb(int nState, bool bEnabled, SIZE& size) const
         const std::wstring& file =
             m_strThumbs[nState].empty() ? Defaults().strFiles[nState] : m_strThumbs[nState];
         if (!file.empty())
-            loaded.Attach(LoadBitmapFile(file).release());
+            loaded = LoadBitmapFile(file);
     }
 
     CClientDC screen(nullptr);

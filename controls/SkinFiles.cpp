@@ -2,6 +2,7 @@
 
 #include "controls/SkinImage.h"
 #include "controls/SkinPathText.h"
+#include "platform/UniqueHandle.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -316,13 +317,13 @@ int WriteDefaultSkins()
         if (!data || size == 0)
             continue;
         // CREATE_NEW: a file that appeared since the check above is still not replaced.
-        HANDLE file =
-            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
+        CUniqueFile file(
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
             continue;
         DWORD done = 0;
-        const bool ok = WriteFile(file, data, size, &done, nullptr) && done == size;
-        CloseHandle(file);
+        const bool ok = WriteFile(file.Get(), data, size, &done, nullptr) && done == size;
+        file.Reset(); // closed before a failed file is deleted
         // A partly written file would never be replaced, since existing files are kept: remove it.
         if (!ok) {
             DeleteFileW(path.c_str());

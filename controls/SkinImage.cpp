@@ -2,30 +2,14 @@
 
 #include "controls/SkinFiles.h"
 #include "controls/SkinPathText.h"
+#include "platform/CClientDC.h"
+#include "platform/CDC.h"
 
 #include <algorithm>
 #include <mutex>
 #include <vector>
 
 namespace {
-
-// Releases a window's device context.
-class CWindowDC {
-  public:
-    explicit CWindowDC(HWND window) : m_hWnd(window), m_hDC(GetDC(window)) {}
-    ~CWindowDC()
-    {
-        if (m_hDC)
-            ReleaseDC(m_hWnd, m_hDC);
-    }
-    CWindowDC(const CWindowDC&) = delete;
-    CWindowDC& operator=(const CWindowDC&) = delete;
-    HDC Get() const { return m_hDC; }
-
-  private:
-    HWND m_hWnd;
-    HDC m_hDC;
-};
 
 bool IsEmpty(const RECT& r)
 {
@@ -103,10 +87,10 @@ std::vector<DWORD> ReadPixels(HBITMAP bitmap, int& width, int& height)
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
     std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
-    HDC dc = CreateCompatibleDC(nullptr);
-    const int rows = dc ? GetDIBits(dc, bitmap, 0, height, pixels.data(), &bi, DIB_RGB_COLORS) : 0;
-    if (dc)
-        DeleteDC(dc);
+    const int rows = [&] {
+        const CDC dc = CDC::CreateCompatibleDC(nullptr);
+        return dc ? GetDIBits(dc, bitmap, 0, height, pixels.data(), &bi, DIB_RGB_COLORS) : 0;
+    }();
     if (rows != height)
         return {};
     return pixels;
@@ -229,8 +213,8 @@ bool DrawImageOnWindow(Gdiplus::Image* image, HWND window, RECT rect, int mode)
         return false;
     if (IsEmpty(rect) && !GetClientRect(window, &rect))
         return false;
-    CWindowDC dc(window);
-    return dc.Get() && DrawImage(image, dc.Get(), rect, mode);
+    const CClientDC dc(window);
+    return dc && DrawImage(image, dc, rect, mode);
 }
 
 bool DrawImageFileOnWindow(std::wstring_view name, HWND window, RECT rect, int mode)
@@ -286,7 +270,7 @@ bool MultiGradientFill(HDC dc, const RECT& rect, const COLORREF* colours, int co
     return ok;
 }
 
-UniqueHBitmap LoadBitmapFile(std::wstring_view name)
+CBitmap LoadBitmapFile(std::wstring_view name)
 {
     std::wstring path(name);
     if (path.size() < 2 || path[1] != L':')
@@ -296,9 +280,9 @@ UniqueHBitmap LoadBitmapFile(std::wstring_view name)
             Sleep(5);
         HANDLE loaded = LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
         if (loaded)
-            return UniqueHBitmap(static_cast<HBITMAP>(loaded));
+            return CBitmap(static_cast<HBITMAP>(loaded));
     }
-    return nullptr;
+    return CBitmap();
 }
 
 bool GetEncoderClsid(CLSID* out, int format)

@@ -1,7 +1,7 @@
 #pragma once
 // Loading and drawing skin images with GDI+, gradient fills, bitmap files and image saving.
 
-#include "controls/SkinHandles.h"
+#include "platform/CGdiObject.h"
 
 #include <windows.h>
 #include <objidl.h>
@@ -53,7 +53,7 @@ bool MultiGradientFill(HDC dc, const RECT& rect, const COLORREF* colours, int co
 
 // A device-dependent bitmap from a file; a name without a drive is taken from the default skin
 // directory. Retried a few times, 5 ms apart, because the file may be being written.
-UniqueHBitmap LoadBitmapFile(std::wstring_view name);
+CBitmap LoadBitmapFile(std::wstring_view name);
 
 // The class id of the GDI+ encoder for format (IMAGE_FORMAT_*); out may be null.
 bool GetEncoderClsid(CLSID* out, int format);

@@ -2,6 +2,10 @@
 
 #include "controls/SkinFiles.h"
 #include "controls/SkinPathText.h"
+#include "platform/CClientDC.h"
+#include "platform/CDC.h"
+#include "platform/CGdiObject.h"
+#include "platform/CSelectObject.h"
 
 #include <commctrl.h>
 
@@ -21,34 +25,6 @@ UINT UsableFrameDelay(UINT milliseconds)
 {
     return milliseconds < SHORTEST_FRAME_DELAY ? SHORT_FRAME_DELAY : milliseconds;
 }
-
-// A memory DC with a bitmap of the given size selected; restores and frees both.
-class CBufferDC {
-  public:
-    CBufferDC(HDC target, int width, int height)
-        : m_hDC(CreateCompatibleDC(target)), m_hBitmap(CreateCompatibleBitmap(target, width, height))
-    {
-        if (m_hDC && m_hBitmap)
-            m_hOld = SelectObject(m_hDC, m_hBitmap);
-    }
-    ~CBufferDC()
-    {
-        if (m_hOld)
-            SelectObject(m_hDC, m_hOld);
-        if (m_hBitmap)
-            DeleteObject(m_hBitmap);
-        if (m_hDC)
-            DeleteDC(m_hDC);
-    }
-    CBufferDC(const CBufferDC&) = delete;
-    CBufferDC& operator=(const CBufferDC&) = delete;
-    HDC Get() const { return m_hOld ? m_hDC : nullptr; }
-
-  private:
-    HDC m_hDC;
-    HBITMAP m_hBitmap;
-    HGDIOBJ m_hOld = nullptr;
-};
 
 } // namespace
 
@@ -178,7 +154,7 @@ void CMyPicture::StartAnimation()
             }
         }
     }
-    m_hEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    m_hEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (!m_hEvent)
         return;
     m_bStop = false;
@@ -189,13 +165,10 @@ void CMyPicture::StopAnimation()
 {
     if (m_thread.joinable()) {
         m_bStop = true;
-        SetEvent(m_hEvent);
+        SetEvent(m_hEvent.Get());
         m_thread.join();
     }
-    if (m_hEvent) {
-        CloseHandle(m_hEvent);
-        m_hEvent = nullptr;
-    }
+    m_hEvent.Reset(); // the animation thread, its only other user, has left
     std::lock_guard guard(m_lock);
     m_frameDelays.clear();
 }
@@ -203,17 +176,16 @@ void CMyPicture::StopAnimation()
 void CMyPicture::AnimationLoop()
 {
     DWORD wait = 0;
-    while (WaitForSingleObject(m_hEvent, wait) == WAIT_TIMEOUT && !m_bStop) {
+    while (WaitForSingleObject(m_hEvent.Get(), wait) == WAIT_TIMEOUT && !m_bStop) {
         {
             std::lock_guard guard(m_lock);
             if (!m_bPaused && m_nFrameCount > 1) {
                 if (m_hWnd) {
                     HWND window = m_hWnd;
-                    if (HDC dc = GetDC(window)) {
+                    if (const CClientDC dc(window); dc) {
                         RECT client;
                         GetClientRect(window, &client);
                         DrawFrameLocked(dc, client);
-                        ReleaseDC(window, dc);
                     }
                 }
                 m_nFrame = (m_nFrame + 1) % m_nFrameCount;
@@ -223,7 +195,7 @@ void CMyPicture::AnimationLoop()
                        : m_frameDelays[std::min<size_t>(m_nFrame, m_frameDelays.size() - 1)];
         }
     }
-    SetEvent(m_hEvent); // lets another waiter on the event through as well
+    SetEvent(m_hEvent.Get()); // lets another waiter on the event through as well
 }
 
 void CMyPicture::Stop()
@@ -282,11 +254,16 @@ void CMyPicture::DrawFrameLocked(HDC dc, const RECT& client)
     const int ch = client.bottom - client.top;
     if (cw <= 0 || ch <= 0)
         return;
-    CBufferDC buffer(dc, cw, ch);
-    if (!buffer.Get())
+    // The frame is drawn off screen and copied in one step, so the animation never flickers.
+    const CDC buffer = CDC::CreateCompatibleDC(dc);
+    const CBitmap bitmap(::CreateCompatibleBitmap(dc, cw, ch));
+    if (!buffer || !bitmap)
+        return;
+    const CSelectObject selected(buffer, bitmap);
+    if (!selected.GetOld())
         return;
     const RECT local = {0, 0, cw, ch};
-    FillRect(buffer.Get(), &local, GetSysColorBrush(COLOR_BTNFACE));
+    FillRect(buffer.GetSafeHdc(), &local, GetSysColorBrush(COLOR_BTNFACE));
     if (m_pImage && m_pImage->GetWidth() > 0 && m_pImage->GetHeight() > 0) {
         if (m_nFrameCount > 1)
             m_pImage->SelectActiveFrame(&m_frameDimension, m_nFrame);
@@ -294,32 +271,32 @@ void CMyPicture::DrawFrameLocked(HDC dc, const RECT& client)
         const int ih = static_cast<int>(m_pImage->GetHeight());
         switch (m_nFitMode) {
         case FIT_CENTER: {
-            Gdiplus::Graphics graphics(buffer.Get());
+            Gdiplus::Graphics graphics(buffer.GetSafeHdc());
             graphics.DrawImage(m_pImage.get(), (cw - iw) / 2, (ch - ih) / 2, iw, ih);
             break;
         }
         case FIT_TOP_LEFT:
-            DrawImage(m_pImage.get(), buffer.Get(), local, DRAW_IMAGE_ACTUAL);
+            DrawImage(m_pImage.get(), buffer.GetSafeHdc(), local, DRAW_IMAGE_ACTUAL);
             break;
         case FIT_STRETCH:
-            DrawImage(m_pImage.get(), buffer.Get(), local, DRAW_IMAGE_STRETCH);
+            DrawImage(m_pImage.get(), buffer.GetSafeHdc(), local, DRAW_IMAGE_STRETCH);
             break;
         case FIT_TILE:
-            DrawImage(m_pImage.get(), buffer.Get(), local, DRAW_IMAGE_TILE);
+            DrawImage(m_pImage.get(), buffer.GetSafeHdc(), local, DRAW_IMAGE_TILE);
             break;
         default:
-            DrawImage(m_pImage.get(), buffer.Get(), local, DRAW_IMAGE_FIT);
+            DrawImage(m_pImage.get(), buffer.GetSafeHdc(), local, DRAW_IMAGE_FIT);
             break;
         }
     } else {
         RECT text = local;
-        SetBkMode(buffer.Get(), TRANSPARENT);
-        SetTextColor(buffer.Get(), GetSysColor(COLOR_GRAYTEXT));
-        HGDIOBJ oldFont = SelectObject(buffer.Get(), GetStockObject(DEFAULT_GUI_FONT));
-        DrawTextW(buffer.Get(), L"Image Lost", -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-        SelectObject(buffer.Get(), oldFont);
+        SetBkMode(buffer.GetSafeHdc(), TRANSPARENT);
+        SetTextColor(buffer.GetSafeHdc(), GetSysColor(COLOR_GRAYTEXT));
+        HGDIOBJ oldFont = SelectObject(buffer.GetSafeHdc(), GetStockObject(DEFAULT_GUI_FONT));
+        DrawTextW(buffer.GetSafeHdc(), L"Image Lost", -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        SelectObject(buffer.GetSafeHdc(), oldFont);
     }
-    BitBlt(dc, client.left, client.top, cw, ch, buffer.Get(), 0, 0, SRCCOPY);
+    BitBlt(dc, client.left, client.top, cw, ch, buffer.GetSafeHdc(), 0, 0, SRCCOPY);
 }
 
 LRESULT CALLBACK CMyPicture::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,

@@ -4,6 +4,7 @@
 // (an animated GIF) on its own thread.
 
 #include "controls/SkinImage.h"
+#include "platform/UniqueHandle.h"
 
 #include <windows.h>
 
@@ -79,6 +80,6 @@ class CMyPicture {
     UINT m_nFrame = 0;
     std::vector<UINT> m_frameDelays; // milliseconds
 
-    HANDLE m_hEvent = nullptr;
+    CUniqueKernelHandle m_hEvent;
     std::thread m_thread;
 };

@@ -1,32 +1,17 @@
 #include "controls/SkinWindow.h"
 
 #include "controls/SkinPathText.h"
+#include "platform/CDC.h"
+#include "platform/UniqueHandle.h"
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr const wchar_t* RUN_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-// Closes a registry key.
-class CRegKey {
-  public:
-    CRegKey() = default;
-    ~CRegKey()
-    {
-        if (m_hKey)
-            RegCloseKey(m_hKey);
-    }
-    CRegKey(const CRegKey&) = delete;
-    CRegKey& operator=(const CRegKey&) = delete;
-    HKEY* Out() { return &m_hKey; }
-    HKEY Get() const { return m_hKey; }
-
-  private:
-    HKEY m_hKey = nullptr;
-};
 
 std::wstring OwnPath()
 {
@@ -61,7 +46,7 @@ std::wstring ResolveName(std::wstring_view name, const std::wstring& path)
 }
 
 // Combines rects into result, batch by batch, so that no region-data buffer gets large.
-void FlushRects(std::vector<RECT>& rects, UniqueHRgn& result, const RECT& bounds)
+void FlushRects(std::vector<RECT>& rects, CRgn& result, const RECT& bounds)
 {
     if (rects.empty())
         return;
@@ -73,17 +58,16 @@ void FlushRects(std::vector<RECT>& rects, UniqueHRgn& result, const RECT& bounds
     header->nRgnSize = static_cast<DWORD>(rects.size() * sizeof(RECT));
     header->rcBound = bounds;
     std::copy(rects.begin(), rects.end(), reinterpret_cast<RECT*>(data.data() + sizeof(RGNDATAHEADER)));
-    HRGN part =
-        ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data()));
+    CRgn part(
+        ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data())));
     rects.clear();
     if (!part)
         return;
     if (!result) {
-        result.reset(part);
+        result = std::move(part);
         return;
     }
-    CombineRgn(result.get(), result.get(), part, RGN_OR);
-    DeleteObject(part);
+    CombineRgn(result, result, part, RGN_OR);
 }
 
 } // namespace
@@ -103,13 +87,13 @@ void SetWindowAlpha(HWND window, BYTE alpha, COLORREF colourKey)
     setLayered(window, colourKey, alpha, LWA_ALPHA);
 }
 
-UniqueHRgn BitmapToRegion(HBITMAP bitmap, COLORREF key, COLORREF tolerance)
+CRgn BitmapToRegion(HBITMAP bitmap, COLORREF key, COLORREF tolerance)
 {
     if (!bitmap)
-        return nullptr;
+        return CRgn();
     BITMAP info = {};
     if (!GetObjectW(bitmap, sizeof(info), &info) || info.bmWidth < 1 || info.bmHeight < 1)
-        return nullptr;
+        return CRgn();
     const int width = info.bmWidth;
     const int height = info.bmHeight;
 
@@ -122,13 +106,12 @@ UniqueHRgn BitmapToRegion(HBITMAP bitmap, COLORREF key, COLORREF tolerance)
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
     std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc)
-        return nullptr;
-    const int rows = GetDIBits(dc, bitmap, 0, height, pixels.data(), &bi, DIB_RGB_COLORS);
-    DeleteDC(dc);
+    const int rows = [&] {
+        const CDC dc = CDC::CreateCompatibleDC(nullptr);
+        return dc ? GetDIBits(dc, bitmap, 0, height, pixels.data(), &bi, DIB_RGB_COLORS) : 0;
+    }();
     if (rows != height)
-        return nullptr;
+        return CRgn();
 
     auto range = [](BYTE low, BYTE extra) { return std::pair<int, int>(low, std::min(255, low + extra)); };
     const auto [lr, hr] = range(GetRValue(key), GetRValue(tolerance));
@@ -142,7 +125,7 @@ UniqueHRgn BitmapToRegion(HBITMAP bitmap, COLORREF key, COLORREF tolerance)
     };
 
     constexpr size_t BATCH = 2000;
-    UniqueHRgn result;
+    CRgn result;
     std::vector<RECT> rects;
     rects.reserve(100);
     RECT bounds = {width, height, 0, 0};
@@ -169,7 +152,7 @@ UniqueHRgn BitmapToRegion(HBITMAP bitmap, COLORREF key, COLORREF tolerance)
     }
     FlushRects(rects, result, bounds);
     if (!result)
-        result.reset(CreateRectRgn(0, 0, 0, 0)); // every pixel is of the key colour
+        result.Attach(CreateRectRgn(0, 0, 0, 0)); // every pixel is of the key colour
     return result;
 }
 
@@ -179,12 +162,13 @@ void SetAutoRun(std::wstring_view name, bool enable, std::wstring_view executabl
     const std::wstring path = ResolveExecutable(executable);
     const std::wstring valueName = ResolveName(name, path);
     HKEY root = allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    CRegKey key;
+    HKEY hKey = nullptr;
     if (enable) {
         // Created when missing: a fresh profile need not have the Run key yet.
-        if (RegCreateKeyExW(root, RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Out(), nullptr) !=
+        if (RegCreateKeyExW(root, RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hKey, nullptr) !=
             ERROR_SUCCESS)
             return;
+        const CUniqueRegKey key(hKey);
         std::wstring value = path;
         if (arguments && !arguments->empty()) {
             value += L' ';
@@ -193,8 +177,9 @@ void SetAutoRun(std::wstring_view name, bool enable, std::wstring_view executabl
         RegSetValueExW(key.Get(), valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     } else {
-        if (RegOpenKeyExW(root, RUN_KEY, 0, KEY_SET_VALUE, key.Out()) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(root, RUN_KEY, 0, KEY_SET_VALUE, &hKey) != ERROR_SUCCESS)
             return;
+        const CUniqueRegKey key(hKey);
         RegDeleteValueW(key.Get(), valueName.c_str());
     }
 }
@@ -203,10 +188,11 @@ bool IsAutoRun(std::wstring_view name, std::wstring_view executable, bool allUse
 {
     const std::wstring path = ResolveExecutable(executable);
     const std::wstring valueName = ResolveName(name, path);
-    CRegKey key;
-    if (RegOpenKeyExW(allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, RUN_KEY, 0, KEY_QUERY_VALUE,
-                      key.Out()) != ERROR_SUCCESS)
+    HKEY hKey = nullptr;
+    if (RegOpenKeyExW(allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, RUN_KEY, 0, KEY_QUERY_VALUE, &hKey) !=
+        ERROR_SUCCESS)
         return false;
+    const CUniqueRegKey key(hKey);
     DWORD type = 0;
     DWORD bytes = 0;
     if (RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||

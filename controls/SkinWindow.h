@@ -2,7 +2,7 @@
 // Window and system utilities built on the skin means: transparency, a window region cut out of a
 // bitmap, and the start-with-Windows entry.
 
-#include "controls/SkinHandles.h"
+#include "platform/CGdiObject.h"
 
 #include <windows.h>
 
@@ -15,7 +15,7 @@ void SetWindowAlpha(HWND window, BYTE alpha, COLORREF colourKey);
 
 // A region covering the pixels of bitmap whose colour lies outside [key, key + tolerance] in any
 // of red, green and blue. Null when bitmap is null or cannot be read.
-UniqueHRgn BitmapToRegion(HBITMAP bitmap, COLORREF key, COLORREF tolerance);
+CRgn BitmapToRegion(HBITMAP bitmap, COLORREF key, COLORREF tolerance);
 
 // Writes (enable) or deletes the value name under ...\CurrentVersion\Run of HKEY_CURRENT_USER,
 // or HKEY_LOCAL_MACHINE with allUsers. An executable that does not exist is replaced by this

@@ -2,7 +2,10 @@
 
 #include "controls/SkinFiles.h"
 #include "dialogkit/MyProfile.h"
+#include "platform/CClientDC.h"
 #include "platform/CGdiObject.h"
+#include "platform/CSelectObject.h"
+#include "platform/WindowText.h"
 
 #include "controls/MyButton.h"
 #include "controls/MyCheckButton.h"
@@ -136,22 +139,9 @@ UINT PostTimerMessage()
     return message;
 }
 
-std::wstring WindowTextOf(HWND hWnd)
-{
-    int length = ::GetWindowTextLengthW(hWnd);
-    if (length <= 0)
-        return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    int copied = ::GetWindowTextW(hWnd, text.data(), length + 1);
-    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-    return text;
-}
-
 std::wstring UpperClassName(HWND hWnd)
 {
-    wchar_t name[128] = {};
-    ::GetClassNameW(hWnd, name, 128);
-    std::wstring upper(name);
+    std::wstring upper = ClassOf(hWnd);
     for (auto& ch : upper)
         ch = static_cast<wchar_t>(std::towupper(ch));
     return upper;
@@ -535,13 +525,11 @@ void CMyDialog::SkinControls()
 {
     m_dwSavedStyle = GetStyle();
     int nTextHeight = 0;
-    if (HDC hDC = ::GetDC(m_hWnd)) {
-        HGDIOBJ hOld = ::SelectObject(hDC, GetFont() ? GetFont() : ::GetStockObject(DEFAULT_GUI_FONT));
+    if (const CClientDC dc(m_hWnd); dc) {
+        const CSelectObject font(dc, GetFont() ? GetFont() : ::GetStockObject(DEFAULT_GUI_FONT));
         SIZE size{};
-        if (::GetTextExtentPoint32W(hDC, L"123", 3, &size))
+        if (::GetTextExtentPoint32W(dc, L"123", 3, &size))
             nTextHeight = size.cy;
-        ::SelectObject(hDC, hOld);
-        ::ReleaseDC(m_hWnd, hDC);
     }
     for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
         SkinOneControl(hChild, nTextHeight);

@@ -11,9 +11,12 @@
 #include "controls/MyListBox.h"
 #include "controls/MyProgressCtrl.h"
 #include "controls/MyListCtrl.h"
+#include "platform/CClientDC.h"
+#include "platform/CDC.h"
 #include "platform/CMemDC.h"
 #include "platform/CSelectObject.h"
 #include "platform/CWinApp.h"
+#include "platform/WindowText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,13 +33,6 @@ constexpr WPARAM SC_DRAGMOVE = 0xF012; // system move with the caption hit code
 HBRUSH HollowBrush()
 {
     return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
-}
-
-bool IsClass(HWND hWnd, const wchar_t* name)
-{
-    wchar_t cls[32] = {};
-    ::GetClassNameW(hWnd, cls, 32);
-    return _wcsicmp(cls, name) == 0;
 }
 
 RECT ClientOf(HWND hWnd)
@@ -408,13 +404,11 @@ void CMyDialog::PaintBackground(HDC hDC, const RECT& rc)
         auto* pParent = dynamic_cast<CMyDialog*>(CWnd::FromHandle(::GetParent(m_hWnd)));
         if (pParent && IsLiveDialog(pParent) && pParent->m_bmpCache) {
             RECT place = PlaceInParent(m_hWnd);
-            HDC hSrc = ::CreateCompatibleDC(hDC);
-            if (hSrc) {
-                HGDIOBJ hOld = ::SelectObject(hSrc, pParent->m_bmpCache);
-                ::BitBlt(hDC, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, hSrc, place.left,
+            const CDC src = CDC::CreateCompatibleDC(hDC);
+            if (src) {
+                const CSelectObject selected(src, pParent->m_bmpCache);
+                ::BitBlt(hDC, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, src, place.left,
                          place.top, SRCCOPY);
-                ::SelectObject(hSrc, hOld);
-                ::DeleteDC(hSrc);
                 return;
             }
         }
@@ -879,10 +873,10 @@ void CMyDialog::ApplyFontSize()
     if (nTenths <= 0)
         return;
     // The height a point-size font of nTenths gets on the screen.
-    HDC hScreen = ::GetDC(nullptr);
-    int nDpi = hScreen ? ::GetDeviceCaps(hScreen, LOGPIXELSY) : 96;
-    if (hScreen)
-        ::ReleaseDC(nullptr, hScreen);
+    const int nDpi = [] {
+        const CClientDC screen(nullptr);
+        return screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    }();
     LOGFONTW lf = lfRef;
     lf.lfHeight = -::MulDiv(nTenths, nDpi, 720);
     lf.lfWidth = 0;

@@ -5,6 +5,7 @@
 
 #include "controls/SkinWindow.h"
 #include "platform/CWinApp.h"
+#include "platform/WindowText.h"
 
 #include <commctrl.h>
 #include <dbt.h>
@@ -20,28 +21,6 @@
 namespace {
 
 constexpr DWORD STYLE_MODAL_POPUP = 0x94C800C4; // a visible modal pop-up dialog
-
-std::wstring ClassOf(HWND hWnd)
-{
-    wchar_t szClass[64] = {};
-    ::GetClassNameW(hWnd, szClass, 64);
-    return szClass;
-}
-
-bool IsClass(HWND hWnd, const wchar_t* pszClass)
-{
-    return hWnd && ::_wcsicmp(ClassOf(hWnd).c_str(), pszClass) == 0;
-}
-
-std::wstring WindowTextOf(HWND hWnd)
-{
-    int n = ::GetWindowTextLengthW(hWnd);
-    if (n <= 0)
-        return {};
-    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(hWnd, text.data(), n + 1)));
-    return text;
-}
 
 // Signed client coordinates of a mouse message.
 int XOf(LPARAM lParam)

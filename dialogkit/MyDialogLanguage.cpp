@@ -5,6 +5,7 @@
 
 #include "dialogkit/IniText.h"
 #include "dialogkit/MyProfile.h"
+#include "platform/WindowText.h"
 
 #include "controls/MyButton.h"
 
@@ -121,22 +122,9 @@ std::set<std::wstring> SectionKeys(const CMyProfile& profile)
     return keys;
 }
 
-std::wstring WindowTextOf(HWND hWnd)
-{
-    int length = ::GetWindowTextLengthW(hWnd);
-    if (length <= 0)
-        return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    int copied = ::GetWindowTextW(hWnd, text.data(), length + 1);
-    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-    return text;
-}
-
 bool IsButtonOrStatic(HWND hWnd)
 {
-    wchar_t name[32] = {};
-    ::GetClassNameW(hWnd, name, 32);
-    return _wcsicmp(name, L"BUTTON") == 0 || _wcsicmp(name, L"STATIC") == 0;
+    return IsClass(hWnd, L"BUTTON") || IsClass(hWnd, L"STATIC");
 }
 
 RECT RectInParent(HWND hWnd)

@@ -5,6 +5,7 @@
 #include "dialogkit/MyDialog.h"
 
 #include "dialogkit/MyProfile.h"
+#include "platform/WindowText.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -27,13 +28,6 @@ std::wstring GroupSection(int nGroup)
     wchar_t section[32];
     std::swprintf(section, 32, L"COMSet%d", nGroup);
     return section;
-}
-
-bool IsComboBox(HWND hWnd)
-{
-    wchar_t cls[32] = {};
-    ::GetClassNameW(hWnd, cls, 32);
-    return _wcsicmp(cls, L"COMBOBOX") == 0;
 }
 
 } // namespace
@@ -213,7 +207,7 @@ BOOL CMyDialog::OnSerialCommand(int nID)
     if (!FindSerialButton(nID, nGroup, nField))
         return FALSE;
     HWND hButton = FindItem(nID, TRUE);
-    if (!hButton || IsComboBox(hButton))
+    if (!hButton || IsClass(hButton, L"COMBOBOX"))
         return FALSE;
     ShowSerialChoices(nGroup, nField, TRUE);
     return TRUE;

@@ -1,6 +1,7 @@
 #include "dialogkit/MyProfile.h"
 
 #include "dialogkit/IniText.h"
+#include "platform/UniqueHandle.h"
 
 #include <windows.h>
 
@@ -346,11 +347,12 @@ bool Widen(const std::string& bytes, UINT nCodePage, std::wstring& out)
 bool ReadWholeFile(const std::wstring& strPath, std::string& bytes)
 {
     bytes.clear();
-    HANDLE h =
+    const CUniqueFile file(
         CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
+    const HANDLE h = file.Get();
     LARGE_INTEGER size{};
     bool bOk = GetFileSizeEx(h, &size) && size.QuadPart < (64LL << 20);
     if (bOk) {
@@ -360,7 +362,6 @@ bool ReadWholeFile(const std::wstring& strPath, std::string& bytes)
             bytes.empty() || (ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &nRead, nullptr) &&
                               nRead == bytes.size());
     }
-    CloseHandle(h);
     if (!bOk)
         bytes.clear();
     return bOk;
@@ -368,16 +369,14 @@ bool ReadWholeFile(const std::wstring& strPath, std::string& bytes)
 
 bool WriteWholeFile(const std::wstring& strPath, const std::string& bytes)
 {
-    HANDLE h = CreateFileW(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    const CUniqueFile file(CreateFileW(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
     DWORD nWritten = 0;
-    const bool bOk =
-        bytes.empty() || (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &nWritten, nullptr) &&
-                          nWritten == bytes.size());
-    CloseHandle(h);
-    return bOk;
+    return bytes.empty() ||
+           (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &nWritten, nullptr) &&
+            nWritten == bytes.size());
 }
 
 bool IsUtf16File(const std::string& bytes)
@@ -430,27 +429,28 @@ void CMyProfile::WriteBlob(const wchar_t* pszKey, const void* pData, unsigned nL
 {
     if (!pData && nLength)
         return;
-    const HANDLE hFile = CreateFileW(BlobPath(pszKey).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
+    const CUniqueFile file(CreateFileW(BlobPath(pszKey).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return;
+    const HANDLE hFile = file.Get();
     const unsigned char header[4] = {
         static_cast<unsigned char>(nLength), static_cast<unsigned char>(nLength >> 8),
         static_cast<unsigned char>(nLength >> 16), static_cast<unsigned char>(nLength >> 24)};
     DWORD nWritten = 0;
     if (WriteFile(hFile, header, 4, &nWritten, nullptr) && nLength)
         WriteFile(hFile, pData, nLength, &nWritten, nullptr);
-    CloseHandle(hFile);
 }
 
 unsigned CMyProfile::ReadBlob(const wchar_t* pszKey, unsigned char** ppData) const
 {
     if (!ppData)
         return 0;
-    const HANDLE hFile = CreateFileW(BlobPath(pszKey).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
+    const CUniqueFile file(CreateFileW(BlobPath(pszKey).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return 0;
+    const HANDLE hFile = file.Get();
     unsigned nResult = 0;
     LARGE_INTEGER size = {};
     unsigned char header[4];
@@ -473,7 +473,6 @@ unsigned CMyProfile::ReadBlob(const wchar_t* pszKey, unsigned char** ppData) con
             }
         }
     }
-    CloseHandle(hFile);
     return nResult;
 }
 

@@ -4,6 +4,8 @@
 #include <process.h>
 
 #include <new>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -135,7 +137,7 @@ int CMyThreadHost::SetThreadRun(int nIndex, int nRun)
         delete pRecord;
         return 1;
     }
-    m_threads[nIndex] = {reinterpret_cast<HANDLE>(h), static_cast<DWORD>(nThreadId)};
+    m_threads[nIndex] = {CUniqueKernelHandle(reinterpret_cast<HANDLE>(h)), static_cast<DWORD>(nThreadId)};
     return 1;
 }
 
@@ -143,28 +145,22 @@ int CMyThreadHost::SetThreadRun(int nIndex, int nRun)
 // kept so that StopAllThreads can wait for it.
 void CMyThreadHost::RetireThread(int nIndex)
 {
-    WorkerThread worker = m_threads[nIndex];
+    WorkerThread worker = std::move(m_threads[nIndex]);
     m_threads[nIndex] = {};
     try {
-        m_retired.push_back(worker);
+        m_retired.push_back(std::move(worker)); // untouched when it throws
     } catch (...) {
         // No room to remember it: wait for it now rather than lose track of it.
-        JoinPumpingSentMessages(worker.hThread);
-        CloseHandle(worker.hThread);
+        JoinPumpingSentMessages(worker.hThread.Get());
     }
 }
 
 // Called with m_tableLock held: forgets retired workers that have already ended.
 void CMyThreadHost::PruneRetired()
 {
-    std::size_t nKept = 0;
-    for (const WorkerThread& worker : m_retired) {
-        if (WaitForSingleObject(worker.hThread, 0) == WAIT_OBJECT_0)
-            CloseHandle(worker.hThread);
-        else
-            m_retired[nKept++] = worker;
-    }
-    m_retired.resize(nKept);
+    std::erase_if(m_retired, [](const WorkerThread& worker) {
+        return WaitForSingleObject(worker.hThread.Get(), 0) == WAIT_OBJECT_0;
+    });
 }
 
 int CMyThreadHost::IsThreadRunning(int nIndex) const
@@ -340,9 +336,9 @@ void CMyThreadHost::StopAllThreads()
         const DWORD dwSelf = GetCurrentThreadId();
         for (const WorkerThread& worker : workers) {
             if (worker.dwThreadId != dwSelf)
-                JoinPumpingSentMessages(worker.hThread);
-            CloseHandle(worker.hThread);
+                JoinPumpingSentMessages(worker.hThread.Get());
         }
+        workers.clear();
 
         // Every worker has left: nothing can use the events and locks any more.
         for (int i = 0; i < MAX_THREADS; ++i) {

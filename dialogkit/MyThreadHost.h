@@ -20,6 +20,8 @@
 //   and after that rest, so no pass begins once the host is closing.
 // - A pass that throws ends its worker (no exception leaves the thread); see GetThreadFailures.
 
+#include "platform/UniqueHandle.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -93,6 +95,9 @@ class CMyThreadHost {
     std::atomic<int> m_nFailures{0};
     std::atomic<int> m_nLastFailedIndex{-1};
     std::atomic<int> m_nRunning[MAX_THREADS] = {};
+    // The signal and closing events stay plain handles: whichever thread needs one first creates
+    // it and installs it with a compare-exchange (a loser closes its own), workers wait on them
+    // without the table lock, and StopAllThreads exchanges them out once every worker has left.
     std::atomic<HANDLE> m_hSignals[MAX_THREADS] = {};
     std::atomic<CRITICAL_SECTION*> m_pLocks[MAX_THREADS] = {};
     std::atomic<unsigned> m_nGenerations[MAX_THREADS] = {};
@@ -102,7 +107,7 @@ class CMyThreadHost {
     // Thread handles of the running workers and of stopped workers that may still be inside a
     // pass; StopAllThreads waits on all of them.
     struct WorkerThread {
-        HANDLE hThread;
+        CUniqueKernelHandle hThread;
         DWORD dwThreadId;
     };
     std::mutex m_tableLock;

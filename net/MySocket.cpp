@@ -58,6 +58,8 @@ void CMySocket::Close()
     StopAllThreads();
 }
 
+// m_socket stays a plain handle: Close (on any thread) closes it to cut a worker's blocked accept
+// or receive short, and a worker closes it when it fails; the one that exchanges it out closes it.
 void CMySocket::ClearSocket()
 {
     GenSocket socket = m_socket.exchange(GENSOCK_INVALID);
@@ -141,24 +143,24 @@ int CMySocket::Receive(void* buffer, int length, int milliseconds)
 
 void CMySocket::ServerRound()
 {
-    GenSocket socket = GenSockCreate(m_bUdp ? SOCKET_KIND_UDP : SOCKET_KIND_TCP);
-    if (socket != GENSOCK_INVALID) {
+    CUniqueSocket owned(GenSockCreate(m_bUdp ? SOCKET_KIND_UDP : SOCKET_KIND_TCP));
+    if (owned) {
         if (m_bUdp && m_bBroadcast)
-            SetOption(socket, SO_BROADCAST, 1);
-        SetOption(socket, SO_REUSEADDR, 1);
+            SetOption(owned.Get(), SO_BROADCAST, 1);
+        SetOption(owned.Get(), SO_REUSEADDR, 1);
         sockaddr_in local{};
         local.sin_family = AF_INET;
         local.sin_port = htons(m_nPort);
         local.sin_addr.s_addr = htonl(INADDR_ANY);
         bool bound =
-            bind(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+            bind(static_cast<SOCKET>(owned.Get()), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
         if (bound && !m_bUdp)
-            bound = listen(static_cast<SOCKET>(socket), LISTEN_BACKLOG) == 0;
-        if (!bound) {
-            closesocket(static_cast<SOCKET>(socket));
-            socket = GENSOCK_INVALID;
-        }
+            bound = listen(static_cast<SOCKET>(owned.Get()), LISTEN_BACKLOG) == 0;
+        if (!bound)
+            owned.Reset();
     }
+    // From here m_socket holds it (see ClearSocket).
+    const GenSocket socket = owned.Release();
     if (socket != GENSOCK_INVALID) {
         m_socket.store(socket);
         // A destructor that ran before the store found nothing to close.
@@ -187,20 +189,18 @@ void CMySocket::ServerRound()
         } else {
             sockaddr_in peer{};
             int peerLength = sizeof peer;
-            SOCKET accepted =
-                accept(static_cast<SOCKET>(socket), reinterpret_cast<sockaddr*>(&peer), &peerLength);
-            if (m_bClosing.load()) {
-                if (accepted != INVALID_SOCKET)
-                    closesocket(accepted);
+            CUniqueSocket accepted(static_cast<GenSocket>(
+                accept(static_cast<SOCKET>(socket), reinterpret_cast<sockaddr*>(&peer), &peerLength)));
+            if (m_bClosing.load())
                 break;
-            }
-            if (accepted == INVALID_SOCKET) {
+            if (!accepted) {
                 GenSocket mine = socket;
                 if (m_socket.compare_exchange_strong(mine, GENSOCK_INVALID))
                     closesocket(static_cast<SOCKET>(socket));
                 break;
             }
-            GenSocket connection = static_cast<GenSocket>(accepted);
+            // OnAccept and the server callback own the connection from here.
+            const GenSocket connection = accepted.Release();
             GenSockSetBufferSizes(connection, ACCEPTED_BUFFER_SIZE, SOCKET_DIR_BOTH);
             OnAccept(connection, &peer);
             if (ServerCallback callback = m_pServerCallback.load())
@@ -221,18 +221,24 @@ void CMySocket::ClientRound()
         GenSocket socket = m_socket.load();
         if (socket == GENSOCK_INVALID) {
             // An adopted socket (no port) has nothing to reconnect to.
+            CUniqueSocket created;
             if (m_nPort != 0) {
-                socket = m_bUdp ? GenSockCreate(SOCKET_KIND_UDP) : GenSockConnect(m_nPort, m_szHost);
-                if (socket != GENSOCK_INVALID && m_bUdp && m_bBroadcast)
-                    SetOption(socket, SO_BROADCAST, 1);
+                created.Reset(m_bUdp ? GenSockCreate(SOCKET_KIND_UDP) : GenSockConnect(m_nPort, m_szHost));
+                if (created && m_bUdp && m_bBroadcast)
+                    SetOption(created.Get(), SO_BROADCAST, 1);
             }
-            if (socket == GENSOCK_INVALID) {
+            if (!created) {
                 WaitSignal(WORKER_CLIENT, CLIENT_RETRY_PAUSE_MS);
                 continue;
             }
             GenSocket none = GENSOCK_INVALID;
-            if (!m_socket.compare_exchange_strong(none, socket) || m_bClosing.load()) {
-                closesocket(static_cast<SOCKET>(socket));
+            if (!m_socket.compare_exchange_strong(none, created.Get()))
+                break; // another socket came first; this one closes here
+            // From here m_socket holds it (see ClearSocket).
+            socket = created.Release();
+            // A Close that ran before the store found nothing to close.
+            if (m_bClosing.load()) {
+                ClearSocket();
                 break;
             }
         }

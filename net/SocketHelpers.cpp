@@ -137,8 +137,8 @@ int GenSockResolveHost(const char* host, char* dotted, sockaddr_in* address, uns
 GenSocket GenSockConnect(unsigned short port, const char* host)
 {
     GenSockStartup();
-    GenSocket socket = GenSockCreate(SOCKET_KIND_TCP);
-    if (socket == GENSOCK_INVALID)
+    CUniqueSocket socket(GenSockCreate(SOCKET_KIND_TCP));
+    if (!socket)
         return GENSOCK_INVALID;
 
     const char* text = host ? host : "127.0.0.1";
@@ -152,12 +152,11 @@ GenSocket GenSockConnect(unsigned short port, const char* host)
     else
         peer.sin_addr.s_addr = inet_addr("127.0.0.1");
 
-    if (connect(AsSocket(socket), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == SOCKET_ERROR) {
+    if (connect(AsSocket(socket.Get()), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == SOCKET_ERROR) {
         GENSOCK_TRACE("connect to %s(%s):%d ERROR: %d\n", text, dotted, port, WSAGetLastError());
-        closesocket(AsSocket(socket));
         return GENSOCK_INVALID;
     }
-    return socket;
+    return socket.Release();
 }
 
 namespace {
@@ -246,12 +245,11 @@ int GenSockBroadcastSend(unsigned short port, const void* data, int length, int 
     for (const in_addr& local : locals) {
         if (!GenSockIsSendingAddress(local))
             continue;
-        GenSocket socket = GenSockOpenBroadcastSource(local, !unicast);
-        if (socket == GENSOCK_INVALID)
+        CUniqueSocket socket(GenSockOpenBroadcastSource(local, !unicast));
+        if (!socket)
             continue;
-        sendto(AsSocket(socket), static_cast<const char*>(data), size, 0,
+        sendto(AsSocket(socket.Get()), static_cast<const char*>(data), size, 0,
                reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
-        closesocket(AsSocket(socket));
     }
     return result;
 }

@@ -3,6 +3,8 @@
 // datagram out of every local interface, and whole-buffer send/receive with a time-out.
 // Nothing throws; failures come back as 0, -1 or the byte count moved so far.
 
+#include "platform/UniqueHandle.h"
+
 #include <winsock2.h>
 
 #include <vector>
@@ -14,6 +16,14 @@
 using GenSocket = std::intptr_t;
 
 constexpr GenSocket GENSOCK_INVALID = -1;
+
+// Sockets for CUniqueHandle: closed with closesocket, GENSOCK_INVALID when there is none.
+struct CSocketHandlePolicy {
+    using Handle = GenSocket;
+    static Handle Invalid() noexcept { return GENSOCK_INVALID; }
+    static void Close(Handle socket) noexcept { ::closesocket(static_cast<SOCKET>(socket)); }
+};
+using CUniqueSocket = CUniqueHandle<CSocketHandlePolicy>;
 
 constexpr int SOCKET_KIND_TCP = 1;
 constexpr int SOCKET_KIND_UDP = 2;

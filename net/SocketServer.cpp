@@ -47,12 +47,6 @@ void Release(GenSockServerContext* context)
 {
     if (context->references.fetch_sub(1) != 1)
         return;
-    if (context->thread)
-        CloseHandle(context->thread);
-    if (context->ready)
-        CloseHandle(context->ready);
-    if (context->stopEvent)
-        CloseHandle(context->stopEvent);
     delete context;
 }
 
@@ -85,7 +79,7 @@ void Publish(GenSockServerContext* context, GenSocket socket)
     // A close that came before the socket was visible found nothing to close.
     if (context->stop.load())
         CloseIfStillOwned(context, socket);
-    SetEvent(context->ready);
+    SetEvent(context->ready.Get());
 }
 
 bool IsSocketFailure(int error)
@@ -96,17 +90,18 @@ bool IsSocketFailure(int error)
 // One listening socket's life. True when the thread is to end.
 bool RunTcpRound(GenSockServerContext* context)
 {
-    GenSocket listener = GenSockCreate(SOCKET_KIND_TCP);
-    if (listener == GENSOCK_INVALID)
+    CUniqueSocket owned(GenSockCreate(SOCKET_KIND_TCP));
+    if (!owned)
         return false;
-    SetOption(listener, SO_REUSEADDR, 1);
-    if (!BindAnyAddress(listener, context->port) ||
-        listen(static_cast<SOCKET>(listener), LISTEN_BACKLOG) != 0) {
+    SetOption(owned.Get(), SO_REUSEADDR, 1);
+    if (!BindAnyAddress(owned.Get(), context->port) ||
+        listen(static_cast<SOCKET>(owned.Get()), LISTEN_BACKLOG) != 0) {
         GENSOCK_TRACE("GenSockServerThread::TCP Listen [Port:%d] Error %d\n", context->port,
                       WSAGetLastError());
-        closesocket(static_cast<SOCKET>(listener));
         return false;
     }
+    // From here the context holds it (see GenSockServerContext::socket).
+    const GenSocket listener = owned.Release();
     Publish(context, listener);
     for (;;) {
         if (context->stop.load())
@@ -121,12 +116,11 @@ bool RunTcpRound(GenSockServerContext* context)
             CloseIfStillOwned(context, listener);
             return false;
         }
-        GenSocket connection = static_cast<GenSocket>(accepted);
-        GenSockSetBufferSizes(connection, ACCEPTED_BUFFER_SIZE, SOCKET_DIR_BOTH);
+        CUniqueSocket connection(static_cast<GenSocket>(accepted));
+        GenSockSetBufferSizes(connection.Get(), ACCEPTED_BUFFER_SIZE, SOCKET_DIR_BOTH);
+        // Without a handler nobody would ever own it: it closes here.
         if (context->handler)
-            context->handler(context, connection, &peer, nullptr, 0);
-        else
-            closesocket(accepted); // nobody would ever own it
+            context->handler(context, connection.Release(), &peer, nullptr, 0);
         Sleep(1);
     }
 }
@@ -134,18 +128,19 @@ bool RunTcpRound(GenSockServerContext* context)
 // One bound datagram socket's life. True when the thread is to end.
 bool RunUdpRound(GenSockServerContext* context, char* buffer)
 {
-    GenSocket socket = GenSockCreate(SOCKET_KIND_UDP);
-    if (socket == GENSOCK_INVALID)
+    CUniqueSocket owned(GenSockCreate(SOCKET_KIND_UDP));
+    if (!owned)
         return false;
     if (context->broadcast)
-        SetOption(socket, SO_BROADCAST, 1);
-    SetOption(socket, SO_REUSEADDR, 1);
-    if (!BindAnyAddress(socket, context->port)) {
+        SetOption(owned.Get(), SO_BROADCAST, 1);
+    SetOption(owned.Get(), SO_REUSEADDR, 1);
+    if (!BindAnyAddress(owned.Get(), context->port)) {
         GENSOCK_TRACE("GenSockServerThread::UDP Listen [Port:%d] Error %d\n", context->port,
                       WSAGetLastError());
-        closesocket(static_cast<SOCKET>(socket));
         return false;
     }
+    // From here the context holds it (see GenSockServerContext::socket).
+    const GenSocket socket = owned.Release();
     Publish(context, socket);
     // Without a handler the caller receives on the socket itself.
     if (!context->handler)
@@ -155,7 +150,7 @@ bool RunUdpRound(GenSockServerContext* context, char* buffer)
         if (context->stop.load())
             return true;
         if (!buffer) {
-            WaitForSingleObject(context->stopEvent, UDP_RECV_TIMEOUT_MS);
+            WaitForSingleObject(context->stopEvent.Get(), UDP_RECV_TIMEOUT_MS);
             continue;
         }
         sockaddr_in sender{};
@@ -188,15 +183,15 @@ GenSockServerContext* Launch(int kind, unsigned short port, int broadcast, GenSo
     context->broadcast = broadcast;
     context->handler = handler;
     context->bufferSize = kind == GENSOCK_SERVER_UDP ? bufferSize : 0;
-    context->ready = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    context->stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    context->ready.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    context->stopEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     context->references.store(2);
-    context->thread = CreateThread(nullptr, 0, GenSockServerThread, context, 0, nullptr);
+    context->thread.Reset(CreateThread(nullptr, 0, GenSockServerThread, context, 0, nullptr));
     if (!context->thread)
         context->references.store(1);
     Register(context);
     if (context->thread && context->ready)
-        WaitForSingleObject(context->ready, READY_WAIT_MS);
+        WaitForSingleObject(context->ready.Get(), READY_WAIT_MS);
     return context;
 }
 
@@ -227,7 +222,7 @@ DWORD WINAPI GenSockServerThread(LPVOID parameter)
             context->kind == GENSOCK_SERVER_TCP ? RunTcpRound(context) : RunUdpRound(context, buffer.get());
         if (leave || context->stop.load())
             break;
-        WaitForSingleObject(context->stopEvent, RETRY_PAUSE_MS);
+        WaitForSingleObject(context->stopEvent.Get(), RETRY_PAUSE_MS);
     }
     buffer.reset();
     Release(context);
@@ -246,10 +241,10 @@ int GenSockClose(GenSocket socket)
     // Stop first, then close: a thread woken by the close must already see that it is to end.
     context->stop.store(1);
     if (context->stopEvent)
-        SetEvent(context->stopEvent);
+        SetEvent(context->stopEvent.Get());
     CloseIfStillOwned(context, socket);
-    if (context->thread && GetThreadId(context->thread) != GetCurrentThreadId())
-        WaitForSingleObject(context->thread, INFINITE);
+    if (context->thread && GetThreadId(context->thread.Get()) != GetCurrentThreadId())
+        WaitForSingleObject(context->thread.Get(), INFINITE);
     Release(context);
     return 1;
 }
@@ -258,17 +253,17 @@ void NotifySocketToEnd(unsigned short port, int tcp)
 {
     char payload[128] = "NotifySocketToEnd";
     if (tcp) {
-        GenSocket socket = GenSockConnect(port, "127.0.0.1");
-        if (socket == GENSOCK_INVALID)
+        CUniqueSocket socket(GenSockConnect(port, "127.0.0.1"));
+        if (!socket)
             return;
-        send(static_cast<SOCKET>(socket), payload, sizeof payload, 0);
-        closesocket(static_cast<SOCKET>(socket));
+        send(static_cast<SOCKET>(socket.Get()), payload, sizeof payload, 0);
     } else {
         // From the loopback address: a datagram for 127.0.0.1 sent from one of the interface
         // addresses leaves through that interface (or is dropped) and never reaches the server.
-        SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, 0);
-        if (socket == INVALID_SOCKET)
+        CUniqueSocket owned(static_cast<GenSocket>(::socket(AF_INET, SOCK_DGRAM, 0)));
+        if (!owned)
             return;
+        const SOCKET socket = static_cast<SOCKET>(owned.Get());
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -276,7 +271,6 @@ void NotifySocketToEnd(unsigned short port, int tcp)
             address.sin_port = htons(port);
             sendto(socket, payload, sizeof payload, 0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
         }
-        closesocket(socket);
     }
 }
 

@@ -4,6 +4,7 @@
 // thread has bound its socket; GenSockClose closes that socket and retires the context.
 
 #include "net/SocketHelpers.h"
+#include "platform/UniqueHandle.h"
 
 #include <windows.h>
 
@@ -28,16 +29,18 @@ struct GenSockServerContext {
     int broadcast = 0;
     unsigned short port = 0;
     int bufferSize = 0;
-    // -1 until the thread has bound its socket.
+    // -1 until the thread has bound its socket. A plain handle, not an owner: the thread closes
+    // it when it fails on its own, GenSockClose closes it to wake the thread from a blocked
+    // receive or accept, and whichever side takes it out of here first is the one that closes it.
     std::atomic<GenSocket> socket{GENSOCK_INVALID};
-    HANDLE thread = nullptr;
+    CUniqueKernelHandle thread;
     // Set by the thread whenever it has published a socket. It lives as long as the context,
     // because a thread that binds late may still set it after its launcher stopped waiting.
-    HANDLE ready = nullptr;
+    CUniqueKernelHandle ready;
     GenSockHandler handler = nullptr;
 
     // Cuts short the thread's pause between rounds once `stop` is set.
-    HANDLE stopEvent = nullptr;
+    CUniqueKernelHandle stopEvent;
     // One reference for the owner, one for the thread: the last one to let go frees the context.
     std::atomic<int> references{0};
 };

@@ -2,10 +2,10 @@
 
 #include "platform/CWinApp.h"
 #include "platform/PlatformInit.h"
+#include "platform/WindowText.h"
 
 #include <commctrl.h>
 
-#include <vector>
 
 namespace {
 
@@ -313,25 +313,13 @@ BOOL CWnd::ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
 
 std::wstring CWnd::GetWindowText() const
 {
-    int length = ::GetWindowTextLengthW(m_hWnd);
-    if (length <= 0)
-        return {};
-    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
-    int copied = ::GetWindowTextW(m_hWnd, buffer.data(), length + 1);
-    return std::wstring(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+    return WindowTextOf(m_hWnd);
 }
 
 std::wstring CWnd::GetDlgItemText(int nID) const
 {
     HWND hWndItem = ::GetDlgItem(m_hWnd, nID);
-    if (!hWndItem)
-        return {};
-    int length = ::GetWindowTextLengthW(hWndItem);
-    if (length <= 0)
-        return {};
-    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
-    int copied = ::GetWindowTextW(hWndItem, buffer.data(), length + 1);
-    return std::wstring(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+    return hWndItem ? WindowTextOf(hWndItem) : std::wstring();
 }
 
 void CWnd::ScreenToClient(RECT* pRect) const

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <deque>
+#include <utility>
 
 namespace {
 
@@ -45,9 +46,9 @@ void CBurstBroadcaster::Send(unsigned short port, const void* data, int length)
         for (const in_addr& local : locals) {
             if (!GenSockIsSendingAddress(local))
                 continue;
-            GenSocket socket = GenSockOpenBroadcastSource(local, 1);
-            if (socket != GENSOCK_INVALID)
-                m_sockets.push_back(socket);
+            CUniqueSocket socket(GenSockOpenBroadcastSource(local, 1));
+            if (socket)
+                m_sockets.push_back(std::move(socket));
         }
         m_bOpen = true;
     }
@@ -55,15 +56,13 @@ void CBurstBroadcaster::Send(unsigned short port, const void* data, int length)
     destination.sin_family = AF_INET;
     destination.sin_port = htons(port);
     destination.sin_addr.s_addr = INADDR_BROADCAST;
-    for (GenSocket socket : m_sockets)
-        sendto(AsSocket(socket), static_cast<const char*>(data), length, 0, reinterpret_cast<const sockaddr*>(&destination),
+    for (const CUniqueSocket& socket : m_sockets)
+        sendto(AsSocket(socket.Get()), static_cast<const char*>(data), length, 0, reinterpret_cast<const sockaddr*>(&destination),
                sizeof destination);
 }
 
 void CBurstBroadcaster::Close()
 {
-    for (GenSocket socket : m_sockets)
-        closesocket(AsSocket(socket));
     m_sockets.clear();
     m_bOpen = false;
 }
@@ -285,5 +284,5 @@ void CDiscoveryEngine::EndShutdown()
     // Never bound: only stop its thread's attempts.
     context->stop.store(1);
     if (context->stopEvent)
-        SetEvent(context->stopEvent);
+        SetEvent(context->stopEvent.Get());
 }

@@ -34,7 +34,7 @@ class CBurstBroadcaster {
     bool IsOpen() const { return m_bOpen; }
 
   private:
-    std::vector<GenSocket> m_sockets;
+    std::vector<CUniqueSocket> m_sockets;
     bool m_bOpen = false;
 };
 

@@ -347,10 +347,10 @@ TEST_F(SkinDirs, LoadBitmapFileFromPathOrDefaultDirectory)
 {
     WriteSolidBmp(m_dir.Path() + L"bits-h6.bmp", 7, 5, RGB(10, 20, 30));
     for (const std::wstring& name : {m_dir.Path() + L"bits-h6.bmp", std::wstring(L"bits-h6.bmp")}) {
-        UniqueHBitmap bitmap = LoadBitmapFile(name);
+        CBitmap bitmap = LoadBitmapFile(name);
         ASSERT_TRUE(bitmap);
         BITMAP info = {};
-        ASSERT_TRUE(GetObjectW(bitmap.get(), sizeof(info), &info));
+        ASSERT_TRUE(GetObjectW(bitmap.GetSafeHandle(), sizeof(info), &info));
         EXPECT_EQ(info.bmWidth, 7);
         EXPECT_EQ(info.bmHeight, 5);
     }

@@ -257,10 +257,10 @@ TEST_F(SkinImages, SaveImageAsWhitensWhereTheMaskIsWhite)
 {
     // A 2 x 1 mask: black left, white right.
     WriteBmp(m_dir.Path() + L"mask.bmp", 2, 1, [](int x, int) { return x == 0 ? RGB(0, 0, 0) : WHITE; });
-    UniqueHBitmap mask = LoadBitmapFile(m_dir.Path() + L"mask.bmp");
+    CBitmap mask = LoadBitmapFile(m_dir.Path() + L"mask.bmp");
     ASSERT_TRUE(mask);
     const std::wstring target = m_dir.Path() + L"masked.bmp";
-    ASSERT_TRUE(SaveImageAs(L"red100x50.bmp", target, 0, 0, mask.get(), false));
+    ASSERT_TRUE(SaveImageAs(L"red100x50.bmp", target, 0, 0, mask.GetSafeHandle(), false));
     SkinImagePtr saved = LoadSkinImage(target);
     ASSERT_TRUE(saved);
     CCanvas canvas(100, 50, RGB(0, 0, 0));

@@ -10,12 +10,12 @@
 namespace {
 
 // A device-dependent bitmap painted pixel by pixel.
-UniqueHBitmap MakeBitmap(int width, int height, const std::function<COLORREF(int, int)>& pixel)
+CBitmap MakeBitmap(int width, int height, const std::function<COLORREF(int, int)>& pixel)
 {
     HDC screen = GetDC(nullptr);
-    UniqueHBitmap bitmap(CreateCompatibleBitmap(screen, width, height));
+    CBitmap bitmap(CreateCompatibleBitmap(screen, width, height));
     HDC dc = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(dc, bitmap.get());
+    HGDIOBJ old = SelectObject(dc, bitmap.GetSafeHandle());
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             SetPixel(dc, x, y, pixel(x, y));
@@ -29,62 +29,62 @@ TEST(SkinRegion, CoversThePixelsThatAreNotTheKeyColour)
 {
     constexpr COLORREF KEY = RGB(255, 0, 255);
     // A 10 x 4 key-coloured bitmap with a 3 x 2 block at (2, 1) and one pixel at (9, 3).
-    UniqueHBitmap bitmap = MakeBitmap(10, 4, [](int x, int y) {
+    CBitmap bitmap = MakeBitmap(10, 4, [](int x, int y) {
         if ((x >= 2 && x < 5 && y >= 1 && y < 3) || (x == 9 && y == 3))
             return RGB(10, 200, 30);
         return KEY;
     });
-    UniqueHRgn region = BitmapToRegion(bitmap.get(), KEY, 0);
+    CRgn region = BitmapToRegion(bitmap.GetSafeHandle(), KEY, 0);
     ASSERT_TRUE(region);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 10; ++x) {
             const bool inside = (x >= 2 && x < 5 && y >= 1 && y < 3) || (x == 9 && y == 3);
-            EXPECT_EQ(PtInRegion(region.get(), x, y) != FALSE, inside) << x << ", " << y;
+            EXPECT_EQ(PtInRegion(region.GetSafeHandle(), x, y) != FALSE, inside) << x << ", " << y;
         }
 }
 
 TEST(SkinRegion, ComparesEachChannelWithItsOwnRange)
 {
     // Key pure red: pure blue pixels are not of the key colour and belong to the region.
-    UniqueHBitmap bitmap =
+    CBitmap bitmap =
         MakeBitmap(4, 1, [](int x, int) { return x < 2 ? RGB(255, 0, 0) : RGB(0, 0, 255); });
-    UniqueHRgn region = BitmapToRegion(bitmap.get(), RGB(255, 0, 0), 0);
+    CRgn region = BitmapToRegion(bitmap.GetSafeHandle(), RGB(255, 0, 0), 0);
     ASSERT_TRUE(region);
-    EXPECT_FALSE(PtInRegion(region.get(), 0, 0));
-    EXPECT_FALSE(PtInRegion(region.get(), 1, 0));
-    EXPECT_TRUE(PtInRegion(region.get(), 2, 0));
-    EXPECT_TRUE(PtInRegion(region.get(), 3, 0));
+    EXPECT_FALSE(PtInRegion(region.GetSafeHandle(), 0, 0));
+    EXPECT_FALSE(PtInRegion(region.GetSafeHandle(), 1, 0));
+    EXPECT_TRUE(PtInRegion(region.GetSafeHandle(), 2, 0));
+    EXPECT_TRUE(PtInRegion(region.GetSafeHandle(), 3, 0));
 
     // Tolerance widens the key upwards, per channel, capped at 255.
     const COLORREF pixels[] = {RGB(100, 100, 100), RGB(110, 105, 101), RGB(111, 100, 100), RGB(100, 100, 99),
                                RGB(100, 111, 100)};
-    UniqueHBitmap shades = MakeBitmap(5, 1, [&](int x, int) { return pixels[x]; });
-    UniqueHRgn shaded = BitmapToRegion(shades.get(), RGB(100, 100, 100), RGB(10, 10, 10));
+    CBitmap shades = MakeBitmap(5, 1, [&](int x, int) { return pixels[x]; });
+    CRgn shaded = BitmapToRegion(shades.GetSafeHandle(), RGB(100, 100, 100), RGB(10, 10, 10));
     ASSERT_TRUE(shaded);
     const bool expected[] = {false, false, true, true, true};
     for (int x = 0; x < 5; ++x)
-        EXPECT_EQ(PtInRegion(shaded.get(), x, 0) != FALSE, expected[x]) << x;
+        EXPECT_EQ(PtInRegion(shaded.GetSafeHandle(), x, 0) != FALSE, expected[x]) << x;
 
-    UniqueHBitmap white = MakeBitmap(3, 3, [](int, int) { return RGB(250, 250, 250); });
-    UniqueHRgn none = BitmapToRegion(white.get(), RGB(200, 200, 200), RGB(200, 200, 200));
+    CBitmap white = MakeBitmap(3, 3, [](int, int) { return RGB(250, 250, 250); });
+    CRgn none = BitmapToRegion(white.GetSafeHandle(), RGB(200, 200, 200), RGB(200, 200, 200));
     ASSERT_TRUE(none);
     RECT box;
-    EXPECT_EQ(GetRgnBox(none.get(), &box), NULLREGION);
+    EXPECT_EQ(GetRgnBox(none.GetSafeHandle(), &box), NULLREGION);
 }
 
 TEST(SkinRegion, ManyRunsAreJoinedAcrossBatches)
 {
     // A 200 x 100 checkerboard: 10000 one-pixel runs, several batches of rectangles.
-    UniqueHBitmap bitmap =
+    CBitmap bitmap =
         MakeBitmap(200, 100, [](int x, int y) { return (x + y) % 2 ? RGB(0, 0, 0) : RGB(9, 9, 9); });
-    UniqueHRgn region = BitmapToRegion(bitmap.get(), RGB(0, 0, 0), 0);
+    CRgn region = BitmapToRegion(bitmap.GetSafeHandle(), RGB(0, 0, 0), 0);
     ASSERT_TRUE(region);
     for (const POINT p : {POINT{0, 0}, POINT{198, 0}, POINT{1, 99}, POINT{100, 50}, POINT{199, 99}})
-        EXPECT_TRUE(PtInRegion(region.get(), p.x, p.y)) << p.x << ", " << p.y;
+        EXPECT_TRUE(PtInRegion(region.GetSafeHandle(), p.x, p.y)) << p.x << ", " << p.y;
     for (const POINT p : {POINT{1, 0}, POINT{0, 99}, POINT{101, 50}, POINT{198, 99}})
-        EXPECT_FALSE(PtInRegion(region.get(), p.x, p.y)) << p.x << ", " << p.y;
+        EXPECT_FALSE(PtInRegion(region.GetSafeHandle(), p.x, p.y)) << p.x << ", " << p.y;
     RECT box;
-    GetRgnBox(region.get(), &box);
+    GetRgnBox(region.GetSafeHandle(), &box);
     EXPECT_EQ(box.left, 0);
     EXPECT_EQ(box.top, 0);
     EXPECT_EQ(box.right, 200);

@@ -32,7 +32,7 @@ TEST_F(SocketServerTest, UdpServerWithoutHandlerBindsTheSocketAndEndsItsThread)
         ASSERT_NE(socket, GENSOCK_INVALID);
         EXPECT_EQ(LocalPort(socket), port);
         EXPECT_EQ(IntOption(socket, SO_BROADCAST) != 0, broadcast != 0);
-        EXPECT_TRUE(ThreadEndsWithin(context->thread, 2000));
+        EXPECT_TRUE(ThreadEndsWithin(context->thread.Get(), 2000));
         EXPECT_GE(GenSockServerTableSlot(context), 0);
 
         // Bound on every interface: a datagram to the lab address arrives, and ForceRecv reads it.
@@ -74,11 +74,11 @@ TEST_F(SocketServerTest, PortHeldExclusivelyGivesNoSocketAfterTheWaitAndTheThrea
     ASSERT_NE(context, nullptr);
     EXPECT_GE(MillisecondsSince(start), 9500);
     EXPECT_EQ(context->socket.load(), GENSOCK_INVALID);
-    EXPECT_FALSE(ThreadEndsWithin(context->thread, 0));
+    EXPECT_FALSE(ThreadEndsWithin(context->thread.Get(), 0));
 
     // Once the port is free, the next retry (every 5 s) binds it.
     holder = CTestSocket();
-    EXPECT_EQ(WaitForSingleObject(context->ready, 7000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(context->ready.Get(), 7000), WAIT_OBJECT_0);
     GenSocket socket = context->socket.load();
     ASSERT_NE(socket, GENSOCK_INVALID);
     EXPECT_EQ(LocalPort(socket), port);
