@@ -8,7 +8,7 @@ lv_add_test(lv_listctrl_tests
 
 # Prints the time of a full repaint of one screen of rows and of scrolling, 1000 rows x 7 columns.
 add_executable(lv_list_paint_bench ${CMAKE_CURRENT_LIST_DIR}/ListPaintBench.cpp)
-target_link_libraries(lv_list_paint_bench PRIVATE lv_listctrl lv_warnings)
+target_link_libraries(lv_list_paint_bench PRIVATE lv_listctrl lv_test_support lv_warnings)
 
 # CMyListCtrl reading its rows from a CListRowSource (LVS_OWNERDATA), and its scroll watcher.
 lv_add_test(lv_listctrl_ownerdata_tests
