@@ -5,7 +5,6 @@
 #include "SkinTestSupport.h"
 #include "WidgetTestIds.h"
 #include "platform/CDialog.h"
-#include "tests/support/TestPump.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +44,8 @@ class CWidgetTest : public ::testing::Test {
     // Paints hWnd's client area through WM_PRINTCLIENT into a new canvas of that size.
     static std::unique_ptr<CCanvas> Capture(HWND hWnd);
     static SIZE ClientSize(HWND hWnd);
-    static void Pump() { lvtest::Pump(); }
+    // Handles what is queued now, through pre-translation as the layer's loops do.
+    static void Pump();
 
     CWidgetDialog m_dialog;
 };
