@@ -55,15 +55,8 @@ int CompareNoCase(const std::wstring& a, const std::wstring& b)
 
 std::string Utf8(const std::wstring& text)
 {
-    if (text.empty())
-        return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string out(static_cast<size_t>(std::max(size, 0)), '\0');
-    if (size > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                              nullptr);
-    return out;
+    const char* utf8 = TextWideToUtf8(text.c_str());
+    return utf8 ? utf8 : "";
 }
 
 std::wstring Wide(const std::string& ansi)
