@@ -2,7 +2,7 @@
 
 #include "app/SettingsText.h"
 #include "controls/MyListCtrl.h"
-#include "net/TextConvert.h"
+#include "base/TextConvert.h"
 
 #include <algorithm>
 #include <cstring>

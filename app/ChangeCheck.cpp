@@ -1,6 +1,6 @@
 #include "app/ChangeCheck.h"
 
-#include "net/TextConvert.h"
+#include "base/TextConvert.h"
 
 #include <algorithm>
 

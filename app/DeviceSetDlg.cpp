@@ -4,7 +4,7 @@
 #include "app/SettingsText.h"
 #include "app/resource.h"
 #include "net/SocketHelpers.h"
-#include "net/TextConvert.h"
+#include "base/TextConvert.h"
 
 #include <cstdio>
 #include <iterator>

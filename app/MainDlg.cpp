@@ -7,7 +7,7 @@
 #include "app/resource.h"
 #include "controls/MyListCtrl.h"
 #include "net/SocketHelpers.h"
-#include "net/TextConvert.h"
+#include "base/TextConvert.h"
 #include "platform/CWinApp.h"
 
 #include <winsock2.h>

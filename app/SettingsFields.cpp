@@ -1,7 +1,7 @@
 #include "app/SettingsFields.h"
 
 #include "app/SettingsText.h"
-#include "net/TextConvert.h"
+#include "base/TextConvert.h"
 
 #include <windows.h>
 

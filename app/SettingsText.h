@@ -3,7 +3,7 @@
 // built-in Chinese/English control texts that ApplyLanguage writes.
 
 #include "dialogkit/MyDialog.h"
-#include "net/TextConvert.h"
+#include "base/TextConvert.h"
 #include "protocol/WireMessage.h"
 
 #include <cstddef>

@@ -4,7 +4,7 @@
 
 #include "controls/SkinFiles.h"
 #include "controls/SkinPathText.h"
-#include "dialogkit/MyProfile.h"
+#include "base/MyProfile.h"
 
 #include <algorithm>
 #include <cwctype>

@@ -2,7 +2,7 @@
 
 #include "controls/SkinImage.h"
 #include "controls/SkinPathText.h"
-#include "platform/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 #include <windows.h>
 #include <shlobj.h>

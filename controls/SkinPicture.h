@@ -4,7 +4,7 @@
 // (an animated GIF) on its own thread.
 
 #include "controls/SkinImage.h"
-#include "platform/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 #include <windows.h>
 

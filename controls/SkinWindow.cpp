@@ -2,7 +2,7 @@
 
 #include "controls/SkinPathText.h"
 #include "platform/CDC.h"
-#include "platform/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 #include <algorithm>
 #include <string>

@@ -1,7 +1,7 @@
 #include "dialogkit/MyDialog.h"
 
 #include "controls/SkinFiles.h"
-#include "dialogkit/MyProfile.h"
+#include "base/MyProfile.h"
 #include "platform/CClientDC.h"
 #include "platform/CGdiObject.h"
 #include "platform/CSelectObject.h"

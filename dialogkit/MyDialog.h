@@ -23,7 +23,7 @@
 // (language files), MyDialogFrame.cpp (frame, painting, layout), MyDialogInput.cpp (commands,
 // mouse and keyboard), MyDialogSerial.cpp (serial choice buttons).
 
-#include "dialogkit/MyThreadHost.h"
+#include "base/MyThreadHost.h"
 #include "platform/CDialog.h"
 #include "platform/CGdiObject.h" // frame members
 

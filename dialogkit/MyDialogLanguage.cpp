@@ -3,8 +3,8 @@
 
 #include "dialogkit/MyDialog.h"
 
-#include "dialogkit/IniText.h"
-#include "dialogkit/MyProfile.h"
+#include "base/IniText.h"
+#include "base/MyProfile.h"
 #include "platform/WindowText.h"
 
 #include "controls/MyButton.h"

@@ -4,7 +4,7 @@
 
 #include "dialogkit/MyDialog.h"
 
-#include "dialogkit/MyProfile.h"
+#include "base/MyProfile.h"
 #include "platform/WindowText.h"
 
 #include <algorithm>

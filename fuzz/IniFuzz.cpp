@@ -2,7 +2,7 @@
 // through the byte-level reader and writer that keep UTF-8 texts, and any text through the
 // place-value parser. Checks: a value written is read back as the INI functions would return it,
 // other keys of the section keep their values, and parsed places print and parse to themselves.
-#include "dialogkit/IniText.h"
+#include "base/IniText.h"
 #include "fuzz/FuzzCheck.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

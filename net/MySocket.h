@@ -2,7 +2,7 @@
 // A TCP or UDP endpoint, server or client, whose loops run on the worker threads of its
 // CMyThreadHost base: worker 0 runs the server loop, worker 1 the client loop.
 
-#include "dialogkit/MyThreadHost.h"
+#include "base/MyThreadHost.h"
 #include "net/SocketHelpers.h"
 
 #include <atomic>

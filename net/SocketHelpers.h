@@ -3,7 +3,7 @@
 // datagram out of every local interface, and whole-buffer send/receive with a time-out.
 // Nothing throws; failures come back as 0, -1 or the byte count moved so far.
 
-#include "platform/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 #include <winsock2.h>
 

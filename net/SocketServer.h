@@ -4,7 +4,7 @@
 // thread has bound its socket; GenSockClose closes that socket and retires the context.
 
 #include "net/SocketHelpers.h"
-#include "platform/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 #include <windows.h>
 

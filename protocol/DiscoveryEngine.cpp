@@ -1,7 +1,7 @@
 #include "protocol/DiscoveryEngine.h"
 
 #include "net/SocketServer.h"
-#include "net/TextConvert.h"
+#include "base/TextConvert.h"
 #include "protocol/DiscoveryRules.h"
 
 #include <winsock2.h>

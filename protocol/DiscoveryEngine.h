@@ -10,7 +10,7 @@
 // socket again; when the socket is drained it tells the list, and waits in select, which wakes it
 // for the next datagram or after the receive time-out.
 
-#include "dialogkit/MyThreadHost.h"
+#include "base/MyThreadHost.h"
 #include "net/SocketHelpers.h"
 #include "protocol/DeviceTable.h"
 

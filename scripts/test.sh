@@ -10,6 +10,7 @@ state=$root/build/lab-$LAB_NAME
 
 bash scripts/setup.sh || exit 1
 mkdir -p build
+bash scripts/check-source.sh || exit 1
 bash scripts/build.sh || exit 1
 
 trap 'bash scripts/lab.sh down >/dev/null 2>&1' EXIT

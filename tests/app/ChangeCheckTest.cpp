@@ -2,7 +2,7 @@
 // replies fed as the main window lists them, and the clock fed by hand.
 #include "app/ChangeCheck.h"
 #include "app/SettingsFields.h"
-#include "net/TextConvert.h"
+#include "base/TextConvert.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "app/GroupSetDlg.h"
 #include "app/resource.h"
 #include "controls/MyListCtrl.h"
-#include "net/TextConvert.h"
+#include "base/TextConvert.h"
 
 #include <commctrl.h>
 

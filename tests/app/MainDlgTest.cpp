@@ -7,7 +7,7 @@
 #include "app/MainDlg.h"
 #include "app/resource.h"
 #include "controls/MyListCtrl.h"
-#include "net/TextConvert.h"
+#include "base/TextConvert.h"
 #include "protocol/WireMessage.h"
 #include "tests/support/CamSimClient.h"
 #include "tests/support/LabGuard.h"

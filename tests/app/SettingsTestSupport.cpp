@@ -1,6 +1,6 @@
 #include "SettingsTestSupport.h"
 
-#include "net/TextConvert.h"
+#include "base/TextConvert.h"
 #include "tests/support/LabGuard.h"
 
 #include <commctrl.h>

@@ -3,7 +3,7 @@
 
 #include "MyDialogTestSupport.h"
 
-#include "dialogkit/MyProfile.h"
+#include "base/MyProfile.h"
 
 #include <atomic>
 #include <functional>

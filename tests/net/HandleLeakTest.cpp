@@ -1,7 +1,7 @@
 // Worker threads, socket servers and endpoints give back every kernel handle they take. The count
 // is of the handles the process really holds (sockets included), not one kept by the owners, so a
 // handle that no owner ever held shows as well.
-#include "dialogkit/MyThreadHost.h"
+#include "base/MyThreadHost.h"
 #include "net/MySocket.h"
 #include "net/SocketServer.h"
 

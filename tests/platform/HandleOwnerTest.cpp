@@ -1,6 +1,6 @@
 // The handle owner template (each handle closed exactly once, by whoever holds it last) and the
 // window text and class name readers.
-#include "platform/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 #include "platform/WindowText.h"
 
 #include <gtest/gtest.h>

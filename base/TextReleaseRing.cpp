@@ -1,4 +1,4 @@
-#include "net/TextReleaseRing.h"
+#include "base/TextReleaseRing.h"
 
 #include <cstdlib>
 #include <new>

@@ -1,7 +1,7 @@
-#include "dialogkit/MyProfile.h"
+#include "base/MyProfile.h"
 
-#include "dialogkit/IniText.h"
-#include "platform/UniqueHandle.h"
+#include "base/IniText.h"
+#include "base/UniqueHandle.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "net/TextConvert.h"
+#include "base/TextConvert.h"
 
-#include "net/TextReleaseRing.h"
+#include "base/TextReleaseRing.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // Text conversions under the process's ANSI code page: the suite runs once with 936 (Chinese)
 // and once with 1252 (Western), and picks its expectations from GetACP().
-#include "net/TextConvert.h"
-#include "net/TextReleaseRing.h"
+#include "base/TextConvert.h"
+#include "base/TextReleaseRing.h"
 
 #include <gtest/gtest.h>
 

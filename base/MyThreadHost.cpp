@@ -1,4 +1,4 @@
-#include "dialogkit/MyThreadHost.h"
+#include "base/MyThreadHost.h"
 
 #include <mmsystem.h>
 #include <process.h>

@@ -1,4 +1,4 @@
-#include "dialogkit/IniText.h"
+#include "base/IniText.h"
 
 #include <cstddef>
 

@@ -1,6 +1,6 @@
 // CMyThreadHost: signal slot semantics, worker start and stop, and the shutdown guarantees
 // (a destroyed host is never touched by a worker that was inside a pass).
-#include "dialogkit/MyThreadHost.h"
+#include "base/MyThreadHost.h"
 
 #include <gtest/gtest.h>
 

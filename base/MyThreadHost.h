@@ -20,7 +20,7 @@
 //   and after that rest, so no pass begins once the host is closing.
 // - A pass that throws ends its worker (no exception leaves the thread); see GetThreadFailures.
 
-#include "platform/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 // CMyProfile: path and section resolution, typed reads and writes against a real INI file in the
 // temporary directory, the per-thread string ring, and side-file blobs (including corrupt ones).
-#include "dialogkit/MyProfile.h"
+#include "base/MyProfile.h"
 
-#include "dialogkit/IniText.h"
+#include "base/IniText.h"
 
 #include <gtest/gtest.h>
 
