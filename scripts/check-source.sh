@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Source checks that need no build: includes between folders point one way only.
+# Source checks that need no build: includes between folders point one way only, and every
+# C++ source is laid out as .clang-format says (`clang-format -i FILE` lays one out).
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -28,4 +29,13 @@ for dir in "${!allowed[@]}"; do
   done < <(grep -rnE '^#include "[a-z]+/' "$dir")
 done
 [ $fail = 0 ] && echo "check-source: includes point one way"
+
+mapfile -t sources < <(git ls-files '*.cpp' '*.h')
+if clang-format --dry-run --Werror "${sources[@]}" 2>/dev/null; then
+  echo "check-source: ${#sources[@]} sources follow .clang-format"
+else
+  clang-format --dry-run "${sources[@]}" 2>&1 | grep -E '^[^ ].*: warning:' | cut -d: -f1 | sort -u |
+    sed 's/^/check-source: not laid out by .clang-format: /' >&2
+  fail=1
+fi
 exit $fail

@@ -8,7 +8,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 
 for pkg in cmake make g++ clang g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
            mingw-w64-x86-64-dev wine wine64 xvfb x11-utils xdotool imagemagick \
-           fonts-wqy-microhei fonts-wine iproute2 googletest procps python3; do
+           fonts-wqy-microhei fonts-wine iproute2 googletest procps python3 clang-format; do
   have_pkg "$pkg" || need+=("$pkg")
 done
 
@@ -19,6 +19,6 @@ if [ ${#need[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
-for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine wineserver Xvfb ip; do
+for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine wineserver Xvfb ip clang-format; do
   have_cmd "$tool" || { echo "setup: $tool is still missing" >&2; exit 1; }
 done
