@@ -8,6 +8,7 @@
 #include "controls/MyListCtrl.h"
 #include "net/SocketHelpers.h"
 #include "base/TextConvert.h"
+#include "base/UniqueHandle.h"
 #include "platform/CWinApp.h"
 
 #include <winsock2.h>
@@ -320,13 +321,16 @@ void CMainDlg::SortCameraList(int nCol)
 bool CMainDlg::ExportCameraList(const std::wstring& path) const
 {
     const std::string csv = m_rows.CsvText(ColumnTitles());
-    HANDLE hFile = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = ::WriteFile(hFile, csv.data(), static_cast<DWORD>(csv.size()), &written, nullptr) &&
-                    written == csv.size();
-    ::CloseHandle(hFile);
+    bool ok = false;
+    {
+        CUniqueFile file(
+            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return false;
+        DWORD written = 0;
+        ok = ::WriteFile(file.Get(), csv.data(), static_cast<DWORD>(csv.size()), &written, nullptr) &&
+             written == csv.size();
+    } // closed before a failed file is deleted
     if (!ok)
         ::DeleteFileW(path.c_str()); // no half-written file left behind
     return ok;
