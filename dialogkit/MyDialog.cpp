@@ -255,7 +255,7 @@ CMyDialog::~CMyDialog()
                 slot = PostSlot{};
     }
     m_lstChildDialogs.clear();
-    ReleaseInput();
+    m_tray.Release();
     // The window goes while the control objects still answer its children's last messages.
     if (m_hWnd)
         ::DestroyWindow(m_hWnd);

@@ -26,6 +26,7 @@
 #include "base/MyThreadHost.h"
 #include "platform/CDialog.h"
 #include "platform/CGdiObject.h" // frame members
+#include "dialogkit/TrayIcon.h"
 
 #include <windows.h>
 
@@ -315,9 +316,12 @@ class CMyDialog : public CDialog, public CMyThreadHost {
 
     // Notification-area icon: operation NIM_ADD / NIM_MODIFY / NIM_DELETE; a given tip, icon or
     // callback message is stored first. Returns the shell's result.
-    BOOL ShowTrayIcon(DWORD dwOperation, LPCWSTR lpszTip = nullptr, HICON hIcon = nullptr, UINT nMessage = 0);
-    BOOL HasTrayIcon() const { return m_bTrayShown; }
-    void SetRestoreOnTrayClick(BOOL bRestore) { m_bRestoreOnTrayClick = bRestore; }
+    BOOL ShowTrayIcon(DWORD dwOperation, LPCWSTR lpszTip = nullptr, HICON hIcon = nullptr, UINT nMessage = 0)
+    {
+        return m_tray.Show(dwOperation, lpszTip, hIcon, nMessage);
+    }
+    BOOL HasTrayIcon() const { return m_tray.IsShown(); }
+    void SetRestoreOnTrayClick(BOOL bRestore) { m_tray.SetRestoreOnClick(bRestore); }
     // The mouse wheel over the edit nID changes its value by dStep (integer or real value).
     void SetWheelStep(int nID, double dStep, BOOL bReal);
     // The slider and the edit move each other; the edit shows the position times fStep.
@@ -376,8 +380,6 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     void OnFontSizeTimer();    // timer 2201
     void OnTransparentTimer(); // timer 2204
     void ReleaseFrame();       // destruction: brushes, fonts, bitmaps
-    // Hook of the input side (MyDialogInput.cpp): destruction (tray icon).
-    void ReleaseInput();
 
     // Runs fn on the thread that owns the window (directly when that is this thread, else by
     // one sent message); FALSE when there is no window to run it on.
@@ -543,13 +545,8 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     short m_nLastWheelDelta = 0;
     std::vector<WheelStep> m_lstWheelSteps;
     std::vector<EditSliderLink> m_lstEditSliderLinks;
-    int m_nAutoStartCheckId = -1;   // check box that switches starting with the system
-    std::vector<BYTE> m_trayRecord; // a NOTIFYICONDATAW once the tray icon was first used
-    BOOL m_bTrayShown = FALSE;
-    wchar_t m_szTrayTip[256] = {};
-    HICON m_hTrayIcon = nullptr;
-    UINT m_nTrayMessage = 0;
-    BOOL m_bRestoreOnTrayClick = TRUE;
+    int m_nAutoStartCheckId = -1; // check box that switches starting with the system
+    CTrayIcon m_tray{*this};
 
     struct SerialSet {
         int nButtons[SERIAL_FIELDS] = {};

@@ -1,5 +1,5 @@
-// CMyDialog, input side: commands, mouse and keyboard pre-translation, the tray icon, scrolling
-// with edit-slider links and the shell's restart.
+// CMyDialog, input side: commands, mouse and keyboard pre-translation, scrolling
+// with edit-slider links.
 
 #include "dialogkit/MyDialog.h"
 
@@ -170,45 +170,6 @@ const CMyDialog::EditSliderLink* CMyDialog::FindLinkBySlider(int nSliderID) cons
     return nullptr;
 }
 
-// ---- Tray icon ----------------------------------------------------------------------------------
-
-BOOL CMyDialog::ShowTrayIcon(DWORD dwOperation, LPCWSTR lpszTip, HICON hIcon, UINT nMessage)
-{
-    if (lpszTip)
-        ::wcsncpy_s(m_szTrayTip, lpszTip, _TRUNCATE);
-    if (hIcon)
-        m_hTrayIcon = hIcon;
-    if (nMessage)
-        m_nTrayMessage = nMessage;
-    if (!m_hWnd)
-        return FALSE;
-    if (m_trayRecord.empty())
-        m_trayRecord.resize(sizeof(NOTIFYICONDATAW));
-    auto* pData = reinterpret_cast<NOTIFYICONDATAW*>(m_trayRecord.data());
-    std::memset(pData, 0, sizeof(NOTIFYICONDATAW));
-    // The short form: the shell accepts it everywhere and it holds all that is used here.
-    pData->cbSize = NOTIFYICONDATAW_V1_SIZE;
-    pData->hWnd = m_hWnd;
-    pData->uID = 0;
-    pData->uFlags = dwOperation == NIM_DELETE ? 0 : (NIF_MESSAGE | NIF_ICON | NIF_TIP);
-    pData->uCallbackMessage = m_nTrayMessage;
-    pData->hIcon = m_hTrayIcon;
-    ::wcsncpy_s(pData->szTip, 64, m_szTrayTip, _TRUNCATE);
-    BOOL bResult = ::Shell_NotifyIconW(dwOperation, pData);
-    if (dwOperation == NIM_ADD && bResult)
-        m_bTrayShown = TRUE;
-    else if (dwOperation == NIM_DELETE)
-        m_bTrayShown = FALSE;
-    return bResult;
-}
-
-void CMyDialog::ReleaseInput()
-{
-    if (m_bTrayShown && m_hWnd && ::IsWindow(m_hWnd))
-        ShowTrayIcon(NIM_DELETE);
-    m_bTrayShown = FALSE;
-}
-
 // ---- Commands -----------------------------------------------------------------------------------
 
 BOOL CMyDialog::OnCommand(WPARAM wParam, LPARAM lParam)
@@ -252,8 +213,8 @@ BOOL CMyDialog::OnCommand(WPARAM wParam, LPARAM lParam)
                 ::PostMessageW(hParent, WM_COMMAND, wParam, lParam);
             return TRUE;
         }
-    } else if ((wParam == IDOK || wParam == IDCANCEL) && AfxGetMainWnd() == this && m_bTrayShown) {
-        ShowTrayIcon(NIM_DELETE);
+    } else if ((wParam == IDOK || wParam == IDCANCEL) && AfxGetMainWnd() == this && m_tray.IsShown()) {
+        m_tray.Show(NIM_DELETE, nullptr, nullptr, 0);
     }
 
     if (nCode == 0) {
@@ -558,22 +519,8 @@ void CMyDialog::OnScroll(HWND hWndScroll)
 
 LRESULT CMyDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    static const UINT s_nTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
-
-    if (m_nTrayMessage && message == m_nTrayMessage) {
-        const UINT nMouse = static_cast<UINT>(lParam);
-        if (m_bRestoreOnTrayClick &&
-            (nMouse == WM_LBUTTONDOWN || nMouse == WM_LBUTTONDBLCLK || nMouse == WM_RBUTTONDOWN)) {
-            if (::IsIconic(m_hWnd))
-                PostMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
-            ::ShowWindow(m_hWnd, SW_SHOW);
-            ::SetForegroundWindow(m_hWnd);
-        }
-        SendCommand(NOTIFY_TRAY, static_cast<LPARAM>(nMouse));
-    } else if (s_nTaskbarCreated && message == s_nTaskbarCreated) {
-        if (m_bTrayShown)
-            ShowTrayIcon(NIM_ADD);
-    }
+    LRESULT result = 0;
+    m_tray.OnMessage(message, wParam, lParam, result);
 
     if (message == WM_SETCURSOR)
         OnMouseSeen(message, reinterpret_cast<HWND>(wParam));
