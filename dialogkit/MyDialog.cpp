@@ -7,14 +7,6 @@
 #include "platform/CSelectObject.h"
 #include "platform/WindowText.h"
 
-#include "controls/MyButton.h"
-#include "controls/MyCheckButton.h"
-#include "controls/MyComboBox.h"
-#include "controls/MyListBox.h"
-#include "controls/MyProgressCtrl.h"
-#include "controls/MySliderCtrl.h"
-#include "controls/MyListCtrl.h"
-
 #include <commctrl.h>
 
 #include <algorithm>
@@ -23,6 +15,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -139,22 +132,9 @@ UINT PostTimerMessage()
     return message;
 }
 
-std::wstring UpperClassName(HWND hWnd)
-{
-    std::wstring upper = ClassOf(hWnd);
-    for (auto& ch : upper)
-        ch = static_cast<wchar_t>(std::towupper(ch));
-    return upper;
-}
-
 bool OnOwnerThread(HWND hWnd)
 {
     return hWnd && ::GetWindowThreadProcessId(hWnd, nullptr) == ::GetCurrentThreadId();
-}
-
-bool IsNoId(int nID)
-{
-    return nID == 0xFFFF || nID == -1;
 }
 
 void PutTextOnClipboard(HWND hWndOwner, const std::wstring& text)
@@ -259,14 +239,9 @@ CMyDialog::~CMyDialog()
     // The window goes while the control objects still answer its children's last messages.
     if (m_hWnd)
         ::DestroyWindow(m_hWnd);
-    m_lstSkinned.clear();
-    m_lstSkinObjects.clear();
-    m_lstGroupBoxes.clear();
-    m_lstEdits.clear();
-    m_lstReadOnlyEditIds.clear();
-    m_lstBordered.clear();
+    m_skins.Release();
     m_lstRedrawQueue.clear();
-    ReleaseFrame();
+    m_frame.Release();
 }
 
 std::vector<CMyDialog*> CMyDialog::GetLiveDialogs()
@@ -398,8 +373,8 @@ BOOL CMyDialog::OnInitDialog()
             shared.bMutex = true;
     });
     ModifyStyleEx(0, WS_EX_ACCEPTFILES);
-    SkinControls();
-    InitFrame();
+    m_skins.Run();
+    m_frame.Init();
     if (!shared.fixedFont) {
         LOGFONTW lf{};
         HFONT hFont = GetFont();
@@ -521,133 +496,6 @@ void CMyDialog::DoDataExchange(bool bSaveAndValidate)
     CDialog::DoDataExchange(bSaveAndValidate);
 }
 
-void CMyDialog::SkinControls()
-{
-    m_dwSavedStyle = GetStyle();
-    int nTextHeight = 0;
-    if (const CClientDC dc(m_hWnd); dc) {
-        const CSelectObject font(dc, GetFont() ? GetFont() : ::GetStockObject(DEFAULT_GUI_FONT));
-        SIZE size{};
-        if (::GetTextExtentPoint32W(dc, L"123", 3, &size))
-            nTextHeight = size.cy;
-    }
-    for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
-        SkinOneControl(hChild, nTextHeight);
-}
-
-void CMyDialog::SkinOneControl(HWND hChild, int nTextHeight)
-{
-    const std::wstring cls = UpperClassName(hChild);
-    const int nID = ::GetDlgCtrlID(hChild);
-    const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(hChild, GWL_STYLE));
-    const DWORD mask = m_dwControlSkinMask;
-    bool bKeepEdges = false;
-
-    // Attaches a control object and records it; an object that cannot bind is dropped.
-    auto attach = [this, hChild, nID](std::unique_ptr<CWnd> pObject, DWORD dwKind) -> CWnd* {
-        if (!pObject->SubclassWindow(hChild))
-            return nullptr;
-        CWnd* pRaw = pObject.get();
-        m_lstSkinObjects.push_back(std::move(pObject));
-        m_lstSkinned.push_back({nID, dwKind, pRaw});
-        return pRaw;
-    };
-
-    auto has = [&cls](const wchar_t* name) { return cls.find(name) != std::wstring::npos; };
-
-    if (has(L"BUTTON")) {
-        const DWORD type = style & BS_TYPEMASK;
-        if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
-            if ((mask & SKIN_BUTTON) && !IsNoId(nID)) {
-                if (auto* pButton =
-                        static_cast<CMyButton*>(attach(std::make_unique<CMyButton>(), SKIN_BUTTON));
-                    pButton && m_bUseButtonImages) {
-                    if (nID == IDOK)
-                        pButton->SetIconImages(L"General_OK1.png", L"General_OK2.png");
-                    else if (nID == IDCANCEL)
-                        pButton->SetIconImages(L"General_NG1.png", L"General_NG2.png");
-                }
-            }
-        } else if (type == BS_GROUPBOX) {
-            m_lstGroupBoxes.push_back(hChild);
-        } else if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
-                   type == BS_3STATE || type == BS_AUTO3STATE || type == BS_AUTORADIOBUTTON) {
-            // Owner-drawn and other special buttons draw themselves and are left alone.
-            ::SetWindowLongPtrW(hChild, GWL_STYLE, static_cast<LONG_PTR>(style | BS_FLAT));
-            if (mask & SKIN_CHECK)
-                attach(std::make_unique<CMyCheckButton>(), SKIN_CHECK);
-        }
-    } else if (has(L"EDIT")) {
-        m_lstEdits.push_back(hChild);
-        ::SendMessageW(hChild, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(1, 1));
-        const bool bReadOnly = (style & ES_READONLY) != 0;
-        if (bReadOnly)
-            m_lstReadOnlyEditIds.push_back(nID);
-        RECT rc;
-        ::GetWindowRect(hChild, &rc);
-        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
-        if (nTextHeight > 0 && rc.bottom - rc.top < 2 * nTextHeight) {
-            ::SetWindowPos(hChild, nullptr, 0, 0, rc.right - rc.left, nTextHeight + 2,
-                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-            if (bReadOnly)
-                ::SetWindowLongPtrW(hChild, GWL_STYLE,
-                                    static_cast<LONG_PTR>(style | ES_MULTILINE | ES_AUTOHSCROLL));
-        }
-    } else if (has(L"COMBOBOX")) {
-        if (mask & SKIN_COMBO)
-            attach(std::make_unique<CMyComboBox>(), SKIN_COMBO);
-    } else if (has(L"LISTBOX")) {
-        m_lstBordered.push_back(hChild);
-        if (mask & SKIN_LISTBOX)
-            attach(std::make_unique<CMyListBox>(), SKIN_LISTBOX);
-    } else if (has(L"SYSLISTVIEW32")) {
-        m_lstBordered.push_back(hChild);
-        if (mask & SKIN_LISTCTRL) {
-            if (attach(std::make_unique<CMyListCtrl>(), SKIN_LISTCTRL)) {
-                const DWORD ex = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB;
-                ::SendMessageW(hChild, LVM_SETEXTENDEDLISTVIEWSTYLE, ex, ex);
-            }
-        }
-    } else if (has(L"MSCTLS_PROGRESS32")) {
-        if (mask & SKIN_PROGRESS)
-            attach(std::make_unique<CMyProgressCtrl>(), SKIN_PROGRESS);
-    } else if (has(L"MSCTLS_TRACKBAR32")) {
-        if (mask & SKIN_SLIDER)
-            attach(std::make_unique<CMySliderCtrl>(), SKIN_SLIDER);
-    } else if (has(L"SYSTREEVIEW32") || cls == L"SYSDATETIMEPICK32") {
-        m_lstBordered.push_back(hChild);
-    } else if (has(L"STATIC") || has(L"SLIDER") || has(L"MSCTLS_UPDOWN32")) {
-        bKeepEdges = true;
-        if (has(L"STATIC") && nID != 0xFFFF && nID != -1)
-            ::SetWindowLongPtrW(hChild, GWL_STYLE, static_cast<LONG_PTR>(style | SS_NOTIFY));
-    }
-
-    DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrW(hChild, GWL_EXSTYLE));
-    if (!bKeepEdges)
-        exStyle &= ~static_cast<DWORD>(WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE | WS_EX_STATICEDGE);
-    ::SetWindowLongPtrW(hChild, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle | WS_EX_ACCEPTFILES));
-    ::SetWindowPos(hChild, nullptr, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-}
-
-CWnd* CMyDialog::GetSkinnedControl(int nID, DWORD dwKind) const
-{
-    for (const auto& record : m_lstSkinned)
-        if (record.nID == nID && record.dwKind == dwKind)
-            return record.pWnd;
-    return nullptr;
-}
-
-CMyButton* CMyDialog::GetSkinnedButton(int nID) const
-{
-    return reinterpret_cast<CMyButton*>(GetSkinnedControl(nID, SKIN_BUTTON));
-}
-
-CMyListCtrl* CMyDialog::GetListCtrl(int nID)
-{
-    return reinterpret_cast<CMyListCtrl*>(GetSkinnedControl(nID, SKIN_LISTCTRL));
-}
-
 // ---- Timers -----------------------------------------------------------------------------------
 
 void CMyDialog::OnTimer(UINT_PTR)
@@ -660,7 +508,7 @@ void CMyDialog::OnFrameworkTimer(UINT_PTR nIDEvent)
     switch (nIDEvent) {
     case TIMER_FONT_SIZE:
         KillTimer(nIDEvent);
-        OnFontSizeTimer();
+        m_frame.ApplyFontSize();
         break;
     case TIMER_POST_TEXT:
         KillTimer(nIDEvent);
@@ -668,7 +516,7 @@ void CMyDialog::OnFrameworkTimer(UINT_PTR nIDEvent)
         break;
     case TIMER_TRANSPARENT:
         KillTimer(nIDEvent);
-        OnTransparentTimer();
+        m_frame.RepaintTransparent();
         break;
     case TIMER_COPY_TEXT:
     case TIMER_TRACK: {
@@ -749,7 +597,7 @@ void CMyDialog::TrackStaticUnderCursor()
     m_ptLastTrack = pt;
     if (!m_hWndTracked) {
         HWND hUnder = ::WindowFromPoint(pt);
-        if (hUnder && ::GetParent(hUnder) == m_hWnd && UpperClassName(hUnder) == L"STATIC")
+        if (hUnder && ::GetParent(hUnder) == m_hWnd && IsClass(hUnder, L"STATIC"))
             m_hWndTracked = hUnder;
     }
     if (m_hWndTracked && !::IsWindow(m_hWndTracked))
@@ -873,8 +721,7 @@ void CMyDialog::DeliverPostedTexts()
         if (!hItem)
             continue;
         if (item.text.empty())
-            if (auto* pButton = dynamic_cast<CMyButton*>(CWnd::FromHandle(hItem)))
-                pButton->SetImages(nullptr);
+            CSkinningPass::ClearButtonImages(hItem);
         SetItemText(item.nID, item.text.c_str());
     }
 }
@@ -923,17 +770,17 @@ int CMyDialog::GetControlKind(int nID)
     HWND hItem = FindItem(nID, TRUE);
     if (!hItem)
         return KIND_OTHER;
-    const std::wstring cls = UpperClassName(hItem);
-    if (cls == L"BUTTON")
-        return KIND_BUTTON;
-    if (cls == L"STATIC")
-        return KIND_STATIC;
-    if (cls == L"EDIT")
-        return KIND_EDIT;
-    if (cls == L"COMBOBOX")
-        return KIND_COMBOBOX;
-    if (cls == L"SYSLISTVIEW32")
-        return KIND_LISTVIEW;
+    static const struct {
+        const wchar_t* pszClass;
+        int nKind;
+    } kKinds[] = {{L"BUTTON", KIND_BUTTON},
+                  {L"STATIC", KIND_STATIC},
+                  {L"EDIT", KIND_EDIT},
+                  {L"COMBOBOX", KIND_COMBOBOX},
+                  {L"SYSLISTVIEW32", KIND_LISTVIEW}};
+    for (const auto& k : kKinds)
+        if (IsClass(hItem, k.pszClass))
+            return k.nKind;
     return KIND_OTHER;
 }
 
@@ -1046,29 +893,87 @@ int CMyDialog::GetCheckedRows(HWND hList, std::vector<int>& rows, BOOL bFront)
     return CollectRows(hList, rows, bFront, true);
 }
 
-// ---- Message layers ---------------------------------------------------------------------------
+// ---- Frame forwarders taking a control id --------------------------------------------------------
 
-LRESULT CMyDialog::CoreWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+void CMyDialog::AddTransparentItem(int nID)
+{
+    m_frame.AddTransparentItem(FindItem(nID));
+}
+
+void CMyDialog::MoveItem(int nID, int x, int y, BOOL bAbsolute)
+{
+    m_frame.MoveItem(FindItem(nID), x, y, bAbsolute);
+}
+
+void CMyDialog::AlignItem(int nID, int nMargin, int nEdge)
+{
+    m_frame.AlignItem(FindItem(nID), nMargin, nEdge);
+}
+
+void CMyDialog::ResizeItem(int nID, int nWidth, int nHeight)
+{
+    m_frame.ResizeItem(FindItem(nID), nWidth, nHeight);
+}
+
+void CMyDialog::SetItemBorder(int nID, BOOL bOn)
+{
+    m_frame.SetItemBorder(FindItem(nID), bOn);
+}
+
+void CMyDialog::PaintClient(HDC hDC)
+{
+    // The focused edit framed last counts as the last clicked control.
+    if (const std::optional<int> focusedEdit = m_frame.PaintClient(hDC))
+        m_nLastClickedId = *focusedEdit;
+}
+
+// ---- Messages -----------------------------------------------------------------------------------
+
+LRESULT CMyDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // In this order; the first part that ends a message answers it. The tray icon and the input
+    // side only look, the serial buttons answer the cursor over them, the frame paints, colours
+    // and drags, the core runs marshalled calls and framework timers.
+    LRESULT result = 0;
+    if (m_tray.OnMessage(message, wParam, lParam, result))
+        return result;
+    if (OnInputMessage(message, wParam, lParam, result))
+        return result;
+    if (m_serial.OnMessage(message, wParam, lParam, result))
+        return result;
+    if (m_frame.OnMessage(message, wParam, lParam, result))
+        return result;
+    if (OnCoreMessage(message, wParam, lParam, result))
+        return result;
+    result = CDialog::WindowProc(message, wParam, lParam);
+    // A new size moves the anchored controls once the default handling has taken it.
+    m_frame.AfterMessage(message);
+    return result;
+}
+
+bool CMyDialog::OnCoreMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     if (message == CallMessage()) {
+        result = 0;
         if (const std::function<void()>* pFn = TakeCall(static_cast<ULONG_PTR>(lParam), m_hWnd)) {
             (*pFn)();
-            return 1;
+            result = 1;
         }
-        return 0;
+        return true;
     }
     if (message == PostTimerMessage()) {
         SetTimer(TIMER_POST_TEXT, 200);
-        return 0;
+        result = 0;
+        return true;
     }
     switch (message) {
     case WM_TIMER:
-        if (wParam >= TIMER_FIRST && wParam <= TIMER_LAST) {
+        if (wParam >= TIMER_FIRST && wParam <= TIMER_LAST)
             OnFrameworkTimer(wParam);
-            return 0;
-        }
-        OnTimer(wParam);
-        return 0;
+        else
+            OnTimer(wParam);
+        result = 0;
+        return true;
     case WM_SHOWWINDOW:
         if (wParam)
             SetPollingTimers(true);
@@ -1085,5 +990,5 @@ LRESULT CMyDialog::CoreWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     default:
         break;
     }
-    return CDialog::WindowProc(message, wParam, lParam);
+    return false;
 }

@@ -19,13 +19,20 @@
 //   it destroys the window and frees the control objects, so that no worker pass can see a
 //   half-destroyed dialog.
 //
-// Sources: MyDialog.cpp (construction, skinning, timers, texts, helpers), MyDialogLanguage.cpp
-// (language files), MyDialogFrame.cpp (frame, painting, layout), MyDialogInput.cpp (commands,
-// mouse and keyboard), MyDialogSerial.cpp (serial choice buttons).
+// Made of parts that it owns: CDialogFrame (frame, painting, on-top, layout), CSkinningPass (the
+// skinned control objects), CSerialButtons (serial choice buttons) and CTrayIcon (notification-
+// area icon). WindowProc hands each message to the tray icon, the input side, the serial buttons,
+// the frame and the core in that order; the first that ends a message answers it.
+//
+// Sources: MyDialog.cpp (construction, timers, texts, helpers, the message order),
+// MyDialogLanguage.cpp (language files), MyDialogInput.cpp (commands, mouse and keyboard), and
+// one source per part.
 
 #include "base/MyThreadHost.h"
 #include "platform/CDialog.h"
-#include "platform/CGdiObject.h" // frame members
+#include "dialogkit/DialogFrame.h"
+#include "dialogkit/SerialButtons.h"
+#include "dialogkit/SkinningPass.h"
 #include "dialogkit/TrayIcon.h"
 
 #include <windows.h>
@@ -145,27 +152,10 @@ class CMyDialog : public CDialog, public CMyThreadHost {
                         BOOL bKeep);
 
     // The CMyListCtrl the skinning pass attached to that list view, or null.
-    CMyListCtrl* GetListCtrl(int nID);
+    CMyListCtrl* GetListCtrl(int nID) { return m_skins.GetListCtrl(nID); }
     // Row indices of a list view's selected / checked rows, rising (or falling with bFront).
     static int GetSelectedRows(HWND hList, std::vector<int>& rows, BOOL bFront);
     static int GetCheckedRows(HWND hList, std::vector<int>& rows, BOOL bFront);
-
-    // ---- Skinning ------------------------------------------------------------------------
-    // Which kinds the skinning pass attaches (SKIN_* bits); set before OnInitDialog.
-    void SetControlSkinMask(DWORD dwMask) { m_dwControlSkinMask = dwMask; }
-    DWORD GetControlSkinMask() const { return m_dwControlSkinMask; }
-    // OK and Cancel buttons get the skin's OK / Cancel images; set before OnInitDialog.
-    void SetUseButtonImages(BOOL bUse) { m_bUseButtonImages = bUse; }
-
-    // One control object that the skinning pass attached. kind is a SKIN_* bit.
-    struct SkinnedControl {
-        int nID;
-        DWORD dwKind;
-        CWnd* pWnd;
-    };
-    const std::vector<SkinnedControl>& GetSkinnedControls() const { return m_lstSkinned; }
-    CWnd* GetSkinnedControl(int nID, DWORD dwKind) const;
-    CMyButton* GetSkinnedButton(int nID) const;
 
     // ---- Process-wide --------------------------------------------------------------------
     // Live dialogs in the order they were constructed (a copy).
@@ -208,9 +198,9 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     const std::vector<ImageButton>& GetImageButtons() const { return m_lstImageButtons; }
 
     // =========================================================================================
-    // Frame, painting, on-top and layout (MyDialogFrame.cpp): colours, fonts, background, drawn
-    // items, borders, on top, showing and maximising, and layout moves recorded in the
-    // language file.
+    // Frame, painting, on-top and layout (CDialogFrame, DialogFrame.cpp): colours, fonts,
+    // background, drawn items, borders, on top, showing and maximising, and layout moves
+    // recorded in the language file.
     // =========================================================================================
 
     static constexpr COLORREF DEFAULT_BACK_COLOR = 0xF0F0F0;
@@ -218,76 +208,118 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     static constexpr COLORREF DEFAULT_CONTROL_BACK_COLOR = 0xFFFFFF;
     static constexpr COLORREF DEFAULT_BORDER_COLOR = 0xD2D2D2;
     static constexpr COLORREF DEFAULT_FOCUS_BORDER_COLOR = 0xFF0000;
-    static constexpr int MAX_GRADIENT_COLORS = 20;
+    static constexpr int MAX_GRADIENT_COLORS = CDialogFrame::MAX_GRADIENT_COLORS;
     static constexpr int TOP_BAND_HEIGHT = 26;
 
     // Solid background; clears the inherit flag and repaints.
-    void SetBackgroundColor(COLORREF clr);
-    COLORREF GetBackgroundColor() const { return m_clrBack; }
+    void SetBackgroundColor(COLORREF clr) { m_frame.SetBackgroundColor(clr); }
+    COLORREF GetBackgroundColor() const { return m_frame.GetBackgroundColor(); }
     // 2 <= nCount <= 100 (the first MAX_GRADIENT_COLORS are kept); FALSE leaves the background
     // as it was. Direction 0 runs left to right, 1 top to bottom; 2 and 3 the same reversed.
-    BOOL SetBackgroundGradient(const COLORREF* pColors, int nCount, int nDirection);
-    void SetControlBackColor(COLORREF clr);
+    BOOL SetBackgroundGradient(const COLORREF* pColors, int nCount, int nDirection)
+    {
+        return m_frame.SetBackgroundGradient(pColors, nCount, nDirection);
+    }
+    void SetControlBackColor(COLORREF clr) { m_frame.SetControlBackColor(clr); }
     // Text colour -1 or -2 means the dialog's; background (COLORREF)-1 means none.
-    void SetItemColors(int nID, COLORREF clrText, COLORREF clrBack);
+    void SetItemColors(int nID, COLORREF clrText, COLORREF clrBack)
+    {
+        m_frame.SetItemColors(nID, clrText, clrBack);
+    }
     // A static that carries its own colours: its client area is filled with clrBack and its text
     // drawn in clrText on a hollow brush, ahead of the per-control colours.
-    void RegisterStatic(int nID, COLORREF clrText, COLORREF clrBack);
+    void RegisterStatic(int nID, COLORREF clrText, COLORREF clrBack)
+    {
+        m_frame.RegisterStatic(nID, clrText, clrBack);
+    }
     // A font like the dialog's with that height, weight and face (empty: the dialog's face), for
     // one control or, with id 10000 or -1, every child. Fonts are shared by all dialogs.
-    void SetItemFont(int nID, int nHeight, int nWeight, LPCWSTR lpszFace);
+    void SetItemFont(int nID, int nHeight, int nWeight, LPCWSTR lpszFace)
+    {
+        m_frame.SetItemFont(nID, nHeight, nWeight, lpszFace);
+    }
     // The focused edit nID is framed in clr instead of the focus border colour.
-    void SetFocusBorderColor(int nID, COLORREF clr);
+    void SetFocusBorderColor(int nID, COLORREF clr) { m_frame.SetFocusBorderColor(nID, clr); }
     // A skin image stretched over the client area in place of the colour or gradient; an empty
     // name or a file that does not draw leaves them in force.
-    void SetBackgroundImage(LPCWSTR lpszFile);
-    const std::wstring& GetBackgroundImage() const { return m_strBackImage; }
+    void SetBackgroundImage(LPCWSTR lpszFile) { m_frame.SetBackgroundImage(lpszFile); }
+    const std::wstring& GetBackgroundImage() const { return m_frame.GetBackgroundImage(); }
     // The control paints the dialog's background behind itself (a snapshot of each paint).
-    void AddTransparentItem(HWND hItem);
+    void AddTransparentItem(HWND hItem) { m_frame.AddTransparentItem(hItem); }
     void AddTransparentItem(int nID);
     // Applied 20 ms later (timer 2201): every child and the dialog scaled to the new font.
-    void SetDialogFontSize(float fPoints);
-    void SetTopMost(BOOL bOn);
+    void SetDialogFontSize(float fPoints) { m_frame.SetDialogFontSize(fPoints); }
+    void SetTopMost(BOOL bOn) { m_frame.SetTopMost(bOn); }
     // Window command 18685: flips the on-top flag and the z-order with it.
-    void ToggleOnTop();
-    BOOL IsOnTop() const { return m_bOnTop; }
+    void ToggleOnTop() { m_frame.ToggleOnTop(); }
+    BOOL IsOnTop() const { return m_frame.IsOnTop(); }
     // -1 for none. The on-top box's command is posted once, so the window follows its state.
     void RegisterStateCheckBoxes(int nAutoStartId, int nOnTopId);
-    int GetOnTopCheckId() const { return m_nOnTopCheckId; }
+    int GetOnTopCheckId() const { return m_frame.GetOnTopCheckId(); }
     // 0 hide, 1 show, 2 show centred over the owner, 3 show maximised, 4 maximise.
-    void ShowDialog(int nMode);
-    void ToggleMaximise();
+    void ShowDialog(int nMode) { m_frame.ShowDialog(nMode); }
+    void ToggleMaximise() { m_frame.ToggleMaximise(); }
     // Absolute: -2 centres, -1 keeps; relative: positive offsets are added. Recorded by SaveItemPos.
-    void MoveItem(HWND hItem, int x, int y, BOOL bAbsolute);
+    void MoveItem(HWND hItem, int x, int y, BOOL bAbsolute) { m_frame.MoveItem(hItem, x, y, bAbsolute); }
     void MoveItem(int nID, int x, int y, BOOL bAbsolute);
     // Edge 0 top, 1 bottom, 2 left, 3 right, at nMargin from that edge of the client area.
-    void AlignItem(HWND hItem, int nMargin, int nEdge);
+    void AlignItem(HWND hItem, int nMargin, int nEdge) { m_frame.AlignItem(hItem, nMargin, nEdge); }
     void AlignItem(int nID, int nMargin, int nEdge);
     // A width or height below 1 keeps the current one.
-    void ResizeItem(HWND hItem, int nWidth, int nHeight);
+    void ResizeItem(HWND hItem, int nWidth, int nHeight) { m_frame.ResizeItem(hItem, nWidth, nHeight); }
     void ResizeItem(int nID, int nWidth, int nHeight);
     void SetItemBorder(int nID, BOOL bOn);
     // The control follows the dialog's size: placed at (left, top) (absolute MoveItem rules);
     // a right / bottom margin of 0 or more stretches it to that distance from the edge.
-    void AddAnchor(HWND hItem, int nLeft, int nRightMargin, int nTop, int nBottomMargin);
+    void AddAnchor(HWND hItem, int nLeft, int nRightMargin, int nTop, int nBottomMargin)
+    {
+        m_frame.AddAnchor(hItem, nLeft, nRightMargin, nTop, nBottomMargin);
+    }
     // Drawn items, painted over the background in this order. -1 sizes reach one pixel before
     // the right / bottom edge; nFillMode below 2 fills with the first colour, else a gradient.
     void AddDrawnRect(int x, int y, int cx, int cy, int nBorderWidth, int nDirection, int nFillMode,
-                      COLORREF clrBorder, const std::vector<COLORREF>& fillColors);
-    void AddDrawnLine(int x1, int y1, int x2, int y2, int nWidth, int nPenStyle, COLORREF clr);
-    void AddDrawnImage(int x, int y, int cx, int cy, int nAngle, LPCWSTR lpszFile);
+                      COLORREF clrBorder, const std::vector<COLORREF>& fillColors)
+    {
+        m_frame.AddDrawnRect(x, y, cx, cy, nBorderWidth, nDirection, nFillMode, clrBorder, fillColors);
+    }
+    void AddDrawnLine(int x1, int y1, int x2, int y2, int nWidth, int nPenStyle, COLORREF clr)
+    {
+        m_frame.AddDrawnLine(x1, y1, x2, y2, nWidth, nPenStyle, clr);
+    }
+    void AddDrawnImage(int x, int y, int cx, int cy, int nAngle, LPCWSTR lpszFile)
+    {
+        m_frame.AddDrawnImage(x, y, cx, cy, nAngle, lpszFile);
+    }
     // x / y of -1 centre the text; background (COLORREF)-1 draws it transparently.
     void AddDrawnText(int x, int y, LPCWSTR lpszText, COLORREF clrText, COLORREF clrBack,
-                      HFONT hFont = nullptr);
-    void ClearDrawnItems();
+                      HFONT hFont = nullptr)
+    {
+        m_frame.AddDrawnText(x, y, lpszText, clrText, clrBack, hFont);
+    }
+    void ClearDrawnItems() { m_frame.ClearDrawnItems(); }
     // Paints the whole client area (background, drawn items, borders) into hDC, as WM_PAINT does.
     void PaintClient(HDC hDC);
     // The background of the last paint (owned by the dialog), or null before the first.
-    HBITMAP GetCachedBackground() const { return m_bmpCache.GetSafeHandle(); }
+    HBITMAP GetCachedBackground() const { return m_frame.GetCachedBackground(); }
 
     // =========================================================================================
-    // Commands and input (MyDialogInput.cpp, serial choice buttons in MyDialogSerial.cpp): window
-    // commands, notification commands, tray icon, wheel steps, edit-slider links.
+    // Skinning (CSkinningPass, SkinningPass.cpp): the control objects attached in OnInitDialog.
+    // =========================================================================================
+    // Which kinds the skinning pass attaches (SKIN_* bits); set before OnInitDialog.
+    void SetControlSkinMask(DWORD dwMask) { m_skins.SetMask(dwMask); }
+    DWORD GetControlSkinMask() const { return m_skins.GetMask(); }
+    // OK and Cancel buttons get the skin's OK / Cancel images; set before OnInitDialog.
+    void SetUseButtonImages(BOOL bUse) { m_skins.SetUseButtonImages(bUse); }
+
+    // One control object that the skinning pass attached. kind is a SKIN_* bit.
+    using SkinnedControl = CSkinningPass::SkinnedControl;
+    const std::vector<SkinnedControl>& GetSkinnedControls() const { return m_skins.GetSkinned(); }
+    CWnd* GetSkinnedControl(int nID, DWORD dwKind) const { return m_skins.GetControl(nID, dwKind); }
+    CMyButton* GetSkinnedButton(int nID) const { return m_skins.GetButton(nID); }
+
+    // =========================================================================================
+    // Commands and input (MyDialogInput.cpp): window commands, notification commands, wheel
+    // steps, edit-slider links.
     // =========================================================================================
     // Framework window commands (code 0).
     static constexpr int CMD_TOGGLE_TOPMOST = 18685;
@@ -314,25 +346,24 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     static constexpr int CMD_CHOICE_FIRST = 20224;        // entries of the serial choice pop-up
     static constexpr int CMD_CHOICE_LAST = 20352;
 
-    // Notification-area icon: operation NIM_ADD / NIM_MODIFY / NIM_DELETE; a given tip, icon or
-    // callback message is stored first. Returns the shell's result.
-    BOOL ShowTrayIcon(DWORD dwOperation, LPCWSTR lpszTip = nullptr, HICON hIcon = nullptr, UINT nMessage = 0)
-    {
-        return m_tray.Show(dwOperation, lpszTip, hIcon, nMessage);
-    }
-    BOOL HasTrayIcon() const { return m_tray.IsShown(); }
-    void SetRestoreOnTrayClick(BOOL bRestore) { m_tray.SetRestoreOnClick(bRestore); }
     // The mouse wheel over the edit nID changes its value by dStep (integer or real value).
     void SetWheelStep(int nID, double dStep, BOOL bReal);
     // The slider and the edit move each other; the edit shows the position times fStep.
     void LinkEditSlider(int nSliderID, int nEditID, float fStep);
+    int GetFocusedEditId() const { return m_nFocusedEditId; }
+    int GetLastClickedId() const { return m_nLastClickedId; }
+    int GetLastClickedEditId() const { return m_nLastClickedEditId; }
+    short GetLastWheelDelta() const { return m_nLastWheelDelta; }
 
-    // Serial choice buttons: six per set (port, baud rate, parity, data bits, stop bits, flow
-    // control). A click opens a pop-up of the field's choices (commands CMD_CHOICE_FIRST + entry);
-    // the chosen entry's text goes into the button and its index into the set. Group -1 is the
-    // single set; groups 0..SERIAL_GROUPS-1 are saved to "COMGroupSetting.ini", "COMSet%d".
-    static constexpr int SERIAL_FIELDS = 6;
-    static constexpr int SERIAL_GROUPS = 32;
+    // =========================================================================================
+    // Serial choice buttons (CSerialButtons, SerialButtons.cpp).
+    // =========================================================================================
+    // Six buttons per set (port, baud rate, parity, data bits, stop bits, flow control). A click opens a
+    // pop-up of the field's choices (commands CMD_CHOICE_FIRST + entry); the chosen entry's text goes into
+    // the button and its index into the set. Group -1 is the single set; groups 0..SERIAL_GROUPS-1 are saved
+    // to "COMGroupSetting.ini", "COMSet%d".
+    static constexpr int SERIAL_FIELDS = CSerialButtons::FIELDS;
+    static constexpr int SERIAL_GROUPS = CSerialButtons::GROUPS;
     static constexpr int SERIAL_PORT = 0;
     static constexpr int SERIAL_BAUD = 1;
     static constexpr int SERIAL_PARITY = 2;
@@ -341,33 +372,47 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     static constexpr int SERIAL_FLOW = 5;
     static constexpr int SERIAL_BAUD_DEFAULT = 11; // 115200, marked for a rate not in the list
     // The six button ids (0 = none) of a set; pIds null clears them.
-    void SetSerialButtons(int nGroup, const int* pIds);
-    int GetSerialButton(int nGroup, int nField) const;
+    void SetSerialButtons(int nGroup, const int* pIds) { m_serial.SetButtons(nGroup, pIds); }
+    int GetSerialButton(int nGroup, int nField) const { return m_serial.GetButton(nGroup, nField); }
     // The baud field also takes a rate (above 110), stored as its entry. Writes the button's text.
     // Returns the entry marked now, -1 when the value is beyond the field's choices.
-    int SetSerialChoice(int nGroup, int nField, int nChoice);
-    int GetSerialChoice(int nGroup, int nField) const;
+    int SetSerialChoice(int nGroup, int nField, int nChoice)
+    {
+        return m_serial.SetChoice(nGroup, nField, nChoice);
+    }
+    int GetSerialChoice(int nGroup, int nField) const { return m_serial.GetChoice(nGroup, nField); }
     // Reads a group's six indices from "COMGroupSetting.ini" (out-of-range values keep the
     // defaults) and shows them on its buttons.
-    void LoadSerialGroup(int nGroup);
+    void LoadSerialGroup(int nGroup) { m_serial.LoadGroup(nGroup); }
     // Port entries run "COM0" to "COM<nMaxPort>".
-    void SetSerialMaxPort(int nMaxPort);
+    void SetSerialMaxPort(int nMaxPort) { m_serial.SetMaxPort(nMaxPort); }
     // The field's choices become the choice list; returns the entry to mark (-1 none). With
     // bPopup the pop-up opens under the button, else the marked entry's text goes into it.
-    int ShowSerialChoices(int nGroup, int nField, BOOL bPopup);
-    const std::vector<std::wstring>& GetChoiceList() const { return m_lstChoices; }
-    static std::wstring GetSerialSettingsFileName();
+    int ShowSerialChoices(int nGroup, int nField, BOOL bPopup)
+    {
+        return m_serial.ShowChoices(nGroup, nField, bPopup);
+    }
+    const std::vector<std::wstring>& GetChoiceList() const { return m_serial.GetChoiceList(); }
+    static std::wstring GetSerialSettingsFileName() { return CSerialButtons::SettingsFileName(); }
 
-    int GetFocusedEditId() const { return m_nFocusedEditId; }
-    int GetLastClickedId() const { return m_nLastClickedId; }
-    int GetLastClickedEditId() const { return m_nLastClickedEditId; }
-    short GetLastWheelDelta() const { return m_nLastWheelDelta; }
+    // =========================================================================================
+    // Tray icon (CTrayIcon, TrayIcon.cpp).
+    // =========================================================================================
+    // Notification-area icon: operation NIM_ADD / NIM_MODIFY / NIM_DELETE; a given tip, icon or
+    // callback message is stored first. Returns the shell's result.
+    BOOL ShowTrayIcon(DWORD dwOperation, LPCWSTR lpszTip = nullptr, HICON hIcon = nullptr, UINT nMessage = 0)
+    {
+        return m_tray.Show(dwOperation, lpszTip, hIcon, nMessage);
+    }
+    BOOL HasTrayIcon() const { return m_tray.IsShown(); }
+    void SetRestoreOnTrayClick(BOOL bRestore) { m_tray.SetRestoreOnClick(bRestore); }
 
   protected:
-    // Message layers, outermost first: WindowProc (input side) -> FrameWindowProc (frame and
-    // painting) -> CoreWindowProc (framework timers and thread calls) -> CDialog::WindowProc.
-    LRESULT FrameWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT CoreWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // WindowProc hands each message to these in turn; the first that ends it gives the result.
+    // The input side (commands, scrolling, dropped files, the mouse polls' wake-up).
+    bool OnInputMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // The core: marshalled calls, framework timers, resting when hidden.
+    bool OnCoreMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     // Timer ids outside the framework range arrive here; the base gives them to the default
     // handling.
@@ -375,18 +420,10 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     // One framework timer (TIMER_FIRST..TIMER_LAST).
     void OnFrameworkTimer(UINT_PTR nIDEvent);
 
-    // Hooks of the frame side (MyDialogFrame.cpp).
-    void InitFrame();          // OnInitDialog step 5: background colour, inherit flag
-    void OnFontSizeTimer();    // timer 2201
-    void OnTransparentTimer(); // timer 2204
-    void ReleaseFrame();       // destruction: brushes, fonts, bitmaps
-
     // Runs fn on the thread that owns the window (directly when that is this thread, else by
     // one sent message); FALSE when there is no window to run it on.
     BOOL CallOnWindowThread(const std::function<void()>& fn);
 
-    void SkinControls();
-    void SkinOneControl(HWND hChild, int nTextHeight);
     void DeliverPostedTexts();
     void FlushRedrawQueue();
     // Polling timers. The redraw timer (2209) runs only while the redraw queue holds something;
@@ -411,8 +448,6 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     // ---- Members of the core ---------------------------------------------------------------
     BOOL m_bEmbedded = FALSE;
     int m_nLangId = 0;
-    DWORD m_dwControlSkinMask = 0xFFFF;
-    BOOL m_bUseButtonImages = FALSE;
     int m_nRedrawExclusions[REDRAW_EXCLUSIONS] = {};
     std::vector<HWND> m_lstRedrawQueue;
     std::vector<std::unique_ptr<CMyDialog>> m_lstChildDialogs;
@@ -427,99 +462,7 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     UINT m_nCopyPeriod = 0;         // the period timer 2206 is set to
     POINT m_ptLastTrack = {-1, -1}; // timer 2211
 
-    // What the skinning pass attached (owned) and recorded for the frame side.
-    std::vector<std::unique_ptr<CWnd>> m_lstSkinObjects;
-    std::vector<SkinnedControl> m_lstSkinned;
-    DWORD m_dwSavedStyle = 0;              // the window style at initialisation
-    std::vector<HWND> m_lstGroupBoxes;     // "BUTTON" group boxes
-    std::vector<HWND> m_lstEdits;          // edits (framed by the frame side)
-    std::vector<int> m_lstReadOnlyEditIds; // ids of read-only edits
-    std::vector<HWND> m_lstBordered;       // list boxes, list views, tree views, date pickers
-
-    // =========================================================================================
-    // Frame members (MyDialogFrame.cpp): colours, brushes, gradient, cached background, drawn
-    // items, anchors, flags.
-    // =========================================================================================
-
-    struct ItemColor {
-        int nID;
-        COLORREF clrText;
-        COLORREF clrBack;
-        CBrush brush;
-    };
-    struct DrawnRect {
-        int x, y, cx, cy, nBorderWidth, nDirection, nFillMode;
-        COLORREF clrBorder;
-        std::vector<COLORREF> fill;
-    };
-    struct DrawnLine {
-        int x1, y1, x2, y2, nWidth, nPenStyle;
-        COLORREF clr;
-    };
-    struct DrawnImage {
-        int x, y, cx, cy, nAngle;
-        std::wstring file;
-    };
-    struct DrawnText {
-        int x, y;
-        std::wstring text;
-        COLORREF clrText, clrBack;
-        HFONT hFont;
-    };
-    struct Anchor {
-        HWND hWnd;
-        int nLeft, nRight, nTop, nBottom;
-    };
-    struct TransparentItem {
-        HWND hWnd;
-        CBitmap snapshot;
-        CBrush brush;
-    };
-    void PaintBackground(HDC hDC, const RECT& rc);
-    void PaintDrawnItems(HDC hDC, const RECT& rc);
-    void PaintBorders(HDC hDC);
-    void StoreBackground(HDC hDC, const RECT& rc);
-    LRESULT OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
-    void ApplyAnchors();
-    void OnOnTopCheckClicked();
-    void ApplyFontSize();
-
-    COLORREF m_clrBack = DEFAULT_BACK_COLOR;
-    CBrush m_brBack;
-    BOOL m_bInheritBack = FALSE;
-    COLORREF m_clrGradient[MAX_GRADIENT_COLORS] = {};
-    int m_nGradientCount = 0;
-    int m_nGradientDirection = 1;
-    CBitmap m_bmpCache;
-    CBrush m_brBackPattern;
-    COLORREF m_clrText = DEFAULT_TEXT_COLOR;
-    CBrush m_brControlBack;
-    COLORREF m_clrBorder = DEFAULT_BORDER_COLOR;
-    COLORREF m_clrFocusBorder = DEFAULT_FOCUS_BORDER_COLOR;
-    int m_nTopBand = TOP_BAND_HEIGHT;
-    BOOL m_bDragEnabled = TRUE;
-    BOOL m_bBandDrag = TRUE;
-    BOOL m_bResizable = FALSE;
-    BOOL m_bMaximised = FALSE;
-    BOOL m_bOnTop = FALSE;
-    int m_nOnTopCheckId = -1; // the auto-start id is kept with the input members
-    std::vector<ItemColor> m_lstItemColors;
-    std::vector<ItemColor> m_lstStatics; // the static registry
-    std::vector<std::pair<int, COLORREF>> m_lstFocusBorders;
-    std::vector<TransparentItem> m_lstTransparent;
-    std::vector<DrawnRect> m_lstDrawnRects;
-    std::vector<DrawnLine> m_lstDrawnLines;
-    std::vector<DrawnImage> m_lstDrawnImages;
-    std::vector<DrawnText> m_lstDrawnTexts;
-    std::vector<Anchor> m_lstAnchors;
-    std::wstring m_strBackImage;
-    float m_fFontPoints = 0.0f;
-    CFont m_fontPrivate;
-
-    // =========================================================================================
-    // Input members (MyDialogInput.cpp): focused / last clicked edit ids, mouse-down point,
-    // wheel steps, edit-slider links, tray record, serial buttons and groups, choice list.
-    // =========================================================================================
+    // ---- Input members (MyDialogInput.cpp) ---------------------------------------------------
     struct WheelStep {
         int nID;
         BOOL bReal;
@@ -546,23 +489,11 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     std::vector<WheelStep> m_lstWheelSteps;
     std::vector<EditSliderLink> m_lstEditSliderLinks;
     int m_nAutoStartCheckId = -1; // check box that switches starting with the system
-    CTrayIcon m_tray{*this};
 
-    struct SerialSet {
-        int nButtons[SERIAL_FIELDS] = {};
-        int nChoices[SERIAL_FIELDS] = {0, 6, 0, 2, 0, 2};
-    };
-    SerialSet* FindSerialSet(int nGroup);
-    const SerialSet* FindSerialSet(int nGroup) const;
-    // The set and field whose button has this id (group search 0 to 31 after the single set).
-    BOOL FindSerialButton(int nID, int& nGroup, int& nField) const;
-    void OnChoiceChosen(int nEntry);
-    // A click on a serial button (opens its pop-up) or a pop-up entry; FALSE for anything else.
-    BOOL OnSerialCommand(int nID);
-    SerialSet m_serial;
-    SerialSet m_serialGroups[SERIAL_GROUPS];
-    int m_nSerialMaxPort = 32;
-    std::vector<std::wstring> m_lstChoices;
-    int m_nChoiceGroup = -1;
-    int m_nChoiceField = -1;
+    // ---- Parts --------------------------------------------------------------------------------
+    // The frame reads what the skinning pass recorded, so the pass comes first.
+    CSkinningPass m_skins{*this};
+    CDialogFrame m_frame{*this, m_skins};
+    CSerialButtons m_serial{*this};
+    CTrayIcon m_tray{*this};
 };

@@ -234,7 +234,7 @@ BOOL CMyDialog::OnCommand(WPARAM wParam, LPARAM lParam)
         default:
             break;
         }
-        if (OnSerialCommand(nID))
+        if (m_serial.OnCommand(nID))
             return TRUE;
     }
 
@@ -250,6 +250,16 @@ BOOL CMyDialog::OnCommand(WPARAM wParam, LPARAM lParam)
     if (lParam == 65535)
         return TRUE;
     return CDialog::OnCommand(wParam, lParam);
+}
+
+void CMyDialog::RegisterStateCheckBoxes(int nAutoStartId, int nOnTopId)
+{
+    m_nAutoStartCheckId = nAutoStartId;
+    m_frame.RegisterOnTopCheckBox(nOnTopId);
+    if (!m_hWnd || nAutoStartId == -1)
+        return;
+    if (HWND hBox = FindItem(nAutoStartId))
+        ::SendMessageW(hBox, BM_SETCHECK, IsAutoRun(L"", L"", false) ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 // ---- Pre-translation ----------------------------------------------------------------------------
@@ -423,8 +433,7 @@ BOOL CMyDialog::PreTranslateMessage(MSG* pMsg)
         break;
 
     case WM_LBUTTONUP: {
-        if (nCtrlId && std::find(m_lstReadOnlyEditIds.begin(), m_lstReadOnlyEditIds.end(), nCtrlId) !=
-                           m_lstReadOnlyEditIds.end())
+        if (nCtrlId && m_skins.IsReadOnlyEdit(nCtrlId))
             RedrawControl(hWnd);
         else if (IsClass(hWnd, L"EDIT") && (::GetWindowLongPtrW(hWnd, GWL_STYLE) & ES_READONLY))
             RedrawControl(hWnd);
@@ -517,28 +526,14 @@ void CMyDialog::OnScroll(HWND hWndScroll)
     SetItemText(pLink->nEditID, szText);
 }
 
-LRESULT CMyDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+bool CMyDialog::OnInputMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&)
 {
-    LRESULT result = 0;
-    m_tray.OnMessage(message, wParam, lParam, result);
-
     if (message == WM_SETCURSOR)
         OnMouseSeen(message, reinterpret_cast<HWND>(wParam));
     else if (message == WM_MOUSEMOVE)
         OnMouseSeen(message, m_hWnd);
 
     switch (message) {
-    case WM_SETCURSOR: {
-        int nGroup = -1;
-        int nField = -1;
-        HWND hOver = reinterpret_cast<HWND>(wParam);
-        if (hOver && hOver != m_hWnd && ::GetParent(hOver) == m_hWnd &&
-            FindSerialButton(::GetDlgCtrlID(hOver), nGroup, nField)) {
-            ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
-            return TRUE;
-        }
-        break;
-    }
     case WM_DEVICECHANGE:
         SendCommand(NOTIFY_DEVICE, wParam == DBT_DEVICEREMOVECOMPLETE ? 0 : 1);
         break;
@@ -554,5 +549,5 @@ LRESULT CMyDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     default:
         break;
     }
-    return FrameWindowProc(message, wParam, lParam);
+    return false;
 }

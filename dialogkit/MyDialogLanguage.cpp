@@ -7,8 +7,6 @@
 #include "base/MyProfile.h"
 #include "platform/WindowText.h"
 
-#include "controls/MyButton.h"
-
 #include <algorithm>
 #include <atomic>
 #include <cwchar>
@@ -176,7 +174,7 @@ void CMyDialog::SetGlobalLanguage(int nLangId)
     for (CMyDialog* pDlg : GetLiveDialogs())
         if (IsLiveDialog(pDlg) && pDlg->m_hWnd)
             pDlg->LoadLanguage(nLangId);
-    CMyButton::RefreshAllToolTips();
+    CSkinningPass::RefreshButtonToolTips();
 }
 
 void CMyDialog::ExportLanguageAll(int nLangId)
@@ -372,7 +370,5 @@ void CMyDialog::RegisterImageButton(int nID, LPCWSTR lpszNormal, LPCWSTR lpszOve
     button->names[1] = lpszOver ? lpszOver : L"";
     button->names[2] = lpszDown ? lpszDown : L"";
     button->names[3] = lpszDisabled ? lpszDisabled : L"";
-    if (CMyButton* pButton = GetSkinnedButton(nID))
-        pButton->SetImages(button->names[0].c_str(), button->names[1].c_str(), button->names[2].c_str(),
-                           button->names[3].c_str());
+    m_skins.SetButtonImages(nID, button->names);
 }

@@ -1,16 +1,10 @@
-// CMyDialog frame side: background, drawn items and borders through one off-screen buffer,
-// control colours, on-top, showing and maximising, dragging by the top band, anchors, and the
-// layout operations that record a control's new place in the language file.
+#include "dialogkit/DialogFrame.h"
 
 #include "dialogkit/MyDialog.h"
+#include "dialogkit/SkinningPass.h"
 
 #include "controls/SkinImage.h"
 #include "controls/SkinWindow.h"
-#include "controls/MyButton.h"
-#include "controls/MyCheckButton.h"
-#include "controls/MyListBox.h"
-#include "controls/MyProgressCtrl.h"
-#include "controls/MyListCtrl.h"
 #include "platform/CClientDC.h"
 #include "platform/CDC.h"
 #include "platform/CMemDC.h"
@@ -128,22 +122,29 @@ HFONT SharedFontFor(const LOGFONTW& base, int nHeight, int nWeight, const wchar_
 
 } // namespace
 
+CDialogFrame::CDialogFrame(CMyDialog& dlg, CSkinningPass& skins)
+    : m_dlg(dlg), m_skins(skins), m_clrBack(CMyDialog::DEFAULT_BACK_COLOR),
+      m_clrText(CMyDialog::DEFAULT_TEXT_COLOR), m_clrBorder(CMyDialog::DEFAULT_BORDER_COLOR),
+      m_clrFocusBorder(CMyDialog::DEFAULT_FOCUS_BORDER_COLOR), m_nTopBand(CMyDialog::TOP_BAND_HEIGHT)
+{
+}
+
 // ---- Set-up and release ---------------------------------------------------------------------
 
-void CMyDialog::InitFrame()
+void CDialogFrame::Init()
 {
     if (!m_brBack)
         m_brBack.Attach(::CreateSolidBrush(m_clrBack));
     if (!m_brControlBack)
-        m_brControlBack.Attach(::CreateSolidBrush(DEFAULT_CONTROL_BACK_COLOR));
+        m_brControlBack.Attach(::CreateSolidBrush(CMyDialog::DEFAULT_CONTROL_BACK_COLOR));
     m_bInheritBack = TRUE;
-    DWORD dwStyle = GetStyle();
+    DWORD dwStyle = m_dlg.GetStyle();
     m_bResizable = (dwStyle & WS_THICKFRAME) != 0;
     if (dwStyle & WS_CHILD)
         m_bDragEnabled = FALSE;
 }
 
-void CMyDialog::ReleaseFrame()
+void CDialogFrame::Release()
 {
     m_lstTransparent.clear();
     m_lstItemColors.clear();
@@ -158,16 +159,16 @@ void CMyDialog::ReleaseFrame()
 
 // ---- Colours --------------------------------------------------------------------------------
 
-void CMyDialog::SetBackgroundColor(COLORREF clr)
+void CDialogFrame::SetBackgroundColor(COLORREF clr)
 {
     m_clrBack = clr;
     m_brBack.Attach(::CreateSolidBrush(clr));
     m_bInheritBack = FALSE;
-    if (m_hWnd)
-        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+    if (m_dlg.m_hWnd)
+        ::RedrawWindow(m_dlg.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
 }
 
-BOOL CMyDialog::SetBackgroundGradient(const COLORREF* pColors, int nCount, int nDirection)
+BOOL CDialogFrame::SetBackgroundGradient(const COLORREF* pColors, int nCount, int nDirection)
 {
     if (!pColors || nCount < 2 || nCount > 100)
         return FALSE;
@@ -177,17 +178,17 @@ BOOL CMyDialog::SetBackgroundGradient(const COLORREF* pColors, int nCount, int n
     m_nGradientCount = nKept;
     m_nGradientDirection = nDirection;
     m_bInheritBack = FALSE;
-    if (m_hWnd)
-        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+    if (m_dlg.m_hWnd)
+        ::RedrawWindow(m_dlg.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
     return TRUE;
 }
 
-void CMyDialog::SetControlBackColor(COLORREF clr)
+void CDialogFrame::SetControlBackColor(COLORREF clr)
 {
     m_brControlBack.Attach(::CreateSolidBrush(clr));
 }
 
-void CMyDialog::SetItemColors(int nID, COLORREF clrText, COLORREF clrBack)
+void CDialogFrame::SetItemColors(int nID, COLORREF clrText, COLORREF clrBack)
 {
     auto it = std::find_if(m_lstItemColors.begin(), m_lstItemColors.end(),
                            [nID](const ItemColor& c) { return c.nID == nID; });
@@ -204,52 +205,11 @@ void CMyDialog::SetItemColors(int nID, COLORREF clrText, COLORREF clrBack)
     // Skinned controls draw themselves and take the colours as their own.
     const COLORREF clrOwnText =
         clrText == NO_COLOR || clrText == static_cast<COLORREF>(-2) ? m_clrText : clrText;
-    for (const auto& skinned : m_lstSkinned) {
-        if (skinned.nID != nID || !skinned.pWnd)
-            continue;
-        switch (skinned.dwKind) {
-        case SKIN_BUTTON: {
-            auto* pButton = static_cast<CMyButton*>(skinned.pWnd);
-            pButton->SetTextColor(clrOwnText);
-            if (clrBack != NO_COLOR)
-                pButton->SetGradient(clrBack, clrBack);
-            break;
-        }
-        case SKIN_CHECK: {
-            auto* pCheck = static_cast<CMyCheckButton*>(skinned.pWnd);
-            pCheck->SetCheckTextColor(clrOwnText, CHECK_STATE_ON);
-            pCheck->SetCheckTextColor(clrOwnText, CHECK_STATE_OFF);
-            break;
-        }
-        case SKIN_PROGRESS:
-            static_cast<CMyProgressCtrl*>(skinned.pWnd)->SetTextColor(clrOwnText);
-            break;
-        case SKIN_LISTBOX: {
-            auto* pList = static_cast<CMyListBox*>(skinned.pWnd);
-            CMyListBox::StateColors colors = pList->GetStateColors(0);
-            colors.clrText = clrOwnText;
-            if (clrBack != NO_COLOR)
-                colors.clrBk = colors.clrBk2 = clrBack;
-            pList->SetStateColors(0, colors);
-            break;
-        }
-        case SKIN_LISTCTRL: {
-            auto* pList = static_cast<CMyListCtrl*>(skinned.pWnd);
-            pList->SetTextColor(clrOwnText);
-            if (clrBack != NO_COLOR)
-                pList->SetBkColors(clrBack, clrBack);
-            break;
-        }
-        default:
-            break;
-        }
-        if (skinned.pWnd->m_hWnd)
-            ::InvalidateRect(skinned.pWnd->m_hWnd, nullptr, TRUE);
-    }
-    RedrawItem(nID);
+    m_skins.ApplyItemColors(nID, clrOwnText, clrBack);
+    m_dlg.RedrawItem(nID);
 }
 
-void CMyDialog::RegisterStatic(int nID, COLORREF clrText, COLORREF clrBack)
+void CDialogFrame::RegisterStatic(int nID, COLORREF clrText, COLORREF clrBack)
 {
     auto it = std::find_if(m_lstStatics.begin(), m_lstStatics.end(),
                            [nID](const ItemColor& c) { return c.nID == nID; });
@@ -260,30 +220,31 @@ void CMyDialog::RegisterStatic(int nID, COLORREF clrText, COLORREF clrBack)
     it->clrText = clrText;
     it->clrBack = clrBack;
     it->brush.Attach(::CreateSolidBrush(clrBack));
-    RedrawItem(nID);
+    m_dlg.RedrawItem(nID);
 }
 
-void CMyDialog::SetItemFont(int nID, int nHeight, int nWeight, LPCWSTR lpszFace)
+void CDialogFrame::SetItemFont(int nID, int nHeight, int nWeight, LPCWSTR lpszFace)
 {
-    if (!m_hWnd)
+    if (!m_dlg.m_hWnd)
         return;
     LOGFONTW base{};
-    HFONT hDialogFont = m_fontPrivate ? m_fontPrivate.GetSafeHandle() : GetFont();
+    HFONT hDialogFont = m_fontPrivate ? m_fontPrivate.GetSafeHandle() : m_dlg.GetFont();
     if (!hDialogFont || ::GetObjectW(hDialogFont, sizeof base, &base) == 0)
         ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof base, &base);
     HFONT hFont = SharedFontFor(base, nHeight, nWeight, lpszFace);
     if (!hFont)
         return;
     if (nID == 10000 || nID == -1) {
-        for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+        for (HWND hChild = ::GetWindow(m_dlg.m_hWnd, GW_CHILD); hChild;
+             hChild = ::GetWindow(hChild, GW_HWNDNEXT))
             ::SendMessageW(hChild, WM_SETFONT, reinterpret_cast<WPARAM>(hFont), TRUE);
         return;
     }
-    if (HWND hItem = FindItem(nID))
+    if (HWND hItem = m_dlg.FindItem(nID))
         ::SendMessageW(hItem, WM_SETFONT, reinterpret_cast<WPARAM>(hFont), TRUE);
 }
 
-void CMyDialog::SetFocusBorderColor(int nID, COLORREF clr)
+void CDialogFrame::SetFocusBorderColor(int nID, COLORREF clr)
 {
     for (auto& f : m_lstFocusBorders)
         if (f.first == nID) {
@@ -293,14 +254,14 @@ void CMyDialog::SetFocusBorderColor(int nID, COLORREF clr)
     m_lstFocusBorders.emplace_back(nID, clr);
 }
 
-void CMyDialog::SetBackgroundImage(LPCWSTR lpszFile)
+void CDialogFrame::SetBackgroundImage(LPCWSTR lpszFile)
 {
     m_strBackImage = lpszFile ? lpszFile : L"";
-    if (m_hWnd)
-        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+    if (m_dlg.m_hWnd)
+        ::RedrawWindow(m_dlg.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
 }
 
-void CMyDialog::AddTransparentItem(HWND hItem)
+void CDialogFrame::AddTransparentItem(HWND hItem)
 {
     if (!hItem || !::IsWindow(hItem))
         return;
@@ -308,20 +269,15 @@ void CMyDialog::AddTransparentItem(HWND hItem)
         if (t.hWnd == hItem)
             return;
     m_lstTransparent.push_back(TransparentItem{hItem, CBitmap(), CBrush()});
-    QueueRedraw(hItem);
+    m_dlg.QueueRedraw(hItem);
 }
 
-void CMyDialog::AddTransparentItem(int nID)
-{
-    AddTransparentItem(FindItem(nID));
-}
-
-LRESULT CMyDialog::OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
+LRESULT CDialogFrame::OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
 {
     bHandled = TRUE;
     HDC hDC = reinterpret_cast<HDC>(wParam);
     HWND hCtl = reinterpret_cast<HWND>(lParam);
-    if (message == WM_CTLCOLORDLG || hCtl == m_hWnd) {
+    if (message == WM_CTLCOLORDLG || hCtl == m_dlg.m_hWnd) {
         if (m_nGradientCount >= 2 || !m_strBackImage.empty()) {
             ::SetBkMode(hDC, TRANSPARENT);
             return reinterpret_cast<LRESULT>(HollowBrush());
@@ -331,11 +287,10 @@ LRESULT CMyDialog::OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& 
     }
     int nID = ::GetDlgCtrlID(hCtl);
     // Skinned controls answer their own colours through reflection.
-    for (const auto& s : m_lstSkinned)
-        if (s.pWnd && s.pWnd->m_hWnd == hCtl) {
-            bHandled = FALSE;
-            return 0;
-        }
+    if (m_skins.IsSkinned(hCtl)) {
+        bHandled = FALSE;
+        return 0;
+    }
     bool bEdit = IsClass(hCtl, L"Edit");
     ::SetBkMode(hDC, TRANSPARENT);
     if (!bEdit)
@@ -364,8 +319,7 @@ LRESULT CMyDialog::OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& 
             ::SetBkColor(hDC, c.clrBack);
         return reinterpret_cast<LRESULT>(c.brush ? c.brush.GetSafeHandle() : HollowBrush());
     }
-    bool bReadOnly = std::find(m_lstReadOnlyEditIds.begin(), m_lstReadOnlyEditIds.end(), nID) !=
-                     m_lstReadOnlyEditIds.end();
+    bool bReadOnly = m_skins.IsReadOnlyEdit(nID);
     if (bEdit) {
         if (bReadOnly)
             return reinterpret_cast<LRESULT>(HollowBrush());
@@ -392,7 +346,7 @@ LRESULT CMyDialog::OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& 
 
 // ---- Painting -------------------------------------------------------------------------------
 
-void CMyDialog::PaintBackground(HDC hDC, const RECT& rc)
+void CDialogFrame::PaintBackground(HDC hDC, const RECT& rc)
 {
     if (!m_strBackImage.empty() && DrawImageFile(m_strBackImage, hDC, rc, DRAW_IMAGE_STRETCH))
         return;
@@ -400,13 +354,13 @@ void CMyDialog::PaintBackground(HDC hDC, const RECT& rc)
         FillGradient(hDC, rc, m_clrGradient, m_nGradientCount, m_nGradientDirection);
         return;
     }
-    if (m_bInheritBack && (GetStyle() & WS_CHILD)) {
-        auto* pParent = dynamic_cast<CMyDialog*>(CWnd::FromHandle(::GetParent(m_hWnd)));
-        if (pParent && IsLiveDialog(pParent) && pParent->m_bmpCache) {
-            RECT place = PlaceInParent(m_hWnd);
+    if (m_bInheritBack && (m_dlg.GetStyle() & WS_CHILD)) {
+        auto* pParent = dynamic_cast<CMyDialog*>(CWnd::FromHandle(::GetParent(m_dlg.m_hWnd)));
+        if (pParent && CMyDialog::IsLiveDialog(pParent) && pParent->GetCachedBackground()) {
+            RECT place = PlaceInParent(m_dlg.m_hWnd);
             const CDC src = CDC::CreateCompatibleDC(hDC);
             if (src) {
-                const CSelectObject selected(src, pParent->m_bmpCache);
+                const CSelectObject selected(src, pParent->GetCachedBackground());
                 ::BitBlt(hDC, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, src, place.left,
                          place.top, SRCCOPY);
                 return;
@@ -417,7 +371,7 @@ void CMyDialog::PaintBackground(HDC hDC, const RECT& rc)
                m_brBack ? m_brBack.GetSafeHandle() : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
 }
 
-void CMyDialog::PaintDrawnItems(HDC hDC, const RECT& rc)
+void CDialogFrame::PaintDrawnItems(HDC hDC, const RECT& rc)
 {
     for (const auto& r : m_lstDrawnRects) {
         RECT box{r.x, r.y, r.cx < 0 ? rc.right - 1 : r.x + r.cx, r.cy < 0 ? rc.bottom - 1 : r.y + r.cy};
@@ -473,7 +427,7 @@ void CMyDialog::PaintDrawnItems(HDC hDC, const RECT& rc)
             ::SetBkMode(hDC, OPAQUE);
             ::SetBkColor(hDC, t.clrBack);
         }
-        CSelectObject sel(hDC, t.hFont ? t.hFont : GetFont());
+        CSelectObject sel(hDC, t.hFont ? t.hFont : m_dlg.GetFont());
         SIZE size{};
         ::GetTextExtentPoint32W(hDC, t.text.c_str(), static_cast<int>(t.text.size()), &size);
         int x = t.x == -1 ? (rc.right - size.cx) / 2 : t.x;
@@ -482,7 +436,7 @@ void CMyDialog::PaintDrawnItems(HDC hDC, const RECT& rc)
     }
 }
 
-void CMyDialog::StoreBackground(HDC hDC, const RECT& rc)
+void CDialogFrame::StoreBackground(HDC hDC, const RECT& rc)
 {
     int cx = rc.right - rc.left;
     int cy = rc.bottom - rc.top;
@@ -521,8 +475,9 @@ void CMyDialog::StoreBackground(HDC hDC, const RECT& rc)
     m_bmpCache = std::move(cache);
 }
 
-void CMyDialog::PaintBorders(HDC hDC)
+std::optional<int> CDialogFrame::PaintBorders(HDC hDC)
 {
+    std::optional<int> focusedEdit;
     auto frame = [this, hDC](HWND hItem, COLORREF clr) {
         if (!::IsWindow(hItem) || !::IsWindowVisible(hItem))
             return;
@@ -531,10 +486,10 @@ void CMyDialog::PaintBorders(HDC hDC)
         CBrush brush(::CreateSolidBrush(clr));
         ::FrameRect(hDC, &rc, brush);
     };
-    for (HWND h : m_lstBordered)
+    for (HWND h : m_skins.GetBordered())
         frame(h, m_clrBorder);
     HWND hFocus = ::GetFocus();
-    for (HWND h : m_lstEdits) {
+    for (HWND h : m_skins.GetEdits()) {
         COLORREF clr = m_clrBorder;
         if (h == hFocus) {
             clr = m_clrFocusBorder;
@@ -542,47 +497,49 @@ void CMyDialog::PaintBorders(HDC hDC)
             for (const auto& f : m_lstFocusBorders)
                 if (f.first == nID)
                     clr = f.second;
-            m_nLastClickedId = nID;
+            focusedEdit = nID;
         }
         frame(h, clr);
     }
+    return focusedEdit;
 }
 
-void CMyDialog::PaintClient(HDC hDC)
+std::optional<int> CDialogFrame::PaintClient(HDC hDC)
 {
-    if (!m_hWnd || !hDC)
-        return;
-    RECT rc = ClientOf(m_hWnd);
+    if (!m_dlg.m_hWnd || !hDC)
+        return std::nullopt;
+    RECT rc = ClientOf(m_dlg.m_hWnd);
     CMemDC mem(hDC, rc);
     PaintBackground(mem, rc);
     PaintDrawnItems(mem, rc);
     StoreBackground(mem, rc);
-    PaintBorders(mem);
+    const std::optional<int> focusedEdit = PaintBorders(mem);
     mem.Flush();
+    return focusedEdit;
 }
 
 // ---- On top ---------------------------------------------------------------------------------
 
-void CMyDialog::SetTopMost(BOOL bOn)
+void CDialogFrame::SetTopMost(BOOL bOn)
 {
-    if (m_hWnd)
-        PlaceTopMost(m_hWnd, bOn);
+    if (m_dlg.m_hWnd)
+        PlaceTopMost(m_dlg.m_hWnd, bOn);
 }
 
-void CMyDialog::ToggleOnTop()
+void CDialogFrame::ToggleOnTop()
 {
     BOOL bWasOnTop = m_bOnTop;
     m_bOnTop = !bWasOnTop;
     SetTopMost(!bWasOnTop);
 }
 
-void CMyDialog::OnOnTopCheckClicked()
+void CDialogFrame::OnOnTopCheckClicked()
 {
-    HWND hBox = FindItem(m_nOnTopCheckId);
+    HWND hBox = m_dlg.FindItem(m_nOnTopCheckId);
     if (!hBox)
         return;
     BOOL bChecked = ::SendMessageW(hBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    if (!(GetStyle() & WS_CHILD)) {
+    if (!(m_dlg.GetStyle() & WS_CHILD)) {
         SetTopMost(bChecked);
         return;
     }
@@ -591,84 +548,77 @@ void CMyDialog::OnOnTopCheckClicked()
     if (CWnd* pMain = AfxGetMainWnd())
         hMain = pMain->m_hWnd;
     if (!hMain)
-        hMain = ::GetAncestor(m_hWnd, GA_ROOT);
+        hMain = ::GetAncestor(m_dlg.m_hWnd, GA_ROOT);
     if (hMain)
         PlaceTopMost(hMain, bChecked);
 }
 
-void CMyDialog::RegisterStateCheckBoxes(int nAutoStartId, int nOnTopId)
+void CDialogFrame::RegisterOnTopCheckBox(int nOnTopId)
 {
     m_nOnTopCheckId = nOnTopId;
-    m_nAutoStartCheckId = nAutoStartId;
-    if (!m_hWnd)
+    if (!m_dlg.m_hWnd || nOnTopId == -1)
         return;
-    if (nOnTopId != -1) {
-        if (HWND hBox = FindItem(nOnTopId))
-            ::PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(nOnTopId, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(hBox));
-    }
-    if (nAutoStartId != -1) {
-        if (HWND hBox = FindItem(nAutoStartId))
-            ::SendMessageW(hBox, BM_SETCHECK, IsAutoRun(L"", L"", false) ? BST_CHECKED : BST_UNCHECKED, 0);
-    }
+    if (HWND hBox = m_dlg.FindItem(nOnTopId))
+        ::PostMessageW(m_dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(nOnTopId, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(hBox));
 }
 
 // ---- Showing and maximising -----------------------------------------------------------------
 
-void CMyDialog::ShowDialog(int nMode)
+void CDialogFrame::ShowDialog(int nMode)
 {
-    if (!m_hWnd)
+    if (!m_dlg.m_hWnd)
         return;
     if (nMode == 0) {
-        ::ShowWindow(m_hWnd, SW_HIDE);
+        ::ShowWindow(m_dlg.m_hWnd, SW_HIDE);
         return;
     }
     // Restored at once, not posted: centring and maximising need the real window size.
-    if (::IsIconic(m_hWnd))
-        ::SendMessageW(m_hWnd, WM_SYSCOMMAND, SC_RESTORE, 0);
-    bool bCaption = (GetStyle() & WS_CAPTION) == WS_CAPTION;
+    if (::IsIconic(m_dlg.m_hWnd))
+        ::SendMessageW(m_dlg.m_hWnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    bool bCaption = (m_dlg.GetStyle() & WS_CAPTION) == WS_CAPTION;
     auto maximise = [this, bCaption] {
         if (bCaption)
-            ::SendMessageW(m_hWnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+            ::SendMessageW(m_dlg.m_hWnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
         else
-            ::SetWindowPos(m_hWnd, nullptr, 0, 0, ::GetSystemMetrics(SM_CXSCREEN),
+            ::SetWindowPos(m_dlg.m_hWnd, nullptr, 0, 0, ::GetSystemMetrics(SM_CXSCREEN),
                            ::GetSystemMetrics(SM_CYSCREEN), SWP_NOZORDER | SWP_NOACTIVATE);
     };
     switch (nMode) {
     case 1:
-        ::ShowWindow(m_hWnd, SW_SHOW);
+        ::ShowWindow(m_dlg.m_hWnd, SW_SHOW);
         break;
     case 2: {
-        ::ShowWindow(m_hWnd, SW_SHOW);
-        HWND hOver = ::GetParent(m_hWnd);
+        ::ShowWindow(m_dlg.m_hWnd, SW_SHOW);
+        HWND hOver = ::GetParent(m_dlg.m_hWnd);
         RECT area{};
         if (hOver && ::IsWindowVisible(hOver) && !::IsIconic(hOver)) {
             ::GetWindowRect(hOver, &area);
         } else {
             MONITORINFO mi{sizeof mi};
-            ::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &mi);
+            ::GetMonitorInfoW(::MonitorFromWindow(m_dlg.m_hWnd, MONITOR_DEFAULTTOPRIMARY), &mi);
             area = mi.rcWork;
         }
         RECT rc{};
-        ::GetWindowRect(m_hWnd, &rc);
+        ::GetWindowRect(m_dlg.m_hWnd, &rc);
         int w = rc.right - rc.left;
         int h = rc.bottom - rc.top;
         int x = area.left + ((area.right - area.left) - w) / 2;
         int y = area.top + ((area.bottom - area.top) - h) / 2;
-        if (GetStyle() & WS_CHILD) {
+        if (m_dlg.GetStyle() & WS_CHILD) {
             POINT pt{x, y};
             ::ScreenToClient(hOver, &pt);
             x = pt.x;
             y = pt.y;
         }
-        ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(m_dlg.m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         break;
     }
     case 3:
         if (bCaption) {
-            ::ShowWindow(m_hWnd, SW_SHOWMAXIMIZED);
+            ::ShowWindow(m_dlg.m_hWnd, SW_SHOWMAXIMIZED);
         } else {
-            ::ShowWindow(m_hWnd, SW_SHOW);
+            ::ShowWindow(m_dlg.m_hWnd, SW_SHOW);
             maximise();
         }
         m_bMaximised = TRUE;
@@ -678,30 +628,30 @@ void CMyDialog::ShowDialog(int nMode)
         m_bMaximised = TRUE;
         break;
     default:
-        ::ShowWindow(m_hWnd, SW_SHOW);
+        ::ShowWindow(m_dlg.m_hWnd, SW_SHOW);
         break;
     }
-    ::BringWindowToTop(m_hWnd);
+    ::BringWindowToTop(m_dlg.m_hWnd);
 }
 
-void CMyDialog::ToggleMaximise()
+void CDialogFrame::ToggleMaximise()
 {
-    if (!m_hWnd)
+    if (!m_dlg.m_hWnd)
         return;
-    ::SendMessageW(m_hWnd, WM_SYSCOMMAND, m_bMaximised ? SC_RESTORE : SC_MAXIMIZE, 0);
+    ::SendMessageW(m_dlg.m_hWnd, WM_SYSCOMMAND, m_bMaximised ? SC_RESTORE : SC_MAXIMIZE, 0);
     m_bMaximised = !m_bMaximised;
 }
 
 // ---- Layout ---------------------------------------------------------------------------------
 
-void CMyDialog::MoveItem(HWND hItem, int x, int y, BOOL bAbsolute)
+void CDialogFrame::MoveItem(HWND hItem, int x, int y, BOOL bAbsolute)
 {
-    if (!hItem || !::IsWindow(hItem) || !m_hWnd)
+    if (!hItem || !::IsWindow(hItem) || !m_dlg.m_hWnd)
         return;
     RECT place = PlaceInParent(hItem);
     int w = place.right - place.left;
     int h = place.bottom - place.top;
-    RECT client = ClientOf(::GetParent(hItem) ? ::GetParent(hItem) : m_hWnd);
+    RECT client = ClientOf(::GetParent(hItem) ? ::GetParent(hItem) : m_dlg.m_hWnd);
     int nx = place.left;
     int ny = place.top;
     if (bAbsolute) {
@@ -714,23 +664,18 @@ void CMyDialog::MoveItem(HWND hItem, int x, int y, BOOL bAbsolute)
             ny += y;
     }
     ::SetWindowPos(hItem, nullptr, nx, ny, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    QueueRedraw(hItem);
-    SaveItemPos(hItem);
+    m_dlg.QueueRedraw(hItem);
+    m_dlg.SaveItemPos(hItem);
 }
 
-void CMyDialog::MoveItem(int nID, int x, int y, BOOL bAbsolute)
+void CDialogFrame::AlignItem(HWND hItem, int nMargin, int nEdge)
 {
-    MoveItem(FindItem(nID), x, y, bAbsolute);
-}
-
-void CMyDialog::AlignItem(HWND hItem, int nMargin, int nEdge)
-{
-    if (!hItem || !::IsWindow(hItem) || !m_hWnd)
+    if (!hItem || !::IsWindow(hItem) || !m_dlg.m_hWnd)
         return;
     RECT place = PlaceInParent(hItem);
     int w = place.right - place.left;
     int h = place.bottom - place.top;
-    RECT client = ClientOf(::GetParent(hItem) ? ::GetParent(hItem) : m_hWnd);
+    RECT client = ClientOf(::GetParent(hItem) ? ::GetParent(hItem) : m_dlg.m_hWnd);
     int x = place.left;
     int y = place.top;
     switch (nEdge) {
@@ -750,35 +695,24 @@ void CMyDialog::AlignItem(HWND hItem, int nMargin, int nEdge)
         return;
     }
     ::SetWindowPos(hItem, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    QueueRedraw(hItem);
-    SaveItemPos(hItem);
+    m_dlg.QueueRedraw(hItem);
+    m_dlg.SaveItemPos(hItem);
 }
 
-void CMyDialog::AlignItem(int nID, int nMargin, int nEdge)
+void CDialogFrame::ResizeItem(HWND hItem, int nWidth, int nHeight)
 {
-    AlignItem(FindItem(nID), nMargin, nEdge);
-}
-
-void CMyDialog::ResizeItem(HWND hItem, int nWidth, int nHeight)
-{
-    if (!hItem || !::IsWindow(hItem) || !m_hWnd)
+    if (!hItem || !::IsWindow(hItem) || !m_dlg.m_hWnd)
         return;
     RECT place = PlaceInParent(hItem);
     int w = nWidth < 1 ? place.right - place.left : nWidth;
     int h = nHeight < 1 ? place.bottom - place.top : nHeight;
     ::SetWindowPos(hItem, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    QueueRedraw(hItem);
-    SaveItemPos(hItem);
+    m_dlg.QueueRedraw(hItem);
+    m_dlg.SaveItemPos(hItem);
 }
 
-void CMyDialog::ResizeItem(int nID, int nWidth, int nHeight)
+void CDialogFrame::SetItemBorder(HWND hItem, BOOL bOn)
 {
-    ResizeItem(FindItem(nID), nWidth, nHeight);
-}
-
-void CMyDialog::SetItemBorder(int nID, BOOL bOn)
-{
-    HWND hItem = FindItem(nID);
     if (!hItem)
         return;
     ::SetWindowLongW(hItem, GWL_EXSTYLE,
@@ -786,22 +720,20 @@ void CMyDialog::SetItemBorder(int nID, BOOL bOn)
                          ~(WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE | WS_EX_STATICEDGE));
     ::SetWindowPos(hItem, nullptr, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    m_lstBordered.erase(std::remove(m_lstBordered.begin(), m_lstBordered.end(), hItem), m_lstBordered.end());
-    if (bOn)
-        m_lstBordered.push_back(hItem);
-    RedrawControl(hItem);
+    m_skins.SetBordered(hItem, bOn != FALSE);
+    CMyDialog::RedrawControl(hItem);
 }
 
-void CMyDialog::AddAnchor(HWND hItem, int nLeft, int nRightMargin, int nTop, int nBottomMargin)
+void CDialogFrame::AddAnchor(HWND hItem, int nLeft, int nRightMargin, int nTop, int nBottomMargin)
 {
     if (!hItem)
         return;
     m_lstAnchors.push_back(Anchor{hItem, nLeft, nRightMargin, nTop, nBottomMargin});
 }
 
-void CMyDialog::ApplyAnchors()
+void CDialogFrame::ApplyAnchors()
 {
-    RECT client = ClientOf(m_hWnd);
+    RECT client = ClientOf(m_dlg.m_hWnd);
     for (const auto& a : m_lstAnchors) {
         if (!::IsWindow(a.hWnd))
             continue;
@@ -816,32 +748,33 @@ void CMyDialog::ApplyAnchors()
 
 // ---- Drawn items ----------------------------------------------------------------------------
 
-void CMyDialog::AddDrawnRect(int x, int y, int cx, int cy, int nBorderWidth, int nDirection, int nFillMode,
-                             COLORREF clrBorder, const std::vector<COLORREF>& fillColors)
+void CDialogFrame::AddDrawnRect(int x, int y, int cx, int cy, int nBorderWidth, int nDirection, int nFillMode,
+                                COLORREF clrBorder, const std::vector<COLORREF>& fillColors)
 {
     m_lstDrawnRects.push_back(
         DrawnRect{x, y, cx, cy, nBorderWidth, nDirection, nFillMode, clrBorder, fillColors});
 }
 
-void CMyDialog::AddDrawnLine(int x1, int y1, int x2, int y2, int nWidth, int nPenStyle, COLORREF clr)
+void CDialogFrame::AddDrawnLine(int x1, int y1, int x2, int y2, int nWidth, int nPenStyle, COLORREF clr)
 {
     m_lstDrawnLines.push_back(DrawnLine{x1, y1, x2, y2, nWidth, nPenStyle, clr});
 }
 
-void CMyDialog::AddDrawnImage(int x, int y, int cx, int cy, int nAngle, LPCWSTR lpszFile)
+void CDialogFrame::AddDrawnImage(int x, int y, int cx, int cy, int nAngle, LPCWSTR lpszFile)
 {
     m_lstDrawnImages.push_back(DrawnImage{x, y, cx, cy, nAngle, lpszFile ? lpszFile : L""});
 }
 
-void CMyDialog::AddDrawnText(int x, int y, LPCWSTR lpszText, COLORREF clrText, COLORREF clrBack, HFONT hFont)
+void CDialogFrame::AddDrawnText(int x, int y, LPCWSTR lpszText, COLORREF clrText, COLORREF clrBack,
+                                HFONT hFont)
 {
     m_lstDrawnTexts.push_back(DrawnText{x, y, lpszText ? lpszText : L"", clrText, clrBack, hFont});
     // Transparent controls over the text must take the new background.
-    if (m_hWnd)
-        SetTimer(TIMER_TRANSPARENT, 10);
+    if (m_dlg.m_hWnd)
+        m_dlg.SetTimer(CMyDialog::TIMER_TRANSPARENT, 10);
 }
 
-void CMyDialog::ClearDrawnItems()
+void CDialogFrame::ClearDrawnItems()
 {
     m_lstDrawnRects.clear();
     m_lstDrawnLines.clear();
@@ -851,21 +784,16 @@ void CMyDialog::ClearDrawnItems()
 
 // ---- Font size ------------------------------------------------------------------------------
 
-void CMyDialog::SetDialogFontSize(float fPoints)
+void CDialogFrame::SetDialogFontSize(float fPoints)
 {
     m_fFontPoints = fPoints;
-    if (m_hWnd)
-        SetTimer(TIMER_FONT_SIZE, 20);
+    if (m_dlg.m_hWnd)
+        m_dlg.SetTimer(CMyDialog::TIMER_FONT_SIZE, 20);
 }
 
-void CMyDialog::OnFontSizeTimer()
+void CDialogFrame::ApplyFontSize()
 {
-    ApplyFontSize();
-}
-
-void CMyDialog::ApplyFontSize()
-{
-    HFONT hRef = m_fontPrivate ? m_fontPrivate.GetSafeHandle() : GetFont();
+    HFONT hRef = m_fontPrivate ? m_fontPrivate.GetSafeHandle() : m_dlg.GetFont();
     LOGFONTW lfRef{};
     if (!hRef || ::GetObjectW(hRef, sizeof lfRef, &lfRef) == 0 || lfRef.lfHeight == 0)
         return;
@@ -884,7 +812,8 @@ void CMyDialog::ApplyFontSize()
     if (!font)
         return;
     double scale = static_cast<double>(lf.lfHeight) / static_cast<double>(lfRef.lfHeight);
-    for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+    for (HWND hChild = ::GetWindow(m_dlg.m_hWnd, GW_CHILD); hChild;
+         hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
         RECT place = PlaceInParent(hChild);
         ::SendMessageW(hChild, WM_SETFONT, reinterpret_cast<WPARAM>(font.GetSafeHandle()), FALSE);
         ::SetWindowPos(hChild, nullptr, static_cast<int>(place.left * scale),
@@ -892,52 +821,55 @@ void CMyDialog::ApplyFontSize()
                        static_cast<int>((place.right - place.left) * scale),
                        static_cast<int>((place.bottom - place.top) * scale), SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    ::SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font.GetSafeHandle()), FALSE);
+    ::SendMessageW(m_dlg.m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font.GetSafeHandle()), FALSE);
     RECT rc{};
-    ::GetWindowRect(m_hWnd, &rc);
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, static_cast<int>((rc.right - rc.left) * scale),
+    ::GetWindowRect(m_dlg.m_hWnd, &rc);
+    ::SetWindowPos(m_dlg.m_hWnd, nullptr, 0, 0, static_cast<int>((rc.right - rc.left) * scale),
                    static_cast<int>((rc.bottom - rc.top) * scale),
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // The controls now use the new font; the previous private one goes.
     m_fontPrivate = std::move(font);
-    ::InvalidateRect(m_hWnd, nullptr, TRUE);
+    ::InvalidateRect(m_dlg.m_hWnd, nullptr, TRUE);
 }
 
-void CMyDialog::OnTransparentTimer()
+void CDialogFrame::RepaintTransparent()
 {
     for (const auto& t : m_lstTransparent) {
         if (!::IsWindow(t.hWnd))
             continue;
-        QueueRedraw(t.hWnd);
+        m_dlg.QueueRedraw(t.hWnd);
         ::RedrawWindow(t.hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_INTERNALPAINT | RDW_UPDATENOW);
     }
 }
 
 // ---- Messages -------------------------------------------------------------------------------
 
-LRESULT CMyDialog::FrameWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+bool CDialogFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
     case WM_ERASEBKGND:
-        return 1; // WM_PAINT covers the whole client area
+        result = 1; // WM_PAINT covers the whole client area
+        return true;
     case WM_PAINT: {
         PAINTSTRUCT ps{};
-        HDC hDC = ::BeginPaint(m_hWnd, &ps);
+        HDC hDC = ::BeginPaint(m_dlg.m_hWnd, &ps);
         if (hDC) {
-            if (::IsIconic(m_hWnd)) {
-                RECT rc = ClientOf(m_hWnd);
+            if (::IsIconic(m_dlg.m_hWnd)) {
+                RECT rc = ClientOf(m_dlg.m_hWnd);
                 CBrush green(::CreateSolidBrush(MINIMISED_FILL));
                 ::FillRect(hDC, &rc, green);
             } else {
-                PaintClient(hDC);
+                m_dlg.PaintClient(hDC);
             }
         }
-        ::EndPaint(m_hWnd, &ps);
-        return 0;
+        ::EndPaint(m_dlg.m_hWnd, &ps);
+        result = 0;
+        return true;
     }
     case WM_PRINTCLIENT:
-        PaintClient(reinterpret_cast<HDC>(wParam));
-        return 0;
+        m_dlg.PaintClient(reinterpret_cast<HDC>(wParam));
+        result = 0;
+        return true;
     case WM_CTLCOLORDLG:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
@@ -946,40 +878,29 @@ LRESULT CMyDialog::FrameWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLORSCROLLBAR:
     case WM_CTLCOLORMSGBOX: {
         BOOL bHandled = FALSE;
-        LRESULT result = OnCtlColor(message, wParam, lParam, bHandled);
-        if (bHandled)
-            return result;
-        break;
-    }
-    case WM_SIZE: {
-        LRESULT result = CoreWindowProc(message, wParam, lParam);
-        if (m_hWnd && ::IsWindow(m_hWnd)) {
-            for (const auto& t : m_lstTransparent)
-                QueueRedraw(t.hWnd);
-            ApplyAnchors();
-            ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_NOERASE | RDW_UPDATENOW);
-        }
-        return result;
+        result = OnCtlColor(message, wParam, lParam, bHandled);
+        return bHandled != FALSE;
     }
     case WM_LBUTTONDBLCLK: {
         int y = static_cast<short>(HIWORD(lParam));
-        if (y >= 0 && y < m_nTopBand && (m_dwSavedStyle & WS_MAXIMIZEBOX)) {
+        if (y >= 0 && y < m_nTopBand && (m_skins.GetSavedStyle() & WS_MAXIMIZEBOX)) {
             ToggleMaximise();
-            ::InvalidateRect(m_hWnd, nullptr, FALSE);
+            ::InvalidateRect(m_dlg.m_hWnd, nullptr, FALSE);
         }
         break;
     }
     case WM_LBUTTONDOWN: {
         int x = static_cast<short>(LOWORD(lParam));
         int y = static_cast<short>(HIWORD(lParam));
-        RECT rc = ClientOf(m_hWnd);
-        DWORD dwStyle = GetStyle();
+        RECT rc = ClientOf(m_dlg.m_hWnd);
+        DWORD dwStyle = m_dlg.GetStyle();
         if ((dwStyle & WS_POPUP) && (dwStyle & WS_CAPTION) != WS_CAPTION && m_bDragEnabled && !m_bMaximised &&
             m_bBandDrag && x >= BAND_DRAG_INSET && x < rc.right - BAND_DRAG_INSET && y >= 0 &&
             y < BAND_DRAG_HEIGHT) {
             ::ReleaseCapture();
-            ::SendMessageW(m_hWnd, WM_SYSCOMMAND, SC_DRAGMOVE, 0);
-            return 0;
+            ::SendMessageW(m_dlg.m_hWnd, WM_SYSCOMMAND, SC_DRAGMOVE, 0);
+            result = 0;
+            return true;
         }
         break;
     }
@@ -991,5 +912,15 @@ LRESULT CMyDialog::FrameWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     default:
         break;
     }
-    return CoreWindowProc(message, wParam, lParam);
+    return false;
+}
+
+void CDialogFrame::AfterMessage(UINT message)
+{
+    if (message != WM_SIZE || !m_dlg.m_hWnd || !::IsWindow(m_dlg.m_hWnd))
+        return;
+    for (const auto& t : m_lstTransparent)
+        m_dlg.QueueRedraw(t.hWnd);
+    ApplyAnchors();
+    ::RedrawWindow(m_dlg.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_NOERASE | RDW_UPDATENOW);
 }
