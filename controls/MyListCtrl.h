@@ -3,10 +3,11 @@
 // paints every row itself (per-cell colours, images, check boxes, progress bars, hover and hot
 // rows, a background image or gradient, grid lines), edits cells in place with an edit box or a
 // drop-down list, and posts to its parent:
-//   WM_COMMAND(CMD_CLICK = 20466,     lParam = this)  a cell was clicked (or Enter in cell mode)
-//   WM_COMMAND(CMD_DBLCLICK = 20465,  lParam = (row << 16) | col)  a cell was double-clicked
-//   WM_COMMAND(CMD_EDIT_DONE = 20464, lParam = this)  an in-place edit was written back
-// (the ids can be changed per list with SetClickCmdId and its siblings).
+//   WM_COMMAND(CMD_CLICK,     lParam = this)  a cell was clicked (or Enter in cell mode)
+//   WM_COMMAND(CMD_DBLCLICK,  lParam = (row << 16) | col)  a cell was double-clicked
+//   WM_COMMAND(CMD_EDIT_DONE, lParam = this)  an in-place edit was written back
+// (MyListCtrlIds.h names these and the ids a dialog ignores with them; a list's own ids can be
+// changed with SetClickCmdId and its siblings).
 // The parent reads the clicked cell with GetCurRow / GetCurCol. The parent must be a CWnd, which
 // reflects WM_DRAWITEM and WM_MEASUREITEM to this object. The cell records are kept in a
 // CListCellStore (ListCellStore.h).
@@ -14,6 +15,7 @@
 #include "controls/ListCellStore.h"
 #include "controls/ListCtrlValues.h"
 #include "controls/ListRowSource.h"
+#include "controls/MyListCtrlIds.h"
 #include "controls/MyHeaderCtrl.h"
 #include "controls/SkinImage.h"
 #include "platform/CComboBox.h"
@@ -39,9 +41,9 @@ class CMyListCtrl : public CListCtrl {
     using CellImage = CListCellStore::CellImage;
 
     // The commands a list posts to its parent by default.
-    static constexpr int CMD_CLICK = 20466;
-    static constexpr int CMD_DBLCLICK = 20465;
-    static constexpr int CMD_EDIT_DONE = 20464;
+    static constexpr int CMD_CLICK = LIST_CMD_CLICK;
+    static constexpr int CMD_DBLCLICK = LIST_CMD_DBLCLICK;
+    static constexpr int CMD_EDIT_DONE = LIST_CMD_EDIT_DONE;
 
     static constexpr int MAX_SET_COLUMNS = CListCellStore::MAX_SET_COLUMNS;
     static constexpr int DRAW_TEXT_CHARS = 256; // cell texts are drawn from this many characters
