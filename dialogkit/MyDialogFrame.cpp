@@ -11,6 +11,7 @@
 #include "controls/MyListBox.h"
 #include "controls/MyProgressCtrl.h"
 #include "controls/MyListCtrl.h"
+#include "controls/MyListCtrlIds.h"
 #include "platform/CClientDC.h"
 #include "platform/CDC.h"
 #include "platform/CMemDC.h"
@@ -343,7 +344,7 @@ LRESULT CMyDialog::OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& 
     for (auto& t : m_lstTransparent)
         if (t.hWnd == hCtl && t.brush)
             return reinterpret_cast<LRESULT>(t.brush.GetSafeHandle());
-    if (nID == 0 || nID == -1 || nID == 65535)
+    if (nID == 0 || nID == -1 || nID == CONTROL_ID_NONE)
         return reinterpret_cast<LRESULT>(HollowBrush());
     if (message == WM_CTLCOLORSTATIC && IsClass(hCtl, L"Static")) {
         for (auto& c : m_lstStatics) {
