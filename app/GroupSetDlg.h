@@ -11,6 +11,7 @@
 // thread, so an edit, an "Apply" or a new LoadDevices during the pass changes nothing it sends.
 
 #include "app/ChangeCheck.h"
+#include "controls/MyListCtrlIds.h"
 #include "dialogkit/MyDialog.h"
 #include "protocol/WireMessage.h"
 
@@ -24,7 +25,7 @@ class CMyListCtrl;
 class CGroupSetDlg : public CMyDialog {
   public:
     // The list control's click command (its default id).
-    static constexpr int LIST_CLICK_CMD = 20466;
+    static constexpr int LIST_CLICK_CMD = LIST_CMD_CLICK;
     static constexpr DWORD SEND_PAUSE_MS = 200;
     // The column that shows whether each camera took what a pass sent it.
     static constexpr int STATUS_COLUMN = 4;

@@ -33,82 +33,11 @@ void FrameSolid(HDC dc, const RECT& rc, COLORREF clr)
     FillSolid(dc, {rc.right - 1, rc.top, rc.right, rc.bottom}, clr);
 }
 
-template <class Record> Record* FindRecord(std::vector<Record>& list, int row, int col)
-{
-    for (Record& record : list)
-        if (record.row == row && record.col == col)
-            return &record;
-    return nullptr;
-}
-
-template <class Record> const Record* FindRecord(const std::vector<Record>& list, int row, int col)
-{
-    for (const Record& record : list)
-        if (record.row == row && record.col == col)
-            return &record;
-    return nullptr;
-}
-
-// Colours: exact cell, then the whole column, then the whole row.
-template <class Record> const Record* LookupColumnFirst(const std::vector<Record>& list, int row, int col)
-{
-    if (const Record* r = FindRecord(list, row, col))
-        return r;
-    if (const Record* r = FindRecord(list, -1, col))
-        return r;
-    return FindRecord(list, row, -1);
-}
-
-// Images and marks: exact cell, then the whole row, then the whole column.
-template <class Record> const Record* LookupRowFirst(const std::vector<Record>& list, int row, int col)
-{
-    if (const Record* r = FindRecord(list, row, col))
-        return r;
-    if (const Record* r = FindRecord(list, row, -1))
-        return r;
-    return FindRecord(list, -1, col);
-}
-
-void StoreValue(std::vector<CMyListCtrl::CellValue>& list, int row, int col, DWORD value)
-{
-    if (auto* record = FindRecord(list, row, col))
-        record->value = value;
-    else
-        list.push_back({row, col, value});
-}
-
-// Adds (bOn) or removes a column in a 20-slot set; a full set ignores additions.
-void SetMember(int (&slots)[CMyListCtrl::MAX_SET_COLUMNS], int nCol, bool bOn)
-{
-    int nFree = -1;
-    for (int i = 0; i < CMyListCtrl::MAX_SET_COLUMNS; ++i) {
-        if (slots[i] == nCol) {
-            if (!bOn)
-                slots[i] = -1;
-            return;
-        }
-        if (slots[i] == -1 && nFree < 0)
-            nFree = i;
-    }
-    if (bOn && nFree >= 0)
-        slots[nFree] = nCol;
-}
-
-bool IsMember(const int (&slots)[CMyListCtrl::MAX_SET_COLUMNS], int nCol)
-{
-    if (nCol < 0)
-        return false;
-    return std::find(std::begin(slots), std::end(slots), nCol) != std::end(slots);
-}
-
 } // namespace
 
 CMyListCtrl::CMyListCtrl()
     : m_clrSelBk(::GetSysColor(COLOR_HIGHLIGHT)), m_clrSelText(::GetSysColor(COLOR_HIGHLIGHTTEXT))
 {
-    std::fill(std::begin(m_nProgressColumns), std::end(m_nProgressColumns), -1);
-    std::fill(std::begin(m_nCheckColumns), std::end(m_nCheckColumns), -1);
-    std::fill(std::begin(m_nEditKind), std::end(m_nEditKind), -1);
 }
 
 CMyListCtrl::~CMyListCtrl()
@@ -373,36 +302,36 @@ CMyListCtrl& CMyListCtrl::SetHotRow(int nRow)
 
 CMyListCtrl& CMyListCtrl::SetProgressColumn(int nCol, bool bOn)
 {
-    SetMember(m_nProgressColumns, nCol, bOn);
+    m_cells.SetProgressColumn(nCol, bOn);
     return *this;
 }
 
 CMyListCtrl& CMyListCtrl::SetCheckColumn(int nCol, bool bOn)
 {
-    SetMember(m_nCheckColumns, nCol, bOn);
+    m_cells.SetCheckColumn(nCol, bOn);
     return *this;
 }
 
 bool CMyListCtrl::IsProgressColumn(int nCol) const
 {
-    return IsMember(m_nProgressColumns, nCol);
+    return m_cells.IsProgressColumn(nCol);
 }
 
 int CMyListCtrl::IsCheckColumn(int nCol) const
 {
-    return IsMember(m_nCheckColumns, nCol) ? nCol : 0;
+    return m_cells.IsCheckColumn(nCol) ? nCol : 0;
 }
 
 CMyListCtrl& CMyListCtrl::SetColumnEditKind(int nCol, int nKind)
 {
-    if (nCol >= 0 && nCol < GetColumnCount() && nCol < MAX_SET_COLUMNS)
-        m_nEditKind[nCol] = nKind;
+    if (nCol < GetColumnCount())
+        m_cells.SetEditKind(nCol, nKind);
     return *this;
 }
 
 int CMyListCtrl::GetColumnEditKind(int nCol) const
 {
-    return nCol >= 0 && nCol < MAX_SET_COLUMNS ? m_nEditKind[nCol] : -1;
+    return m_cells.GetEditKind(nCol);
 }
 
 CMyListCtrl& CMyListCtrl::SetNumberColumn(int nCol, const std::wstring& prefix, const std::wstring& suffix)
@@ -498,111 +427,70 @@ void CMyListCtrl::CheckAllRows(int nMode)
 
 void CMyListCtrl::SetCellBkColor(int nRow, int nCol, COLORREF clr)
 {
-    StoreValue(m_lstCellBk, nRow, nCol, clr);
+    m_cells.SetValue(CListCellStore::CellProperty::BkColor, nRow, nCol, clr);
 }
 
 void CMyListCtrl::SetCellTextColor(int nRow, int nCol, COLORREF clr)
 {
-    StoreValue(m_lstCellText, nRow, nCol, clr);
+    m_cells.SetValue(CListCellStore::CellProperty::TextColor, nRow, nCol, clr);
 }
 
 COLORREF CMyListCtrl::GetCellBkColor(int nRow, int nCol) const
 {
-    const CellValue* r = LookupColumnFirst(m_lstCellBk, nRow, nCol);
-    return r ? r->value : m_clrBk1;
+    return m_cells.FindValue(CListCellStore::CellProperty::BkColor, nRow, nCol).value_or(m_clrBk1);
 }
 
 COLORREF CMyListCtrl::GetCellTextColor(int nRow, int nCol) const
 {
-    const CellValue* r = LookupColumnFirst(m_lstCellText, nRow, nCol);
-    return r ? r->value : m_clrText;
+    return m_cells.FindValue(CListCellStore::CellProperty::TextColor, nRow, nCol).value_or(m_clrText);
 }
 
 void CMyListCtrl::SetCellReadOnly(int nRow, int nCol, int nFlag)
 {
-    StoreValue(m_lstCellReadOnly, nRow, nCol, static_cast<DWORD>(nFlag));
+    m_cells.SetValue(CListCellStore::CellProperty::ReadOnly, nRow, nCol, static_cast<DWORD>(nFlag));
 }
 
 void CMyListCtrl::SetCellDisabled(int nRow, int nCol, int nFlag)
 {
-    StoreValue(m_lstCellDisabled, nRow, nCol, static_cast<DWORD>(nFlag));
+    m_cells.SetValue(CListCellStore::CellProperty::Disabled, nRow, nCol, static_cast<DWORD>(nFlag));
 }
 
 int CMyListCtrl::IsCellReadOnly(int nRow, int nCol) const
 {
-    const CellValue* r = LookupRowFirst(m_lstCellReadOnly, nRow, nCol);
-    return r ? static_cast<int>(r->value) : 0;
+    return static_cast<int>(
+        m_cells.FindValue(CListCellStore::CellProperty::ReadOnly, nRow, nCol).value_or(0));
 }
 
 int CMyListCtrl::IsCellDisabled(int nRow, int nCol) const
 {
-    const CellValue* r = LookupRowFirst(m_lstCellDisabled, nRow, nCol);
-    return r ? static_cast<int>(r->value) : 0;
+    return static_cast<int>(
+        m_cells.FindValue(CListCellStore::CellProperty::Disabled, nRow, nCol).value_or(0));
 }
 
 void CMyListCtrl::SetCellImage(int nRow, int nCol, int nImage, HIMAGELIST hImageList, int nAlign, int nParam1)
 {
-    CellImage* record = FindRecord(m_lstCellImage, nRow, nCol);
-    if (!record) {
-        m_lstCellImage.emplace_back();
-        record = &m_lstCellImage.back();
-        record->row = nRow;
-        record->col = nCol;
-    }
-    record->image = nImage;
-    record->imageList = hImageList;
-    record->align = nAlign;
-    record->param1 = nParam1;
-    record->param2 = record->param3 = record->width = record->param4 = -1;
-    record->file.clear();
+    m_cells.SetImage(nRow, nCol, nImage, hImageList, nAlign, nParam1);
 }
 
 void CMyListCtrl::SetCellImageFile(int nRow, int nCol, const std::wstring& file, int nAlign, int nParam1,
                                    int nParam2, int nParam3, int nWidth, int nParam4)
 {
-    CellImage* record = FindRecord(m_lstCellImage, nRow, nCol);
-    if (!record) {
-        m_lstCellImage.emplace_back();
-        record = &m_lstCellImage.back();
-        record->row = nRow;
-        record->col = nCol;
-    }
-    record->image = -1;
-    record->imageList = nullptr;
-    record->align = nAlign;
-    record->param1 = nParam1;
-    record->param2 = nParam2;
-    record->param3 = nParam3;
-    record->width = nWidth;
-    record->param4 = nParam4;
-    record->file = file;
+    m_cells.SetImageFile(nRow, nCol, file, nAlign, nParam1, nParam2, nParam3, nWidth, nParam4);
 }
 
 const CMyListCtrl::CellImage* CMyListCtrl::GetCellImage(int nRow, int nCol, bool bExactOnly) const
 {
-    return bExactOnly ? FindRecord(m_lstCellImage, nRow, nCol) : LookupRowFirst(m_lstCellImage, nRow, nCol);
+    return m_cells.FindImage(nRow, nCol, bExactOnly);
 }
 
 void CMyListCtrl::SetCellCheck(int nRow, int nCol, int nState)
 {
-    if (!IsMember(m_nCheckColumns, nCol))
-        return;
-    CellValue* record = FindRecord(m_lstCellCheck, nRow, nCol);
-    DWORD value = static_cast<DWORD>(nState);
-    if (nState == 2)
-        value = record && record->value ? 0 : 1;
-    if (record)
-        record->value = value;
-    else
-        m_lstCellCheck.push_back({nRow, nCol, value});
+    m_cells.SetCheck(nRow, nCol, nState);
 }
 
 int CMyListCtrl::GetCellCheck(int nRow, int nCol) const
 {
-    if (!IsMember(m_nCheckColumns, nCol))
-        return 0;
-    const CellValue* record = FindRecord(m_lstCellCheck, nRow, nCol);
-    return record ? static_cast<int>(record->value) : 0;
+    return m_cells.GetCheck(nRow, nCol);
 }
 
 void CMyListCtrl::NumberColumn(int nCol, int nStart, int nDigits, const std::wstring& prefix,
@@ -804,7 +692,7 @@ bool CMyListCtrl::HasCheckBox(int nCol) const
 {
     if (nCol == 0)
         return (GetExtendedStyle() & LVS_EX_CHECKBOXES) != 0;
-    return IsMember(m_nCheckColumns, nCol);
+    return m_cells.IsCheckColumn(nCol);
 }
 
 Gdiplus::Image* CMyListCtrl::CachedImage(const std::wstring& name)
@@ -1032,7 +920,7 @@ void CMyListCtrl::DrawCell(HDC dc, const RowPaint& paint, int col)
     CellPaint cell;
     cell.rc = CellRect(row, col);
     cell.bCheck = HasCheckBox(col);
-    cell.bProgress = IsMember(m_nProgressColumns, col);
+    cell.bProgress = m_cells.IsProgressColumn(col);
     CellColors(paint, col, cell);
     if (cell.bFill) {
         RECT rcFill = cell.rc;

@@ -3,15 +3,19 @@
 // paints every row itself (per-cell colours, images, check boxes, progress bars, hover and hot
 // rows, a background image or gradient, grid lines), edits cells in place with an edit box or a
 // drop-down list, and posts to its parent:
-//   WM_COMMAND(CMD_CLICK = 20466,     lParam = this)  a cell was clicked (or Enter in cell mode)
-//   WM_COMMAND(CMD_DBLCLICK = 20465,  lParam = (row << 16) | col)  a cell was double-clicked
-//   WM_COMMAND(CMD_EDIT_DONE = 20464, lParam = this)  an in-place edit was written back
-// (the ids can be changed per list with SetClickCmdId and its siblings).
+//   WM_COMMAND(CMD_CLICK,     lParam = this)  a cell was clicked (or Enter in cell mode)
+//   WM_COMMAND(CMD_DBLCLICK,  lParam = (row << 16) | col)  a cell was double-clicked
+//   WM_COMMAND(CMD_EDIT_DONE, lParam = this)  an in-place edit was written back
+// (MyListCtrlIds.h names these and the ids a dialog ignores with them; a list's own ids can be
+// changed with SetClickCmdId and its siblings).
 // The parent reads the clicked cell with GetCurRow / GetCurCol. The parent must be a CWnd, which
-// reflects WM_DRAWITEM and WM_MEASUREITEM to this object.
+// reflects WM_DRAWITEM and WM_MEASUREITEM to this object. The cell records are kept in a
+// CListCellStore (ListCellStore.h).
 
+#include "controls/ListCellStore.h"
 #include "controls/ListCtrlValues.h"
 #include "controls/ListRowSource.h"
+#include "controls/MyListCtrlIds.h"
 #include "controls/MyHeaderCtrl.h"
 #include "controls/SkinImage.h"
 #include "platform/CComboBox.h"
@@ -32,33 +36,16 @@
 
 class CMyListCtrl : public CListCtrl {
   public:
-    // One stored cell property. row -1 = every row, col -1 = every column.
-    struct CellValue {
-        int row;
-        int col;
-        DWORD value;
-    };
-    // An image by cell: from an image list (image >= 0) or an image file.
-    struct CellImage {
-        int row = -1;
-        int col = -1;
-        int image = -1;  // index into imageList (or the small-icon list); -1 = draw file
-        int align = 0;   // 0 left, 1 centred, 2 right
-        int param1 = 0;  // the caller's, not drawn
-        int param2 = -1; // the caller's, not drawn
-        int param3 = -1; // the caller's, not drawn
-        int width = -1;  // drawn width of the file image; -1 = the cell height
-        int param4 = -1; // the caller's, not drawn
-        std::wstring file;
-        HIMAGELIST imageList = nullptr;
-    };
+    // The records of the list's CListCellStore.
+    using CellValue = CListCellStore::CellValue;
+    using CellImage = CListCellStore::CellImage;
 
     // The commands a list posts to its parent by default.
-    static constexpr int CMD_CLICK = 20466;
-    static constexpr int CMD_DBLCLICK = 20465;
-    static constexpr int CMD_EDIT_DONE = 20464;
+    static constexpr int CMD_CLICK = LIST_CMD_CLICK;
+    static constexpr int CMD_DBLCLICK = LIST_CMD_DBLCLICK;
+    static constexpr int CMD_EDIT_DONE = LIST_CMD_EDIT_DONE;
 
-    static constexpr int MAX_SET_COLUMNS = 20;
+    static constexpr int MAX_SET_COLUMNS = CListCellStore::MAX_SET_COLUMNS;
     static constexpr int DRAW_TEXT_CHARS = 256; // cell texts are drawn from this many characters
     static constexpr UINT EDIT_ID = 1000;
     static constexpr UINT COMBO_ID = 1001;
@@ -349,11 +336,7 @@ class CMyListCtrl : public CListCtrl {
     COLORREF m_clrAltBk = 0xFFFFFF, m_clrAltText = 0x000000;
     COLORREF m_clrDisabledBk = 0xC0C0C0, m_clrDisabledText = 0x808080;
     bool m_bAltRows = false;
-    int m_nProgressColumns[MAX_SET_COLUMNS];
-    int m_nCheckColumns[MAX_SET_COLUMNS];
-    int m_nEditKind[MAX_SET_COLUMNS];
-    std::vector<CellValue> m_lstCellBk, m_lstCellText, m_lstCellCheck, m_lstCellReadOnly, m_lstCellDisabled;
-    std::vector<CellImage> m_lstCellImage;
+    CListCellStore m_cells; // cell colours, marks, images and checks; the column sets
     std::wstring m_strCheckImageOn = L"General_ListChkBoxY.png";
     std::wstring m_strCheckImageOff = L"General_ListChkBoxN.png";
     bool m_bCheckImages = true;

@@ -3,6 +3,7 @@
 #include "dialogkit/MyDialog.h"
 #include "dialogkit/SkinningPass.h"
 
+#include "controls/MyListCtrlIds.h"
 #include "controls/SkinImage.h"
 #include "controls/SkinWindow.h"
 #include "platform/CClientDC.h"
@@ -298,7 +299,7 @@ LRESULT CDialogFrame::OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOO
     for (auto& t : m_lstTransparent)
         if (t.hWnd == hCtl && t.brush)
             return reinterpret_cast<LRESULT>(t.brush.GetSafeHandle());
-    if (nID == 0 || nID == -1 || nID == 65535)
+    if (nID == 0 || nID == -1 || nID == CONTROL_ID_NONE)
         return reinterpret_cast<LRESULT>(HollowBrush());
     if (message == WM_CTLCOLORSTATIC && IsClass(hCtl, L"Static")) {
         for (auto& c : m_lstStatics) {

@@ -3,6 +3,7 @@
 
 #include "dialogkit/MyDialog.h"
 
+#include "controls/MyListCtrlIds.h"
 #include "controls/SkinWindow.h"
 #include "platform/CWinApp.h"
 #include "platform/WindowText.h"
@@ -243,11 +244,11 @@ BOOL CMyDialog::OnCommand(WPARAM wParam, LPARAM lParam)
         SetAutoRun(L"", ::IsDlgButtonChecked(m_hWnd, nID) == BST_CHECKED, L"", std::nullopt, false);
     }
 
-    if (nID == 14631 || nID == 20466 || nID == 65535)
+    if (nID == LIST_CMD_RESERVED || nID == LIST_CMD_CLICK || nID == CONTROL_ID_NONE)
         return TRUE;
     if (nID >= NOTIFY_FIRST && nID <= NOTIFY_LAST)
         return TRUE;
-    if (lParam == 65535)
+    if (lParam == CONTROL_ID_NONE)
         return TRUE;
     return CDialog::OnCommand(wParam, lParam);
 }

@@ -5,7 +5,8 @@
 
 namespace {
 
-constexpr WORD CMD_CLICK = 20466, CMD_DBLCLICK = 20465, CMD_EDIT_DONE = 20464;
+constexpr WORD CMD_CLICK = LIST_CMD_CLICK, CMD_DBLCLICK = LIST_CMD_DBLCLICK,
+               CMD_EDIT_DONE = LIST_CMD_EDIT_DONE;
 
 class InputFixture : public ListFixture {
   protected:

@@ -1,7 +1,8 @@
-// CMyListCtrl state: cell stores and their lookup order, column sets, number formats, running
-// numbers, row height, header height, search and row operations.
+// CMyListCtrl state: cell stores and their lookup order (also CListCellStore on its own), column
+// sets, number formats, running numbers, row height, header height, search and row operations.
 #include "tests/controls/ListCtrlTestSupport.h"
 
+#include "controls/ListCellStore.h"
 #include "platform/PlatformInit.h"
 
 #include <cstdint>
@@ -366,6 +367,120 @@ TEST_F(StoreFixture, EditKindOnlyForExistingColumns)
     column.cchTextMax = 400;
     m_list.GetColumn(1, &column);
     EXPECT_EQ(std::wstring(title).size(), 255u);
+}
+
+TEST_F(StoreFixture, AStoredZeroIsAValueNotTheDefault)
+{
+    m_list.SetBkColors(RGB(9, 9, 9), RGB(8, 8, 8));
+    m_list.SetTextColor(RGB(7, 7, 7));
+    m_list.SetCellBkColor(1, 1, RGB(0, 0, 0));
+    m_list.SetCellTextColor(-1, 1, RGB(0, 0, 0));
+    m_list.SetCellReadOnly(1, -1, 1);
+    m_list.SetCellReadOnly(1, 1, 0);
+    EXPECT_EQ(m_list.GetCellBkColor(1, 1), RGB(0, 0, 0)); // black, not the top colour
+    EXPECT_EQ(m_list.GetCellTextColor(2, 1), RGB(0, 0, 0));
+    EXPECT_EQ(m_list.IsCellReadOnly(1, 1), 0); // the exact 0 wins over the row's 1
+    EXPECT_EQ(m_list.IsCellReadOnly(1, 2), 1);
+}
+
+// The store on its own, without a window.
+TEST(ListCellStore, EachPropertyHasItsOwnRecordsAndLookupOrder)
+{
+    using Property = CListCellStore::CellProperty;
+    const DWORD COLUMN = 0x10, ROW = 0x20, EXACT = 0x30, BOTH_WILDCARDS = 0x40;
+    struct Case {
+        const char* name;
+        Property property;
+        DWORD rowAndColumn; // what cell (3, 2) takes when its row and its column both have one
+    } cases[] = {
+        {"background", Property::BkColor, COLUMN},
+        {"text", Property::TextColor, COLUMN},
+        {"read-only", Property::ReadOnly, ROW},
+        {"disabled", Property::Disabled, ROW},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CListCellStore store;
+        store.SetValue(c.property, -1, 2, COLUMN);
+        store.SetValue(c.property, 3, -1, ROW);
+        store.SetValue(c.property, 5, 2, EXACT);
+        store.SetValue(c.property, 6, 6, 0);
+        store.SetValue(c.property, -1, -1, BOTH_WILDCARDS);
+        EXPECT_EQ(store.FindValue(c.property, 3, 2), c.rowAndColumn);
+        EXPECT_EQ(store.FindValue(c.property, 5, 2), EXACT);
+        EXPECT_EQ(store.FindValue(c.property, 3, 7), ROW);
+        EXPECT_EQ(store.FindValue(c.property, 8, 2), COLUMN);
+        EXPECT_EQ(store.FindValue(c.property, 6, 6), DWORD{0}); // stored, so not none
+        // (-1, -1) is a key like any other, not a record for every cell.
+        EXPECT_EQ(store.FindValue(c.property, -1, -1), BOTH_WILDCARDS);
+        EXPECT_EQ(store.FindValue(c.property, 7, 7), std::nullopt);
+        for (const Case& other : cases) {
+            if (other.property == c.property)
+                continue;
+            EXPECT_EQ(store.FindValue(other.property, 5, 2), std::nullopt) << other.name;
+        }
+    }
+}
+
+TEST(ListCellStore, TheTwoColumnSetsAreSeparateAndHoldTwentyEach)
+{
+    struct Case {
+        const char* name;
+        void (CListCellStore::*set)(int, bool);
+        bool (CListCellStore::*is)(int) const;
+        bool (CListCellStore::*other)(int) const;
+    } cases[] = {
+        {"progress", &CListCellStore::SetProgressColumn, &CListCellStore::IsProgressColumn,
+         &CListCellStore::IsCheckColumn},
+        {"check", &CListCellStore::SetCheckColumn, &CListCellStore::IsCheckColumn,
+         &CListCellStore::IsProgressColumn},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CListCellStore store;
+        for (int col = 10; col < 10 + CListCellStore::MAX_SET_COLUMNS; ++col)
+            (store.*c.set)(col, true);
+        EXPECT_TRUE((store.*c.is)(29));
+        EXPECT_FALSE((store.*c.other)(29));
+        (store.*c.set)(30, true); // full
+        EXPECT_FALSE((store.*c.is)(30));
+        (store.*c.set)(15, false);
+        (store.*c.set)(30, true); // the freed slot
+        EXPECT_TRUE((store.*c.is)(30));
+        EXPECT_FALSE((store.*c.is)(15));
+        (store.*c.set)(-1, true); // -1 marks a free slot: never a member
+        EXPECT_FALSE((store.*c.is)(-1));
+    }
+}
+
+TEST(ListCellStore, ChecksOfAColumnTakenOutOfTheSetWaitForItsReturn)
+{
+    CListCellStore store;
+    store.SetCheckColumn(2, true);
+    store.SetCheck(1, 2, 1);
+    store.SetCheckColumn(2, false);
+    EXPECT_EQ(store.GetCheck(1, 2), 0);
+    store.SetCheck(1, 2, 2); // not a check column now: no inversion
+    store.SetCheckColumn(2, true);
+    EXPECT_EQ(store.GetCheck(1, 2), 1);
+}
+
+TEST(ListCellStore, EditKindsOutsideTheSetChangeNothing)
+{
+    CListCellStore store;
+    store.SetEditKind(0, 1);
+    store.SetEditKind(CListCellStore::MAX_SET_COLUMNS - 1, 0);
+    for (int col : {-1, CListCellStore::MAX_SET_COLUMNS, 100})
+        store.SetEditKind(col, 7);
+    EXPECT_EQ(store.GetEditKind(0), 1);
+    EXPECT_EQ(store.GetEditKind(CListCellStore::MAX_SET_COLUMNS - 1), 0);
+    EXPECT_EQ(store.GetEditKind(1), -1);
+    EXPECT_EQ(store.GetEditKind(-1), -1);
+    EXPECT_EQ(store.GetEditKind(CListCellStore::MAX_SET_COLUMNS), -1);
+    for (int col = 0; col < 2 * CListCellStore::MAX_SET_COLUMNS; ++col) {
+        EXPECT_FALSE(store.IsCheckColumn(col)) << col;
+        EXPECT_FALSE(store.IsProgressColumn(col)) << col;
+    }
 }
 
 TEST(ListCtrlValues, PlainListWithoutHeaderSearchesTwentyColumns)

@@ -51,7 +51,7 @@ const CCommandRecorder::Command* CCommandRecorder::Last(WORD id) const
 BOOL CCommandRecorder::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     WORD id = LOWORD(wParam);
-    if (id >= 20464 && id <= 20466) {
+    if (id == LIST_CMD_CLICK || id == LIST_CMD_DBLCLICK || id == LIST_CMD_EDIT_DONE) {
         m_commands.push_back({id, lParam});
         if (m_onCommand)
             m_onCommand(id, lParam);

@@ -3,6 +3,7 @@
 
 #include "MyDialogTestSupport.h"
 
+#include "controls/MyListCtrlIds.h"
 #include "controls/SkinWindow.h"
 
 #include <commctrl.h>
@@ -149,9 +150,12 @@ TEST_F(CDialogInputTest, FrameworkCommandsStopBeforeTheBaseRoutingAndOthersReach
         bool bRouted;
     };
     const Case cases[] = {
-        {"notification range start", 19968, 0, false}, {"command 20000", 20000, 0, false},
-        {"notification range end", 20480, 0, false},   {"reserved 14631", 14631, 0, false},
-        {"lParam 65535", 5000, 65535, false},          {"ordinary command", 5001, 0, true},
+        {"notification range start", 19968, 0, false},
+        {"command 20000", 20000, 0, false},
+        {"notification range end", 20480, 0, false},
+        {"reserved id", LIST_CMD_RESERVED, 0, false},
+        {"lParam of no control", 5000, CONTROL_ID_NONE, false},
+        {"ordinary command", 5001, 0, true},
         {"just above the range", 20481, 0, true},
     };
     for (const Case& c : cases) {
