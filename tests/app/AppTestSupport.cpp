@@ -9,38 +9,6 @@
 
 namespace apptest {
 
-void Pump()
-{
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (CWnd::WalkPreTranslateTree(&msg))
-            continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-}
-
-void PumpFor(DWORD nMs)
-{
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < nMs) {
-        Pump();
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD nMaxMs)
-{
-    const DWORD start = ::GetTickCount();
-    while (!done()) {
-        if (::GetTickCount() - start >= nMaxMs)
-            return done();
-        Pump();
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-    return true;
-}
-
 std::wstring TextOf(HWND hWnd)
 {
     const int length = ::GetWindowTextLengthW(hWnd);

@@ -2,6 +2,9 @@
 // Helpers of the tests that drive the tool's windows in process: message pumping as the layer's
 // loops do, reading list rows and controls, clicking rows.
 
+#include "tests/support/DosPath.h"
+#include "tests/support/TestPump.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -10,11 +13,10 @@
 
 namespace apptest {
 
-// Handles what is queued now, through pre-translation.
-void Pump();
-void PumpFor(DWORD nMs);
-// Pumps until done() or nMaxMs pass; returns done().
-bool PumpUntil(const std::function<bool()>& done, DWORD nMaxMs = 5000);
+using lvtest::DosPathOfUnixPath;
+using lvtest::Pump;
+using lvtest::PumpFor;
+using lvtest::PumpUntil;
 
 std::wstring TextOf(HWND hWnd);
 std::wstring ItemText(HWND hDlg, int nID);

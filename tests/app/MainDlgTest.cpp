@@ -63,7 +63,15 @@ class MainDlgTest : public testing::Test {
         s_sim.ClearLog();
         s_dlg = new CMainDlg();
         ASSERT_TRUE(s_dlg->CreateModeless(nullptr));
+        // What start-up did is kept here, before any test changes it (the tests run in any order).
+        PumpUntil([] { return CCamSimClient::CountType(s_sim.Log(), MSG_GET) >= 2; }, 5000);
         PumpFor(300);
+        s_start.log = s_sim.Log();
+        s_start.count = Count();
+        s_start.rows = RowCount(List());
+        s_start.langSel = static_cast<int>(::SendDlgItemMessageW(Dlg(), IDC_MAIN_LANG, CB_GETCURSEL, 0, 0));
+        s_start.langText = ItemText(Dlg(), IDC_MAIN_LANG);
+        s_start.addresses = ItemText(Dlg(), IDC_MAIN_ADDRESSES);
     }
 
     static void TearDownTestSuite()
@@ -73,6 +81,9 @@ class MainDlgTest : public testing::Test {
             delete s_dlg;
             s_dlg = nullptr;
         }
+        RemoveLanguageFiles();
+        CMyDialog::SetGlobalLanguage(0);
+        RemoveLanguageFiles();
     }
 
     void SetUp() override { ASSERT_NE(s_dlg, nullptr); }
@@ -109,17 +120,23 @@ class MainDlgTest : public testing::Test {
 
     static CCamSimClient s_sim;
     static CMainDlg* s_dlg;
+    static struct StartUp {
+        std::vector<CamSimLogEntry> log;
+        std::wstring count;
+        int rows = -1;
+        int langSel = -1;
+        std::wstring langText;
+        std::wstring addresses;
+    } s_start;
 };
 
 CCamSimClient MainDlgTest::s_sim;
 CMainDlg* MainDlgTest::s_dlg = nullptr;
+MainDlgTest::StartUp MainDlgTest::s_start;
 
 TEST_F(MainDlgTest, StartUpSendsOneRequestPerInterfaceAndFillsTheAddresses)
 {
-    auto log = s_sim.WaitForLog([](auto& entries) { return CCamSimClient::CountType(entries, MSG_GET) >= 2; }, 5000);
-    PumpFor(300);
-    log = s_sim.Log();
-
+    const auto& log = s_start.log;
     WireMessage expected;
     BuildGetRequest(expected);
     std::set<std::string> senders;
@@ -133,13 +150,13 @@ TEST_F(MainDlgTest, StartUpSendsOneRequestPerInterfaceAndFillsTheAddresses)
     }
     // lab0 and lab1; lab2's address ends in .1 and sends nothing.
     EXPECT_EQ(senders, (std::set<std::string>{"198.18.1.10", "198.18.2.10"}));
-    EXPECT_EQ(Count(), L"0");
-    EXPECT_EQ(RowCount(List()), 0);
+    EXPECT_EQ(s_start.count, L"0");
+    EXPECT_EQ(s_start.rows, 0);
     // The language list shows the language in use from the start.
-    EXPECT_EQ(::SendDlgItemMessageW(Dlg(), IDC_MAIN_LANG, CB_GETCURSEL, 0, 0), 0);
-    EXPECT_EQ(ItemText(Dlg(), IDC_MAIN_LANG), L"简体中文");
+    EXPECT_EQ(s_start.langSel, 0);
+    EXPECT_EQ(s_start.langText, L"简体中文");
 
-    const std::wstring addresses = ItemText(Dlg(), IDC_MAIN_ADDRESSES);
+    const std::wstring& addresses = s_start.addresses;
     EXPECT_NE(addresses.find(L"198.18.1.10"), std::wstring::npos) << addresses;
     EXPECT_NE(addresses.find(L"198.18.2.10"), std::wstring::npos) << addresses;
     EXPECT_EQ(addresses.find(L"198.18.3.1"), std::wstring::npos) << "an address ending in .1 is listed: " << addresses;
@@ -656,11 +673,7 @@ class CBrowserSetting {
 TEST_F(MainDlgTest, BrowseOnWebOpensTheClickedCamerasLanAddress)
 {
     const std::wstring capture = Widen(LV_BROWSER_CAPTURE);     // unix path of the program
-    const std::wstring record = Widen(LV_BROWSER_CAPTURE_LOG); // unix path of its record
-    std::wstring recordDos = L"Z:" + record;
-    for (auto& c : recordDos)
-        if (c == L'/')
-            c = L'\\';
+    const std::wstring recordDos = DosPathOfUnixPath(LV_BROWSER_CAPTURE_LOG);
     ::DeleteFileW(recordDos.c_str());
     CBrowserSetting browsers(capture);
     ASSERT_TRUE(browsers.IsSet());

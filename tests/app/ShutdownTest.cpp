@@ -19,14 +19,7 @@ using namespace apptest;
 
 namespace {
 
-std::wstring DosPath(const char* unixPath)
-{
-    std::wstring path = L"Z:" + Widen(unixPath);
-    for (auto& c : path)
-        if (c == L'/')
-            c = L'\\';
-    return path;
-}
+std::wstring DosPath(const char* unixPath) { return DosPathOfUnixPath(unixPath); }
 
 // Saves what the screen shows of the window as a 24-bit BMP.
 bool SaveWindowShot(HWND hWnd, const std::wstring& path)

@@ -1,6 +1,7 @@
 // CMyThreadHost: signal slot semantics, worker start and stop, and the shutdown guarantees
 // (a destroyed host is never touched by a worker that was inside a pass).
 #include "base/MyThreadHost.h"
+#include "tests/support/TestPump.h"
 
 #include <gtest/gtest.h>
 
@@ -478,16 +479,7 @@ LRESULT CALLBACK CountingWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lPa
     return DefWindowProcW(hWnd, nMsg, wParam, lParam);
 }
 
-void PumpFor(DWORD dwMs)
-{
-    const ULONGLONG tEnd = GetTickCount64() + dwMs;
-    while (GetTickCount64() < tEnd) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-        Sleep(1);
-    }
-}
+using lvtest::PumpFor;
 
 } // namespace
 

@@ -54,57 +54,7 @@ int CButtonHost::CountCommands(int id, int code) const
     return n;
 }
 
-CPixelCanvas::CPixelCanvas(int width, int height, COLORREF fill) : m_nWidth(width), m_nHeight(height)
-{
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    m_hDC = ::CreateCompatibleDC(nullptr);
-    m_hBitmap = ::CreateDIBSection(m_hDC, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    m_pBits = static_cast<uint32_t*>(bits);
-    m_hOld = ::SelectObject(m_hDC, m_hBitmap);
-    HBRUSH brush = ::CreateSolidBrush(fill);
-    RECT all{0, 0, width, height};
-    ::FillRect(m_hDC, &all, brush);
-    ::DeleteObject(brush);
-}
-
-CPixelCanvas::~CPixelCanvas()
-{
-    ::SelectObject(m_hDC, m_hOld);
-    ::DeleteObject(m_hBitmap);
-    ::DeleteDC(m_hDC);
-}
-
-COLORREF CPixelCanvas::Pixel(int x, int y) const
-{
-    if (x < 0 || y < 0 || x >= m_nWidth || y >= m_nHeight || !m_pBits)
-        return CLR_INVALID;
-    ::GdiFlush();
-    uint32_t v = m_pBits[static_cast<size_t>(y) * static_cast<size_t>(m_nWidth) + static_cast<size_t>(x)];
-    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
-}
-
-std::unique_ptr<CPixelCanvas> Render(HWND hWnd, COLORREF fill)
-{
-    RECT client{};
-    ::GetClientRect(hWnd, &client);
-    auto canvas = std::make_unique<CPixelCanvas>(client.right, client.bottom, fill);
-    ::SendMessageW(hWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas->DC()), PRF_CLIENT);
-    // LV_BUTTON_DUMP=dir keeps every rendering as a BMP file, for looking at a failure.
-    wchar_t dir[MAX_PATH] = {};
-    if (::GetEnvironmentVariableW(L"LV_BUTTON_DUMP", dir, MAX_PATH)) {
-        static int s_nDump = 0;
-        std::wstring path = std::wstring(dir) + L"\\render-" + std::to_wstring(++s_nDump) + L".bmp";
-        SaveCanvas(*canvas, path);
-    }
-    return canvas;
-}
+std::unique_ptr<CPixelCanvas> Render(HWND hWnd, COLORREF fill) { return lvtest::RenderClient(hWnd, fill); }
 
 void SaveCanvas(const CPixelCanvas& canvas, const std::wstring& path)
 {
@@ -153,16 +103,6 @@ bool IsInk(COLORREF c)
     return GetRValue(c) + GetGValue(c) + GetBValue(c) < 400;
 }
 
-void PumpPending()
-{
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (!CWnd::WalkPreTranslateTree(&msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
-}
 
 CScratchFile::CScratchFile(const wchar_t* suffix)
 {

@@ -3,6 +3,8 @@
 // send, a 32-bit pixel canvas, a control painted into such a canvas, and scratch files.
 
 #include "platform/CWnd.h"
+#include "tests/support/PixelCanvas.h"
+#include "tests/support/TestPump.h"
 
 #include <windows.h>
 
@@ -30,36 +32,7 @@ class CButtonHost : public CWnd {
 // seconds without a window manager); its record of commands starts empty on every call.
 CButtonHost& SharedHost();
 
-// A 32-bit top-down DIB selected into a memory DC.
-class CPixelCanvas {
-  public:
-    CPixelCanvas(int width, int height, COLORREF fill);
-    ~CPixelCanvas();
-    CPixelCanvas(const CPixelCanvas&) = delete;
-    CPixelCanvas& operator=(const CPixelCanvas&) = delete;
-
-    HDC DC() const { return m_hDC; }
-    int Width() const { return m_nWidth; }
-    int Height() const { return m_nHeight; }
-    COLORREF Pixel(int x, int y) const;
-    // Pixels in the rectangle for which pred holds.
-    template <class Pred> int Count(const RECT& r, Pred pred) const
-    {
-        int n = 0;
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x)
-                n += pred(Pixel(x, y)) ? 1 : 0;
-        return n;
-    }
-
-  private:
-    int m_nWidth;
-    int m_nHeight;
-    HDC m_hDC = nullptr;
-    HBITMAP m_hBitmap = nullptr;
-    HGDIOBJ m_hOld = nullptr;
-    uint32_t* m_pBits = nullptr;
-};
+using lvtest::CPixelCanvas;
 
 // The control's client area as it paints itself (WM_PRINTCLIENT), over a canvas filled with fill.
 std::unique_ptr<CPixelCanvas> Render(HWND hWnd, COLORREF fill = RGB(255, 0, 255));
@@ -74,8 +47,7 @@ bool IsDark(COLORREF c);
 // Caption ink on a light face: the anti-aliased edges of dark text count too.
 bool IsInk(COLORREF c);
 
-// Handles what is queued now.
-void PumpPending();
+inline void PumpPending() { lvtest::Pump(); }
 
 // A fresh file path in the temporary folder; the file is deleted at the end.
 class CScratchFile {

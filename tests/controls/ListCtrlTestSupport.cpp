@@ -60,61 +60,23 @@ BOOL CCommandRecorder::OnCommand(WPARAM wParam, LPARAM lParam)
     return CWnd::OnCommand(wParam, lParam);
 }
 
-CCapture::CCapture(HWND hWnd)
+namespace {
+
+SIZE ClientSizeOf(HWND hWnd)
 {
-    RECT rc;
+    RECT rc{};
     ::GetClientRect(hWnd, &rc);
-    m_width = rc.right;
-    m_height = rc.bottom;
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-    bmi.bmiHeader.biWidth = m_width;
-    bmi.bmiHeader.biHeight = -m_height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    CDC dc = CDC::CreateCompatibleDC(nullptr);
-    CBitmap bitmap(::CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!dc || !bitmap || !bits)
-        return;
-    HGDIOBJ old = ::SelectObject(dc, bitmap);
-    // A colour no control draws, so that unpainted pixels show.
-    RECT all{0, 0, m_width, m_height};
-    ::SetBkColor(dc, RGB(1, 2, 3));
-    ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &all, nullptr, 0, nullptr);
-    ::SendMessageW(hWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), PRF_CLIENT);
+    return {rc.right, rc.bottom};
+}
+
+} // namespace
+
+CCapture::CCapture(HWND hWnd) : CPixelCanvas(ClientSizeOf(hWnd).cx, ClientSizeOf(hWnd).cy, RGB(1, 2, 3))
+{
+    ::SendMessageW(hWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(DC()), PRF_CLIENT);
     ::GdiFlush();
-    const auto* p = static_cast<const BYTE*>(bits);
-    m_pixels.resize(static_cast<size_t>(m_width) * m_height);
-    for (size_t i = 0; i < m_pixels.size(); ++i)
-        m_pixels[i] = RGB(p[i * 4 + 2], p[i * 4 + 1], p[i * 4]);
-    ::SelectObject(dc, old);
 }
 
-COLORREF CCapture::At(int x, int y) const
-{
-    if (x < 0 || y < 0 || x >= m_width || y >= m_height)
-        return CLR_INVALID;
-    return m_pixels[static_cast<size_t>(y) * m_width + x];
-}
-
-void PumpFor(DWORD ms)
-{
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!CWnd::WalkPreTranslateTree(&msg)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageW(&msg);
-            }
-        }
-        if (::GetTickCount() - start >= ms)
-            break;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
 
 void ListFixture::SetUp()
 {

@@ -4,6 +4,8 @@
 // dialog loops do, and pixel capture through WM_PRINTCLIENT.
 
 #include "controls/MyListCtrl.h"
+#include "tests/support/PixelCanvas.h"
+#include "tests/support/TestPump.h"
 
 #include <gtest/gtest.h>
 
@@ -30,20 +32,14 @@ class CCommandRecorder : public CWnd {
 };
 
 // Pixels of a window's client area as painted through WM_PRINTCLIENT, as COLORREF values.
-class CCapture {
+class CCapture : public lvtest::CPixelCanvas {
   public:
-    CCapture(HWND hWnd);
-    COLORREF At(int x, int y) const;
-    int Width() const { return m_width; }
-    int Height() const { return m_height; }
-
-  private:
-    int m_width = 0, m_height = 0;
-    std::vector<COLORREF> m_pixels;
+    // Over a colour no control draws, so that unpainted pixels show.
+    explicit CCapture(HWND hWnd);
+    COLORREF At(int x, int y) const { return Pixel(x, y); }
 };
 
-// Handles what is queued now and what arrives within ms, through pre-translation.
-void PumpFor(DWORD ms);
+using lvtest::PumpFor;
 
 class ListFixture : public testing::Test {
   protected:

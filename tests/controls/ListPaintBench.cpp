@@ -1,6 +1,7 @@
 // Prints how long a CMyListCtrl of 1000 rows x 7 columns takes to repaint one screen of rows and
 // to scroll. Run under the lab's display: lab.sh tool wine lv_list_paint_bench.exe [repeats]
 #include "controls/MyListCtrl.h"
+#include "tests/support/TestPump.h"
 #include "platform/CGdiCount.h"
 #include "platform/PlatformInit.h"
 
@@ -15,14 +16,7 @@ namespace {
 
 class CBenchParent : public CWnd {};
 
-void Pump()
-{
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-}
+using lvtest::Pump;
 
 double MsSince(std::chrono::steady_clock::time_point start)
 {

@@ -109,42 +109,6 @@ bool FileExists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-CCanvas::CCanvas(int width, int height, COLORREF fill) : m_nWidth(width), m_nHeight(height)
-{
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    m_hDC = CreateCompatibleDC(nullptr);
-    void* bits = nullptr;
-    m_hBitmap = CreateDIBSection(m_hDC, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    m_pBits = static_cast<uint32_t*>(bits);
-    m_hOld = SelectObject(m_hDC, m_hBitmap);
-    HBRUSH brush = CreateSolidBrush(fill);
-    RECT all = {0, 0, width, height};
-    FillRect(m_hDC, &all, brush);
-    DeleteObject(brush);
-}
-
-CCanvas::~CCanvas()
-{
-    SelectObject(m_hDC, m_hOld);
-    DeleteObject(m_hBitmap);
-    DeleteDC(m_hDC);
-}
-
-COLORREF CCanvas::Pixel(int x, int y) const
-{
-    GdiFlush();
-    if (x < 0 || y < 0 || x >= m_nWidth || y >= m_nHeight || !m_pBits)
-        return CLR_INVALID;
-    const uint32_t p = m_pBits[static_cast<size_t>(y) * m_nWidth + x];
-    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-}
-
 bool Near(COLORREF a, COLORREF b, int tolerance)
 {
     return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&

@@ -1,6 +1,8 @@
 #pragma once
 // Helpers for the skin tests: scratch directories, hand-written image files and a pixel canvas.
 
+#include "tests/support/PixelCanvas.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -34,24 +36,8 @@ void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 
-// A 32-bit top-down DIB selected into a memory DC, filled with one colour.
-class CCanvas {
-  public:
-    CCanvas(int width, int height, COLORREF fill = RGB(255, 255, 255));
-    ~CCanvas();
-    CCanvas(const CCanvas&) = delete;
-    CCanvas& operator=(const CCanvas&) = delete;
-    HDC DC() const { return m_hDC; }
-    COLORREF Pixel(int x, int y) const;
-
-  private:
-    int m_nWidth;
-    int m_nHeight;
-    HDC m_hDC = nullptr;
-    HBITMAP m_hBitmap = nullptr;
-    HGDIOBJ m_hOld = nullptr;
-    uint32_t* m_pBits = nullptr;
-};
+// A canvas filled with one colour (white unless told).
+using CCanvas = lvtest::CPixelCanvas;
 
 // True when every channel of a and b differs by at most tolerance.
 bool Near(COLORREF a, COLORREF b, int tolerance = 8);

@@ -40,17 +40,3 @@ SIZE CWidgetTest::ClientSize(HWND hWnd)
     return {rc.right - rc.left, rc.bottom - rc.top};
 }
 
-void CWidgetTest::Pump()
-{
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        if (!CWnd::WalkPreTranslateTree(&msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
-}

@@ -5,6 +5,7 @@
 #include "SkinTestSupport.h"
 #include "WidgetTestIds.h"
 #include "platform/CDialog.h"
+#include "tests/support/TestPump.h"
 
 #include <gtest/gtest.h>
 
@@ -44,8 +45,7 @@ class CWidgetTest : public ::testing::Test {
     // Paints hWnd's client area through WM_PRINTCLIENT into a new canvas of that size.
     static std::unique_ptr<CCanvas> Capture(HWND hWnd);
     static SIZE ClientSize(HWND hWnd);
-    // Handles what is queued now, through pre-translation as the layer's loops do.
-    static void Pump();
+    static void Pump() { lvtest::Pump(); }
 
     CWidgetDialog m_dialog;
 };

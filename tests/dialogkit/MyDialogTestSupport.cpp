@@ -41,26 +41,6 @@ void CDialogTest::RemoveLanguageFiles()
     ::DeleteFileW(GlobalLanguageFile().c_str());
 }
 
-void CDialogTest::Pump()
-{
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (!CWnd::WalkPreTranslateTree(&msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
-}
-
-void CDialogTest::PumpFor(DWORD nMs)
-{
-    DWORD start = ::GetTickCount();
-    do {
-        Pump();
-        ::Sleep(5);
-    } while (::GetTickCount() - start < nMs);
-}
-
 std::map<UINT_PTR, int> CDialogTest::CountTimerTicks(HWND hWnd, DWORD nMs)
 {
     std::map<UINT_PTR, int> ticks;

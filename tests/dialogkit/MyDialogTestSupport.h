@@ -5,6 +5,7 @@
 
 #include "DialogTestIds.h"
 #include "dialogkit/MyDialog.h"
+#include "tests/support/TestPump.h"
 
 #include <gtest/gtest.h>
 
@@ -52,19 +53,12 @@ class CDialogTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // Handles what is queued now, through pre-translation as the layer's loops do.
-    static void Pump();
-    // Pumps for about nMs milliseconds.
-    static void PumpFor(DWORD nMs);
-    // Pumps until done() or nMaxMs pass; returns done().
-    template <class F> static bool PumpUntil(F done, DWORD nMaxMs = 3000)
+    // The shared pump (tests/support/TestPump.h).
+    static void Pump() { lvtest::Pump(); }
+    static void PumpFor(DWORD nMs) { lvtest::PumpFor(nMs); }
+    static bool PumpUntil(const std::function<bool()>& done, DWORD nMaxMs = 3000)
     {
-        DWORD start = ::GetTickCount();
-        while (!done() && ::GetTickCount() - start < nMaxMs) {
-            Pump();
-            ::Sleep(5);
-        }
-        return done();
+        return lvtest::PumpUntil(done, nMaxMs);
     }
 
     // The executable's path with "-Lang.ini" appended, and GlobalLang.ini in its folder.

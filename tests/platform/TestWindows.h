@@ -2,6 +2,7 @@
 // Test doubles for the window layer: a dialog and a control object that record what reaches them.
 
 #include "platform/CDialog.h"
+#include "tests/support/TestPump.h"
 
 #include <commctrl.h>
 
@@ -130,17 +131,4 @@ class CProbeWnd : public CWnd {
 };
 
 // Handles what is queued now, through pre-translation as the layer's loops do.
-inline void PumpPending()
-{
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        if (!CWnd::WalkPreTranslateTree(&msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
-}
+inline void PumpPending() { lvtest::Pump(); }
