@@ -502,48 +502,63 @@ class CameraListCopyTest : public testing::Test {
 CCamSimClient CameraListCopyTest::s_sim;
 CMainDlg* CameraListCopyTest::s_dlg = nullptr;
 
-TEST_F(CameraListCopyTest, CtrlCCopiesEveryCameraRowAndCtrlSTheSelectedOnes)
+// Ctrl+C copies every camera row whatever is selected, Ctrl+S the selected rows, Ctrl+L the list's
+// selected column of every row; each time with the column titles first.
+TEST_F(CameraListCopyTest, CtrlKeysCopyRowsOrAColumnOfTheCameraList)
 {
-    ListFleet("reset", 12);
-    std::vector<int> all;
-    for (int row = 0; row < 12; ++row)
-        all.push_back(row);
-    const std::wstring expected = RowsText(all);
-    // The fleet's ids are in it: the rows were read, not only the titles.
-    ASSERT_NE(expected.find(L"a1b2c3d4e5f6"), std::wstring::npos);
+    constexpr int kFleet = 12;
+    constexpr int kNone = -1;
+    struct Case {
+        const char* name;
+        int key;
+        std::vector<int> selected; // rows selected before the key
+        int nSelectedColumn;       // the list's selected column, or kNone
+        std::vector<int> rows;     // the rows copied; empty: every row
+        int nColumn;               // the one column copied, or kNone for all of them
+    };
+    const Case cases[] = {
+        {"Ctrl+C, nothing selected", 'C', {}, kNone, {}, kNone},
+        {"Ctrl+S, rows 2 and 9", 'S', {2, 9}, kNone, {2, 9}, kNone},
+        {"Ctrl+C, rows 2 and 9 selected", 'C', {2, 9}, kNone, {}, kNone},
+        {"Ctrl+L, column 3", 'L', {}, 3, {}, 3},
+        {"Ctrl+L, column 0", 'L', {5}, 0, {}, 0},
+        {"Ctrl+L, column 6", 'L', {}, 6, {}, 6},
+    };
+    ListFleet("reset", kFleet);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The list keeps the selection of an owner-data list itself.
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED;
+        ::SendMessageW(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+        item.state = LVIS_SELECTED;
+        for (int row : c.selected)
+            ::SendMessageW(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                           reinterpret_cast<LPARAM>(&item));
+        ::SendMessageW(List(), LVM_SETSELECTEDCOLUMN, static_cast<WPARAM>(c.nSelectedColumn), 0);
+        ASSERT_EQ(::SendMessageW(List(), LVM_GETSELECTEDCOLUMN, 0, 0), c.nSelectedColumn);
 
-    SetClipboardMarker();
-    CtrlKeyUp(List(), 'C');
-    EXPECT_EQ(ClipboardText(), expected);
+        std::vector<int> rows = c.rows;
+        if (rows.empty())
+            for (int row = 0; row < kFleet; ++row)
+                rows.push_back(row);
+        std::wstring expected;
+        if (c.nColumn == kNone) {
+            expected = RowsText(rows);
+        } else {
+            expected = ColumnTitle(List(), c.nColumn) + L"\r\n";
+            for (int row : rows)
+                expected += CCameraRows::RowTexts(
+                                *s_dlg->GetCameraRows().RecordAt(row))[static_cast<size_t>(c.nColumn)] +
+                            L"\r\n";
+        }
+        // The fleet's ids are in it: the rows were read, not only the titles.
+        if (c.rows.empty() && (c.nColumn == kNone || c.nColumn == 3)) {
+            ASSERT_NE(expected.find(L"a1b2c3d4e5f6"), std::wstring::npos);
+        }
 
-    // The list keeps the selection of an owner-data list itself.
-    SetClipboardMarker();
-    LVITEMW none{};
-    none.stateMask = LVIS_SELECTED;
-    ::SendMessageW(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
-    LVITEMW select{};
-    select.stateMask = LVIS_SELECTED;
-    select.state = LVIS_SELECTED;
-    ::SendMessageW(List(), LVM_SETITEMSTATE, 2, reinterpret_cast<LPARAM>(&select));
-    ::SendMessageW(List(), LVM_SETITEMSTATE, 9, reinterpret_cast<LPARAM>(&select));
-    CtrlKeyUp(List(), 'S');
-    EXPECT_EQ(ClipboardText(), RowsText({2, 9}));
-}
-
-TEST_F(CameraListCopyTest, CtrlLCopiesTheSelectedColumnOfEveryCameraRow)
-{
-    ListFleet("reset", 12);
-    for (int col : {3, 0, 6}) {
-        SCOPED_TRACE(col);
-        ::SendMessageW(List(), LVM_SETSELECTEDCOLUMN, static_cast<WPARAM>(col), 0);
-        ASSERT_EQ(::SendMessageW(List(), LVM_GETSELECTEDCOLUMN, 0, 0), col);
-        std::wstring expected = ColumnTitle(List(), col) + L"\r\n";
-        for (int row = 0; row < 12; ++row)
-            expected +=
-                CCameraRows::RowTexts(*s_dlg->GetCameraRows().RecordAt(row))[static_cast<size_t>(col)] +
-                L"\r\n";
         SetClipboardMarker();
-        CtrlKeyUp(List(), 'L');
+        CtrlKeyUp(List(), c.key);
         EXPECT_EQ(ClipboardText(), expected);
     }
     ::SendMessageW(List(), LVM_SETSELECTEDCOLUMN, static_cast<WPARAM>(-1), 0);

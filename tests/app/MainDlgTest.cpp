@@ -1,5 +1,6 @@
 // The main window in process, in the lab, against the simulated cameras: what start-up sends and
-// shows, how replies become rows, rescans, the selection, the web page, language and on-top.
+// shows, how replies become rows, rescans, the selection, the web page and on-top (the language
+// switch is checked in LanguageTableTest.cpp).
 #include "AppTestSupport.h"
 
 #include "app/DeviceSetDlg.h"
@@ -518,43 +519,6 @@ TEST_F(MainDlgTest, AClickHandledAfterARescanNeverSelectsAnotherCamera)
     Pump();
     const std::string selected = ReadTextField(s_dlg->GetSelDevice().message.idSerial);
     EXPECT_TRUE(selected.empty() || selected == "d40000000003") << "the click selected " << selected;
-}
-
-TEST_F(MainDlgTest, SwitchingToEnglishChangesTextsAndTitles)
-{
-    const struct {
-        int id;
-        const wchar_t* chinese;
-        const wchar_t* english;
-    } texts[] = {
-        {IDC_MAIN_COUNT_CAPTION, L"设备数量:", L"Camera Count:"}, {IDC_MAIN_SINGLE, L"编辑 ...", L"Modify By Single..."},
-        {IDC_MAIN_ADDRESS_CAPTION, L"本机IP地址:", L"IP Address:"}, {IDC_MAIN_ONTOP, L"窗口置顶", L"Set On Top"},
-        {IDC_MAIN_RESCAN, L"刷新", L"Rescan"},                    {IDC_MAIN_BROWSE, L"打开网页 ...", L"Browse on Web ..."},
-        {IDC_MAIN_GROUP, L"批量操作 ...", L"Modify by Group ..."}, {IDC_MAIN_LANG_CAPTION, L"Language:", L"界面语言:"},
-        {IDCANCEL, L"退出", L"Exit"},
-    };
-    const wchar_t* english[] = {L"IP Address", L"GateWay", L"Name", L"ID Serial", L"Network", L"MAC Address", L"Version"};
-    const wchar_t* chinese[] = {L"设备IP", L"网关", L"设备名称", L"设备ID", L"网络类型", L"MAC地址", L"版本"};
-
-    HWND hCombo = ::GetDlgItem(Dlg(), IDC_MAIN_LANG);
-    ::SendMessageW(hCombo, CB_SETCURSEL, 1, 0);
-    s_dlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_LANG, CBN_CLOSEUP), reinterpret_cast<LPARAM>(hCombo));
-    PumpFor(100);
-    for (const auto& t : texts)
-        EXPECT_EQ(ItemText(Dlg(), t.id), t.english) << t.id;
-    for (int col = 0; col < kColumns; ++col)
-        EXPECT_EQ(ColumnTitle(List(), col), english[col]);
-    EXPECT_EQ(::SendMessageW(hCombo, CB_GETCURSEL, 0, 0), 1);
-    EXPECT_EQ(TextOf(Dlg()), L"Larkvane");
-
-    ::SendMessageW(hCombo, CB_SETCURSEL, 0, 0);
-    s_dlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_LANG, CBN_CLOSEUP), reinterpret_cast<LPARAM>(hCombo));
-    PumpFor(100);
-    for (const auto& t : texts)
-        EXPECT_EQ(ItemText(Dlg(), t.id), t.chinese) << t.id;
-    for (int col = 0; col < kColumns; ++col)
-        EXPECT_EQ(ColumnTitle(List(), col), chinese[col]);
-    EXPECT_EQ(TextOf(Dlg()), L"Larkvane");
 }
 
 TEST_F(MainDlgTest, SetOnTopMakesTheWindowTopmost)

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 const COLORREF UNTOUCHED = RGB(1, 2, 3);
@@ -61,97 +64,103 @@ TEST(ParseColor, TableOfTexts)
     }
 }
 
+// One key of "ButtonDefault.ini": the value without a file, a value the file gives and what it reads
+// as, and a value that does not parse with what is kept then (no garbage: the key is left out).
+struct DefaultField {
+    const char* key;
+    long long (*get)(const ButtonDefaults&);
+    long long table;
+    const char* written;
+    long long read;
+    std::string garbage;
+    long long afterGarbage;
+    bool bGarbage = true;
+};
+
+const std::vector<DefaultField>& DefaultFields()
+{
+    using D = const ButtonDefaults&;
+    static const std::vector<DefaultField> fields = {
+        {"clrGrendB", [](D d) -> long long { return d.m_clrBk1; }, RGB(255, 255, 255), "1,2,3", RGB(1, 2, 3),
+         "1,2", RGB(255, 255, 255)},
+        {"clrGrendE", [](D d) -> long long { return d.m_clrBk2; }, RGB(180, 210, 250), "#040506",
+         RGB(4, 5, 6), "lorem ipsum", RGB(180, 210, 250)},
+        {"clrFrame", [](D d) -> long long { return d.m_clrFrame; }, RGB(80, 120, 150), "7,8,9", RGB(7, 8, 9),
+         "#XYZXYZ", RGB(80, 120, 150)},
+        {"clrText", [](D d) -> long long { return d.m_clrText; }, RGB(0, 0, 0), "10,11,12", RGB(10, 11, 12),
+         "999,0,0", RGB(0, 0, 0)},
+        {"clrHoldBk1", [](D d) -> long long { return d.m_clrHoldBk1; }, RGB(0, 0, 240), "13,14,15",
+         RGB(13, 14, 15), "", RGB(0, 0, 240)},
+        {"clrHoldBk2", [](D d) -> long long { return d.m_clrHoldBk2; }, RGB(0, 0, 240), "16,17,18",
+         RGB(16, 17, 18), ";;;;;;", RGB(0, 0, 240)},
+        {"clrHoldTxt", [](D d) -> long long { return d.m_clrHoldText; }, RGB(240, 240, 240), "19,20,21",
+         RGB(19, 20, 21), "-5,-5,-5", RGB(240, 240, 240)},
+        {"clrHoldFrame", [](D d) -> long long { return d.m_clrHoldFrame; }, RGB(240, 240, 240), "22,23,24",
+         RGB(22, 23, 24), "(((((", RGB(240, 240, 240)},
+        {"clrOverBk1", [](D d) -> long long { return d.m_clrOverBk1; }, RGB(180, 210, 250), "25,26,27",
+         RGB(25, 26, 27), "#", RGB(180, 210, 250)},
+        {"clrOverBk2", [](D d) -> long long { return d.m_clrOverBk2; }, RGB(255, 255, 225), "28,29,30",
+         RGB(28, 29, 30), "1,2,3,4,5", RGB(255, 255, 225)},
+        {"clrOverText", [](D d) -> long long { return d.m_clrOverText; }, RGB(0, 0, 240), "31,32,33",
+         RGB(31, 32, 33), "\x01\x02\x03\xff\xfe", RGB(0, 0, 240)},
+        {"clrOverFrame", [](D d) -> long long { return d.m_clrOverFrame; }, RGB(80, 120, 150), "34,35,36",
+         RGB(34, 35, 36), std::string(3000, 'R'), RGB(80, 120, 150)},
+        // An absurd font size is capped rather than handed to the font mapper.
+        {"FontSize", [](D d) -> long long { return d.m_nFontSize; }, -1, "18", 18, "99999999",
+         BUTTON_FONT_SIZE_MAX},
+        {"ShowULine", [](D d) -> long long { return d.m_bUnderline; }, 0, "1", 1, "", 0, false},
+        {"ShowItaic", [](D d) -> long long { return d.m_bItalic; }, 0, "1", 1, "", 0, false},
+        {"ShowBold", [](D d) -> long long { return d.m_bBold; }, 0, "1", 1, "", 0, false},
+        // Radii never go below 0.
+        {"nRX", [](D d) -> long long { return d.m_nRX; }, 0, "6", 6, "-40", 0},
+        {"nRY", [](D d) -> long long { return d.m_nRY; }, 0, "4", 4, "abc", 0},
+        {"ImgOffsetX", [](D d) -> long long { return d.m_nImgOffsetX; }, 10, "3", 3, "", 10, false},
+        {"ImgOffsetY", [](D d) -> long long { return d.m_nImgOffsetY; }, -1, "2", 2, "", -1, false},
+    };
+    return fields;
+}
+
 TEST(ButtonDefaultsFile, MissingFileGivesTheTable)
 {
     ButtonDefaults d = ReadButtonDefaults(L"C:\\no\\such\\dir\\ButtonDefault.ini");
-    EXPECT_EQ(d.m_clrBk1, RGB(255, 255, 255));
-    EXPECT_EQ(d.m_clrBk2, RGB(180, 210, 250));
-    EXPECT_EQ(d.m_clrFrame, RGB(80, 120, 150));
-    EXPECT_EQ(d.m_clrText, RGB(0, 0, 0));
-    EXPECT_EQ(d.m_clrHoldBk1, RGB(0, 0, 240));
-    EXPECT_EQ(d.m_clrHoldBk2, RGB(0, 0, 240));
-    EXPECT_EQ(d.m_clrHoldText, RGB(240, 240, 240));
-    EXPECT_EQ(d.m_clrHoldFrame, RGB(240, 240, 240));
-    EXPECT_EQ(d.m_clrOverBk1, RGB(180, 210, 250));
-    EXPECT_EQ(d.m_clrOverBk2, RGB(255, 255, 225));
-    EXPECT_EQ(d.m_clrOverText, RGB(0, 0, 240));
-    EXPECT_EQ(d.m_clrOverFrame, RGB(80, 120, 150));
-    EXPECT_EQ(d.m_nFontSize, -1);
-    EXPECT_FALSE(d.m_bUnderline);
-    EXPECT_FALSE(d.m_bItalic);
-    EXPECT_FALSE(d.m_bBold);
-    EXPECT_EQ(d.m_nRX, 0);
-    EXPECT_EQ(d.m_nRY, 0);
-    EXPECT_EQ(d.m_nImgOffsetX, 10);
-    EXPECT_EQ(d.m_nImgOffsetY, -1);
+    for (const DefaultField& f : DefaultFields()) {
+        SCOPED_TRACE(f.key);
+        EXPECT_EQ(f.get(d), f.table);
+    }
     EXPECT_TRUE(d.m_szFaceName.empty());
 }
 
 TEST(ButtonDefaultsFile, EveryKeyIsRead)
 {
+    std::string text = "[BUTTON]\r\n";
+    for (const DefaultField& f : DefaultFields())
+        text += std::string(f.key) + "=" + f.written + "\r\n";
+    text += "FaceName=Tahoma\r\n";
     CScratchFile ini(L".ini");
-    ini.WriteText(
-        "[BUTTON]\r\n"
-        "clrGrendB=1,2,3\r\nclrGrendE=#040506\r\nclrFrame=7,8,9\r\nclrText=10,11,12\r\n"
-        "clrHoldBk1=13,14,15\r\nclrHoldBk2=16,17,18\r\nclrHoldTxt=19,20,21\r\nclrHoldFrame=22,23,24\r\n"
-        "clrOverBk1=25,26,27\r\nclrOverBk2=28,29,30\r\nclrOverText=31,32,33\r\nclrOverFrame=34,35,36\r\n"
-        "FontSize=18\r\nShowULine=1\r\nShowItaic=1\r\nShowBold=1\r\nnRX=6\r\nnRY=4\r\n"
-        "ImgOffsetX=3\r\nImgOffsetY=2\r\nFaceName=Tahoma\r\n");
+    ini.WriteText(text);
     ButtonDefaults d = ReadButtonDefaults(ini.Path());
-    EXPECT_EQ(d.m_clrBk1, RGB(1, 2, 3));
-    EXPECT_EQ(d.m_clrBk2, RGB(4, 5, 6));
-    EXPECT_EQ(d.m_clrFrame, RGB(7, 8, 9));
-    EXPECT_EQ(d.m_clrText, RGB(10, 11, 12));
-    EXPECT_EQ(d.m_clrHoldBk1, RGB(13, 14, 15));
-    EXPECT_EQ(d.m_clrHoldBk2, RGB(16, 17, 18));
-    EXPECT_EQ(d.m_clrHoldText, RGB(19, 20, 21));
-    EXPECT_EQ(d.m_clrHoldFrame, RGB(22, 23, 24));
-    EXPECT_EQ(d.m_clrOverBk1, RGB(25, 26, 27));
-    EXPECT_EQ(d.m_clrOverBk2, RGB(28, 29, 30));
-    EXPECT_EQ(d.m_clrOverText, RGB(31, 32, 33));
-    EXPECT_EQ(d.m_clrOverFrame, RGB(34, 35, 36));
-    EXPECT_EQ(d.m_nFontSize, 18);
-    EXPECT_TRUE(d.m_bUnderline);
-    EXPECT_TRUE(d.m_bItalic);
-    EXPECT_TRUE(d.m_bBold);
-    EXPECT_EQ(d.m_nRX, 6);
-    EXPECT_EQ(d.m_nRY, 4);
-    EXPECT_EQ(d.m_nImgOffsetX, 3);
-    EXPECT_EQ(d.m_nImgOffsetY, 2);
+    for (const DefaultField& f : DefaultFields()) {
+        SCOPED_TRACE(f.key);
+        EXPECT_EQ(f.get(d), f.read);
+    }
     EXPECT_EQ(d.m_szFaceName, L"Tahoma");
 }
 
 TEST(ButtonDefaultsFile, GarbageFallsBackToTheTable)
 {
+    std::string garbage = "[BUTTON]\r\n";
+    for (const DefaultField& f : DefaultFields())
+        if (f.bGarbage)
+            garbage += std::string(f.key) + "=" + f.garbage + "\r\n";
+    garbage += "[BUTTON\r\n=\r\n\r\n";
+    garbage += std::string("\x00\x00garbage", 9);
     CScratchFile ini(L".ini");
-    std::string garbage = "[BUTTON]\r\n"
-                          "clrGrendB=1,2\r\nclrGrendE=lorem ipsum\r\nclrFrame=#XYZXYZ\r\nclrText=999,0,0\r\n"
-                          "clrHoldBk1=\r\nclrHoldBk2=;;;;;;\r\nclrHoldTxt=-5,-5,-5\r\nclrHoldFrame=(((((\r\n"
-                          "clrOverBk1=#\r\nclrOverBk2=1,2,3,4,5\r\nclrOverText=\x01\x02\x03\xff\xfe\r\n"
-                          "clrOverFrame=" +
-                          std::string(3000, 'R') +
-                          "\r\n"
-                          "FontSize=99999999\r\nnRX=-40\r\nnRY=abc\r\n"
-                          "[BUTTON\r\n=\r\n\r\n\x00\x00garbage";
     ini.WriteText(garbage);
     ButtonDefaults d = ReadButtonDefaults(ini.Path());
-    ButtonDefaults table;
-    EXPECT_EQ(d.m_clrBk1, table.m_clrBk1);
-    EXPECT_EQ(d.m_clrBk2, table.m_clrBk2);
-    EXPECT_EQ(d.m_clrFrame, table.m_clrFrame);
-    EXPECT_EQ(d.m_clrText, table.m_clrText);
-    EXPECT_EQ(d.m_clrHoldBk1, table.m_clrHoldBk1);
-    EXPECT_EQ(d.m_clrHoldBk2, table.m_clrHoldBk2);
-    EXPECT_EQ(d.m_clrHoldText, table.m_clrHoldText);
-    EXPECT_EQ(d.m_clrHoldFrame, table.m_clrHoldFrame);
-    EXPECT_EQ(d.m_clrOverBk1, table.m_clrOverBk1);
-    EXPECT_EQ(d.m_clrOverBk2, table.m_clrOverBk2);
-    EXPECT_EQ(d.m_clrOverText, table.m_clrOverText);
-    EXPECT_EQ(d.m_clrOverFrame, table.m_clrOverFrame);
-    // Radii never go below 0; an absurd font size is capped rather than handed to the font mapper.
-    EXPECT_EQ(d.m_nRX, 0);
-    EXPECT_EQ(d.m_nRY, 0);
-    EXPECT_LE(d.m_nFontSize, BUTTON_FONT_SIZE_MAX);
+    for (const DefaultField& f : DefaultFields()) {
+        SCOPED_TRACE(f.key);
+        EXPECT_EQ(f.get(d), f.afterGarbage);
+    }
 
     // A button drawn with such defaults still paints.
     CMyButton::LoadDefaults(ini.Path());
@@ -159,7 +168,7 @@ TEST(ButtonDefaultsFile, GarbageFallsBackToTheTable)
     CMyButton button;
     ASSERT_TRUE(button.Create(L"OK", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, {10, 10, 110, 40}, &host, 100));
     auto canvas = Render(button);
-    EXPECT_EQ(canvas->Pixel(50, 0), table.m_clrFrame);
+    EXPECT_EQ(canvas->Pixel(50, 0), RGB(80, 120, 150));
     CMyButton::LoadDefaults(L"C:\\no\\such\\dir\\ButtonDefault.ini");
 }
 

@@ -210,28 +210,46 @@ TEST_F(CDialogLanguageTest, TemplateOfADialogWithoutButtonsOrStaticsHasEmptyBoun
     EXPECT_EQ(ReadLang(L"DIALOG-2101", L"MaxItemID"), L"1");
 }
 
-TEST_F(CDialogLanguageTest, FreeStringsRoundTripAsUtf8)
+// Texts written into the language file through a dialog and read back from the file and through
+// the dialog: free strings (control 0) are stored as UTF-8 and come back whole; a button's or a
+// static's saved text keeps its line breaks as "<--CR-->"; other controls are shown but not saved.
+TEST_F(CDialogLanguageTest, TextsRoundTripThroughTheLanguageFile)
 {
-    CTestDialog dlg;
+    struct Case {
+        const char* name;
+        int nControl; // 0: free string number nString
+        int nString;
+        const wchar_t* text;
+        const wchar_t* saved; // the file's value of a control's text
+    };
     // "中" is E4 B8 AD in UTF-8, bytes that are no valid pair in the Chinese code page (936).
-    for (const std::wstring& text : {std::wstring(L"plain text"), std::wstring(L"Caméra réseau"),
-                                     std::wstring(L"中"), std::wstring(L"摄像头一号 IPC")}) {
-        dlg.SetLangString(5, text.c_str());
-        EXPECT_EQ(ReadLang(SECTION, L"UTF8Txt"), L"1");
-        EXPECT_EQ(std::wstring(dlg.GetLangString(5)), text);
-    }
-    EXPECT_STREQ(dlg.GetLangString(6), L"");
-}
-
-TEST_F(CDialogLanguageTest, SetItemTextAndSaveRecordsButtonAndStaticTexts)
-{
+    const Case cases[] = {
+        {"plain free string", 0, 5, L"plain text", nullptr},
+        {"accented free string", 0, 6, L"Caméra réseau", nullptr},
+        {"one Chinese character", 0, 7, L"中", nullptr},
+        {"Chinese and ASCII", 0, 8, L"摄像头一号 IPC", nullptr},
+        {"static, CR LF", IDC_MYDLG_STATIC, 0, L"x\r\ny", L"x<--CR-->y"},
+        {"static, LF", IDC_MYDLG_STATIC2, 0, L"a\nb", L"a<--CR-->b"},
+        {"button, CR LF then LF", IDC_MYDLG_TWOLINES, 0, L"one\r\ntwo\nthree",
+         L"one<--CR-->two<--CR-->three"},
+        {"edit is not saved", IDC_MYDLG_EDIT, 0, L"edit", L""},
+    };
     CTestDialog dlg;
     Open(dlg);
-    dlg.SetItemTextAndSave(IDC_MYDLG_STATIC, L"x\r\ny");
-    dlg.SetItemTextAndSave(IDC_MYDLG_EDIT, L"edit");
-    EXPECT_EQ(TextOf(dlg.GetDlgItem(IDC_MYDLG_STATIC)), L"x\r\ny");
-    EXPECT_EQ(ReadLang(SECTION, L"ItemText-1001-0"), L"x<--CR-->y");
-    EXPECT_EQ(ReadLang(SECTION, L"ItemText-1003-0"), L"");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.nControl == 0) {
+            dlg.SetLangString(c.nString, c.text);
+            EXPECT_EQ(ReadLang(SECTION, L"UTF8Txt"), L"1");
+            EXPECT_EQ(std::wstring(dlg.GetLangString(c.nString)), c.text);
+        } else {
+            dlg.SetItemTextAndSave(c.nControl, c.text);
+            EXPECT_EQ(TextOf(dlg.GetDlgItem(c.nControl)), c.text);
+            const std::wstring key = L"ItemText-" + std::to_wstring(c.nControl) + L"-0";
+            EXPECT_EQ(ReadLang(SECTION, key.c_str()), c.saved);
+        }
+    }
+    EXPECT_STREQ(dlg.GetLangString(9), L"") << "a string never written";
 }
 
 // Damaged language files give the defaults or are ignored: no crash, no window off every screen.
