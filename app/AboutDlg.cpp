@@ -4,4 +4,7 @@
 
 CAboutDlg::CAboutDlg(CWnd* pParent) : CMyDialog(IDD_ABOUTBOX, pParent) {}
 
-void CAboutDlg::DoDataExchange(bool bSaveAndValidate) { CMyDialog::DoDataExchange(bSaveAndValidate); }
+void CAboutDlg::DoDataExchange(bool bSaveAndValidate)
+{
+    CMyDialog::DoDataExchange(bSaveAndValidate);
+}

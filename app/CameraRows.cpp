@@ -67,7 +67,10 @@ std::wstring Wide(const std::string& ansi)
 
 } // namespace
 
-CCameraRows::~CCameraRows() { Bind(nullptr); }
+CCameraRows::~CCameraRows()
+{
+    Bind(nullptr);
+}
 
 void CCameraRows::Bind(CMyListCtrl* pList)
 {
@@ -182,8 +185,9 @@ void CCameraRows::ApplySort()
         if (cur >= 0 && cur < shown)
             pCurrent = m_rows[static_cast<size_t>(cur)].get();
     }
-    std::stable_sort(m_rows.begin(), m_rows.end(),
-                     [this](const std::unique_ptr<Row>& a, const std::unique_ptr<Row>& b) { return RowLess(*a, *b); });
+    std::stable_sort(
+        m_rows.begin(), m_rows.end(),
+        [this](const std::unique_ptr<Row>& a, const std::unique_ptr<Row>& b) { return RowLess(*a, *b); });
     m_rowOf.clear();
     for (int i = 0; i < GetRowCount(); ++i)
         m_rowOf[m_rows[static_cast<size_t>(i)]->pTableRecord] = i;
@@ -211,7 +215,10 @@ void CCameraRows::SetLocalSubnets(const std::vector<Subnet>& subnets)
     UpdateWarnings();
 }
 
-void CCameraRows::SetLanguage(int nLangId) { m_nLangId = nLangId; }
+void CCameraRows::SetLanguage(int nLangId)
+{
+    m_nLangId = nLangId;
+}
 
 void CCameraRows::UpdateWarnings()
 {
@@ -300,7 +307,8 @@ std::string CCameraRows::CsvText(const std::array<std::wstring, COLUMN_COUNT>& t
         csv += "\r\n";
     };
     line(titles);
-    const int shown = m_pList && m_pList->m_hWnd ? std::min(m_pList->GetItemCount(), GetRowCount()) : GetRowCount();
+    const int shown =
+        m_pList && m_pList->m_hWnd ? std::min(m_pList->GetItemCount(), GetRowCount()) : GetRowCount();
     for (int i = 0; i < shown; ++i)
         line(m_rows[static_cast<size_t>(i)]->texts);
     return csv;
@@ -319,9 +327,15 @@ const wchar_t* CCameraRows::GetCellText(int nRow, int nCol) const
     return m_rows[static_cast<size_t>(nRow)]->texts[static_cast<size_t>(nCol)].c_str();
 }
 
-int CCameraRows::GetRowImage(int nRow) const { return RecordAt(nRow) ? CAMERA_IMAGE : -1; }
+int CCameraRows::GetRowImage(int nRow) const
+{
+    return RecordAt(nRow) ? CAMERA_IMAGE : -1;
+}
 
-DWORD_PTR CCameraRows::GetRowData(int nRow) const { return reinterpret_cast<DWORD_PTR>(RecordAt(nRow)); }
+DWORD_PTR CCameraRows::GetRowData(int nRow) const
+{
+    return reinterpret_cast<DWORD_PTR>(RecordAt(nRow));
+}
 
 const DeviceRecord* CCameraRows::RecordAt(int nRow) const
 {

@@ -16,7 +16,6 @@
 
 class CDeviceSetDlg : public CMyDialog {
   public:
-
     explicit CDeviceSetDlg(CWnd* pParent = nullptr);
 
     // Copies the record and shows its values; null does nothing.

@@ -41,10 +41,8 @@ struct Column {
 };
 
 const Column COLUMNS[] = {
-    {140, L"设备ID", L"设备ID", L"ID Serial"},
-    {100, L"IP地址", L"IP地址", L"IP Address"},
-    {100, L"网关", L"网关", L"GateWay"},
-    {130, L"名称", L"设备名称", L"Name"},
+    {140, L"设备ID", L"设备ID", L"ID Serial"}, {100, L"IP地址", L"IP地址", L"IP Address"},
+    {100, L"网关", L"网关", L"GateWay"},       {130, L"名称", L"设备名称", L"Name"},
     {120, L"状态", L"状态", L"Status"},
 };
 
@@ -296,8 +294,8 @@ void CGroupSetDlg::MarkAddressConflicts(const std::vector<bool>& filled, const s
     int conflicts = 0;
     for (int nRow = 0; nRow < count; ++nRow) {
         const std::wstring address = m_pList->GetItemText(nRow, 1);
-        const bool bConflict =
-            nRow < static_cast<int>(filled.size()) && filled[static_cast<size_t>(nRow)] && reserved.count(address) > 0;
+        const bool bConflict = nRow < static_cast<int>(filled.size()) && filled[static_cast<size_t>(nRow)] &&
+                               reserved.count(address) > 0;
         m_pList->SetCellTextColor(nRow, 1, bConflict ? CONFLICT_TEXT : m_pList->GetCellTextColor(nRow, 0));
         conflicts += bConflict;
     }

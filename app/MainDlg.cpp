@@ -33,9 +33,9 @@ struct ColumnSpec {
 };
 
 const ColumnSpec kColumns[CMainDlg::COLUMN_COUNT] = {
-    {140, L"设备IP", L"设备IP", L"IP Address"},  {115, L"网关", L"网关", L"GateWay"},
-    {120, L"设备名称", L"设备名称", L"Name"},    {100, L"设备ID", L"设备ID", L"ID Serial"},
-    {60, L"网络", L"网络类型", L"Network"},      {130, L"MAC地址", L"MAC地址", L"MAC Address"},
+    {140, L"设备IP", L"设备IP", L"IP Address"}, {115, L"网关", L"网关", L"GateWay"},
+    {120, L"设备名称", L"设备名称", L"Name"},   {100, L"设备ID", L"设备ID", L"ID Serial"},
+    {60, L"网络", L"网络类型", L"Network"},     {130, L"MAC地址", L"MAC地址", L"MAC Address"},
     {0, L"版本", L"版本", L"Version"},
 };
 constexpr int FIXED_COLUMNS_WIDTH = 665;
@@ -64,8 +64,8 @@ bool HasUsableLanIp(const DeviceRecord& record)
 
 CMainDlg::CMainDlg(CWnd* pParent) : CMyDialog(IDD_LARKVANE_DIALOG, pParent), m_engine(*this, *this)
 {
-    m_hIcon = static_cast<HICON>(
-        ::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    m_hIcon = static_cast<HICON>(::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                              IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
 }
 
 CMainDlg::~CMainDlg()
@@ -133,8 +133,9 @@ BOOL CMainDlg::OnInitDialog()
 
 void CMainDlg::BuildImageList()
 {
-    HBITMAP hBitmap = static_cast<HBITMAP>(::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDB_CAMERA_IMAGES),
-                                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    HBITMAP hBitmap =
+        static_cast<HBITMAP>(::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDB_CAMERA_IMAGES),
+                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     m_hImageList = ImageList_Create(20, 20, ILC_COLOR24 | ILC_MASK, 1, 1);
     if (m_hImageList && hBitmap)
         ImageList_AddMasked(m_hImageList, hBitmap, RGB(255, 255, 255));
@@ -155,10 +156,12 @@ void CMainDlg::InsertColumns()
         LVCOLUMNW column{};
         column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = kColumns[col].width ? kColumns[col].width : (rcClient.right - rcClient.left) - FIXED_COLUMNS_WIDTH;
+        column.cx = kColumns[col].width ? kColumns[col].width
+                                        : (rcClient.right - rcClient.left) - FIXED_COLUMNS_WIDTH;
         column.pszText = const_cast<LPWSTR>(kColumns[col].initial);
         column.iSubItem = col;
-        m_pDeviceList->SendMessage(LVM_INSERTCOLUMNW, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(&column));
+        m_pDeviceList->SendMessage(LVM_INSERTCOLUMNW, static_cast<WPARAM>(col),
+                                   reinterpret_cast<LPARAM>(&column));
     }
 }
 
@@ -217,7 +220,10 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
     return CMyDialog::OnCommand(wParam, lParam);
 }
 
-void CMainDlg::ShowSettingsDialog(CMyDialog* pDlg) { pDlg->ShowDialog(2); }
+void CMainDlg::ShowSettingsDialog(CMyDialog* pDlg)
+{
+    pDlg->ShowDialog(2);
+}
 
 void CMainDlg::OpenGroupDialog()
 {
@@ -323,8 +329,8 @@ bool CMainDlg::ExportCameraList(const std::wstring& path) const
     const std::string csv = m_rows.CsvText(ColumnTitles());
     bool ok = false;
     {
-        CUniqueFile file(
-            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CUniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file)
             return false;
         DWORD written = 0;
@@ -352,8 +358,8 @@ std::wstring CMainDlg::AskExportPath()
 
 int CMainDlg::ChooseMenuCommand(HMENU hMenu, POINT ptScreen)
 {
-    return static_cast<int>(::TrackPopupMenu(hMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, ptScreen.x,
-                                             ptScreen.y, 0, m_hWnd, nullptr));
+    return static_cast<int>(::TrackPopupMenu(hMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                             ptScreen.x, ptScreen.y, 0, m_hWnd, nullptr));
 }
 
 void CMainDlg::ShowCameraListMenu(int nRow)
@@ -372,7 +378,8 @@ void CMainDlg::ShowCameraListMenu(int nRow)
         return;
     const UINT rowItem = bRow ? MF_STRING : MF_STRING | MF_GRAYED;
     ::AppendMenuW(hMenu, MF_STRING, IDM_LIST_COPY, chinese ? L"复制列表" : L"Copy List");
-    ::AppendMenuW(hMenu, MF_STRING, IDM_LIST_EXPORT, chinese ? L"导出为 CSV 文件 ..." : L"Export to CSV File ...");
+    ::AppendMenuW(hMenu, MF_STRING, IDM_LIST_EXPORT,
+                  chinese ? L"导出为 CSV 文件 ..." : L"Export to CSV File ...");
     ::AppendMenuW(hMenu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(hMenu, rowItem, IDM_LIST_BROWSE, chinese ? L"打开网页 ..." : L"Browse on Web ...");
     ::AppendMenuW(hMenu, rowItem, IDM_LIST_SINGLE, chinese ? L"编辑 ..." : L"Modify By Single...");
@@ -387,8 +394,10 @@ void CMainDlg::ShowCameraListMenu(int nRow)
     case IDM_LIST_EXPORT: {
         const std::wstring path = AskExportPath();
         if (!path.empty() && !ExportCameraList(path))
-            ::MessageBoxW(m_hWnd, (std::wstring(chinese ? L"无法写入文件：" : L"Cannot write the file: ") + path).c_str(),
-                          chinese ? L"提示" : L"Message", MB_OK | MB_ICONWARNING);
+            ::MessageBoxW(
+                m_hWnd,
+                (std::wstring(chinese ? L"无法写入文件：" : L"Cannot write the file: ") + path).c_str(),
+                chinese ? L"提示" : L"Message", MB_OK | MB_ICONWARNING);
         break;
     }
     case IDM_LIST_BROWSE:

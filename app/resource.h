@@ -37,6 +37,5 @@
 #define IDM_LIST_BROWSE 32803
 #define IDM_LIST_SINGLE 32804
 
-
 // Settings dialogs (templates 103 and 104)
 #include "SettingsIds.h"

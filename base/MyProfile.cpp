@@ -347,9 +347,9 @@ bool Widen(const std::string& bytes, UINT nCodePage, std::wstring& out)
 bool ReadWholeFile(const std::wstring& strPath, std::string& bytes)
 {
     bytes.clear();
-    const CUniqueFile file(
-        CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const CUniqueFile file(CreateFileW(strPath.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     const HANDLE h = file.Get();
@@ -369,8 +369,8 @@ bool ReadWholeFile(const std::wstring& strPath, std::string& bytes)
 
 bool WriteWholeFile(const std::wstring& strPath, const std::string& bytes)
 {
-    const CUniqueFile file(CreateFileW(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    const CUniqueFile file(CreateFileW(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     DWORD nWritten = 0;

@@ -252,9 +252,9 @@ void CMyListCtrl::OnMouseMove(UINT, POINT pt)
             m_nTipCol = col;
             if (m_pToolTip && m_pToolTip->m_hWnd && m_bToolTips) {
                 bool bShow = false;
-                const std::wstring rowTip =
-                    IsOwnerData() && row >= 0 && row < m_pRowSource->GetRowCount() ? m_pRowSource->GetRowTip(row)
-                                                                                   : std::wstring();
+                const std::wstring rowTip = IsOwnerData() && row >= 0 && row < m_pRowSource->GetRowCount()
+                                                ? m_pRowSource->GetRowTip(row)
+                                                : std::wstring();
                 if (!rowTip.empty()) {
                     m_pToolTip->UpdateTipText(rowTip.c_str(), m_hWnd);
                     bShow = true;

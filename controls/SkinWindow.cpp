@@ -189,8 +189,8 @@ bool IsAutoRun(std::wstring_view name, std::wstring_view executable, bool allUse
     const std::wstring path = ResolveExecutable(executable);
     const std::wstring valueName = ResolveName(name, path);
     HKEY hKey = nullptr;
-    if (RegOpenKeyExW(allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, RUN_KEY, 0, KEY_QUERY_VALUE, &hKey) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExW(allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, RUN_KEY, 0, KEY_QUERY_VALUE,
+                      &hKey) != ERROR_SUCCESS)
         return false;
     const CUniqueRegKey key(hKey);
     DWORD type = 0;

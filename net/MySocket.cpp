@@ -152,8 +152,8 @@ void CMySocket::ServerRound()
         local.sin_family = AF_INET;
         local.sin_port = htons(m_nPort);
         local.sin_addr.s_addr = htonl(INADDR_ANY);
-        bool bound =
-            bind(static_cast<SOCKET>(owned.Get()), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+        bool bound = bind(static_cast<SOCKET>(owned.Get()), reinterpret_cast<const sockaddr*>(&local),
+                          sizeof local) == 0;
         if (bound && !m_bUdp)
             bound = listen(static_cast<SOCKET>(owned.Get()), LISTEN_BACKLOG) == 0;
         if (!bound)

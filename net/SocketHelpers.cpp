@@ -152,7 +152,8 @@ GenSocket GenSockConnect(unsigned short port, const char* host)
     else
         peer.sin_addr.s_addr = inet_addr("127.0.0.1");
 
-    if (connect(AsSocket(socket.Get()), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == SOCKET_ERROR) {
+    if (connect(AsSocket(socket.Get()), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) ==
+        SOCKET_ERROR) {
         GENSOCK_TRACE("connect to %s(%s):%d ERROR: %d\n", text, dotted, port, WSAGetLastError());
         return GENSOCK_INVALID;
     }

@@ -269,7 +269,8 @@ void NotifySocketToEnd(unsigned short port, int tcp)
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
             address.sin_port = htons(port);
-            sendto(socket, payload, sizeof payload, 0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+            sendto(socket, payload, sizeof payload, 0, reinterpret_cast<const sockaddr*>(&address),
+                   sizeof address);
         }
     }
 }

@@ -6,7 +6,6 @@
 
 #include <commctrl.h>
 
-
 namespace {
 
 // The window property that maps a handle to its object; readable from any thread.

@@ -3,7 +3,10 @@
 #include <cstring>
 #include <new>
 
-CDeviceTable::CDeviceTable() { InitializeCriticalSection(&m_lock); }
+CDeviceTable::CDeviceTable()
+{
+    InitializeCriticalSection(&m_lock);
+}
 
 CDeviceTable::~CDeviceTable()
 {
@@ -17,9 +20,15 @@ CDeviceTable& CDeviceTable::Instance()
     return table;
 }
 
-void CDeviceTable::Lock() { EnterCriticalSection(&m_lock); }
+void CDeviceTable::Lock()
+{
+    EnterCriticalSection(&m_lock);
+}
 
-void CDeviceTable::Unlock() { LeaveCriticalSection(&m_lock); }
+void CDeviceTable::Unlock()
+{
+    LeaveCriticalSection(&m_lock);
+}
 
 void CDeviceTable::LockFromWindowThread()
 {
@@ -47,7 +56,8 @@ DeviceRecord* CDeviceTable::Find(const WireMessage& reply)
     return found == m_index.end() ? nullptr : found->second;
 }
 
-DeviceRecord* CDeviceTable::Store(const WireMessage& reply, const char* pszSourceIp, int nNetType, bool& bCreated)
+DeviceRecord* CDeviceTable::Store(const WireMessage& reply, const char* pszSourceIp, int nNetType,
+                                  bool& bCreated)
 {
     bCreated = false;
     if (DeviceRecord* found = Find(reply)) {

@@ -13,7 +13,10 @@
 
 namespace {
 
-SOCKET AsSocket(GenSocket socket) { return static_cast<SOCKET>(socket); }
+SOCKET AsSocket(GenSocket socket)
+{
+    return static_cast<SOCKET>(socket);
+}
 
 // Waits until a datagram is queued on the socket: 1 when one is, 0 after nMs, -1 when the socket
 // is gone.
@@ -27,7 +30,10 @@ int WaitReadable(GenSocket socket, int nMs)
     return ready > 0 ? 1 : ready == 0 ? 0 : -1;
 }
 
-bool IsSocketGone(int nError) { return nError == WSAENOTSOCK || nError == WSAEBADF || nError == WSANOTINITIALISED; }
+bool IsSocketGone(int nError)
+{
+    return nError == WSAENOTSOCK || nError == WSAEBADF || nError == WSANOTINITIALISED;
+}
 
 void DottedAddress(const sockaddr_in& address, char (&out)[16])
 {
@@ -57,8 +63,8 @@ void CBurstBroadcaster::Send(unsigned short port, const void* data, int length)
     destination.sin_port = htons(port);
     destination.sin_addr.s_addr = INADDR_BROADCAST;
     for (const CUniqueSocket& socket : m_sockets)
-        sendto(AsSocket(socket.Get()), static_cast<const char*>(data), length, 0, reinterpret_cast<const sockaddr*>(&destination),
-               sizeof destination);
+        sendto(AsSocket(socket.Get()), static_cast<const char*>(data), length, 0,
+               reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
 }
 
 void CBurstBroadcaster::Close()
@@ -72,7 +78,10 @@ CDiscoveryEngine::CDiscoveryEngine(CMyThreadHost& host, CCameraListView& view, C
 {
 }
 
-CDiscoveryEngine::~CDiscoveryEngine() { EndShutdown(); }
+CDiscoveryEngine::~CDiscoveryEngine()
+{
+    EndShutdown();
+}
 
 bool CDiscoveryEngine::KeepRunning(int nIndex) const
 {
@@ -194,8 +203,9 @@ int CDiscoveryEngine::ReceiveOne(GenSocket socket, WireMessage& message, char (&
     std::memset(&message, 0, sizeof message);
     sockaddr_in from{};
     int fromLength = sizeof from;
-    const int received = recvfrom(AsSocket(socket), reinterpret_cast<char*>(&message), static_cast<int>(MESSAGE_SIZE),
-                                  0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    const int received =
+        recvfrom(AsSocket(socket), reinterpret_cast<char*>(&message), static_cast<int>(MESSAGE_SIZE), 0,
+                 reinterpret_cast<sockaddr*>(&from), &fromLength);
     DottedAddress(from, sender);
     return received;
 }

@@ -72,7 +72,8 @@ class CDiscoveryEngine {
     // Asked of the system for the reply socket; Linux caps it at net.core.rmem_max.
     static constexpr int REPLY_BUFFER_BYTES = 8 * 1024 * 1024;
 
-    CDiscoveryEngine(CMyThreadHost& host, CCameraListView& view, CDeviceTable& table = CDeviceTable::Instance());
+    CDiscoveryEngine(CMyThreadHost& host, CCameraListView& view,
+                     CDeviceTable& table = CDeviceTable::Instance());
     ~CDiscoveryEngine();
     CDiscoveryEngine(const CDiscoveryEngine&) = delete;
     CDiscoveryEngine& operator=(const CDiscoveryEngine&) = delete;
@@ -118,7 +119,7 @@ class CDiscoveryEngine {
     std::atomic<bool> m_bStopping{false};
     std::atomic<GenSockServerContext*> m_pContext{nullptr};
     std::atomic<int> m_nGrantedBuffer{0};
-    bool m_bBurstOpen = false; // receive worker only
-    CBurstBroadcaster m_acks;  // receive worker only
+    bool m_bBurstOpen = false;           // receive worker only
+    CBurstBroadcaster m_acks;            // receive worker only
     std::vector<PendingReply> m_pending; // receive worker only
 };

@@ -10,7 +10,7 @@
 inline constexpr const char* WIFI_AP_ADDRESS = "192.168.100.100";
 
 struct ReachedVia {
-    char sourceIp[16]; // zero-terminated
+    char sourceIp[16];    // zero-terminated
     std::int32_t netType; // 1 WIFI, 0 LAN
 };
 

@@ -17,9 +17,15 @@ std::wstring TextOf(HWND hWnd)
     return text;
 }
 
-std::wstring ItemText(HWND hDlg, int nID) { return TextOf(::GetDlgItem(hDlg, nID)); }
+std::wstring ItemText(HWND hDlg, int nID)
+{
+    return TextOf(::GetDlgItem(hDlg, nID));
+}
 
-int RowCount(HWND hList) { return static_cast<int>(::SendMessageW(hList, LVM_GETITEMCOUNT, 0, 0)); }
+int RowCount(HWND hList)
+{
+    return static_cast<int>(::SendMessageW(hList, LVM_GETITEMCOUNT, 0, 0));
+}
 
 std::vector<std::wstring> RowTexts(HWND hList, int nRow, int nColumns)
 {

@@ -46,7 +46,8 @@ class CScriptedMainDlg : public CMainDlg {
             if (::GetMenuStringW(hMenu, static_cast<UINT>(i), text, 128, MF_BYPOSITION) <= 0)
                 continue;
             m_menuTexts.push_back(text);
-            m_menuEnabled.push_back(!(::GetMenuState(hMenu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED));
+            m_menuEnabled.push_back(
+                !(::GetMenuState(hMenu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED));
         }
         return m_nMenuChoice;
     }
@@ -65,7 +66,8 @@ std::uint32_t Ipv4(const std::wstring& text)
 // The whole file, or nothing when it cannot be read.
 std::string ReadBytes(const std::wstring& path)
 {
-    HANDLE hFile = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE hFile =
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (hFile == INVALID_HANDLE_VALUE)
         return {};
     std::string bytes(::GetFileSize(hFile, nullptr), '\0');
@@ -200,13 +202,15 @@ TEST_F(CameraListTest, HeaderClicksSortAndReverseKeepingTheSelectedCamera)
     auto addresses = Column(0);
     ASSERT_EQ(addresses.size(), 12u);
     for (size_t i = 1; i < addresses.size(); ++i)
-        EXPECT_LE(Ipv4(addresses[i - 1]), Ipv4(addresses[i])) << addresses[i - 1] << " before " << addresses[i];
+        EXPECT_LE(Ipv4(addresses[i - 1]), Ipv4(addresses[i]))
+            << addresses[i - 1] << " before " << addresses[i];
     EXPECT_EQ(addresses.back(), L"198.18.16.10");
     EXPECT_EQ(addresses[addresses.size() - 2], L"198.18.16.9");
     EXPECT_EQ(HeaderSort(0), HDF_SORTUP);
 
     // The selection moved with its camera.
-    const int selected = static_cast<int>(::SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    const int selected =
+        static_cast<int>(::SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     ASSERT_GE(selected, 0);
     EXPECT_EQ(RowTexts(List(), selected, kColumns)[3], L"c30000000002");
     EXPECT_EQ(s_dlg->GetDeviceList()->GetCurRow(), selected);
@@ -297,7 +301,9 @@ TEST_F(CameraListTest, MenuExportsTheListAsUtf8CsvInTheOrderShown)
     EXPECT_EQ(lines[0], "设备IP,网关,设备名称,设备ID,网络类型,MAC地址,版本");
     EXPECT_NE(lines[1].find(",\"A,\"\"B\",a1b2c3d4e5f6,"), std::string::npos) << lines[1];
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& line) { return line.find(",中文,b20000000001,") != std::string::npos; }),
+                            [](const std::string& line) {
+                                return line.find(",中文,b20000000001,") != std::string::npos;
+                            }),
               1);
     // The order shown: by idSerial.
     for (size_t i = 2; i < lines.size(); ++i) {
@@ -314,7 +320,8 @@ TEST_F(CameraListTest, MenuExportsTheListAsUtf8CsvInTheOrderShown)
                     field += c;
             }
             fields.push_back(field);
-            return fields.size() > 3 ? Lower(std::wstring(fields[3].begin(), fields[3].end())) : std::wstring();
+            return fields.size() > 3 ? Lower(std::wstring(fields[3].begin(), fields[3].end()))
+                                     : std::wstring();
         };
         EXPECT_LT(id(lines[i - 1]), id(lines[i]));
     }
@@ -334,7 +341,8 @@ TEST_F(CameraListTest, MenuCopiesTheListAndActsOnTheRightClickedCamera)
         ::GlobalUnlock(h);
     }
     ::CloseClipboard();
-    EXPECT_EQ(copied.rfind(L"设备IP,网关,设备名称,设备ID,网络类型,MAC地址,版本\r\n", 0), 0u) << copied.substr(0, 80);
+    EXPECT_EQ(copied.rfind(L"设备IP,网关,设备名称,设备ID,网络类型,MAC地址,版本\r\n", 0), 0u)
+        << copied.substr(0, 80);
     EXPECT_EQ(std::count(copied.begin(), copied.end(), L'\n'), 13);
 
     const int row = FindRow(List(), 3, L"d40000000003");
@@ -342,7 +350,8 @@ TEST_F(CameraListTest, MenuCopiesTheListAndActsOnTheRightClickedCamera)
     RightClick(row, IDM_LIST_SINGLE);
     EXPECT_TRUE(s_dlg->m_menuEnabled[3]);
     EXPECT_EQ(ReadTextField(s_dlg->GetSelDevice().message.idSerial), "d40000000003");
-    EXPECT_TRUE(PumpUntil([] { return ::IsWindowVisible(s_dlg->GetDeviceSetDlg()->GetSafeHwnd()) != FALSE; }, 3000));
+    EXPECT_TRUE(
+        PumpUntil([] { return ::IsWindowVisible(s_dlg->GetDeviceSetDlg()->GetSafeHwnd()) != FALSE; }, 3000));
     s_dlg->GetDeviceSetDlg()->ShowWindow(SW_HIDE);
 
     CMyDialog::SetGlobalLanguage(1);

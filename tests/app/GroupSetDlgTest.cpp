@@ -279,7 +279,8 @@ TEST_F(GroupSetDlg, ApplyMarksComputedAddressesThatAreTakenAndSaysHowMany)
 {
     std::vector<DeviceRecord> records;
     for (int i = 0; i < 5; ++i)
-        records.push_back(MadeUpRecord("c7000000000" + std::to_string(i), "198.18.1." + std::to_string(100 + i), "N"));
+        records.push_back(
+            MadeUpRecord("c7000000000" + std::to_string(i), "198.18.1." + std::to_string(100 + i), "N"));
     Load(records);
     const auto marked = [this](int nRow) {
         return s_pDlg->GetList()->GetCellTextColor(nRow, 1) == CGroupSetDlg::CONFLICT_TEXT;
@@ -308,13 +309,15 @@ TEST_F(GroupSetDlg, ApplyMarksComputedAddressesThatAreTakenAndSaysHowMany)
         PumpFor(300);
         EXPECT_EQ(s_pDlg->GetAddressConflicts(), static_cast<int>(c.expected.size()));
         for (int row = 0; row < 5; ++row)
-            EXPECT_EQ(marked(row), std::count(c.expected.begin(), c.expected.end(), row) == 1) << "row " << row;
+            EXPECT_EQ(marked(row), std::count(c.expected.begin(), c.expected.end(), row) == 1)
+                << "row " << row;
         const auto texts = boxes.Texts();
         if (c.expected.empty()) {
             EXPECT_TRUE(texts.empty());
         } else {
             ASSERT_EQ(texts.size(), 1u);
-            EXPECT_EQ(texts[0].rfind(std::to_wstring(c.expected.size()) + L" 个计算出的地址", 0), 0u) << texts[0];
+            EXPECT_EQ(texts[0].rfind(std::to_wstring(c.expected.size()) + L" 个计算出的地址", 0), 0u)
+                << texts[0];
         }
     }
     SetChecked(1, true);
@@ -618,7 +621,8 @@ TEST_F(GroupSetDlg, ClosingDuringAPassStopsItWithoutABox)
     ASSERT_TRUE(pDlg->CreateModeless(nullptr));
     std::vector<DeviceRecord> records;
     for (int i = 0; i < 10; ++i)
-        records.push_back(MadeUpRecord("e0000000002" + std::to_string(i), "198.18.1." + std::to_string(60 + i), "E"));
+        records.push_back(
+            MadeUpRecord("e0000000002" + std::to_string(i), "198.18.1." + std::to_string(60 + i), "E"));
     std::vector<const DeviceRecord*> pointers;
     for (const DeviceRecord& record : records)
         pointers.push_back(&record);

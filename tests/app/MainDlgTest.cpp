@@ -160,7 +160,8 @@ TEST_F(MainDlgTest, StartUpSendsOneRequestPerInterfaceAndFillsTheAddresses)
     const std::wstring& addresses = s_start.addresses;
     EXPECT_NE(addresses.find(L"198.18.1.10"), std::wstring::npos) << addresses;
     EXPECT_NE(addresses.find(L"198.18.2.10"), std::wstring::npos) << addresses;
-    EXPECT_EQ(addresses.find(L"198.18.3.1"), std::wstring::npos) << "an address ending in .1 is listed: " << addresses;
+    EXPECT_EQ(addresses.find(L"198.18.3.1"), std::wstring::npos)
+        << "an address ending in .1 is listed: " << addresses;
     EXPECT_NE(addresses.back(), L';');
     EXPECT_NE(addresses.back(), L' ');
 }
@@ -245,8 +246,9 @@ TEST_F(MainDlgTest, ALaterReplyRewritesTheRowButTheFirstKeepsWhereTheCameraWasRe
     // The same camera (its id in another letter case: the simulator takes that for a second
     // camera only when it is added under a new id) answers again, 300 ms later, over WiFi from the
     // access-point address, with other values everywhere.
-    ASSERT_TRUE(s_sim.Ok("camera id=e12345678901 name=Second version=V2.0 lanip=198.18.1.150 langw=198.18.1.254 "
-                         "lanmac=00:1A:2B:3C:4D:99 wifimac=00:1A:2B:3C:5E:99 net=wifi from=192.168.100.100 delay=300"));
+    ASSERT_TRUE(s_sim.Ok(
+        "camera id=e12345678901 name=Second version=V2.0 lanip=198.18.1.150 langw=198.18.1.254 "
+        "lanmac=00:1A:2B:3C:4D:99 wifimac=00:1A:2B:3C:5E:99 net=wifi from=192.168.100.100 delay=300"));
     ASSERT_TRUE(s_sim.Ok("set e12345678901 id=f12345678901"));
     Rescan();
     ASSERT_TRUE(PumpUntil([] { return RowCount(List()) >= 12; }, 8000));
@@ -317,8 +319,8 @@ TEST_F(MainDlgTest, AcknowledgesEveryReplyWithTheReplyBytes)
         const std::string wire = ReadTextField(reinterpret_cast<const WireMessage*>(block.data())->name);
         const std::wstring wide = Widen(wire);
         char ansi[64] = {};
-        ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), ansi, sizeof ansi - 1, nullptr,
-                              nullptr);
+        ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), ansi, sizeof ansi - 1,
+                              nullptr, nullptr);
         std::string expectedName(ansi);
         expectedName.resize(20, '\0');
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(&entry.bytes[28]), 20), expectedName)
@@ -549,7 +551,8 @@ TEST_F(MainDlgTest, AboutBoxOpensFromTheSystemMenuAndClosesWithOk)
             if (hAbout && ::IsWindowVisible(hAbout)) {
                 HWND hOk = ::GetDlgItem(hAbout, IDOK);
                 seenText = TextOf(hOk);
-                ::PostMessageW(hAbout, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(hOk));
+                ::PostMessageW(hAbout, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(hOk));
                 closed = true;
             }
             ::Sleep(25);
@@ -590,8 +593,8 @@ class CBrowserSetting {
     explicit CBrowserSetting(const std::wstring& program)
     {
         DWORD disposition = 0;
-        if (::RegCreateKeyExW(HKEY_CURRENT_USER, KEY, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &m_hKey,
-                              &disposition) != ERROR_SUCCESS) {
+        if (::RegCreateKeyExW(HKEY_CURRENT_USER, KEY, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                              &m_hKey, &disposition) != ERROR_SUCCESS) {
             m_hKey = nullptr;
             return;
         }
@@ -599,11 +602,13 @@ class CBrowserSetting {
         DWORD size = 0;
         if (::RegQueryValueExW(m_hKey, VALUE, nullptr, &m_nType, nullptr, &size) == ERROR_SUCCESS) {
             m_old.resize(size);
-            m_bHadValue = ::RegQueryValueExW(m_hKey, VALUE, nullptr, &m_nType, m_old.data(), &size) == ERROR_SUCCESS;
+            m_bHadValue =
+                ::RegQueryValueExW(m_hKey, VALUE, nullptr, &m_nType, m_old.data(), &size) == ERROR_SUCCESS;
             m_old.resize(size);
         }
-        m_bSet = ::RegSetValueExW(m_hKey, VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(program.c_str()),
-                                  static_cast<DWORD>((program.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+        m_bSet =
+            ::RegSetValueExW(m_hKey, VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(program.c_str()),
+                             static_cast<DWORD>((program.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
     }
     ~CBrowserSetting()
     {
@@ -636,7 +641,7 @@ class CBrowserSetting {
 // records the address instead of opening a browser.
 TEST_F(MainDlgTest, BrowseOnWebOpensTheClickedCamerasLanAddress)
 {
-    const std::wstring capture = Widen(LV_BROWSER_CAPTURE);     // unix path of the program
+    const std::wstring capture = Widen(LV_BROWSER_CAPTURE); // unix path of the program
     const std::wstring recordDos = DosPathOfUnixPath(LV_BROWSER_CAPTURE_LOG);
     ::DeleteFileW(recordDos.c_str());
     CBrowserSetting browsers(capture);

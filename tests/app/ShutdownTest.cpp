@@ -19,7 +19,10 @@ using namespace apptest;
 
 namespace {
 
-std::wstring DosPath(const char* unixPath) { return DosPathOfUnixPath(unixPath); }
+std::wstring DosPath(const char* unixPath)
+{
+    return DosPathOfUnixPath(unixPath);
+}
 
 // Saves what the screen shows of the window as a 24-bit BMP.
 bool SaveWindowShot(HWND hWnd, const std::wstring& path)

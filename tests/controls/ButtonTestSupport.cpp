@@ -54,7 +54,10 @@ int CButtonHost::CountCommands(int id, int code) const
     return n;
 }
 
-std::unique_ptr<CPixelCanvas> Render(HWND hWnd, COLORREF fill) { return lvtest::RenderClient(hWnd, fill); }
+std::unique_ptr<CPixelCanvas> Render(HWND hWnd, COLORREF fill)
+{
+    return lvtest::RenderClient(hWnd, fill);
+}
 
 void SaveCanvas(const CPixelCanvas& canvas, const std::wstring& path)
 {
@@ -102,7 +105,6 @@ bool IsInk(COLORREF c)
 {
     return GetRValue(c) + GetGValue(c) + GetBValue(c) < 400;
 }
-
 
 CScratchFile::CScratchFile(const wchar_t* suffix)
 {

@@ -47,7 +47,10 @@ bool IsDark(COLORREF c);
 // Caption ink on a light face: the anti-aliased edges of dark text count too.
 bool IsInk(COLORREF c);
 
-inline void PumpPending() { lvtest::Pump(); }
+inline void PumpPending()
+{
+    lvtest::Pump();
+}
 
 // A fresh file path in the temporary folder; the file is deleted at the end.
 class CScratchFile {

@@ -66,8 +66,8 @@ class RowHitAcrossTheWidth {
     explicit RowHitAcrossTheWidth(HWND hList) : m_hList(hList)
     {
         s_hList = hList;
-        s_old = reinterpret_cast<WNDPROC>(
-            ::SetWindowLongPtrW(hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RowHitAcrossTheWidth::Proc)));
+        s_old = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+            hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RowHitAcrossTheWidth::Proc)));
     }
     ~RowHitAcrossTheWidth() { ::SetWindowLongPtrW(m_hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_old)); }
     RowHitAcrossTheWidth(const RowHitAcrossTheWidth&) = delete;
@@ -84,7 +84,8 @@ class RowHitAcrossTheWidth {
         for (int row = 0; row < rows; ++row) {
             RECT rc{};
             rc.left = LVIR_BOUNDS;
-            ::CallWindowProcW(s_old, hWnd, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rc));
+            ::CallWindowProcW(s_old, hWnd, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                              reinterpret_cast<LPARAM>(&rc));
             if (info->pt.y >= rc.top && info->pt.y < rc.bottom && info->pt.x >= rc.right) {
                 info->iItem = row;
                 info->flags = LVHT_ONITEMLABEL;

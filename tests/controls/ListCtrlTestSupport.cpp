@@ -77,7 +77,6 @@ CCapture::CCapture(HWND hWnd) : CPixelCanvas(ClientSizeOf(hWnd).cx, ClientSizeOf
     ::GdiFlush();
 }
 
-
 void ListFixture::SetUp()
 {
     InitPlatformControls();

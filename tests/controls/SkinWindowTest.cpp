@@ -46,8 +46,7 @@ TEST(SkinRegion, CoversThePixelsThatAreNotTheKeyColour)
 TEST(SkinRegion, ComparesEachChannelWithItsOwnRange)
 {
     // Key pure red: pure blue pixels are not of the key colour and belong to the region.
-    CBitmap bitmap =
-        MakeBitmap(4, 1, [](int x, int) { return x < 2 ? RGB(255, 0, 0) : RGB(0, 0, 255); });
+    CBitmap bitmap = MakeBitmap(4, 1, [](int x, int) { return x < 2 ? RGB(255, 0, 0) : RGB(0, 0, 255); });
     CRgn region = BitmapToRegion(bitmap.GetSafeHandle(), RGB(255, 0, 0), 0);
     ASSERT_TRUE(region);
     EXPECT_FALSE(PtInRegion(region.GetSafeHandle(), 0, 0));

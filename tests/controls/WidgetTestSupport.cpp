@@ -39,4 +39,3 @@ SIZE CWidgetTest::ClientSize(HWND hWnd)
     ::GetClientRect(hWnd, &rc);
     return {rc.right - rc.left, rc.bottom - rc.top};
 }
-

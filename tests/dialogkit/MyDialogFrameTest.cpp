@@ -5,7 +5,6 @@
 
 #include "MyDialogTestSupport.h"
 
-
 #include <commctrl.h>
 
 #include <cstdlib>
@@ -486,12 +485,14 @@ TEST_F(CDialogFrameTest, ItemFontsAreSharedByHeightWeightAndFace)
     for (HWND h = ::GetWindow(dlg.m_hWnd, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
         wchar_t cls[64] = {};
         ::GetClassNameW(h, cls, 64);
-        HWND hProbe = ::CreateWindowExW(0, cls, L"", WS_CHILD, 0, 0, 20, 20, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        HWND hProbe =
+            ::CreateWindowExW(0, cls, L"", WS_CHILD, 0, 0, 20, 20, HWND_MESSAGE, nullptr, nullptr, nullptr);
         ASSERT_NE(hProbe, nullptr) << cls;
         ::SendMessageW(hProbe, WM_SETFONT, static_cast<WPARAM>(courier), FALSE);
         const bool keepsNone = ::SendMessageW(hProbe, WM_GETFONT, 0, 0) == 0;
         ::DestroyWindow(hProbe);
-        EXPECT_EQ(::SendMessageW(h, WM_GETFONT, 0, 0), keepsNone ? 0 : courier) << ::GetDlgCtrlID(h) << " " << cls;
+        EXPECT_EQ(::SendMessageW(h, WM_GETFONT, 0, 0), keepsNone ? 0 : courier)
+            << ::GetDlgCtrlID(h) << " " << cls;
     }
     for (int nID : {IDC_MYDLG_STATIC, IDC_MYDLG_EDIT, IDC_MYDLG_COMBO, IDC_MYDLG_LIST, IDC_MYDLG_CHECK, IDOK})
         EXPECT_EQ(fontOf(nID), courier) << nID;

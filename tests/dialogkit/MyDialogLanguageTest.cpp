@@ -18,7 +18,8 @@ bool SameRect(const RECT& a, const RECT& b)
 
 class CDialogLanguageTest : public CDialogTest {
   protected:
-    // A test dialog (hidden: showing waits on the X server) whose start-up language load (timer 2212) has run.
+    // A test dialog, hidden (showing waits on the X server), whose start-up language load
+    // (timer 2212) has run.
     void Open(CTestDialog& dlg)
     {
         ASSERT_TRUE(dlg.CreateModeless(nullptr));

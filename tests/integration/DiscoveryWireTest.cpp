@@ -78,7 +78,9 @@ TEST_F(DiscoveryWire, RequestLeavesOncePerUsableInterfaceByteForByte)
     GenSockBroadcastSend(CAMERA_PORT, &request, sizeof request, 0, nullptr);
 
     auto log = m_sim.WaitForLog(
-        [](const std::vector<CamSimLogEntry>& entries) { return CCamSimClient::CountType(entries, MSG_GET) >= 2; },
+        [](const std::vector<CamSimLogEntry>& entries) {
+            return CCamSimClient::CountType(entries, MSG_GET) >= 2;
+        },
         5000);
     std::map<std::string, std::string> links; // sender -> receiving link
     for (const auto& entry : log) {
@@ -87,7 +89,8 @@ TEST_F(DiscoveryWire, RequestLeavesOncePerUsableInterfaceByteForByte)
         EXPECT_EQ(entry.senderPort, 50504);
         ASSERT_EQ(entry.bytes.size(), MESSAGE_SIZE);
         EXPECT_EQ(0, std::memcmp(entry.bytes.data(), &request, MESSAGE_SIZE));
-        EXPECT_TRUE(links.emplace(entry.senderIp, entry.link).second) << "second request from " << entry.senderIp;
+        EXPECT_TRUE(links.emplace(entry.senderIp, entry.link).second)
+            << "second request from " << entry.senderIp;
     }
     // lab2's address ends in .1 and must stay silent.
     std::map<std::string, std::string> expected{{"198.18.1.10", "lab0c"}, {"198.18.2.10", "lab1c"}};
@@ -116,7 +119,8 @@ TEST_F(DiscoveryWire, AcknowledgementReachesTheCameraSideUnchangedButForTypeAndT
     GenSockBroadcastSend(CAMERA_PORT, &request, sizeof request, 0, nullptr);
     WireMessage reply;
     std::memset(&reply, 0, sizeof reply);
-    ASSERT_EQ(ForceRecv(s_server->socket, &reply, sizeof reply, 3000, 1, nullptr), static_cast<int>(MESSAGE_SIZE));
+    ASSERT_EQ(ForceRecv(s_server->socket, &reply, sizeof reply, 3000, 1, nullptr),
+              static_cast<int>(MESSAGE_SIZE));
     ASSERT_TRUE(IsValidInfoReply(&reply, MESSAGE_SIZE));
 
     WireMessage ack;
@@ -124,7 +128,9 @@ TEST_F(DiscoveryWire, AcknowledgementReachesTheCameraSideUnchangedButForTypeAndT
     ASSERT_TRUE(m_sim.ClearLog());
     GenSockBroadcastSend(CAMERA_PORT, &ack, sizeof ack, 0, nullptr);
     auto log = m_sim.WaitForLog(
-        [](const std::vector<CamSimLogEntry>& entries) { return CCamSimClient::CountType(entries, MSG_ACK) >= 2; },
+        [](const std::vector<CamSimLogEntry>& entries) {
+            return CCamSimClient::CountType(entries, MSG_ACK) >= 2;
+        },
         5000);
     int acks = 0;
     for (const auto& entry : log) {
@@ -162,14 +168,17 @@ TEST_F(DiscoveryWire, SetInfoChangesWhatTheCameraAnswersNext)
     BuildSetInfo(record, set);
     GenSockBroadcastSend(CAMERA_PORT, &set, sizeof set, 0, nullptr);
     m_sim.WaitForLog(
-        [](const std::vector<CamSimLogEntry>& entries) { return CCamSimClient::CountType(entries, MSG_SET_INFO) >= 1; },
+        [](const std::vector<CamSimLogEntry>& entries) {
+            return CCamSimClient::CountType(entries, MSG_SET_INFO) >= 1;
+        },
         5000);
 
     Drain();
     GenSockBroadcastSend(CAMERA_PORT, &request, sizeof request, 0, nullptr);
     WireMessage again;
     std::memset(&again, 0, sizeof again);
-    ASSERT_EQ(ForceRecv(s_server->socket, &again, sizeof again, 3000, 1, nullptr), static_cast<int>(MESSAGE_SIZE));
+    ASSERT_EQ(ForceRecv(s_server->socket, &again, sizeof again, 3000, 1, nullptr),
+              static_cast<int>(MESSAGE_SIZE));
     EXPECT_EQ(ReadTextField(again.idSerial), "c30000000002");
     EXPECT_EQ(ReadTextField(again.lanGateway), "198.18.1.254");
     EXPECT_EQ(ReadTextField(again.name), "\xE9\x97\xA8\xE5\x8F\xA3");

@@ -30,7 +30,12 @@ TEST(UniqueHandle, EveryHandleIsClosedOnceByItsLastHolder)
     };
     const Case cases[] = {
         {"scope end closes", [] { CRecorded h(1); }, {1}},
-        {"empty owner closes nothing", [] { CRecorded h; CRecorded none(0); }, {}},
+        {"empty owner closes nothing",
+         [] {
+             CRecorded h;
+             CRecorded none(0);
+         },
+         {}},
         {"release hands it over",
          [] {
              CRecorded h(1);

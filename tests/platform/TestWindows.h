@@ -131,4 +131,7 @@ class CProbeWnd : public CWnd {
 };
 
 // Handles what is queued now, through pre-translation as the layer's loops do.
-inline void PumpPending() { lvtest::Pump(); }
+inline void PumpPending()
+{
+    lvtest::Pump();
+}

@@ -36,7 +36,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ReachedCase{"FromLanIp", "10.0.0.5", "10.0.1.5", "10.0.0.5", "10.0.0.5", 0},
         ReachedCase{"FromWifiIp", "10.0.0.5", "10.0.1.5", "10.0.1.5", "10.0.1.5", 1},
-        ReachedCase{"FromAccessPointAddress", "10.0.0.5", "10.0.1.5", "192.168.100.100", "192.168.100.100", 1},
+        ReachedCase{"FromAccessPointAddress", "10.0.0.5", "10.0.1.5", "192.168.100.100", "192.168.100.100",
+                    1},
         ReachedCase{"FromElsewhereListedByLanIp", "10.0.0.5", "10.0.1.5", "172.16.0.9", "10.0.0.5", 0},
         // Exact text comparison: a differently written equal address is not the wifiIp.
         ReachedCase{"TextNotNumbers", "10.0.0.5", "10.0.1.05", "10.0.1.5", "10.0.0.5", 0},

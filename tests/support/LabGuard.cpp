@@ -60,8 +60,10 @@ void RequireLabNetwork()
     bool labFound = false;
     for (auto& a : seen) {
         if (!IsLabAddress(a)) {
-            fprintf(stderr, "\nREFUSING TO SEND: %s is not a lab address. Run network tests only "
-                            "through scripts/test.sh, inside the lab.\n", a.c_str());
+            fprintf(stderr,
+                    "\nREFUSING TO SEND: %s is not a lab address. Run network tests only "
+                    "through scripts/test.sh, inside the lab.\n",
+                    a.c_str());
             fflush(stderr);
             ExitProcess(99);
         }

@@ -35,7 +35,8 @@ COLORREF CPixelCanvas::Pixel(int x, int y) const
     if (x < 0 || y < 0 || x >= m_nWidth || y >= m_nHeight || !m_pBits)
         return CLR_INVALID;
     ::GdiFlush();
-    const std::uint32_t v = m_pBits[static_cast<size_t>(y) * static_cast<size_t>(m_nWidth) + static_cast<size_t>(x)];
+    const std::uint32_t v =
+        m_pBits[static_cast<size_t>(y) * static_cast<size_t>(m_nWidth) + static_cast<size_t>(x)];
     return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
 }
 

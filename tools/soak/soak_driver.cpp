@@ -73,7 +73,8 @@ bool Send(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResul
           UINT timeoutMs = 20000)
 {
     DWORD_PTR result = 0;
-    const bool answered = ::SendMessageTimeoutW(hWnd, message, wParam, lParam, SMTO_NORMAL, timeoutMs, &result) != 0;
+    const bool answered =
+        ::SendMessageTimeoutW(hWnd, message, wParam, lParam, SMTO_NORMAL, timeoutMs, &result) != 0;
     if (pResult)
         *pResult = static_cast<LRESULT>(result);
     return answered;
@@ -226,7 +227,8 @@ bool LinuxGone(unsigned long pid)
     if (status.empty())
         return true;
     const size_t at = status.find("State:");
-    return at != std::string::npos && status.find_first_of("ZX", at + 6) == status.find_first_not_of(" \t", at + 6);
+    return at != std::string::npos &&
+           status.find_first_of("ZX", at + 6) == status.find_first_not_of(" \t", at + 6);
 }
 
 // Wine answers GetProcessHandleCount for another process with 0; its system process list
@@ -234,13 +236,14 @@ bool LinuxGone(unsigned long pid)
 long SystemHandleCount(DWORD pid)
 {
     using QueryFn = LONG(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
-    static const auto query = reinterpret_cast<QueryFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    static const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
     if (!query)
         return -1;
     std::vector<unsigned char> buffer(1 << 20);
     ULONG needed = 0;
-    if (query(5 /* SystemProcessInformation */, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) < 0)
+    if (query(5 /* SystemProcessInformation */, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) <
+        0)
         return -1;
     for (size_t offset = 0;;) {
         const auto* info = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(buffer.data() + offset);
@@ -255,18 +258,20 @@ long SystemHandleCount(DWORD pid)
 void Sample(HANDLE hProcess, DWORD pid, const Options& options, int nRound)
 {
     DWORD own = 0;
-    const long handles = ::GetProcessHandleCount(hProcess, &own) && own ? static_cast<long>(own) : SystemHandleCount(pid);
+    const long handles =
+        ::GetProcessHandleCount(hProcess, &own) && own ? static_cast<long>(own) : SystemHandleCount(pid);
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
     if (!::GetProcessMemoryInfo(hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
         std::memset(&memory, 0, sizeof memory);
     const std::string status = LinuxStatus(options.unixPid);
-    std::printf("sample round=%d handles=%ld private_kb=%llu ws_kb=%llu vmrss_kb=%lu rssanon_kb=%lu vmdata_kb=%lu "
-                "fds=%d threads=%lu\n",
-                nRound, handles, static_cast<unsigned long long>(memory.PrivateUsage / 1024),
-                static_cast<unsigned long long>(memory.WorkingSetSize / 1024), FieldKb(status, "VmRSS:"),
-                FieldKb(status, "RssAnon:"), FieldKb(status, "VmData:"), LinuxFds(options.unixPid),
-                FieldKb(status, "Threads:"));
+    std::printf(
+        "sample round=%d handles=%ld private_kb=%llu ws_kb=%llu vmrss_kb=%lu rssanon_kb=%lu vmdata_kb=%lu "
+        "fds=%d threads=%lu\n",
+        nRound, handles, static_cast<unsigned long long>(memory.PrivateUsage / 1024),
+        static_cast<unsigned long long>(memory.WorkingSetSize / 1024), FieldKb(status, "VmRSS:"),
+        FieldKb(status, "RssAnon:"), FieldKb(status, "VmData:"), LinuxFds(options.unixPid),
+        FieldKb(status, "Threads:"));
     std::fflush(stdout);
 }
 
@@ -300,8 +305,8 @@ bool Round(HWND hMain, HANDLE hProcess, DWORD pid, const Options& options, int n
     ::Sleep(50);
     const bool full = WaitFor([&] { return Count(hMain) == options.expect; }, 30000, 50);
     const double rescanMs = NowMs() - t0;
-    std::printf("rescan r=%d count_mid_burst=%d count=%d listed_ms=%.0f\n", nRound, countMidBurst, Count(hMain),
-                rescanMs);
+    std::printf("rescan r=%d count_mid_burst=%d count=%d listed_ms=%.0f\n", nRound, countMidBurst,
+                Count(hMain), rescanMs);
     if (!full)
         Error("list-not-full-after-rescan");
     if (!::IsWindow(hMain))
@@ -429,8 +434,11 @@ int main(int argc, char** argv)
     }
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: lv_soak_driver --post-command ID | --unix-pid PID [--rounds K] [--expect N] [--close wmclose|exit] "
-                             "[--close-delay MS] [--pass-at-close] [--keep-dialogs] [--quiet-close] [--hide-before-close]\n");
+        std::fprintf(
+            stderr,
+            "usage: lv_soak_driver --post-command ID | --unix-pid PID [--rounds K] [--expect N] [--close "
+            "wmclose|exit] "
+            "[--close-delay MS] [--pass-at-close] [--keep-dialogs] [--quiet-close] [--hide-before-close]\n");
         return 2;
     }
     ::QueryPerformanceFrequency(&g_frequency);
@@ -450,8 +458,8 @@ int main(int argc, char** argv)
     }
     const double windowMs = NowMs() - start;
     const bool listed = WaitFor([&] { return Count(hMain) == options.expect; }, 60000, 50);
-    std::printf("ready window_ms=%.0f listed_ms=%.0f count=%d pid=%lu\n", windowMs, NowMs() - start, Count(hMain),
-                pid);
+    std::printf("ready window_ms=%.0f listed_ms=%.0f count=%d pid=%lu\n", windowMs, NowMs() - start,
+                Count(hMain), pid);
     std::fflush(stdout);
     if (!listed)
         Error("list-not-full-at-start");
@@ -501,15 +509,16 @@ int main(int argc, char** argv)
         ::PostMessageW(hMain, WM_CLOSE, 0, 0);
     const bool ended = ::WaitForSingleObject(hProcess, 60000) == WAIT_OBJECT_0;
     const double closeMs = NowMs() - t0;
-    const bool linuxGone = options.unixPid == 0 || WaitFor([&] { return LinuxGone(options.unixPid); }, 30000, 5);
+    const bool linuxGone =
+        options.unixPid == 0 || WaitFor([&] { return LinuxGone(options.unixPid); }, 30000, 5);
     const double linuxMs = NowMs() - t0;
     DWORD exitCode = 0;
     ::GetExitCodeProcess(hProcess, &exitCode);
-    std::printf("close how=%s hidden=%d hide_ms=%.0f count_at_close=%d pass_running=%d ended=%d close_ms=%.0f linux_gone=%d "
+    std::printf("close how=%s hidden=%d hide_ms=%.0f count_at_close=%d pass_running=%d ended=%d "
+                "close_ms=%.0f linux_gone=%d "
                 "linux_close_ms=%.0f exit_code=%lu\n",
-                options.exitButton ? "exit-button" : "wm-close", hidden, hideMs, countAtClose, passRunning ? 1 : 0,
-                ended ? 1 : 0,
-                closeMs, linuxGone ? 1 : 0, linuxMs, exitCode);
+                options.exitButton ? "exit-button" : "wm-close", hidden, hideMs, countAtClose,
+                passRunning ? 1 : 0, ended ? 1 : 0, closeMs, linuxGone ? 1 : 0, linuxMs, exitCode);
     std::fflush(stdout);
     ::CloseHandle(hProcess);
     if (!ended)
