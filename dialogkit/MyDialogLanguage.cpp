@@ -5,6 +5,7 @@
 
 #include "base/IniText.h"
 #include "base/MyProfile.h"
+#include "controls/MyListCtrlIds.h"
 #include "platform/WindowText.h"
 
 #include <algorithm>
@@ -298,7 +299,7 @@ void CMyDialog::WriteLanguageTemplate(int nLangId)
     int nLowest = 65535, nHighest = 1;
     for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
         const int nID = ::GetDlgCtrlID(hChild);
-        if (nID == 0xFFFF || nID == -1)
+        if (nID == CONTROL_ID_NONE || nID == -1)
             continue;
         if (IsButtonOrStatic(hChild)) {
             nLowest = std::min(nLowest, nID);

@@ -9,6 +9,7 @@
 #include "controls/MyProgressCtrl.h"
 #include "controls/MySliderCtrl.h"
 #include "controls/MyListCtrl.h"
+#include "controls/MyListCtrlIds.h"
 #include "platform/CClientDC.h"
 #include "platform/CSelectObject.h"
 #include "platform/WindowText.h"
@@ -32,7 +33,7 @@ std::wstring UpperClassName(HWND hWnd)
 
 bool IsNoId(int nID)
 {
-    return nID == 0xFFFF || nID == -1;
+    return nID == CONTROL_ID_NONE || nID == -1;
 }
 
 } // namespace
@@ -140,7 +141,7 @@ void CSkinningPass::SkinOne(HWND hChild, int nTextHeight)
         m_lstBordered.push_back(hChild);
     } else if (has(L"STATIC") || has(L"SLIDER") || has(L"MSCTLS_UPDOWN32")) {
         bKeepEdges = true;
-        if (has(L"STATIC") && nID != 0xFFFF && nID != -1)
+        if (has(L"STATIC") && !IsNoId(nID))
             ::SetWindowLongPtrW(hChild, GWL_STYLE, static_cast<LONG_PTR>(style | SS_NOTIFY));
     }
 
