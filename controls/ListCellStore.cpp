@@ -6,17 +6,10 @@
 
 namespace {
 
-template <class Record> Record* FindRecord(std::vector<Record>& list, int row, int col)
+// The record with exactly this key; const when the list is.
+template <class List> auto FindRecord(List& list, int row, int col) -> decltype(&list.front())
 {
-    for (Record& record : list)
-        if (record.row == row && record.col == col)
-            return &record;
-    return nullptr;
-}
-
-template <class Record> const Record* FindRecord(const std::vector<Record>& list, int row, int col)
-{
-    for (const Record& record : list)
+    for (auto& record : list)
         if (record.row == row && record.col == col)
             return &record;
     return nullptr;
