@@ -2,8 +2,7 @@
 
 namespace {
 
-template <typename Char>
-std::optional<std::uint32_t> ParseDotted(std::basic_string_view<Char> text)
+template <typename Char> std::optional<std::uint32_t> ParseDotted(std::basic_string_view<Char> text)
 {
     std::uint32_t value = 0;
     std::size_t i = 0;

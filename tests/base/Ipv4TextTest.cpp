@@ -16,7 +16,7 @@ const ParseCase kCases[] = {
     {"255.255.255.255", true, 0xFFFFFFFF},
     {"192.168.1.010", true, 0xC0A8010A}, // decimal, never octal
     {"192.168.001.1", true, 0xC0A80101},
-    {"192.168.1", false, 0},          // three parts are not 192.168.0.1
+    {"192.168.1", false, 0}, // three parts are not 192.168.0.1
     {"192.168.1.1.1", false, 0},
     {"192.168.1.256", false, 0},
     {"192.168.1.-1", false, 0},
