@@ -59,24 +59,35 @@ DeviceRecord* CDeviceTable::Find(const WireMessage& reply)
 DeviceRecord* CDeviceTable::Store(const WireMessage& reply, const char* pszSourceIp, int nNetType,
                                   bool& bCreated)
 {
+    DeviceRecord record{};
+    std::memcpy(&record.message, &reply, sizeof reply);
+    WriteTextField(record.sourceIp, pszSourceIp ? pszSourceIp : "");
+    record.sourceIp[sizeof record.sourceIp - 1] = 0;
+    record.netType = nNetType;
+    std::memcpy(record.wireName, reply.name, sizeof record.wireName);
+    return Store(record, bCreated);
+}
+
+DeviceRecord* CDeviceTable::Store(const DeviceRecord& reply, bool& bCreated)
+{
     bCreated = false;
-    if (DeviceRecord* found = Find(reply)) {
-        std::memcpy(&found->message, &reply, sizeof reply);
+    if (DeviceRecord* found = Find(reply.message)) {
+        std::memcpy(&found->message, &reply.message, sizeof reply.message);
+        std::memcpy(found->wireName, reply.wireName, sizeof found->wireName);
+        found->senderIp = reply.senderIp;
+        found->scanId = reply.scanId;
         return found;
     }
-    std::unique_ptr<DeviceRecord> record(new (std::nothrow) DeviceRecord{});
+    std::unique_ptr<DeviceRecord> record(new (std::nothrow) DeviceRecord(reply));
     if (!record)
         return nullptr;
-    std::memcpy(&record->message, &reply, sizeof reply);
-    WriteTextField(record->sourceIp, pszSourceIp ? pszSourceIp : "");
     record->sourceIp[sizeof record->sourceIp - 1] = 0;
-    record->netType = nNetType;
     try {
         m_records.reserve(m_records.size() + 1);
-        m_index.emplace(KeyOf(reply), record.get());
+        m_index.emplace(KeyOf(reply.message), record.get());
         m_records.push_back(std::move(record));
     } catch (const std::bad_alloc&) {
-        m_index.erase(KeyOf(reply));
+        m_index.erase(KeyOf(reply.message));
         return nullptr;
     }
     bCreated = true;

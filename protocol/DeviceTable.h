@@ -39,6 +39,9 @@ class CDeviceTable {
     // Overwrites the found record's image (it keeps its sourceIp and netType) or appends a new
     // record. `bCreated` tells which happened. Null only when memory ran out.
     DeviceRecord* Store(const WireMessage& reply, const char* pszSourceIp, int nNetType, bool& bCreated);
+    // The same for a reply with what the engine knows of it: a found record takes the image, the
+    // wire name, the sender and the scan, and keeps its sourceIp and netType.
+    DeviceRecord* Store(const DeviceRecord& reply, bool& bCreated);
     // Frees every record and the array's storage.
     void Clear();
     int GetCount() const { return static_cast<int>(m_records.size()); }

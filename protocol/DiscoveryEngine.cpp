@@ -1,6 +1,7 @@
 #include "protocol/DiscoveryEngine.h"
 
 #include "net/SocketServer.h"
+#include "base/Ipv4Text.h"
 #include "base/TextConvert.h"
 #include "protocol/DiscoveryRules.h"
 
@@ -223,6 +224,8 @@ void CDiscoveryEngine::AcceptDatagram(WireMessage& message, int nReceived, const
     if (!IsValidInfoReply(&message, nReceived))
         return;
 
+    DeviceRecord pending{};
+    std::memcpy(pending.wireName, message.name, sizeof pending.wireName);
     char ansiName[sizeof message.name];
     TextUtf8ToAnsiFit(message.name, sizeof message.name, ansiName, sizeof ansiName);
     WriteConvertedName(message, std::string_view(ansiName, sizeof ansiName));
@@ -232,10 +235,11 @@ void CDiscoveryEngine::AcceptDatagram(WireMessage& message, int nReceived, const
     m_acks.Send(CAMERA_PORT, &ack, static_cast<int>(MESSAGE_SIZE));
 
     const ReachedVia via = ResolveReachedVia(message, pszSender);
-    PendingReply pending;
     std::memcpy(&pending.message, &message, sizeof message);
     std::memcpy(pending.sourceIp, via.sourceIp, sizeof pending.sourceIp);
+    pending.sourceIp[sizeof pending.sourceIp - 1] = 0;
     pending.netType = via.netType;
+    pending.senderIp = ParseIpv4(std::string_view(pszSender)).value_or(0);
     m_pending.push_back(pending);
 }
 
@@ -253,9 +257,9 @@ void CDiscoveryEngine::CommitPending(bool bMoreWaiting)
     }
     std::vector<CCameraListView::ShownCamera> shown;
     shown.reserve(m_pending.size());
-    for (const PendingReply& reply : m_pending) {
+    for (const DeviceRecord& reply : m_pending) {
         bool created = false;
-        if (DeviceRecord* record = m_table.Store(reply.message, reply.sourceIp, reply.netType, created))
+        if (DeviceRecord* record = m_table.Store(reply, created))
             shown.push_back({record, created});
     }
     m_pending.clear();

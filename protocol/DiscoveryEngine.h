@@ -107,11 +107,6 @@ class CDiscoveryEngine {
         int length = 0;
         char sender[16];
     };
-    struct PendingReply {
-        WireMessage message;
-        char sourceIp[16];
-        int netType;
-    };
 
     CMyThreadHost& m_host;
     CCameraListView& m_view;
@@ -121,5 +116,5 @@ class CDiscoveryEngine {
     std::atomic<int> m_nGrantedBuffer{0};
     bool m_bBurstOpen = false;           // receive worker only
     CBurstBroadcaster m_acks;            // receive worker only
-    std::vector<PendingReply> m_pending; // receive worker only
+    std::vector<DeviceRecord> m_pending; // receive worker only
 };

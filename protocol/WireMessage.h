@@ -87,11 +87,19 @@ struct DeviceRecord {
     WireMessage message;
     char sourceIp[16];
     std::int32_t netType; // 1 = WIFI, anything else = LAN
+    // What the tool knows of the latest reply beyond its image. The name field's bytes as the
+    // camera sent them (UTF-8, before the conversion for display), so that a name the operator
+    // keeps goes back to the camera byte for byte.
+    char wireName[20];
+    // The address the latest reply came from (host order; 0: not known).
+    std::uint32_t senderIp;
+    // The scan the latest reply answered (the discovery engine's count of requests sent).
+    std::uint32_t scanId;
 };
 
-static_assert(sizeof(DeviceRecord) == MESSAGE_SIZE + 16 + 4);
 static_assert(offsetof(DeviceRecord, sourceIp) == MESSAGE_SIZE);
 static_assert(offsetof(DeviceRecord, netType) == MESSAGE_SIZE + 16);
+static_assert(sizeof(DeviceRecord::wireName) == sizeof(WireMessage::name));
 
 // ---------------------------------------------------------------------------------------------
 // Building and checking messages. Plain functions on fixed buffers: no allocation except where a
