@@ -59,10 +59,10 @@ BOOL CDeviceSetDlg::OnInitDialog()
     SetItemFont(IDC_DEV_CURRENT_LABEL, 14, FW_BOLD, L"");
     SetItemFont(IDC_DEV_CURRENT, 14, FW_BOLD, L"");
 
-    // Follow-up rescans are the owner's (the main window's) ordinary Rescan.
+    // The follow-up requests are the owner's (the main window's), and keep its list.
     m_check.SetRescan([this] {
         if (HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER))
-            ::SendMessageW(hOwner, WM_COMMAND, MAKEWPARAM(IDC_MAIN_RESCAN, BN_CLICKED), 0);
+            ::SendMessageW(hOwner, WM_COMMAND, MAKEWPARAM(IDC_MAIN_REFRESH, 0), 0);
     });
     m_check.SetOnChange([this](const CChangeCheck::Entry& entry) {
         if (SameCamera(entry.idSerial, ReadTextField(m_device.message.idSerial)))
@@ -97,31 +97,81 @@ BOOL CDeviceSetDlg::OnCommand(WPARAM wParam, LPARAM lParam)
     return CMyDialog::OnCommand(wParam, lParam);
 }
 
+namespace {
+
+// The edits and what each shows of a record.
+struct EditField {
+    int nId;
+    std::wstring (*text)(const WireMessage&);
+};
+const EditField EDIT_FIELDS[] = {
+    {IDC_DEV_LAN_IP, [](const WireMessage& m) { return WideFieldText(m.lanIp); }},
+    {IDC_DEV_LAN_MASK, [](const WireMessage& m) { return WideFieldText(m.lanMask); }},
+    {IDC_DEV_LAN_GATEWAY, [](const WireMessage& m) { return WideFieldText(m.lanGateway); }},
+    {IDC_DEV_LAN_DNS, [](const WireMessage& m) { return WideFieldText(m.lanDns); }},
+    {IDC_DEV_NAME, [](const WireMessage& m) { return WideFieldText(m.name); }},
+    {IDC_DEV_WIFI_IP, [](const WireMessage& m) { return WideFieldText(m.wifiIp); }},
+    {IDC_DEV_WIFI_MASK, [](const WireMessage& m) { return WideFieldText(m.wifiMask); }},
+    {IDC_DEV_WIFI_GATEWAY, [](const WireMessage& m) { return WideFieldText(m.wifiGateway); }},
+    {IDC_DEV_WIFI_DNS, [](const WireMessage& m) { return WideFieldText(m.wifiDns); }},
+    {IDC_DEV_AP_PASSWORD, [](const WireMessage& m) { return WideFieldText(m.apPassword); }},
+    {IDC_DEV_SSID, [](const WireMessage& m) { return WideFieldText(m.ssid); }},
+    {IDC_DEV_WIFI_PASSWORD, [](const WireMessage& m) { return WideFieldText(m.wifiPassword); }},
+};
+
+struct CheckField {
+    int nId;
+    std::int32_t WireMessage::*flag;
+};
+const CheckField CHECK_FIELDS[] = {
+    {IDC_DEV_LAN_DHCP, &WireMessage::lanDhcp},
+    {IDC_DEV_AP_MODE, &WireMessage::apMode},
+    {IDC_DEV_WIFI_DHCP, &WireMessage::wifiDhcp},
+};
+
+} // namespace
+
 void CDeviceSetDlg::LoadDevice(const DeviceRecord* pRecord)
 {
     if (!pRecord)
         return;
     if (pRecord != &m_device)
         m_device = *pRecord;
+    m_shown = m_device;
     const WireMessage& m = m_device.message;
     SetItemText(IDC_DEV_CURRENT, CurrentCameraText(WideFieldText(m.name), m).c_str());
-    SetItemText(IDC_DEV_LAN_IP, WideFieldText(m.lanIp).c_str());
-    SetItemText(IDC_DEV_LAN_MASK, WideFieldText(m.lanMask).c_str());
-    SetItemText(IDC_DEV_LAN_GATEWAY, WideFieldText(m.lanGateway).c_str());
-    SetItemText(IDC_DEV_LAN_DNS, WideFieldText(m.lanDns).c_str());
-    SetItemText(IDC_DEV_NAME, WideFieldText(m.name).c_str());
-    CheckDlgButton(IDC_DEV_LAN_DHCP, m.lanDhcp ? BST_CHECKED : BST_UNCHECKED);
-    SetItemText(IDC_DEV_WIFI_IP, WideFieldText(m.wifiIp).c_str());
-    SetItemText(IDC_DEV_WIFI_MASK, WideFieldText(m.wifiMask).c_str());
-    SetItemText(IDC_DEV_WIFI_GATEWAY, WideFieldText(m.wifiGateway).c_str());
-    SetItemText(IDC_DEV_WIFI_DNS, WideFieldText(m.wifiDns).c_str());
-    SetItemText(IDC_DEV_AP_PASSWORD, WideFieldText(m.apPassword).c_str());
-    CheckDlgButton(IDC_DEV_AP_MODE, m.apMode ? BST_CHECKED : BST_UNCHECKED);
-    SetItemText(IDC_DEV_SSID, WideFieldText(m.ssid).c_str());
-    SetItemText(IDC_DEV_WIFI_PASSWORD, WideFieldText(m.wifiPassword).c_str());
-    CheckDlgButton(IDC_DEV_WIFI_DHCP, m.wifiDhcp ? BST_CHECKED : BST_UNCHECKED);
+    for (const EditField& field : EDIT_FIELDS)
+        SetItemText(field.nId, field.text(m).c_str());
+    for (const CheckField& field : CHECK_FIELDS)
+        CheckDlgButton(field.nId, m.*field.flag ? BST_CHECKED : BST_UNCHECKED);
     SetComboSel(IDC_DEV_ENCRYPT, m.encryptType, TRUE);
+    m_nShownEncrypt = GetComboSel(IDC_DEV_ENCRYPT);
     ShowCheckStatus(GetLangId());
+}
+
+bool CDeviceSetDlg::FieldsUntouched()
+{
+    const WireMessage& m = m_shown.message;
+    for (const EditField& field : EDIT_FIELDS)
+        if (GetDlgItemText(field.nId) != field.text(m))
+            return false;
+    for (const CheckField& field : CHECK_FIELDS)
+        if ((IsDlgButtonChecked(field.nId) == BST_CHECKED) != (m.*field.flag != 0))
+            return false;
+    return GetComboSel(IDC_DEV_ENCRYPT) == m_nShownEncrypt;
+}
+
+void CDeviceSetDlg::OnCameraReported(const DeviceRecord& record)
+{
+    if (!m_device.message.idSerial[0] ||
+        !SameCamera(ReadTextField(m_device.message.idSerial), ReadTextField(record.message.idSerial)))
+        return;
+    if (m_hWnd && FieldsUntouched()) {
+        LoadDevice(&record);
+        return;
+    }
+    // The operator's edits stay; what they do not cover comes from the reply.
+    m_device = record;
 }
 
 void CDeviceSetDlg::DoSetting()
@@ -154,9 +204,13 @@ void CDeviceSetDlg::DoSetting()
     WireMessage message;
     BuildSetInfo(m_device, message);
     m = message; // the copy now holds what was sent
+    // The fields show what was sent (the name as a reply would be listed), so that the camera's
+    // next answer fills them again.
+    m_shown = m_device;
+    WriteAnsiText(m_shown.message.name, sizeof m_shown.message.name, name);
     GenSockBroadcastSend(CAMERA_PORT, &message, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
-    // The dialog writes every field; the check compares those a camera's reply is listed by.
-    m_check.Expect(message, CChangeCheck::FIELDS_ALL);
+    // The dialog writes every field; the check compares those a camera's reply carries back.
+    m_check.Expect(message, CChangeCheck::FIELDS_SETTINGS);
 
     const bool bChinese = GetLangId() == 0;
     ::MessageBoxW(m_hWnd, bChinese ? L"摄像头参数设置成功！" : L"Setting Done!",

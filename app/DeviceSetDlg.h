@@ -7,6 +7,7 @@
 // after it (ackTag, lanIp) are never touched. The group dialog writes names the same way through
 // the shared field writers (SettingsFields.h).
 
+#include "app/CameraReportObserver.h"
 #include "app/ChangeCheck.h"
 #include "dialogkit/MyDialog.h"
 #include "protocol/WireMessage.h"
@@ -14,7 +15,7 @@
 #include <cstddef>
 #include <string>
 
-class CDeviceSetDlg : public CMyDialog {
+class CDeviceSetDlg : public CMyDialog, public CCameraReportObserver {
   public:
     explicit CDeviceSetDlg(CWnd* pParent = nullptr);
 
@@ -28,15 +29,23 @@ class CDeviceSetDlg : public CMyDialog {
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void ApplyLanguage(int nLangId) override;
 
+    // Its camera answered: the copy takes what the camera now says, and the fields show it unless
+    // the operator has changed them since they were filled.
+    void OnCameraReported(const DeviceRecord& record) override;
+
     // "%s(%s)": a name and the idSerial, as the current-camera line shows them.
     static std::wstring CurrentCameraText(const std::wstring& name, const WireMessage& message);
 
   private:
     void DoSetting();
+    // Whether every field still shows what LoadDevice put there.
+    bool FieldsUntouched();
     // The check's status of the camera shown (empty when it has none), in a language (ApplyLanguage
     // runs before the dialog's language changes).
     void ShowCheckStatus(int nLangId);
 
     DeviceRecord m_device{};
+    DeviceRecord m_shown{}; // what the fields were last filled from
+    int m_nShownEncrypt = -1;
     CChangeCheck m_check;
 };

@@ -96,10 +96,10 @@ BOOL CGroupSetDlg::OnInitDialog()
         m_pList->SetCheckBoxImages(false);
         m_pList->SetCheckBoxes(true);
     }
-    // Follow-up rescans are the owner's (the main window's) ordinary Rescan.
+    // The follow-up requests are the owner's (the main window's), and keep its list.
     m_check.SetRescan([this] {
         if (HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER))
-            ::SendMessageW(hOwner, WM_COMMAND, MAKEWPARAM(IDC_MAIN_RESCAN, BN_CLICKED), 0);
+            ::SendMessageW(hOwner, WM_COMMAND, MAKEWPARAM(IDC_MAIN_REFRESH, 0), 0);
     });
     m_check.SetOnChange([this](const CChangeCheck::Entry& entry) { ShowCheckStatus(&entry, GetLangId()); });
     StartThread(0);

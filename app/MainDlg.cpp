@@ -117,6 +117,8 @@ BOOL CMainDlg::OnInitDialog()
     // Both dialogs check what they sent against the replies listed here.
     AddCameraObserver(&m_pDeviceSetDlg->GetChangeCheck());
     AddCameraObserver(&m_pGroupSetDlg->GetChangeCheck());
+    // The single-camera dialog follows its camera's replies.
+    AddCameraObserver(m_pDeviceSetDlg.get());
 
     AddComboString(IDC_MAIN_LANG, L"简体中文", -1);
     AddComboString(IDC_MAIN_LANG, L"English", -1);
@@ -184,14 +186,13 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
     case IDOK:
     case IDC_MAIN_RESCAN:
         // Enter rescans; it never closes the window.
-        SetSignal(CDiscoveryEngine::RESCAN_WORKER);
+        m_engine.RequestRescan();
+        return TRUE;
+    case IDC_MAIN_REFRESH:
+        m_engine.RequestRefresh();
         return TRUE;
     case IDC_MAIN_SINGLE:
-        if (HasUsableLanIp(m_SelDevice) && m_pDeviceSetDlg) {
-            m_pDeviceSetDlg->LoadDevice(&m_SelDevice);
-            if (!m_pDeviceSetDlg->IsWindowVisible())
-                ShowSettingsDialog(m_pDeviceSetDlg.get());
-        }
+        OpenSingleDialog();
         break;
     case IDC_MAIN_BROWSE:
         if (HasUsableLanIp(m_SelDevice))
@@ -235,6 +236,34 @@ void CMainDlg::OpenGroupDialog()
     m_pGroupSetDlg->LoadDevices(records);
 }
 
+void CMainDlg::OpenSingleDialog()
+{
+    if (!HasUsableLanIp(m_SelDevice) || !m_pDeviceSetDlg)
+        return;
+    if (!m_bSelAnswering) {
+        // Its copy is from before the last rescan: what it holds may no longer be true.
+        const bool bChinese = GetLangId() == 0;
+        const std::wstring text =
+            (bChinese ? L"所选设备自上次搜索以来没有应答："
+                      : L"The selected camera has not answered since the last rescan: ") +
+            WideFieldText(m_SelDevice.message.idSerial);
+        ::MessageBoxW(m_hWnd, text.c_str(), bChinese ? L"提示" : L"Message", MB_OK | MB_ICONWARNING);
+        return;
+    }
+    m_pDeviceSetDlg->LoadDevice(&m_SelDevice);
+    if (!m_pDeviceSetDlg->IsWindowVisible())
+        ShowSettingsDialog(m_pDeviceSetDlg.get());
+}
+
+void CMainDlg::FollowSelection(const DeviceRecord& record)
+{
+    if (!m_SelDevice.message.idSerial[0] ||
+        !SameCamera(ReadTextField(m_SelDevice.message.idSerial), ReadTextField(record.message.idSerial)))
+        return;
+    m_SelDevice = record;
+    m_bSelAnswering = true;
+}
+
 void CMainDlg::TakeSelection()
 {
     if (!m_pDeviceList)
@@ -246,8 +275,10 @@ void CMainDlg::TakeSelection()
         std::memset(&m_SelDevice, 0, sizeof m_SelDevice);
         return;
     }
-    if (const DeviceRecord* record = m_rows.RecordAt(row))
+    if (const DeviceRecord* record = m_rows.RecordAt(row)) {
         std::memcpy(&m_SelDevice, record, sizeof m_SelDevice);
+        m_bSelAnswering = true;
+    }
 }
 
 std::wstring CMainDlg::LocalAddressesText()
@@ -506,12 +537,10 @@ bool CMainDlg::PaintMinimised()
 
 void CMainDlg::ClearCameraRows()
 {
-    // Asked here, on the rescan worker: the system's answer can take a while, and the window
-    // must not wait for it.
-    const std::vector<CCameraRows::Subnet> subnets = LocalSubnets();
-    CallOnWindowThread([this, &subnets] {
+    // Called with the camera table's lock held: only the window's own work here.
+    CallOnWindowThread([this] {
         m_rows.Clear();
-        m_rows.SetLocalSubnets(subnets);
+        m_bSelAnswering = false;
         for (CCameraReportObserver* pObserver : m_observers)
             pObserver->OnCamerasCleared();
         SetItemInt(IDC_MAIN_COUNT, 0);
@@ -519,10 +548,24 @@ void CMainDlg::ClearCameraRows()
     });
 }
 
+void CMainDlg::StartScan(std::uint32_t nScanId, bool bCleared)
+{
+    // Asked here, on the rescan worker and without the camera table's lock: the system's answer
+    // can take a while, and the window must not wait for it.
+    const std::vector<CCameraRows::Subnet> subnets = LocalSubnets();
+    CallOnWindowThread([this, &subnets, nScanId, bCleared] {
+        m_rows.SetLocalSubnets(subnets);
+        for (CCameraReportObserver* pObserver : m_observers)
+            pObserver->OnScanStarted(nScanId, bCleared);
+    });
+}
+
 void CMainDlg::ShowCameras(const std::vector<ShownCamera>& cameras, bool bMoreWaiting)
 {
     CallOnWindowThread([this, &cameras, bMoreWaiting] {
         m_rows.Show(cameras);
+        for (const ShownCamera& camera : cameras)
+            FollowSelection(*camera.pRecord);
         for (CCameraReportObserver* pObserver : m_observers)
             for (const ShownCamera& camera : cameras)
                 pObserver->OnCameraReported(*camera.pRecord);

@@ -35,6 +35,8 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     CDeviceSetDlg* GetDeviceSetDlg() const { return m_pDeviceSetDlg.get(); }
     CGroupSetDlg* GetGroupSetDlg() const { return m_pGroupSetDlg.get(); }
     const DeviceRecord& GetSelDevice() const { return m_SelDevice; }
+    // False after a rescan until the selected camera answers again.
+    bool IsSelDeviceAnswering() const { return m_bSelAnswering; }
     const CDiscoveryEngine& GetEngine() const { return m_engine; }
 
     // Told on the window thread of every clear and every listed reply (not owned).
@@ -74,6 +76,7 @@ class CMainDlg : public CMyDialog, private CCameraListView {
   private:
     // CCameraListView: each runs on the window thread in one synchronous message.
     void ClearCameraRows() override;
+    void StartScan(std::uint32_t nScanId, bool bCleared) override;
     void ShowCameras(const std::vector<ShownCamera>& cameras, bool bMoreWaiting) override;
     void EndCameraBurst() override;
     void WriteCount();
@@ -81,6 +84,9 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     void BuildImageList();
     void InsertColumns();
     void TakeSelection();
+    // The selection follows its camera's replies, so that it always holds what the camera now says.
+    void FollowSelection(const DeviceRecord& record);
+    void OpenSingleDialog();
     void FillLocalAddresses();
     std::array<std::wstring, COLUMN_COUNT> ColumnTitles() const;
     void OpenGroupDialog();
@@ -93,6 +99,7 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     std::unique_ptr<CDeviceSetDlg> m_pDeviceSetDlg;
     std::unique_ptr<CGroupSetDlg> m_pGroupSetDlg;
     DeviceRecord m_SelDevice{};
+    bool m_bSelAnswering = false;
     HICON m_hIcon = nullptr;
 
     HIMAGELIST m_hImageList = nullptr;

@@ -30,6 +30,9 @@
 #define IDC_MAIN_BROWSE 1002
 #define IDC_MAIN_LANG_CAPTION 1041
 #define IDC_MAIN_LANG 1019
+// Not a control: asks the listed cameras again without clearing the list (the change checks'
+// follow-up requests).
+#define IDC_MAIN_REFRESH 32790
 
 // The camera list's right-click menu.
 #define IDM_LIST_COPY 32801

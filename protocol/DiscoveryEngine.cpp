@@ -89,21 +89,66 @@ bool CDiscoveryEngine::KeepRunning(int nIndex) const
     return !m_bStopping.load() && m_host.IsThreadRunning(nIndex);
 }
 
+void CDiscoveryEngine::RequestRescan()
+{
+    m_bClearRequested.store(true);
+    m_host.SetSignal(RESCAN_WORKER);
+}
+
+void CDiscoveryEngine::RequestRefresh()
+{
+    m_host.SetSignal(RESCAN_WORKER);
+}
+
 int CDiscoveryEngine::RescanPass()
 {
-    m_host.WaitSignal(RESCAN_WORKER, INFINITE);
+    if (m_host.WaitSignal(RESCAN_WORKER, INFINITE) != WAIT_OBJECT_0) {
+        // No signal to wait on (its event could not be made): never clear and broadcast in a
+        // loop; try again a little later.
+        m_host.WaitSignal(RESCAN_WORKER, UNBOUND_RETRY_MS);
+        return 0;
+    }
     // Stopping the worker sets the slot too: that wake-up must not rescan.
     if (!KeepRunning(RESCAN_WORKER))
         return 0;
-    {
+    const bool bClear = m_bClearRequested.exchange(false);
+    const std::uint32_t nScan = m_nScanId.load() + 1; // only this worker opens scans
+    if (bClear) {
         CDeviceTableLock lock(m_table);
         m_view.ClearCameraRows(); // rows first, so no row ever refers to a freed record
         m_table.Clear();
+        m_nClearScan = nScan;
+    }
+    m_view.StartScan(nScan, bClear);
+    {
+        std::lock_guard<std::mutex> guard(m_receiveLock);
+        m_nScanId.store(nScan);
+        DrainReplySocket();
     }
     WireMessage request;
     BuildGetRequest(request);
     GenSockBroadcastSend(CAMERA_PORT, &request, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
     return 0;
+}
+
+void CDiscoveryEngine::DrainReplySocket()
+{
+    GenSockServerContext* context = m_pContext.load();
+    if (!context)
+        return;
+    const GenSocket socket = context->socket.load();
+    if (socket == GENSOCK_INVALID)
+        return;
+    // The socket does not block; a flood cannot hold the request back for long.
+    WireMessage discard;
+    for (int n = 0; n < DRAIN_MAX; ++n) {
+        sockaddr_in from{};
+        int fromLength = sizeof from;
+        if (recvfrom(AsSocket(socket), reinterpret_cast<char*>(&discard), static_cast<int>(sizeof discard), 0,
+                     reinterpret_cast<sockaddr*>(&from), &fromLength) < 0 &&
+            WSAGetLastError() != WSAEMSGSIZE)
+            break;
+    }
 }
 
 GenSocket CDiscoveryEngine::OpenReplySocket()
@@ -152,7 +197,7 @@ int CDiscoveryEngine::ReceivePass()
         error = 0;
         while (received.size() < RECEIVED_MAX) {
             ReceivedDatagram datagram;
-            const int length = ReceiveOne(socket, datagram.message, datagram.sender);
+            const int length = ReceiveOne(socket, datagram.message, datagram.sender, datagram.scanId);
             if (length > 0) {
                 datagram.length = length;
                 received.push_back(datagram);
@@ -166,7 +211,7 @@ int CDiscoveryEngine::ReceivePass()
             break;
         for (size_t n = 0; n < BATCH_MAX && !received.empty(); ++n) {
             ReceivedDatagram& datagram = received.front();
-            AcceptDatagram(datagram.message, datagram.length, datagram.sender);
+            AcceptDatagram(datagram.message, datagram.length, datagram.sender, datagram.scanId);
             received.pop_front();
         }
         if (!received.empty() || error == 0) {
@@ -197,8 +242,11 @@ int CDiscoveryEngine::ReceivePass()
     return 0;
 }
 
-int CDiscoveryEngine::ReceiveOne(GenSocket socket, WireMessage& message, char (&sender)[16])
+int CDiscoveryEngine::ReceiveOne(GenSocket socket, WireMessage& message, char (&sender)[16],
+                                 std::uint32_t& nScanId)
 {
+    std::lock_guard<std::mutex> guard(m_receiveLock);
+    nScanId = m_nScanId.load();
     // One datagram per receive: a short datagram is padded with zeros rather than joined to the
     // next camera's reply.
     std::memset(&message, 0, sizeof message);
@@ -211,16 +259,13 @@ int CDiscoveryEngine::ReceiveOne(GenSocket socket, WireMessage& message, char (&
     return received;
 }
 
-void CDiscoveryEngine::AcceptDatagram(WireMessage& message, int nReceived, const char* pszSender)
+void CDiscoveryEngine::AcceptDatagram(WireMessage& message, int nReceived, const char* pszSender,
+                                      std::uint32_t nScanId)
 {
-    if (message.type == MSG_INFO_EXTRA) {
-        // Accepted only for a known camera; it changes nothing the tool reads, sends or shows.
-        if (IsValidInfoExtra(&message, nReceived)) {
-            CDeviceTableLock lock(m_table);
-            (void)m_table.Find(message);
-        }
+    // An extra-information reply changes nothing the tool reads, sends or shows: looking its
+    // camera up would only take the table's lock.
+    if (message.type == MSG_INFO_EXTRA)
         return;
-    }
     if (!IsValidInfoReply(&message, nReceived))
         return;
 
@@ -240,6 +285,7 @@ void CDiscoveryEngine::AcceptDatagram(WireMessage& message, int nReceived, const
     pending.sourceIp[sizeof pending.sourceIp - 1] = 0;
     pending.netType = via.netType;
     pending.senderIp = ParseIpv4(std::string_view(pszSender)).value_or(0);
+    pending.scanId = nScanId;
     m_pending.push_back(pending);
 }
 
@@ -258,6 +304,9 @@ void CDiscoveryEngine::CommitPending(bool bMoreWaiting)
     std::vector<CCameraListView::ShownCamera> shown;
     shown.reserve(m_pending.size());
     for (const DeviceRecord& reply : m_pending) {
+        // Taken off the socket before the list was last cleared: an answer to an older request.
+        if (reply.scanId < m_nClearScan)
+            continue;
         bool created = false;
         if (DeviceRecord* record = m_table.Store(reply, created))
             shown.push_back({record, created});

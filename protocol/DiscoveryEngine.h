@@ -9,12 +9,21 @@
 // checks, acknowledges and stores a batch and writes its rows in one message, and looks at the
 // socket again; when the socket is drained it tells the list, and waits in select, which wakes it
 // for the next datagram or after the receive time-out.
+//
+// Scans: every request the rescan pass sends opens a scan, numbered from 1. A reply is stamped
+// with the scan that was open when it was taken off the socket, and what was queued on the
+// socket when a request goes out is thrown away first, so a stamp says "this answered that
+// request or a later one". An operator's rescan clears the list; replies stamped before it are
+// dropped, so a camera unplugged before a rescan never comes back from a queue. A refresh asks
+// the listed cameras again and keeps their rows (the change check's follow-up requests).
 
 #include "base/MyThreadHost.h"
 #include "net/SocketHelpers.h"
 #include "protocol/DeviceTable.h"
 
 #include <atomic>
+#include <cstdint>
+#include <mutex>
 #include <vector>
 
 struct GenSockServerContext;
@@ -46,6 +55,9 @@ class CCameraListView {
     virtual ~CCameraListView() = default;
     // Deletes every row and shows a count of 0.
     virtual void ClearCameraRows() = 0;
+    // Scan `nScanId` is about to send its request (called without the table's lock; after
+    // ClearCameraRows when it clears).
+    virtual void StartScan(std::uint32_t nScanId, bool bCleared) = 0;
     struct ShownCamera {
         DeviceRecord* pRecord;
         bool bCreated; // the record is new, so no row can have it yet
@@ -82,6 +94,15 @@ class CDiscoveryEngine {
     int RescanPass();
     int ReceivePass();
 
+    // An operator's rescan: clear the list and ask again.
+    void RequestRescan();
+    // Ask the cameras again, keeping the listed rows (a rescan already asked for still clears).
+    void RequestRefresh();
+    // The scan whose replies are being taken now (0 before the first request).
+    std::uint32_t GetScanId() const { return m_nScanId.load(); }
+    // Datagrams held at most when a request drains the reply socket.
+    static constexpr int DRAIN_MAX = 20000;
+
     // Closing, in two steps: BeginShutdown makes both passes leave (the rescan pass without
     // rescanning, the receive pass woken from its receive); once the workers have stopped,
     // EndShutdown closes the reply socket.
@@ -95,9 +116,12 @@ class CDiscoveryEngine {
   private:
     bool KeepRunning(int nIndex) const;
     GenSocket OpenReplySocket();
-    int ReceiveOne(GenSocket socket, WireMessage& message, char (&sender)[16]);
+    int ReceiveOne(GenSocket socket, WireMessage& message, char (&sender)[16], std::uint32_t& nScanId);
+    // Throws away what is queued on the reply socket, so that what is taken next answered a later
+    // request. Called with m_receiveLock held.
+    void DrainReplySocket();
     // Checks a datagram; an accepted reply is acknowledged and queued for CommitPending.
-    void AcceptDatagram(WireMessage& message, int nReceived, const char* pszSender);
+    void AcceptDatagram(WireMessage& message, int nReceived, const char* pszSender, std::uint32_t nScanId);
     // Stores the queued replies and writes their rows, as one step under the table's lock.
     void CommitPending(bool bMoreWaiting);
     void FlushBurst();
@@ -106,6 +130,7 @@ class CDiscoveryEngine {
         WireMessage message;
         int length = 0;
         char sender[16];
+        std::uint32_t scanId = 0;
     };
 
     CMyThreadHost& m_host;
@@ -114,6 +139,12 @@ class CDiscoveryEngine {
     std::atomic<bool> m_bStopping{false};
     std::atomic<GenSockServerContext*> m_pContext{nullptr};
     std::atomic<int> m_nGrantedBuffer{0};
+    std::atomic<bool> m_bClearRequested{false};
+    std::atomic<std::uint32_t> m_nScanId{0};
+    std::uint32_t m_nClearScan = 0; // the last clearing scan; under the table's lock
+    // Held around each receive and around a scan's start, so that a datagram is stamped with the
+    // scan it was taken in.
+    std::mutex m_receiveLock;
     bool m_bBurstOpen = false;           // receive worker only
     CBurstBroadcaster m_acks;            // receive worker only
     std::vector<DeviceRecord> m_pending; // receive worker only

@@ -38,8 +38,9 @@ TEST(Ipv4Text, ParsesOnlyFourDecimalPartsEachUpTo255)
     for (const ParseCase& c : kCases) {
         const auto parsed = ParseIpv4(std::string_view(c.text));
         EXPECT_EQ(parsed.has_value(), c.ok) << c.text;
-        if (parsed && c.ok)
+        if (parsed && c.ok) {
             EXPECT_EQ(*parsed, c.value) << c.text;
+        }
         const std::string narrow(c.text);
         const std::wstring wide(narrow.begin(), narrow.end());
         EXPECT_EQ(ParseIpv4(std::wstring_view(wide)), parsed) << c.text;
