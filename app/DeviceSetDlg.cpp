@@ -204,10 +204,6 @@ void CDeviceSetDlg::DoSetting()
     WireMessage message;
     BuildSetInfo(m_device, message);
     m = message; // the copy now holds what was sent
-    // The fields show what was sent (the name as a reply would be listed), so that the camera's
-    // next answer fills them again.
-    m_shown = m_device;
-    WriteAnsiText(m_shown.message.name, sizeof m_shown.message.name, name);
     GenSockBroadcastSend(CAMERA_PORT, &message, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
     // The dialog writes every field; the check compares those a camera's reply carries back.
     m_check.Expect(message, CChangeCheck::FIELDS_SETTINGS);

@@ -72,6 +72,13 @@ DeviceRecord* CDeviceTable::Store(const DeviceRecord& reply, bool& bCreated)
 {
     bCreated = false;
     if (DeviceRecord* found = Find(reply.message)) {
+        // Where the camera was reached is its first reply's in each scan: a camera asked again
+        // without a clear (and perhaps on a new address) is listed where it answers now.
+        if (reply.scanId != found->scanId) {
+            std::memcpy(found->sourceIp, reply.sourceIp, sizeof found->sourceIp);
+            found->sourceIp[sizeof found->sourceIp - 1] = 0;
+            found->netType = reply.netType;
+        }
         std::memcpy(&found->message, &reply.message, sizeof reply.message);
         std::memcpy(found->wireName, reply.wireName, sizeof found->wireName);
         found->senderIp = reply.senderIp;

@@ -40,7 +40,8 @@ class CDeviceTable {
     // record. `bCreated` tells which happened. Null only when memory ran out.
     DeviceRecord* Store(const WireMessage& reply, const char* pszSourceIp, int nNetType, bool& bCreated);
     // The same for a reply with what the engine knows of it: a found record takes the image, the
-    // wire name, the sender and the scan, and keeps its sourceIp and netType.
+    // wire name, the sender and the scan, and keeps its sourceIp and netType unless the reply is
+    // the first of a later scan (a scan that did not clear the table).
     DeviceRecord* Store(const DeviceRecord& reply, bool& bCreated);
     // Frees every record and the array's storage.
     void Clear();

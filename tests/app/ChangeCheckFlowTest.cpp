@@ -12,6 +12,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -130,9 +131,13 @@ TEST_F(ChangeCheckFlow, GroupStatusColumnShowsWhatEachCameraTookAndFollowsTheLan
 
     ASSERT_TRUE(m_sim.ClearLog());
     std::map<std::wstring, std::set<std::wstring>> seen;
+    // The follow-up requests ask the cameras again without emptying the list: a copy or an export
+    // taken meanwhile is never partial.
+    int fewestListed = apptest::RowCount(MainList());
     auto sample = [&] {
         for (const std::wstring& id : ids)
             seen[id].insert(StatusOf(id));
+        fewestListed = std::min(fewestListed, apptest::RowCount(MainList()));
     };
     const int passes = Group().GetFinishedPasses();
     {
@@ -171,8 +176,9 @@ TEST_F(ChangeCheckFlow, GroupStatusColumnShowsWhatEachCameraTookAndFollowsTheLan
     EXPECT_FALSE(seen[L"a1b2c3d4e5f6"].count(L"无应答"));
     EXPECT_EQ(StatusOf(L"a60000000005"), L"") << "a camera nobody sent to has no status";
 
-    // The follow-ups were the main window's ordinary rescans: several, and the list shows what the
-    // cameras now answer, a1b2… under its new address.
+    EXPECT_EQ(fewestListed, 12) << "the list never emptied during the check";
+    // The follow-ups were the main window's requests: several, and the list shows what the cameras
+    // now answer, a1b2… under its new address.
     EXPECT_GE(Requests(), 4);
     ASSERT_TRUE(PumpUntil([] { return Listed(L"a1b2c3d4e5f6") && Listed(L"d40000000003"); }, 8000));
     const auto a = apptest::RowTexts(MainList(), apptest::FindRow(MainList(), 3, L"a1b2c3d4e5f6"), 3);
@@ -196,8 +202,12 @@ TEST_F(ChangeCheckFlow, GroupStatusColumnShowsWhatEachCameraTookAndFollowsTheLan
     for (const auto& [id, text] : final)
         EXPECT_EQ(StatusOf(id), text);
 
-    // Listing the cameras again keeps each camera's status with its row; the silent camera is no
-    // longer listed by the main window, so it has no row.
+    // The silent camera keeps its row until the operator rescans; then listing the cameras again
+    // keeps each camera's status with its row, and the silent one has none.
+    EXPECT_NE(apptest::FindRow(MainList(), 3, L"F12345678901"), -1);
+    Rescan();
+    ASSERT_TRUE(PumpUntil([] { return apptest::RowCount(MainList()) == 11; }, 8000));
+    PumpFor(300);
     ::SendMessageW(s_pMain->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_MAIN_GROUP, BN_CLICKED), 0);
     Pump();
     EXPECT_EQ(StatusOf(L"c30000000002"), L"不一致: 名称");

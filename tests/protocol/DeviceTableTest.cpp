@@ -111,6 +111,43 @@ TEST(DeviceTableTest, StoreOfAKnownCameraOverwritesTheImageButKeepsWhereItWasFir
     EXPECT_EQ(table.Find(Reply("B20000000001")), first);
 }
 
+// Asked again without a clear (a later scan), a camera is listed where it answers now: the first
+// reply of each scan says where it was reached. The wire name, sender and scan follow every reply.
+TEST(DeviceTableTest, TheFirstReplyOfALaterScanMovesWhereTheCameraWasReached)
+{
+    CDeviceTable table;
+    CDeviceTableLock lock(table);
+    auto reply = [](const char* name, const char* source, int netType, std::uint32_t sender,
+                    std::uint32_t scan) {
+        DeviceRecord r{};
+        r.message = Reply("a1b2c3d4e5f6", name);
+        std::memcpy(r.wireName, r.message.name, sizeof r.wireName);
+        WriteTextField(r.sourceIp, source);
+        r.netType = netType;
+        r.senderIp = sender;
+        r.scanId = scan;
+        return r;
+    };
+    bool created = false;
+    DeviceRecord* record = table.Store(reply("one", "198.18.1.131", 0, 0xC6120183, 1), created);
+    ASSERT_NE(record, nullptr);
+    // Scan 1 again, over the other interface: only the image, name bytes and sender follow.
+    table.Store(reply("two", "198.18.2.131", 1, 0xC6120283, 1), created);
+    EXPECT_FALSE(created);
+    EXPECT_STREQ(record->sourceIp, "198.18.1.131");
+    EXPECT_EQ(record->netType, 0);
+    EXPECT_EQ(record->senderIp, 0xC6120283u);
+    EXPECT_STREQ(record->wireName, "two");
+    // Scan 2: the camera now answers from a new address.
+    table.Store(reply("three", "198.18.1.220", 0, 0xC61201DC, 2), created);
+    EXPECT_STREQ(record->sourceIp, "198.18.1.220");
+    EXPECT_EQ(record->scanId, 2u);
+    table.Store(reply("four", "198.18.2.131", 1, 0xC6120283, 2), created);
+    EXPECT_STREQ(record->sourceIp, "198.18.1.220");
+    EXPECT_EQ(record->netType, 0);
+    EXPECT_EQ(table.GetCount(), 1);
+}
+
 TEST(DeviceTableTest, RecordsKeepTheOrderOfFirstRepliesAndEachIdFindsItsOwn)
 {
     CDeviceTable table;
