@@ -9,6 +9,7 @@
 #include "app/GroupSetDlg.h"
 #include "app/MainDlg.h"
 #include "app/resource.h"
+#include "controls/MyListCtrl.h"
 
 #include <commctrl.h>
 
@@ -278,6 +279,67 @@ TEST_F(ChangeCheckFlow, SingleDialogStatusLineFollowsItsCameraAndTheLanguage)
     EXPECT_EQ(ReadTextField(first.message.lanIp), "198.18.1.230") << "the main list shows the new address";
     Single().LoadDevice(&first);
     EXPECT_EQ(apptest::ItemText(hDlg, IDC_DEV_CHECK_STATUS), L"状态: 已确认");
+}
+
+// After a camera changed (here behind the tool's back, as after a pass or another tool), the
+// selection, "编辑 ..." and an open single-camera dialog show what the camera now answers; once it
+// stops answering, "编辑 ..." says so instead of loading an old copy.
+TEST_F(ChangeCheckFlow, TheSelectionAndAnOpenDialogFollowWhatTheCameraNowAnswers)
+{
+    const HWND hMain = s_pMain->GetSafeHwnd();
+    const int row = apptest::FindRow(MainList(), 3, L"c30000000002");
+    ASSERT_GE(row, 0);
+    s_pMain->GetDeviceList()->MoveCurrentRow(row);
+    ::SendMessageW(hMain, WM_COMMAND, MAKEWPARAM(LIST_CMD_CLICK, 0),
+                   reinterpret_cast<LPARAM>(s_pMain->GetDeviceList()));
+    ASSERT_EQ(ReadTextField(s_pMain->GetSelDevice().message.idSerial), "c30000000002");
+    ::SendMessageW(hMain, WM_COMMAND, MAKEWPARAM(IDC_MAIN_SINGLE, BN_CLICKED), 0);
+    const HWND hSingle = Single().GetSafeHwnd();
+    ASSERT_EQ(apptest::ItemText(hSingle, IDC_DEV_LAN_IP), L"198.18.1.133");
+
+    ASSERT_EQ(m_sim.Command("set c30000000002 lanip=198.18.1.241 langw=198.18.1.254 name=Hall2"), "ok 1");
+    ::SendMessageW(hMain, WM_COMMAND, MAKEWPARAM(IDC_MAIN_REFRESH, 0), 0);
+    ASSERT_TRUE(PumpUntil(
+        [] {
+            const DeviceRecord* r = Listed(L"c30000000002");
+            return r && ReadTextField(r->message.lanIp) == "198.18.1.241";
+        },
+        8000));
+    EXPECT_EQ(apptest::RowCount(MainList()), 12) << "asking again keeps every row";
+    EXPECT_EQ(ReadTextField(s_pMain->GetSelDevice().message.lanIp), "198.18.1.241");
+    // The open dialog was untouched: it shows the camera as it answers now.
+    EXPECT_EQ(apptest::ItemText(hSingle, IDC_DEV_LAN_IP), L"198.18.1.241");
+    EXPECT_EQ(apptest::ItemText(hSingle, IDC_DEV_NAME), L"Hall2");
+    EXPECT_EQ(ReadTextField(Single().GetDevice().message.lanGateway), "198.18.1.254");
+
+    // Typed-in values stay; the copy behind them still follows the camera.
+    ::SetDlgItemTextW(hSingle, IDC_DEV_NAME, L"Typed");
+    ASSERT_EQ(m_sim.Command("set c30000000002 landns=198.18.1.53"), "ok 1");
+    ::SendMessageW(hMain, WM_COMMAND, MAKEWPARAM(IDC_MAIN_REFRESH, 0), 0);
+    ASSERT_TRUE(
+        PumpUntil([] { return ReadTextField(Single().GetDevice().message.lanDns) == "198.18.1.53"; }, 8000));
+    EXPECT_EQ(apptest::ItemText(hSingle, IDC_DEV_NAME), L"Typed");
+    Single().ShowWindow(SW_HIDE);
+
+    // "编辑 ..." loads the camera as it now answers.
+    Single().LoadDevice(Listed(L"a1b2c3d4e5f6"));
+    ::SendMessageW(hMain, WM_COMMAND, MAKEWPARAM(IDC_MAIN_SINGLE, BN_CLICKED), 0);
+    EXPECT_EQ(apptest::ItemText(hSingle, IDC_DEV_LAN_IP), L"198.18.1.241");
+    Single().ShowWindow(SW_HIDE);
+
+    // It stops answering: after a rescan "编辑 ..." says so and loads nothing.
+    ASSERT_EQ(m_sim.Command("remove c30000000002"), "ok 11");
+    Rescan();
+    ASSERT_TRUE(PumpUntil([] { return apptest::RowCount(MainList()) == 11; }, 8000));
+    PumpFor(300);
+    Single().LoadDevice(Listed(L"a1b2c3d4e5f6"));
+    {
+        CMessageBoxCatcher boxes(hMain, L"提示");
+        ::SendMessageW(hMain, WM_COMMAND, MAKEWPARAM(IDC_MAIN_SINGLE, BN_CLICKED), 0);
+        EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{L"所选设备自上次搜索以来没有应答：c30000000002"});
+    }
+    EXPECT_EQ(ReadTextField(Single().GetDevice().message.idSerial), "a1b2c3d4e5f6");
+    EXPECT_FALSE(Single().IsWindowVisible());
 }
 
 } // namespace
