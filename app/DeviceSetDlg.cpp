@@ -163,8 +163,7 @@ bool CDeviceSetDlg::FieldsUntouched()
 
 void CDeviceSetDlg::OnCameraReported(const DeviceRecord& record)
 {
-    if (!m_device.message.idSerial[0] ||
-        !SameCamera(ReadTextField(m_device.message.idSerial), ReadTextField(record.message.idSerial)))
+    if (!m_device.message.idSerial[0] || !SameDevice(m_device.message, record.message))
         return;
     if (m_hWnd && FieldsUntouched()) {
         LoadDevice(&record);

@@ -250,15 +250,31 @@ void CMainDlg::OpenSingleDialog()
         ::MessageBoxW(m_hWnd, text.c_str(), bChinese ? L"提示" : L"Message", MB_OK | MB_ICONWARNING);
         return;
     }
+    if (m_SelDevice.flags & DEVICE_SHARED_SERIAL) {
+        // A set-parameters message is addressed by idSerial: both cameras would take it.
+        const bool bChinese = GetLangId() == 0;
+        const std::wstring text =
+            bChinese ? L"两台设备使用同一序列号 " + WideFieldText(m_SelDevice.message.idSerial) +
+                           L"。\n在这里发送的设置会被这两台设备同时接受。\n\n仍要编辑吗？"
+                     : L"Two devices share this serial: " + WideFieldText(m_SelDevice.message.idSerial) +
+                           L".\nSettings sent from here reach both of them.\n\nModify anyway?";
+        if (ConfirmBox(text) != IDOK)
+            return;
+    }
     m_pDeviceSetDlg->LoadDevice(&m_SelDevice);
     if (!m_pDeviceSetDlg->IsWindowVisible())
         ShowSettingsDialog(m_pDeviceSetDlg.get());
 }
 
+int CMainDlg::ConfirmBox(const std::wstring& text)
+{
+    return ::MessageBoxW(m_hWnd, text.c_str(), GetLangId() == 0 ? L"提示" : L"Message",
+                         MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2);
+}
+
 void CMainDlg::FollowSelection(const DeviceRecord& record)
 {
-    if (!m_SelDevice.message.idSerial[0] ||
-        !SameCamera(ReadTextField(m_SelDevice.message.idSerial), ReadTextField(record.message.idSerial)))
+    if (!m_SelDevice.message.idSerial[0] || !SameDevice(m_SelDevice.message, record.message))
         return;
     m_SelDevice = record;
     m_bSelAnswering = true;

@@ -72,6 +72,8 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     virtual int ChooseMenuCommand(HMENU hMenu, POINT ptScreen);
     // The file to export to, from the system's save dialog (empty: cancelled); tests replace it.
     virtual std::wstring AskExportPath();
+    // A warning with OK and Cancel (Cancel is the default); IDOK or IDCANCEL.
+    virtual int ConfirmBox(const std::wstring& text);
 
   private:
     // CCameraListView: each runs on the window thread in one synchronous message.

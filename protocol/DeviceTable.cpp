@@ -41,12 +41,21 @@ void CDeviceTable::LockFromWindowThread()
     }
 }
 
-std::string CDeviceTable::KeyOf(const WireMessage& message)
+std::string CDeviceTable::SerialKeyOf(const WireMessage& message)
 {
     std::string key = ReadTextField(message.idSerial);
     for (char& c : key)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
+std::string CDeviceTable::KeyOf(const WireMessage& message)
+{
+    std::string key = SerialKeyOf(message);
+    key += '\0'; // an idSerial holds no zero
+    key.append(reinterpret_cast<const char*>(message.lanMac), sizeof message.lanMac);
+    key.append(reinterpret_cast<const char*>(message.wifiMac), sizeof message.wifiMac);
     return key;
 }
 
@@ -68,7 +77,8 @@ DeviceRecord* CDeviceTable::Store(const WireMessage& reply, const char* pszSourc
     return Store(record, bCreated);
 }
 
-DeviceRecord* CDeviceTable::Store(const DeviceRecord& reply, bool& bCreated)
+DeviceRecord* CDeviceTable::Store(const DeviceRecord& reply, bool& bCreated,
+                                  std::vector<DeviceRecord*>* pTwins)
 {
     bCreated = false;
     if (DeviceRecord* found = Find(reply.message)) {
@@ -92,18 +102,31 @@ DeviceRecord* CDeviceTable::Store(const DeviceRecord& reply, bool& bCreated)
     try {
         m_records.reserve(m_records.size() + 1);
         m_index.emplace(KeyOf(reply.message), record.get());
+        m_bySerial[SerialKeyOf(reply.message)].push_back(record.get());
         m_records.push_back(std::move(record));
     } catch (const std::bad_alloc&) {
         m_index.erase(KeyOf(reply.message));
+        auto same = m_bySerial.find(SerialKeyOf(reply.message));
+        if (same != m_bySerial.end() && !same->second.empty() && same->second.back() == record.get())
+            same->second.pop_back();
         return nullptr;
     }
     bCreated = true;
-    return m_records.back().get();
+    DeviceRecord* created = m_records.back().get();
+    const std::vector<DeviceRecord*>& same = m_bySerial[SerialKeyOf(reply.message)];
+    if (same.size() > 1)
+        for (DeviceRecord* twin : same) {
+            twin->flags |= DEVICE_SHARED_SERIAL;
+            if (pTwins && twin != created)
+                pTwins->push_back(twin);
+        }
+    return created;
 }
 
 void CDeviceTable::Clear()
 {
     m_index.clear();
+    m_bySerial.clear();
     m_records.clear();
     m_records.shrink_to_fit();
 }

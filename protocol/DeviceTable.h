@@ -1,6 +1,8 @@
 #pragma once
-// CDeviceTable: the cameras found since the last rescan, one owned record per idSerial (letter
-// case ignored), in the order of their first accepted reply.
+// CDeviceTable: the cameras found since the last rescan, one owned record per camera, in the
+// order of their first accepted reply. A camera is its idSerial (letter case ignored) and its MAC
+// addresses: two cameras that were given one idSerial stay two records, both marked
+// DEVICE_SHARED_SERIAL, instead of one record that mixes their replies.
 //
 // One lock guards the table and its records. The discovery workers hold it across a whole
 // clear-and-free or look-up-store-and-row step, including the synchronous window messages of
@@ -33,8 +35,8 @@ class CDeviceTable {
 
     // Everything below requires the lock.
 
-    // The record whose idSerial equals the given one without regard to letter case; constant
-    // time, since every reply of a burst looks its camera up.
+    // The record of the camera that sent the reply (its idSerial without regard to letter case,
+    // and its MAC addresses); constant time, since every reply of a burst looks its camera up.
     DeviceRecord* Find(const WireMessage& reply);
     // Overwrites the found record's image (it keeps its sourceIp and netType) or appends a new
     // record. `bCreated` tells which happened. Null only when memory ran out.
@@ -42,7 +44,10 @@ class CDeviceTable {
     // The same for a reply with what the engine knows of it: a found record takes the image, the
     // wire name, the sender and the scan, and keeps its sourceIp and netType unless the reply is
     // the first of a later scan (a scan that did not clear the table).
-    DeviceRecord* Store(const DeviceRecord& reply, bool& bCreated);
+    // A new record whose idSerial another camera already has marks both; the others are added to
+    // `pTwins` (when given), since their marks changed too.
+    DeviceRecord* Store(const DeviceRecord& reply, bool& bCreated,
+                        std::vector<DeviceRecord*>* pTwins = nullptr);
     // Frees every record and the array's storage.
     void Clear();
     int GetCount() const { return static_cast<int>(m_records.size()); }
@@ -52,11 +57,15 @@ class CDeviceTable {
 
   private:
     // The idSerial as the table compares it: up to its terminator, ASCII letters lowered.
+    static std::string SerialKeyOf(const WireMessage& message);
+    // The serial key and the MAC addresses.
     static std::string KeyOf(const WireMessage& message);
 
     CRITICAL_SECTION m_lock;
     std::vector<std::unique_ptr<DeviceRecord>> m_records;
     std::unordered_map<std::string, DeviceRecord*> m_index;
+    // Cameras per serial key: almost always one.
+    std::unordered_map<std::string, std::vector<DeviceRecord*>> m_bySerial;
 };
 
 // Holds the table's lock for a scope, the plain way (workers) or pumping sent messages (the

@@ -303,13 +303,19 @@ void CDiscoveryEngine::CommitPending(bool bMoreWaiting)
     }
     std::vector<CCameraListView::ShownCamera> shown;
     shown.reserve(m_pending.size());
+    std::vector<DeviceRecord*> twins;
     for (const DeviceRecord& reply : m_pending) {
         // Taken off the socket before the list was last cleared: an answer to an older request.
         if (reply.scanId < m_nClearScan)
             continue;
         bool created = false;
-        if (DeviceRecord* record = m_table.Store(reply, created))
+        twins.clear();
+        if (DeviceRecord* record = m_table.Store(reply, created, &twins)) {
             shown.push_back({record, created});
+            // A camera that shares its idSerial with this one is marked now: its row shows it.
+            for (DeviceRecord* twin : twins)
+                shown.push_back({twin, false});
+        }
     }
     m_pending.clear();
     m_view.ShowCameras(shown, bMoreWaiting);

@@ -150,6 +150,12 @@ bool SameCamera(const WireMessage& a, const WireMessage& b)
                       std::string_view(b.idSerial, sizeof b.idSerial));
 }
 
+bool SameDevice(const WireMessage& a, const WireMessage& b)
+{
+    return SameCamera(a, b) && std::memcmp(a.lanMac, b.lanMac, sizeof a.lanMac) == 0 &&
+           std::memcmp(a.wifiMac, b.wifiMac, sizeof a.wifiMac) == 0;
+}
+
 std::string FormatMac(const std::uint8_t (&mac)[8])
 {
     char text[18];

@@ -95,7 +95,13 @@ struct DeviceRecord {
     std::uint32_t senderIp;
     // The scan the latest reply answered (the discovery engine's count of requests sent).
     std::uint32_t scanId;
+    // DEVICE_... marks the camera table sets.
+    std::uint32_t flags;
 };
+
+// Another camera answers with the same idSerial (told apart by their MAC addresses): a message
+// addressed to that idSerial reaches both.
+inline constexpr std::uint32_t DEVICE_SHARED_SERIAL = 1;
 
 static_assert(offsetof(DeviceRecord, sourceIp) == MESSAGE_SIZE);
 static_assert(offsetof(DeviceRecord, netType) == MESSAGE_SIZE + 16);
@@ -137,6 +143,9 @@ void BuildSetInfo(const DeviceRecord& record, WireMessage& message);
 // zero or the end of the view (pass the whole 64-byte field; nothing past it is read).
 bool SameCamera(std::string_view idSerialA, std::string_view idSerialB);
 bool SameCamera(const WireMessage& a, const WireMessage& b);
+// The same device: the same idSerial (letter case ignored) and the same MAC addresses, so that two
+// cameras that share an idSerial are told apart.
+bool SameDevice(const WireMessage& a, const WireMessage& b);
 
 // "%02X:%02X:%02X:%02X:%02X:%02X" of the first six bytes.
 std::string FormatMac(const std::uint8_t (&mac)[8]);

@@ -342,4 +342,57 @@ TEST_F(ChangeCheckFlow, TheSelectionAndAnOpenDialogFollowWhatTheCameraNowAnswers
     EXPECT_FALSE(Single().IsWindowVisible());
 }
 
+// Two cameras answering with one idSerial: two rows (the MAC addresses tell them apart), both
+// marked, and "编辑 ..." warns before it opens either, since a change would reach both.
+TEST_F(ChangeCheckFlow, TwoCamerasSharingASerialAreTwoMarkedRowsAndModifyWarnsFirst)
+{
+    ASSERT_EQ(m_sim.Command("twin b20000000001 lanmac=00:1A:2B:3C:4D:99 lanip=198.18.1.199 name=Twin"),
+              "ok 13");
+    Rescan();
+    ASSERT_TRUE(PumpUntil([] { return apptest::RowCount(MainList()) == 13; }, 8000));
+    PumpFor(300);
+    std::vector<int> rows;
+    for (int nRow = 0; nRow < apptest::RowCount(MainList()); ++nRow)
+        if (CellText(MainList(), nRow, 3) == L"b20000000001")
+            rows.push_back(nRow);
+    ASSERT_EQ(rows.size(), 2u);
+    std::set<std::wstring> names, addresses;
+    for (int nRow : rows) {
+        const DeviceRecord* record = s_pMain->GetCameraRows().RecordAt(nRow);
+        ASSERT_NE(record, nullptr);
+        EXPECT_EQ(record->flags & DEVICE_SHARED_SERIAL, DEVICE_SHARED_SERIAL);
+        names.insert(CellText(MainList(), nRow, 2));
+        addresses.insert(CellText(MainList(), nRow, 0));
+    }
+    EXPECT_EQ(names, (std::set<std::wstring>{L"Lobby", L"Twin"})) << "each row keeps its own camera's fields";
+    EXPECT_EQ(addresses, (std::set<std::wstring>{L"198.18.1.132", L"198.18.1.199"}));
+
+    const HWND hMain = s_pMain->GetSafeHwnd();
+    s_pMain->GetDeviceList()->MoveCurrentRow(rows[1]);
+    ::SendMessageW(hMain, WM_COMMAND, MAKEWPARAM(LIST_CMD_CLICK, 0),
+                   reinterpret_cast<LPARAM>(s_pMain->GetDeviceList()));
+    const std::wstring chosen = CellText(MainList(), rows[1], 2);
+    const DeviceRecord* other = Listed(L"a1b2c3d4e5f6");
+    ASSERT_NE(other, nullptr);
+    Single().LoadDevice(other);
+    {
+        // Cancel: nothing is loaded.
+        CMessageBoxCatcher boxes(hMain, L"提示", IDCANCEL);
+        ::SendMessageW(hMain, WM_COMMAND, MAKEWPARAM(IDC_MAIN_SINGLE, BN_CLICKED), 0);
+        ASSERT_EQ(boxes.Count(), 1u);
+        EXPECT_NE(boxes.Texts()[0].find(L"两台设备使用同一序列号"), std::wstring::npos);
+    }
+    EXPECT_EQ(ReadTextField(Single().GetDevice().message.idSerial), "a1b2c3d4e5f6");
+    EXPECT_FALSE(Single().IsWindowVisible());
+    {
+        // Seen and accepted: the dialog opens on the chosen one of the two.
+        CMessageBoxCatcher boxes(hMain, L"提示", IDOK);
+        ::SendMessageW(hMain, WM_COMMAND, MAKEWPARAM(IDC_MAIN_SINGLE, BN_CLICKED), 0);
+        EXPECT_EQ(boxes.Count(), 1u);
+    }
+    EXPECT_EQ(ReadTextField(Single().GetDevice().message.idSerial), "b20000000001");
+    EXPECT_EQ(apptest::ItemText(Single().GetSafeHwnd(), IDC_DEV_NAME), chosen);
+    Single().ShowWindow(SW_HIDE);
+}
+
 } // namespace

@@ -10,8 +10,8 @@
 
 // ---- CMessageBoxCatcher ---------------------------------------------------------------------------
 
-CMessageBoxCatcher::CMessageBoxCatcher(HWND hOwner, std::wstring caption)
-    : m_hOwner(hOwner), m_caption(std::move(caption)), m_thread([this] { Watch(); })
+CMessageBoxCatcher::CMessageBoxCatcher(HWND hOwner, std::wstring caption, int nAnswer)
+    : m_hOwner(hOwner), m_caption(std::move(caption)), m_nAnswer(nAnswer), m_thread([this] { Watch(); })
 {
 }
 
@@ -43,7 +43,7 @@ void CMessageBoxCatcher::Watch()
                 std::lock_guard<std::mutex> guard(m_lock);
                 m_texts.push_back(text);
             }
-            ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
+            ::PostMessageW(hBox, WM_COMMAND, static_cast<WPARAM>(m_nAnswer), 0);
         }
         ::Sleep(20);
     }

@@ -20,7 +20,8 @@
 // that a box shown by a handler or a worker never blocks a test.
 class CMessageBoxCatcher {
   public:
-    CMessageBoxCatcher(HWND hOwner, std::wstring caption);
+    // Each box is answered with `nAnswer` (IDOK, or IDCANCEL for a box that has it).
+    CMessageBoxCatcher(HWND hOwner, std::wstring caption, int nAnswer = IDOK);
     ~CMessageBoxCatcher();
     CMessageBoxCatcher(const CMessageBoxCatcher&) = delete;
     CMessageBoxCatcher& operator=(const CMessageBoxCatcher&) = delete;
@@ -33,6 +34,7 @@ class CMessageBoxCatcher {
 
     HWND m_hOwner;
     std::wstring m_caption;
+    int m_nAnswer;
     std::atomic<bool> m_bStop{false};
     std::mutex m_lock;
     std::vector<std::wstring> m_texts;

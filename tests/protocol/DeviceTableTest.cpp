@@ -148,6 +148,49 @@ TEST(DeviceTableTest, TheFirstReplyOfALaterScanMovesWhereTheCameraWasReached)
     EXPECT_EQ(table.GetCount(), 1);
 }
 
+// Two cameras given one idSerial stay two records (their MAC addresses differ), and both are
+// marked, the first one reported again with the second; one camera's two replies stay one.
+TEST(DeviceTableTest, TwoCamerasSharingAnIdSerialStayApartAndAreBothMarked)
+{
+    CDeviceTable table;
+    CDeviceTableLock lock(table);
+    auto reply = [](const char* id, std::uint8_t lastMac, const char* name) {
+        DeviceRecord r{};
+        r.message = Reply(id, name);
+        const std::uint8_t mac[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, lastMac};
+        std::memcpy(r.message.lanMac, mac, sizeof mac);
+        return r;
+    };
+    bool created = false;
+    std::vector<DeviceRecord*> twins;
+    DeviceRecord* first = table.Store(reply("b20000000001", 0x51, "first"), created, &twins);
+    ASSERT_TRUE(created);
+    EXPECT_TRUE(twins.empty());
+    EXPECT_EQ(first->flags, 0u);
+    // The same camera again (its id in capitals): still one.
+    table.Store(reply("B20000000001", 0x51, "again"), created, &twins);
+    EXPECT_FALSE(created);
+    EXPECT_TRUE(twins.empty());
+
+    DeviceRecord* second = table.Store(reply("b20000000001", 0x99, "other"), created, &twins);
+    ASSERT_TRUE(created);
+    ASSERT_NE(second, first);
+    EXPECT_EQ(table.GetCount(), 2);
+    EXPECT_STREQ(first->message.name, "again") << "the other camera's reply did not mix into it";
+    EXPECT_STREQ(second->message.name, "other");
+    EXPECT_EQ(first->flags & DEVICE_SHARED_SERIAL, DEVICE_SHARED_SERIAL);
+    EXPECT_EQ(second->flags & DEVICE_SHARED_SERIAL, DEVICE_SHARED_SERIAL);
+    EXPECT_EQ(twins, std::vector<DeviceRecord*>{first});
+    // The mark stays with later replies, and a clear forgets both.
+    twins.clear();
+    table.Store(reply("b20000000001", 0x51, "later"), created, &twins);
+    EXPECT_EQ(first->flags & DEVICE_SHARED_SERIAL, DEVICE_SHARED_SERIAL);
+    table.Clear();
+    DeviceRecord* alone = table.Store(reply("b20000000001", 0x99, "alone"), created, &twins);
+    EXPECT_TRUE(created);
+    EXPECT_EQ(alone->flags, 0u);
+}
+
 TEST(DeviceTableTest, RecordsKeepTheOrderOfFirstRepliesAndEachIdFindsItsOwn)
 {
     CDeviceTable table;

@@ -65,9 +65,14 @@ void CCamSimulator::TakeSetInfo(const WireMessage& message)
             {Clock::now() + std::chrono::milliseconds(camera->ApplyDelayMs()), m_nOrder++, message});
         return;
     }
-    const bool bTaken = camera->TakeSettings(message);
-    if (m_bVerbose)
-        std::fprintf(stderr, "camsim: %s %s new settings\n", id.c_str(), bTaken ? "took" : "ignored");
+    // Every camera that owns the idSerial takes it (twins too, as real cameras would).
+    for (CSimCamera& each : m_cameras) {
+        if (!EqualsNoCase(each.IdSerial(), id))
+            continue;
+        const bool bTaken = each.TakeSettings(message);
+        if (m_bVerbose)
+            std::fprintf(stderr, "camsim: %s %s new settings\n", id.c_str(), bTaken ? "took" : "ignored");
+    }
 }
 
 void CCamSimulator::ApplyDueSettings(Clock::time_point now)

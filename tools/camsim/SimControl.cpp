@@ -125,6 +125,23 @@ std::string CSimControl::Execute(std::string_view line)
             cameras.push_back(std::move(camera));
         return "ok " + PercentEncode(cameras[position].IdSerial()) + "\n";
     }
+    if (command == "twin" && words.size() >= 2) {
+        // A second camera with the same idSerial (a maker's mistake seen on real sites): a copy of
+        // the named camera, then the given keys (a MAC and an address tell the two apart).
+        CSimCamera* original = m_simulator.Find(words[1]);
+        if (!original)
+            return "err no camera " + std::string(words[1]) + "\n";
+        if (cameras.size() >= MAX_FLEET)
+            return "err the fleet is full\n";
+        CSimCamera camera = *original;
+        error = ApplySettings(camera, words, 2);
+        if (!error.empty())
+            return "err " + error + "\n";
+        if (!EqualsNoCase(camera.IdSerial(), original->IdSerial()))
+            return "err a twin keeps the idSerial\n";
+        cameras.push_back(std::move(camera));
+        return "ok " + std::to_string(cameras.size()) + "\n";
+    }
     if (command == "set" && words.size() >= 3) {
         std::vector<CSimCamera*> targets;
         if (words[1] == "*") {
