@@ -202,8 +202,12 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
         OpenGroupDialog();
         break;
     case IDC_MAIN_LANG:
-        if (code == CBN_CLOSEUP)
-            SetGlobalLanguage(GetComboSel(IDC_MAIN_LANG));
+        // Chosen from the open list (it closes up), or with the arrow keys on the closed list (the
+        // selection changes with no list open): either way the language follows the box.
+        if (code == CBN_CLOSEUP || (code == CBN_SELCHANGE &&
+                                    !::SendDlgItemMessageW(m_hWnd, IDC_MAIN_LANG, CB_GETDROPPEDSTATE, 0, 0)))
+            if (GetComboSel(IDC_MAIN_LANG) >= 0 && GetComboSel(IDC_MAIN_LANG) != GetLangId())
+                SetGlobalLanguage(GetComboSel(IDC_MAIN_LANG));
         break;
     case IDC_MAIN_ADDRESSES:
         FillLocalAddresses();

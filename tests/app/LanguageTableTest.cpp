@@ -202,6 +202,23 @@ TEST_F(LanguageTable, MainWindowShowsEveryTextOfTheLanguage)
     }
 }
 
+// The arrow keys on the closed list change its selection without opening it: the language follows,
+// so the box and the texts never disagree.
+TEST_F(LanguageTable, ArrowKeysOnTheClosedListSwitchTheLanguageWithTheBox)
+{
+    HWND hCombo = ::GetDlgItem(Main(), 1019);
+    ::SetFocus(hCombo);
+    for (const auto& [key, nLangId] : {std::pair{VK_DOWN, 1}, std::pair{VK_UP, 0}}) {
+        ::SendMessageW(hCombo, WM_KEYDOWN, key, 0);
+        ::SendMessageW(hCombo, WM_KEYUP, key, 0);
+        Pump();
+        ASSERT_FALSE(::SendMessageW(hCombo, CB_GETDROPPEDSTATE, 0, 0));
+        EXPECT_EQ(::SendMessageW(hCombo, CB_GETCURSEL, 0, 0), nLangId);
+        EXPECT_EQ(CMyDialog::GetGlobalLanguage(), nLangId);
+        ExpectControlTexts(Main(), kMainTexts, nLangId);
+    }
+}
+
 TEST_F(LanguageTable, SingleCameraDialogShowsEveryTextOfTheLanguageAndKeepsItsValues)
 {
     CDeviceSetDlg& dlg = *s_pMain->GetDeviceSetDlg();
