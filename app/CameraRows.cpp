@@ -1,45 +1,27 @@
 #include "app/CameraRows.h"
 
 #include "app/SettingsText.h"
-#include "controls/MyListCtrl.h"
+#include "base/Ipv4Text.h"
 #include "base/TextConvert.h"
+#include "controls/MyListCtrl.h"
 
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 
 namespace {
 
-// A dotted IPv4 text as a number (host order), if it is one.
-std::optional<std::uint32_t> ParseIpv4(const std::wstring& text)
+// The address the subnet test looks at: the wired address, where the web page is; for a camera
+// listed as WiFi the address its latest reply came from, the one it is reached at.
+std::optional<std::uint32_t> SubnetTestAddress(const DeviceRecord& record)
 {
-    std::uint32_t value = 0;
-    int parts = 0;
-    size_t i = 0;
-    while (parts < 4) {
-        if (i >= text.size() || !std::iswdigit(text[i]))
-            return std::nullopt;
-        std::uint32_t part = 0;
-        int digits = 0;
-        while (i < text.size() && std::iswdigit(text[i]) && digits < 4) {
-            part = part * 10 + static_cast<std::uint32_t>(text[i] - L'0');
-            ++i;
-            ++digits;
-        }
-        if (part > 255)
-            return std::nullopt;
-        value = (value << 8) | part;
-        if (++parts < 4) {
-            if (i >= text.size() || text[i] != L'.')
-                return std::nullopt;
-            ++i;
-        }
-    }
-    if (i != text.size())
-        return std::nullopt;
-    return value;
+    if (record.netType == 1)
+        return record.senderIp ? std::optional<std::uint32_t>(record.senderIp)
+                               : ParseIpv4(ReadTextField(record.sourceIp));
+    return ParseIpv4(ReadTextField(record.message.lanIp));
 }
 
 int CompareNoCase(const std::wstring& a, const std::wstring& b)
@@ -88,6 +70,7 @@ void CCameraRows::Clear()
     m_rowOf.clear();
     m_rows.clear();
     m_bOrderDirty = false;
+    m_bWarningsDirty = false;
     if (m_pList && m_pList->m_hWnd) {
         // A click already reported for a row of the old list must not pick whatever camera the
         // next rescan lists at that index.
@@ -115,7 +98,10 @@ void CCameraRows::Show(const std::vector<CCameraListView::ShownCamera>& cameras)
             continue;
         }
         Row& row = *m_rows[static_cast<size_t>(found->second)];
+        const auto tested = SubnetTestAddress(row.record);
         std::memcpy(&row.record, camera.pRecord, sizeof row.record);
+        if (SubnetTestAddress(row.record) != tested)
+            m_bWarningsDirty = true;
         auto texts = RowTexts(row.record);
         if (texts != row.texts) {
             row.texts = std::move(texts);
@@ -128,11 +114,11 @@ void CCameraRows::Show(const std::vector<CCameraListView::ShownCamera>& cameras)
 
 void CCameraRows::SyncList()
 {
-    if (!m_bOrderDirty)
+    if (!m_bOrderDirty && !m_bWarningsDirty)
         return;
-    m_bOrderDirty = false;
-    if (m_nSortColumn >= 0)
+    if (m_bOrderDirty && m_nSortColumn >= 0)
         ApplySort();
+    m_bOrderDirty = false;
     UpdateWarnings();
     if (m_pList && m_pList->m_hWnd && m_pList->GetItemCount() != GetRowCount())
         m_pList->SetVirtualRowCount(GetRowCount());
@@ -222,29 +208,51 @@ void CCameraRows::SetLanguage(int nLangId)
 
 void CCameraRows::UpdateWarnings()
 {
-    std::unordered_map<std::wstring, std::vector<Row*>> byAddress;
-    for (const auto& row : m_rows)
-        byAddress[row->texts[0]].push_back(row.get());
-    bool bChanged = false;
-    for (const auto& row : m_rows) {
-        std::wstring sameIpAs;
-        const auto& group = byAddress[row->texts[0]];
-        if (group.size() > 1 && !row->texts[0].empty())
-            for (const Row* other : group)
-                if (other != row.get()) {
-                    sameIpAs = other->texts[3];
-                    break;
-                }
-        bool bOffSubnet = false;
-        if (!m_subnets.empty()) {
-            const auto address = ParseIpv4(WideFieldText(row->record.message.lanIp));
-            bOffSubnet = !address || std::none_of(m_subnets.begin(), m_subnets.end(), [&](const Subnet& net) {
-                return (*address & net.mask) == (net.address & net.mask);
-            });
+    m_bWarningsDirty = false;
+    // The first two rows listed under each address, found by hashing: with 5000 rows this runs
+    // every quarter second of a burst.
+    struct Holders {
+        const Row* first = nullptr;
+        const Row* second = nullptr;
+    };
+    std::unordered_map<std::uint32_t, Holders> byAddress;
+    byAddress.reserve(m_rows.size());
+    std::vector<std::optional<std::uint32_t>> listed(m_rows.size());
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        const Row* row = m_rows[i].get();
+        listed[i] = ParseIpv4(row->texts[0]);
+        if (!listed[i] || IsUnsetIpv4(*listed[i])) {
+            listed[i].reset();
+            continue;
         }
-        if (sameIpAs != row->sameIpAs || bOffSubnet != row->bOffSubnet) {
-            row->sameIpAs = std::move(sameIpAs);
-            row->bOffSubnet = bOffSubnet;
+        Holders& holders = byAddress[*listed[i]];
+        if (!holders.first)
+            holders.first = row;
+        else if (!holders.second)
+            holders.second = row;
+    }
+    bool bChanged = false;
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        Row& row = *m_rows[i];
+        Warnings warnings;
+        if (const auto address = listed[i]) {
+            const Holders& holders = byAddress[*address];
+            if (const Row* other = holders.first == &row ? holders.second : holders.first)
+                warnings.sameIpAs = other->texts[3];
+            for (const Subnet& net : m_subnets) {
+                warnings.bSameAsComputer = warnings.bSameAsComputer || net.address == *address;
+                warnings.bSameAsGateway = warnings.bSameAsGateway || (net.gateway && net.gateway == *address);
+            }
+        }
+        if (!m_subnets.empty()) {
+            const auto address = SubnetTestAddress(row.record);
+            warnings.bOffSubnet =
+                !address || std::none_of(m_subnets.begin(), m_subnets.end(), [&](const Subnet& net) {
+                    return (*address & net.mask) == (net.address & net.mask);
+                });
+        }
+        if (warnings != row.warnings) {
+            row.warnings = std::move(warnings);
             bChanged = true;
         }
     }
@@ -256,8 +264,7 @@ bool CCameraRows::GetRowTextColor(int nRow, COLORREF& clrText) const
 {
     if (nRow < 0 || nRow >= GetRowCount())
         return false;
-    const Row& row = *m_rows[static_cast<size_t>(nRow)];
-    if (row.sameIpAs.empty() && !row.bOffSubnet)
+    if (!m_rows[static_cast<size_t>(nRow)]->warnings.Any())
         return false;
     clrText = WARNING_TEXT;
     return true;
@@ -267,16 +274,23 @@ std::wstring CCameraRows::GetRowTip(int nRow) const
 {
     if (nRow < 0 || nRow >= GetRowCount())
         return {};
-    const Row& row = *m_rows[static_cast<size_t>(nRow)];
+    const Warnings& warnings = m_rows[static_cast<size_t>(nRow)]->warnings;
     const bool chinese = m_nLangId == 0;
     std::wstring tip;
-    if (!row.sameIpAs.empty())
-        tip = chinese ? L"与 " + row.sameIpAs + L" 的 IP 地址冲突" : L"Same IP address as " + row.sameIpAs;
-    if (row.bOffSubnet) {
+    auto line = [&tip](const std::wstring& text) {
         if (!tip.empty())
             tip += L"\r\n";
-        tip += chinese ? L"不在本机任何网段" : L"Not in any local subnet";
-    }
+        tip += text;
+    };
+    if (!warnings.sameIpAs.empty())
+        line(chinese ? L"与 " + warnings.sameIpAs + L" 的 IP 地址冲突"
+                     : L"Same IP address as " + warnings.sameIpAs);
+    if (warnings.bSameAsComputer)
+        line(chinese ? L"与本机 IP 地址冲突" : L"Same IP address as this computer");
+    if (warnings.bSameAsGateway)
+        line(chinese ? L"与网关 IP 地址冲突" : L"Same IP address as the gateway");
+    if (warnings.bOffSubnet)
+        line(chinese ? L"不在本机任何网段" : L"Not in any local subnet");
     return tip;
 }
 

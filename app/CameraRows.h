@@ -68,14 +68,21 @@ class CCameraRows : public CListRowSource {
     bool IsSortAscending() const { return m_bSortAscending; }
 
     // ---- Warnings ----
-    // A camera listed under the address of another listed camera, or whose wired address lies
-    // in none of the computer's subnets, is drawn in the warning colour with a tool tip saying why.
+    // A camera is drawn in the warning colour, with a tool tip saying why, when its listed
+    // address is that of another listed camera, of this computer or of the computer's gateway,
+    // or when it lies in none of the computer's subnets. Addresses are compared as numbers
+    // (192.168.1.010 is 192.168.1.10); 0.0.0.0, which every camera whose DHCP failed reports,
+    // and a text that is no address are nobody's address. The subnet test looks at the wired
+    // address, which the web page is opened at, and for a camera listed as WiFi at the address
+    // its reply came from.
     struct Subnet {
-        std::uint32_t address; // host order
+        std::uint32_t address; // host order: this computer's address on the subnet
         std::uint32_t mask;
+        std::uint32_t gateway = 0; // the computer's gateway on the subnet (0: none)
     };
     static constexpr COLORREF WARNING_TEXT = RGB(200, 40, 0);
-    // No subnet known (an empty list): the subnet check rests.
+    // This computer's subnets, with its address and gateway on each. No subnet known (an empty
+    // list): the subnet check rests.
     void SetLocalSubnets(const std::vector<Subnet>& subnets);
     void SetLanguage(int nLangId);
     bool GetRowTextColor(int nRow, COLORREF& clrText) const override;
@@ -88,12 +95,19 @@ class CCameraRows : public CListRowSource {
     static std::string CsvField(const std::wstring& text);
 
   private:
+    struct Warnings {
+        std::wstring sameIpAs; // idSerial of another camera listed under the same address
+        bool bSameAsComputer = false;
+        bool bSameAsGateway = false;
+        bool bOffSubnet = false;
+        bool Any() const { return !sameIpAs.empty() || bSameAsComputer || bSameAsGateway || bOffSubnet; }
+        bool operator==(const Warnings&) const = default;
+    };
     struct Row {
         DeviceRecord record;
         std::array<std::wstring, COLUMN_COUNT> texts;
         const DeviceRecord* pTableRecord = nullptr;
-        std::wstring sameIpAs; // idSerial of another camera listed under the same address
-        bool bOffSubnet = false;
+        Warnings warnings;
     };
     void RedrawRow(int nRow);
     // Puts the rows in the sort order and the list's selection back on its cameras.
@@ -108,6 +122,7 @@ class CCameraRows : public CListRowSource {
     int m_nSortColumn = -1;
     bool m_bSortAscending = true;
     bool m_bOrderDirty = false;
+    bool m_bWarningsDirty = false; // a row's record changed what its warnings rest on
     std::vector<Subnet> m_subnets;
     int m_nLangId = 0;
 };

@@ -275,22 +275,59 @@ void CMainDlg::FillLocalAddresses()
     m_rows.SetLocalSubnets(LocalSubnets());
 }
 
+namespace {
+
+// An IP Helper table (GetIpAddrTable, GetIpForwardTable): asked for its size, then filled; empty
+// when the system has none or the call fails.
+template <typename Table, typename Get> std::vector<unsigned char> IpHelperTable(Get get)
+{
+    ULONG size = 0;
+    if (get(nullptr, &size) != ERROR_INSUFFICIENT_BUFFER || size < sizeof(DWORD))
+        return {};
+    std::vector<unsigned char> buffer(size);
+    if (get(reinterpret_cast<Table*>(buffer.data()), &size) != NO_ERROR)
+        return {};
+    return buffer;
+}
+
+// The next hops of the system's default routes (host order).
+std::vector<std::uint32_t> DefaultGateways()
+{
+    std::vector<std::uint32_t> gateways;
+    const std::vector<unsigned char> buffer = IpHelperTable<MIB_IPFORWARDTABLE>(
+        [](MIB_IPFORWARDTABLE* table, ULONG* size) { return ::GetIpForwardTable(table, size, FALSE); });
+    if (buffer.empty())
+        return gateways;
+    const auto* table = reinterpret_cast<const MIB_IPFORWARDTABLE*>(buffer.data());
+    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+        const MIB_IPFORWARDROW& route = table->table[i];
+        if (route.dwForwardDest == 0 && route.dwForwardMask == 0 && route.dwForwardNextHop != 0)
+            gateways.push_back(ntohl(route.dwForwardNextHop));
+    }
+    return gateways;
+}
+
+} // namespace
+
 std::vector<CCameraRows::Subnet> CMainDlg::LocalSubnets()
 {
     std::vector<CCameraRows::Subnet> subnets;
-    ULONG size = 0;
-    if (::GetIpAddrTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER || size == 0)
+    const std::vector<unsigned char> buffer = IpHelperTable<MIB_IPADDRTABLE>(
+        [](MIB_IPADDRTABLE* table, ULONG* size) { return ::GetIpAddrTable(table, size, FALSE); });
+    if (buffer.empty())
         return subnets;
-    std::vector<unsigned char> buffer(size);
-    auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(buffer.data());
-    if (::GetIpAddrTable(table, &size, FALSE) != NO_ERROR)
-        return subnets;
+    const auto* table = reinterpret_cast<const MIB_IPADDRTABLE*>(buffer.data());
+    const std::vector<std::uint32_t> gateways = DefaultGateways();
     for (DWORD i = 0; i < table->dwNumEntries; ++i) {
         const std::uint32_t address = ntohl(table->table[i].dwAddr);
         const std::uint32_t mask = ntohl(table->table[i].dwMask);
         if (address == 0 || (address >> 24) == 127)
             continue;
-        subnets.push_back({address, mask});
+        // The subnet's gateway: a default route's next hop inside it.
+        const auto gateway = std::find_if(gateways.begin(), gateways.end(), [&](std::uint32_t hop) {
+            return (hop & mask) == (address & mask);
+        });
+        subnets.push_back({address, mask, gateway == gateways.end() ? 0 : *gateway});
     }
     return subnets;
 }

@@ -272,6 +272,39 @@ TEST_F(CameraListTest, SharedAndUnreachableAddressesAreMarkedUntilTheyGoAway)
     EXPECT_EQ(RowTip(L"b20000000001"), L"");
 }
 
+TEST_F(CameraListTest, ACameraAtThisComputersOrTheGatewaysAddressIsMarked)
+{
+    // The lab's tool side: 198.18.1.10 on lab0, whose default route goes through 198.18.1.2.
+    const struct {
+        const char* setting;
+        const wchar_t* id;
+        const wchar_t* chinese;
+        const wchar_t* english;
+    } cases[] = {
+        {"set d40000000003 from=198.18.1.150 lanip=198.18.1.10", L"d40000000003", L"与本机 IP 地址冲突",
+         L"Same IP address as this computer"},
+        {"set c30000000002 from=198.18.1.151 lanip=198.18.1.2", L"c30000000002", L"与网关 IP 地址冲突",
+         L"Same IP address as the gateway"},
+        // Two cameras whose DHCP failed do not share an address.
+        {"set b20000000001 from=198.18.1.152 lanip=0.0.0.0", L"b20000000001", L"不在本机任何网段",
+         L"Not in any local subnet"},
+        {"set F12345678901 from=198.18.1.153 lanip=0.0.0.0", L"F12345678901", L"不在本机任何网段",
+         L"Not in any local subnet"},
+    };
+    std::vector<std::string> settings;
+    for (const auto& c : cases)
+        settings.push_back(c.setting);
+    ListFleet(settings);
+    for (int lang : {0, 1}) {
+        CMyDialog::SetGlobalLanguage(lang);
+        Pump();
+        for (const auto& c : cases)
+            EXPECT_EQ(RowTip(c.id), lang == 0 ? c.chinese : c.english) << c.setting;
+    }
+    CMyDialog::SetGlobalLanguage(0);
+    Pump();
+}
+
 TEST_F(CameraListTest, MenuExportsTheListAsUtf8CsvInTheOrderShown)
 {
     // A name with a comma and a quote, and a Chinese one.

@@ -388,6 +388,117 @@ TEST_F(CameraRowsTest, BindingGivesTheListTheRowsAndUnbindingTakesThemAway)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Warnings: addresses compared as numbers, against the other cameras, this computer and its
+// gateway; the subnet test of a WiFi camera at the address its reply came from.
+
+struct WarnedCamera {
+    const char* id;
+    const char* listed; // sourceIp, the address column
+    const char* lanIp;
+    bool wifi;
+    const char* sender; // where the latest reply came from ("": not known)
+    const wchar_t* tip; // in Chinese
+};
+
+// This computer: 198.18.16.10/24 behind the gateway 198.18.16.1, and 10.0.0.5/8 with none.
+const std::vector<CCameraRows::Subnet> kLocalSubnets = {
+    {0xC612100Au, 0xFFFFFF00u, 0xC6121001u},
+    {0x0A000005u, 0xFF000000u, 0},
+};
+
+const WarnedCamera kWarnedCameras[] = {
+    // The same address written two ways is one address.
+    {"a00000000001", "198.18.16.20", "198.18.16.20", false, "", L"与 a00000000002 的 IP 地址冲突"},
+    {"a00000000002", "198.18.16.020", "198.18.16.020", false, "", L"与 a00000000001 的 IP 地址冲突"},
+    // Three cameras whose DHCP failed, and two with no address at all, share nothing; none of
+    // them can be reached.
+    {"a00000000003", "0.0.0.0", "0.0.0.0", false, "", L"不在本机任何网段"},
+    {"a00000000004", "0.0.0.0", "0.0.0.0", false, "", L"不在本机任何网段"},
+    {"a00000000005", "0.0.0.0", "0.0.0.0", false, "", L"不在本机任何网段"},
+    {"a00000000006", "", "", false, "", L"不在本机任何网段"},
+    {"a00000000007", "", "", false, "", L"不在本机任何网段"},
+    // This computer's address and its gateway's, on either subnet.
+    {"a00000000008", "10.0.0.5", "10.0.0.5", false, "", L"与本机 IP 地址冲突"},
+    {"a00000000009", "198.18.16.1", "198.18.16.1", false, "", L"与网关 IP 地址冲突"},
+    {"a0000000000a", "198.18.16.10", "198.18.16.10", false, "",
+     L"与 a0000000000b 的 IP 地址冲突\r\n与本机 IP 地址冲突"},
+    {"a0000000000b", "198.18.016.010", "198.18.016.010", false, "",
+     L"与 a0000000000a 的 IP 地址冲突\r\n与本机 IP 地址冲突"},
+    // WiFi cameras: the subnet test takes the address the reply came from, not the wired one.
+    {"a0000000000c", "198.18.16.40", "172.16.0.9", true, "198.18.16.40", L""},
+    {"a0000000000d", "192.168.100.100", "198.18.16.41", true, "192.168.100.100", L"不在本机任何网段"},
+    {"a0000000000e", "10.9.8.7", "172.16.0.9", true, "", L""},
+    // Wired and clean.
+    {"a0000000000f", "198.18.16.30", "198.18.16.30", false, "", L""},
+};
+
+std::unique_ptr<DeviceRecord> MakeWarnedRecord(const WarnedCamera& camera)
+{
+    auto record = std::make_unique<DeviceRecord>();
+    std::memset(record.get(), 0, sizeof *record);
+    record->message.type = MSG_INFO;
+    WriteTextField(record->message.idSerial, camera.id);
+    WriteTextField(record->sourceIp, camera.listed);
+    WriteTextField(record->message.lanIp, camera.lanIp);
+    record->netType = camera.wifi ? 1 : 0;
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (std::sscanf(camera.sender, "%u.%u.%u.%u", &a, &b, &c, &d) == 4)
+        record->senderIp = (a << 24) | (b << 16) | (c << 8) | d;
+    return record;
+}
+
+TEST_F(CameraRowsTest, WarningsCompareAddressesAsNumbersWithCamerasThisComputerAndItsGateway)
+{
+    std::vector<Shown> shown;
+    for (const WarnedCamera& camera : kWarnedCameras) {
+        m_table.push_back(MakeWarnedRecord(camera));
+        shown.push_back({m_table.back().get(), true});
+    }
+    m_rows.SetLocalSubnets(kLocalSubnets);
+    m_rows.Show(shown);
+    m_rows.SyncList();
+    ASSERT_EQ(m_rows.GetRowCount(), static_cast<int>(std::size(kWarnedCameras)));
+    for (int row = 0; row < m_rows.GetRowCount(); ++row) {
+        const WarnedCamera& camera = kWarnedCameras[row];
+        SCOPED_TRACE(camera.id);
+        EXPECT_EQ(m_rows.GetRowTip(row), camera.tip);
+        COLORREF clr = 0;
+        EXPECT_EQ(m_rows.GetRowTextColor(row, clr), camera.tip[0] != 0);
+        if (camera.tip[0]) {
+            EXPECT_EQ(clr, CCameraRows::WARNING_TEXT);
+        }
+    }
+
+    m_rows.SetLanguage(1);
+    EXPECT_EQ(m_rows.GetRowTip(7), L"Same IP address as this computer");
+    EXPECT_EQ(m_rows.GetRowTip(8), L"Same IP address as the gateway");
+    EXPECT_EQ(m_rows.GetRowTip(9), L"Same IP address as a0000000000b\r\nSame IP address as this computer");
+    m_rows.SetLanguage(0);
+
+    // Without a gateway, its address is a camera's like any other.
+    std::vector<CCameraRows::Subnet> noGateway = kLocalSubnets;
+    noGateway[0].gateway = 0;
+    m_rows.SetLocalSubnets(noGateway);
+    EXPECT_EQ(m_rows.GetRowTip(8), L"");
+}
+
+TEST_F(CameraRowsTest, AWiFiCameraAnsweringFromElsewhereIsTestedAgainWithoutOtherChanges)
+{
+    m_table.push_back(MakeWarnedRecord(kWarnedCameras[11])); // WiFi, answering from 198.18.16.40
+    DeviceRecord* record = m_table.back().get();
+    m_rows.SetLocalSubnets(kLocalSubnets);
+    m_rows.Show({{record, true}});
+    m_rows.SyncList();
+    ASSERT_EQ(m_rows.GetRowTip(0), L"");
+
+    // Its next reply comes from an address outside every subnet; the row's texts stay the same.
+    record->senderIp = 0xAC100009u; // 172.16.0.9
+    m_rows.Show({{record, false}});
+    m_rows.SyncList();
+    EXPECT_EQ(m_rows.GetRowTip(0), L"不在本机任何网段");
+}
+
+// ---------------------------------------------------------------------------------------------
 // The main window in the lab: the framework's copies read the owner-data camera list.
 
 std::wstring ClipboardText()
