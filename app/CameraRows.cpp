@@ -294,38 +294,45 @@ std::wstring CCameraRows::GetRowTip(int nRow) const
     return tip;
 }
 
-std::string CCameraRows::CsvField(const std::wstring& text)
+std::wstring CCameraRows::CsvField(const std::wstring& text)
 {
-    const bool bQuote = text.find_first_of(L",\"\r\n") != std::wstring::npos;
-    if (!bQuote)
-        return Utf8(text);
+    std::wstring cell = text;
+    if (!cell.empty() && std::wstring_view(L"=+-@\t\r").find(cell.front()) != std::wstring_view::npos)
+        cell.insert(cell.begin(), L'\'');
+    if (cell.find_first_of(L",\"\r\n") == std::wstring::npos)
+        return cell;
     std::wstring quoted = L"\"";
-    for (wchar_t c : text) {
+    for (wchar_t c : cell) {
         if (c == L'"')
             quoted += L'"';
         quoted += c;
     }
     quoted += L'"';
-    return Utf8(quoted);
+    return quoted;
 }
 
-std::string CCameraRows::CsvText(const std::array<std::wstring, COLUMN_COUNT>& titles) const
+std::wstring CCameraRows::ListText(const std::array<std::wstring, COLUMN_COUNT>& titles) const
 {
-    std::string csv = "\xEF\xBB\xBF";
-    auto line = [&csv](const std::array<std::wstring, COLUMN_COUNT>& fields) {
+    std::wstring text;
+    auto line = [&text](const std::array<std::wstring, COLUMN_COUNT>& fields) {
         for (int c = 0; c < COLUMN_COUNT; ++c) {
             if (c)
-                csv += ',';
-            csv += CsvField(fields[static_cast<size_t>(c)]);
+                text += L',';
+            text += CsvField(fields[static_cast<size_t>(c)]);
         }
-        csv += "\r\n";
+        text += L"\r\n";
     };
     line(titles);
     const int shown =
         m_pList && m_pList->m_hWnd ? std::min(m_pList->GetItemCount(), GetRowCount()) : GetRowCount();
     for (int i = 0; i < shown; ++i)
         line(m_rows[static_cast<size_t>(i)]->texts);
-    return csv;
+    return text;
+}
+
+std::string CCameraRows::CsvText(const std::array<std::wstring, COLUMN_COUNT>& titles) const
+{
+    return "\xEF\xBB\xBF" + Utf8(ListText(titles));
 }
 
 void CCameraRows::RedrawRow(int nRow)

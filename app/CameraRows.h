@@ -88,11 +88,16 @@ class CCameraRows : public CListRowSource {
     bool GetRowTextColor(int nRow, COLORREF& clrText) const override;
     std::wstring GetRowTip(int nRow) const override;
 
-    // ---- Export ----
-    // The rows in the order shown as CSV: UTF-8 with a byte-order mark, a heading line, a line
-    // per camera, fields that hold commas, quotes or line breaks quoted.
+    // ---- Export and Copy List ----
+    // The rows in the order shown as CSV lines: a heading line, a line per camera, each ended by
+    // "\r\n"; the cells as CsvField writes them. Copy List puts this text on the clipboard.
+    std::wstring ListText(const std::array<std::wstring, COLUMN_COUNT>& titles) const;
+    // The same as a file: UTF-8 with a byte-order mark.
     std::string CsvText(const std::array<std::wstring, COLUMN_COUNT>& titles) const;
-    static std::string CsvField(const std::wstring& text);
+    // One cell for a spreadsheet. A cell beginning with =, +, -, @, a tab or a carriage return
+    // (texts a spreadsheet runs as a formula) gets a leading ' and is shown as the text it is; a
+    // cell holding a comma, a quote or a line break is quoted, its quotes doubled.
+    static std::wstring CsvField(const std::wstring& text);
 
   private:
     struct Warnings {

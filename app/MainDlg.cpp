@@ -426,7 +426,8 @@ void CMainDlg::ShowCameraListMenu(int nRow)
     ::DestroyMenu(hMenu);
     switch (command) {
     case IDM_LIST_COPY:
-        CopyToClipboard(CopyTextForKey(m_pDeviceList->m_hWnd, 'C'));
+        // Quoted and made safe for a spreadsheet like the CSV file (Ctrl+C keeps its plain form).
+        CopyToClipboard(m_rows.ListText(ColumnTitles()));
         break;
     case IDM_LIST_EXPORT: {
         const std::wstring path = AskExportPath();

@@ -2,6 +2,7 @@
 // header click, cameras drawn in the warning colour (an address shared with another camera, or in
 // none of the computer's subnets), and the right-click menu's copy and CSV export.
 #include "AppTestSupport.h"
+#include "TestClipboard.h"
 
 #include "app/DeviceSetDlg.h"
 #include "app/MainDlg.h"
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwctype>
 #include <sstream>
 #include <string>
@@ -54,6 +56,16 @@ class CScriptedMainDlg : public CMainDlg {
     std::wstring AskExportPath() override { return m_strExportPath; }
     void OpenWebPage(const std::wstring&) override {}
 };
+
+std::string Narrow(const std::wstring& text)
+{
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                        nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), n, nullptr,
+                          nullptr);
+    return utf8;
+}
 
 std::uint32_t Ipv4(const std::wstring& text)
 {
@@ -393,6 +405,34 @@ TEST_F(CameraListTest, MenuCopiesTheListAndActsOnTheRightClickedCamera)
     ASSERT_EQ(s_dlg->m_menuTexts.size(), 4u);
     EXPECT_EQ(s_dlg->m_menuTexts[0], L"Copy List");
     EXPECT_EQ(s_dlg->m_menuTexts[1], L"Export to CSV File ...");
+}
+
+TEST_F(CameraListTest, CopyListAndExportQuoteCellsAndDefuseFormulas)
+{
+    // A formula that would start a program, a name across two lines with a comma in it, a
+    // gateway and a version that begin with @ and -.
+    ListFleet({"set a1b2c3d4e5f6 name=%3Dcmd%7C'%20%2FC%20calc'!A0",
+               "set b20000000001 name=a%2Cb%0D%0Ac langw=@x version=-1"});
+    SetClipboardText(L"marker");
+    RightClick(-1, IDM_LIST_COPY);
+    const std::wstring copied = ClipboardText();
+    EXPECT_NE(copied.find(L",'=cmd|' /C calc'!A0,a1b2c3d4e5f6,"), std::wstring::npos) << Narrow(copied);
+    EXPECT_NE(copied.find(L",'@x,\"a,b\r\nc\",b20000000001,LAN,00:1A:2B:3C:4D:51,'-1\r\n"),
+              std::wstring::npos)
+        << Narrow(copied);
+    // One heading, twelve cameras and the line break inside the quoted name.
+    EXPECT_EQ(std::count(copied.begin(), copied.end(), L'\n'), 14);
+
+    // The file holds the same text.
+    wchar_t dir[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, dir);
+    const std::wstring path = std::wstring(dir) + L"larkvane-export-defuse-test.csv";
+    ::DeleteFileW(path.c_str());
+    s_dlg->m_strExportPath = path;
+    RightClick(-1, IDM_LIST_EXPORT);
+    const std::string bytes = ReadBytes(path);
+    ::DeleteFileW(path.c_str());
+    EXPECT_EQ(bytes, "\xEF\xBB\xBF" + Narrow(copied));
 }
 
 TEST_F(CameraListTest, TheCountLabelHoldsFiveDigits)

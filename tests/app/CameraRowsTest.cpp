@@ -3,10 +3,12 @@
 // copies of the records, and Clear leaves no row, no current row and no selection behind. Then the
 // main window's owner-data list in the lab: the Ctrl+C, Ctrl+S and Ctrl+L copies still read it.
 #include "AppTestSupport.h"
+#include "TestClipboard.h"
 
 #include "app/CameraRows.h"
 #include "app/MainDlg.h"
 #include "app/resource.h"
+#include "base/TextConvert.h"
 #include "controls/MyListCtrl.h"
 #include "platform/PlatformInit.h"
 #include "tests/support/CamSimClient.h"
@@ -499,36 +501,54 @@ TEST_F(CameraRowsTest, AWiFiCameraAnsweringFromElsewhereIsTestedAgainWithoutOthe
 }
 
 // ---------------------------------------------------------------------------------------------
+// The exported and copied lists: cells a spreadsheet would run as formulas are defused, cells
+// holding separators are quoted.
+
+TEST_F(CameraRowsTest, CsvCellsAreQuotedAndNeverStartAFormula)
+{
+    const struct {
+        const wchar_t* text;
+        const wchar_t* cell;
+    } cases[] = {
+        {L"=1+1", L"'=1+1"},
+        {L"+1", L"'+1"},
+        {L"-2", L"'-2"},
+        {L"@SUM(A1)", L"'@SUM(A1)"},
+        {L"\t=1", L"'\t=1"},
+        {L"\r=1", L"\"'\r=1\""},
+        {L"=cmd|' /C calc'!A0", L"'=cmd|' /C calc'!A0"},
+        {L"=HYPERLINK(\"x\")", L"\"'=HYPERLINK(\"\"x\"\")\""},
+        {L"a,b", L"\"a,b\""},
+        {L"one\r\ntwo", L"\"one\r\ntwo\""},
+        {L"say \"hi\"", L"\"say \"\"hi\"\"\""},
+        {L"cam=1-2", L"cam=1-2"},
+        {L"中文", L"中文"},
+        {L"", L""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CCameraRows::CsvField(c.text), c.cell) << "text " << TextWideToUtf8(c.text);
+}
+
+TEST_F(CameraRowsTest, TheListTextIsTheCsvFilesText)
+{
+    DeviceRecord* r0 = NewRecord(0);
+    DeviceRecord* r1 = NewRecord(2);
+    WriteTextField(r0->message.name, "=1+2");
+    WriteTextField(r0->message.version, "-1");
+    WriteTextField(r1->message.name, "a,b\r\nc");
+    WriteTextField(r1->message.lanGateway, "@x");
+    m_rows.Show({{r0, true}, {r1, true}});
+    m_rows.SyncList();
+    const std::array<std::wstring, kColumns> titles = {L"IP", L"GW", L"Name", L"ID", L"Net", L"MAC", L"Ver"};
+    const std::wstring text = m_rows.ListText(titles);
+    EXPECT_EQ(text, L"IP,GW,Name,ID,Net,MAC,Ver\r\n"
+                    L"198.18.16.1,198.18.16.254,'=1+2,a00000000000,LAN,10:11:12:13:14:00,'-1\r\n"
+                    L"198.18.16.3,'@x,\"a,b\r\nc\",a00000000002,LAN,10:11:12:13:14:02,v2\r\n");
+    EXPECT_EQ(m_rows.CsvText(titles), std::string("\xEF\xBB\xBF") + TextWideToUtf8(text.c_str()));
+}
+
+// ---------------------------------------------------------------------------------------------
 // The main window in the lab: the framework's copies read the owner-data camera list.
-
-std::wstring ClipboardText()
-{
-    std::wstring text;
-    if (!::OpenClipboard(nullptr))
-        return L"<no clipboard>";
-    if (HANDLE h = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (auto* p = static_cast<const wchar_t*>(::GlobalLock(h))) {
-            text = p;
-            ::GlobalUnlock(h);
-        }
-    }
-    ::CloseClipboard();
-    return text;
-}
-
-void SetClipboardMarker()
-{
-    if (!::OpenClipboard(nullptr))
-        return;
-    ::EmptyClipboard();
-    const wchar_t kMarker[] = L"marker";
-    if (HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, sizeof(kMarker))) {
-        std::memcpy(::GlobalLock(h), kMarker, sizeof(kMarker));
-        ::GlobalUnlock(h);
-        ::SetClipboardData(CF_UNICODETEXT, h);
-    }
-    ::CloseClipboard();
-}
 
 // Ctrl held in this thread's key state while a key is released on the window.
 void CtrlKeyUp(HWND hWnd, int key)
@@ -668,7 +688,7 @@ TEST_F(CameraListCopyTest, CtrlKeysCopyRowsOrAColumnOfTheCameraList)
             ASSERT_NE(expected.find(L"a1b2c3d4e5f6"), std::wstring::npos);
         }
 
-        SetClipboardMarker();
+        SetClipboardText(L"marker");
         CtrlKeyUp(List(), c.key);
         EXPECT_EQ(ClipboardText(), expected);
     }
@@ -689,7 +709,7 @@ TEST_F(CameraListCopyTest, CopiesReadRowsThatWereNeverOnScreen)
         ASSERT_NE(record, nullptr) << row;
         expected += Widen(ReadTextField(record->message.idSerial)) + L"\r\n";
     }
-    SetClipboardMarker();
+    SetClipboardText(L"marker");
     CtrlKeyUp(List(), 'L');
     EXPECT_EQ(ClipboardText(), expected);
     ::SendMessageW(List(), LVM_SETSELECTEDCOLUMN, static_cast<WPARAM>(-1), 0);
