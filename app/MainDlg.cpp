@@ -5,6 +5,7 @@
 #include "app/GroupSetDlg.h"
 #include "app/SettingsText.h"
 #include "app/resource.h"
+#include "base/Ipv4Text.h"
 #include "controls/MyListCtrl.h"
 #include "net/SocketHelpers.h"
 #include "base/TextConvert.h"
@@ -58,6 +59,18 @@ const SettingsItemText kTexts[] = {
 bool HasUsableLanIp(const DeviceRecord& record)
 {
     return WideFieldText(record.message.lanIp).size() >= 7;
+}
+
+// The camera's web page: "http://" and its wired address written anew from the parsed number, so
+// that no host name, user part, port, path or other scheme a camera puts into the field reaches
+// the shell. Empty when the field holds no address a camera's page can be at (unset, this
+// computer's loopback, multicast or broadcast).
+std::wstring WebPageAddress(const DeviceRecord& record)
+{
+    const auto address = ParseIpv4(ReadTextField(record.message.lanIp));
+    if (!address || IsUnsetIpv4(*address) || (*address >> 24) == 127 || *address >= 0xE0000000u)
+        return {};
+    return L"http://" + FormatIpv4Wide(*address);
 }
 
 } // namespace
@@ -194,8 +207,18 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
         }
         break;
     case IDC_MAIN_BROWSE:
-        if (HasUsableLanIp(m_SelDevice))
-            OpenWebPage(std::wstring(L"http://") + WideFieldText(m_SelDevice.message.lanIp));
+        // Nothing before a camera has been chosen (the selection is all zeros).
+        if (m_SelDevice.message.idSerial[0]) {
+            const std::wstring url = WebPageAddress(m_SelDevice);
+            const bool chinese = GetLangId() == 0;
+            if (!url.empty())
+                OpenWebPage(url);
+            else
+                ::MessageBoxW(m_hWnd,
+                              chinese ? L"该设备没有报告可用的 IP 地址。"
+                                      : L"The camera reports no usable IP address.",
+                              chinese ? L"提示" : L"Message", MB_OK | MB_ICONWARNING);
+        }
         break;
     case IDC_MAIN_GROUP:
         OpenGroupDialog();
