@@ -92,16 +92,14 @@ void CCameraRows::Show(const std::vector<CCameraListView::ShownCamera>& cameras)
             std::memcpy(&row->record, camera.pRecord, sizeof row->record);
             row->texts = RowTexts(row->record);
             row->pTableRecord = camera.pRecord;
+            ReadAddresses(*row);
             m_rowOf[camera.pRecord] = GetRowCount();
             m_rows.push_back(std::move(row));
             m_bOrderDirty = true;
             continue;
         }
         Row& row = *m_rows[static_cast<size_t>(found->second)];
-        const auto tested = SubnetTestAddress(row.record);
         std::memcpy(&row.record, camera.pRecord, sizeof row.record);
-        if (SubnetTestAddress(row.record) != tested)
-            m_bWarningsDirty = true;
         auto texts = RowTexts(row.record);
         if (texts != row.texts) {
             row.texts = std::move(texts);
@@ -109,6 +107,8 @@ void CCameraRows::Show(const std::vector<CCameraListView::ShownCamera>& cameras)
             if (found->second < before)
                 RedrawRow(found->second);
         }
+        if (ReadAddresses(row))
+            m_bWarningsDirty = true;
     }
 }
 
@@ -206,6 +206,19 @@ void CCameraRows::SetLanguage(int nLangId)
     m_nLangId = nLangId;
 }
 
+bool CCameraRows::ReadAddresses(Row& row)
+{
+    auto listed = ParseIpv4(row.texts[0]);
+    if (listed && IsUnsetIpv4(*listed))
+        listed.reset();
+    const auto tested = SubnetTestAddress(row.record);
+    if (listed == row.listedIp && tested == row.testedIp)
+        return false;
+    row.listedIp = listed;
+    row.testedIp = tested;
+    return true;
+}
+
 void CCameraRows::UpdateWarnings()
 {
     m_bWarningsDirty = false;
@@ -217,42 +230,36 @@ void CCameraRows::UpdateWarnings()
     };
     std::unordered_map<std::uint32_t, Holders> byAddress;
     byAddress.reserve(m_rows.size());
-    std::vector<std::optional<std::uint32_t>> listed(m_rows.size());
-    for (size_t i = 0; i < m_rows.size(); ++i) {
-        const Row* row = m_rows[i].get();
-        listed[i] = ParseIpv4(row->texts[0]);
-        if (!listed[i] || IsUnsetIpv4(*listed[i])) {
-            listed[i].reset();
+    for (const auto& row : m_rows) {
+        if (!row->listedIp)
             continue;
-        }
-        Holders& holders = byAddress[*listed[i]];
+        Holders& holders = byAddress[*row->listedIp];
         if (!holders.first)
-            holders.first = row;
+            holders.first = row.get();
         else if (!holders.second)
-            holders.second = row;
+            holders.second = row.get();
     }
     bool bChanged = false;
-    for (size_t i = 0; i < m_rows.size(); ++i) {
-        Row& row = *m_rows[i];
+    for (const auto& pRow : m_rows) {
+        Row& row = *pRow;
         Warnings warnings;
-        if (const auto address = listed[i]) {
+        if (const auto address = row.listedIp) {
             const Holders& holders = byAddress[*address];
-            if (const Row* other = holders.first == &row ? holders.second : holders.first)
-                warnings.sameIpAs = other->texts[3];
+            warnings.pSameIpAs = holders.first == &row ? holders.second : holders.first;
             for (const Subnet& net : m_subnets) {
                 warnings.bSameAsComputer = warnings.bSameAsComputer || net.address == *address;
                 warnings.bSameAsGateway = warnings.bSameAsGateway || (net.gateway && net.gateway == *address);
             }
         }
         if (!m_subnets.empty()) {
-            const auto address = SubnetTestAddress(row.record);
+            const auto address = row.testedIp;
             warnings.bOffSubnet =
                 !address || std::none_of(m_subnets.begin(), m_subnets.end(), [&](const Subnet& net) {
                     return (*address & net.mask) == (net.address & net.mask);
                 });
         }
         if (warnings != row.warnings) {
-            row.warnings = std::move(warnings);
+            row.warnings = warnings;
             bChanged = true;
         }
     }
@@ -282,9 +289,10 @@ std::wstring CCameraRows::GetRowTip(int nRow) const
             tip += L"\r\n";
         tip += text;
     };
-    if (!warnings.sameIpAs.empty())
-        line(chinese ? L"与 " + warnings.sameIpAs + L" 的 IP 地址冲突"
-                     : L"Same IP address as " + warnings.sameIpAs);
+    if (warnings.pSameIpAs) {
+        const std::wstring& other = warnings.pSameIpAs->texts[3];
+        line(chinese ? L"与 " + other + L" 的 IP 地址冲突" : L"Same IP address as " + other);
+    }
     if (warnings.bSameAsComputer)
         line(chinese ? L"与本机 IP 地址冲突" : L"Same IP address as this computer");
     if (warnings.bSameAsGateway)

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -100,20 +101,27 @@ class CCameraRows : public CListRowSource {
     static std::wstring CsvField(const std::wstring& text);
 
   private:
+    struct Row;
     struct Warnings {
-        std::wstring sameIpAs; // idSerial of another camera listed under the same address
+        const Row* pSameIpAs = nullptr; // another camera listed under the same address
         bool bSameAsComputer = false;
         bool bSameAsGateway = false;
         bool bOffSubnet = false;
-        bool Any() const { return !sameIpAs.empty() || bSameAsComputer || bSameAsGateway || bOffSubnet; }
+        bool Any() const { return pSameIpAs || bSameAsComputer || bSameAsGateway || bOffSubnet; }
         bool operator==(const Warnings&) const = default;
     };
     struct Row {
         DeviceRecord record;
         std::array<std::wstring, COLUMN_COUNT> texts;
         const DeviceRecord* pTableRecord = nullptr;
+        // What the warnings rest on, read when the record is written: the address column as a
+        // number (none for 0.0.0.0 and a text that is no address) and the subnet test's address.
+        std::optional<std::uint32_t> listedIp;
+        std::optional<std::uint32_t> testedIp;
         Warnings warnings;
     };
+    // Reads the row's addresses again; true when they changed.
+    static bool ReadAddresses(Row& row);
     void RedrawRow(int nRow);
     // Puts the rows in the sort order and the list's selection back on its cameras.
     void ApplySort();
