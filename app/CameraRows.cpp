@@ -1,45 +1,27 @@
 #include "app/CameraRows.h"
 
 #include "app/SettingsText.h"
-#include "controls/MyListCtrl.h"
+#include "base/Ipv4Text.h"
 #include "base/TextConvert.h"
+#include "controls/MyListCtrl.h"
 
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 
 namespace {
 
-// A dotted IPv4 text as a number (host order), if it is one.
-std::optional<std::uint32_t> ParseIpv4(const std::wstring& text)
+// The address the subnet test looks at: the wired address, where the web page is; for a camera
+// listed as WiFi the address its latest reply came from, the one it is reached at.
+std::optional<std::uint32_t> SubnetTestAddress(const DeviceRecord& record)
 {
-    std::uint32_t value = 0;
-    int parts = 0;
-    size_t i = 0;
-    while (parts < 4) {
-        if (i >= text.size() || !std::iswdigit(text[i]))
-            return std::nullopt;
-        std::uint32_t part = 0;
-        int digits = 0;
-        while (i < text.size() && std::iswdigit(text[i]) && digits < 4) {
-            part = part * 10 + static_cast<std::uint32_t>(text[i] - L'0');
-            ++i;
-            ++digits;
-        }
-        if (part > 255)
-            return std::nullopt;
-        value = (value << 8) | part;
-        if (++parts < 4) {
-            if (i >= text.size() || text[i] != L'.')
-                return std::nullopt;
-            ++i;
-        }
-    }
-    if (i != text.size())
-        return std::nullopt;
-    return value;
+    if (record.netType == 1)
+        return record.senderIp ? std::optional<std::uint32_t>(record.senderIp)
+                               : ParseIpv4(ReadTextField(record.sourceIp));
+    return ParseIpv4(ReadTextField(record.message.lanIp));
 }
 
 int CompareNoCase(const std::wstring& a, const std::wstring& b)
@@ -88,6 +70,7 @@ void CCameraRows::Clear()
     m_rowOf.clear();
     m_rows.clear();
     m_bOrderDirty = false;
+    m_bWarningsDirty = false;
     if (m_pList && m_pList->m_hWnd) {
         // A click already reported for a row of the old list must not pick whatever camera the
         // next rescan lists at that index.
@@ -109,6 +92,7 @@ void CCameraRows::Show(const std::vector<CCameraListView::ShownCamera>& cameras)
             std::memcpy(&row->record, camera.pRecord, sizeof row->record);
             row->texts = RowTexts(row->record);
             row->pTableRecord = camera.pRecord;
+            ReadAddresses(*row);
             m_rowOf[camera.pRecord] = GetRowCount();
             m_rows.push_back(std::move(row));
             m_bOrderDirty = true;
@@ -123,16 +107,18 @@ void CCameraRows::Show(const std::vector<CCameraListView::ShownCamera>& cameras)
             if (found->second < before)
                 RedrawRow(found->second);
         }
+        if (ReadAddresses(row))
+            m_bWarningsDirty = true;
     }
 }
 
 void CCameraRows::SyncList()
 {
-    if (!m_bOrderDirty)
+    if (!m_bOrderDirty && !m_bWarningsDirty)
         return;
-    m_bOrderDirty = false;
-    if (m_nSortColumn >= 0)
+    if (m_bOrderDirty && m_nSortColumn >= 0)
         ApplySort();
+    m_bOrderDirty = false;
     UpdateWarnings();
     if (m_pList && m_pList->m_hWnd && m_pList->GetItemCount() != GetRowCount())
         m_pList->SetVirtualRowCount(GetRowCount());
@@ -220,31 +206,60 @@ void CCameraRows::SetLanguage(int nLangId)
     m_nLangId = nLangId;
 }
 
+bool CCameraRows::ReadAddresses(Row& row)
+{
+    auto listed = ParseIpv4(row.texts[0]);
+    if (listed && IsUnsetIpv4(*listed))
+        listed.reset();
+    const auto tested = SubnetTestAddress(row.record);
+    if (listed == row.listedIp && tested == row.testedIp)
+        return false;
+    row.listedIp = listed;
+    row.testedIp = tested;
+    return true;
+}
+
 void CCameraRows::UpdateWarnings()
 {
-    std::unordered_map<std::wstring, std::vector<Row*>> byAddress;
-    for (const auto& row : m_rows)
-        byAddress[row->texts[0]].push_back(row.get());
-    bool bChanged = false;
+    m_bWarningsDirty = false;
+    // The first two rows listed under each address, found by hashing: with 5000 rows this runs
+    // every quarter second of a burst.
+    struct Holders {
+        const Row* first = nullptr;
+        const Row* second = nullptr;
+    };
+    std::unordered_map<std::uint32_t, Holders> byAddress;
+    byAddress.reserve(m_rows.size());
     for (const auto& row : m_rows) {
-        std::wstring sameIpAs;
-        const auto& group = byAddress[row->texts[0]];
-        if (group.size() > 1 && !row->texts[0].empty())
-            for (const Row* other : group)
-                if (other != row.get()) {
-                    sameIpAs = other->texts[3];
-                    break;
-                }
-        bool bOffSubnet = false;
-        if (!m_subnets.empty()) {
-            const auto address = ParseIpv4(WideFieldText(row->record.message.lanIp));
-            bOffSubnet = !address || std::none_of(m_subnets.begin(), m_subnets.end(), [&](const Subnet& net) {
-                return (*address & net.mask) == (net.address & net.mask);
-            });
+        if (!row->listedIp)
+            continue;
+        Holders& holders = byAddress[*row->listedIp];
+        if (!holders.first)
+            holders.first = row.get();
+        else if (!holders.second)
+            holders.second = row.get();
+    }
+    bool bChanged = false;
+    for (const auto& pRow : m_rows) {
+        Row& row = *pRow;
+        Warnings warnings;
+        if (const auto address = row.listedIp) {
+            const Holders& holders = byAddress[*address];
+            warnings.pSameIpAs = holders.first == &row ? holders.second : holders.first;
+            for (const Subnet& net : m_subnets) {
+                warnings.bSameAsComputer = warnings.bSameAsComputer || net.address == *address;
+                warnings.bSameAsGateway = warnings.bSameAsGateway || (net.gateway && net.gateway == *address);
+            }
         }
-        if (sameIpAs != row->sameIpAs || bOffSubnet != row->bOffSubnet) {
-            row->sameIpAs = std::move(sameIpAs);
-            row->bOffSubnet = bOffSubnet;
+        if (!m_subnets.empty()) {
+            const auto address = row.testedIp;
+            warnings.bOffSubnet =
+                !address || std::none_of(m_subnets.begin(), m_subnets.end(), [&](const Subnet& net) {
+                    return (*address & net.mask) == (net.address & net.mask);
+                });
+        }
+        if (warnings != row.warnings) {
+            row.warnings = warnings;
             bChanged = true;
         }
     }
@@ -256,8 +271,7 @@ bool CCameraRows::GetRowTextColor(int nRow, COLORREF& clrText) const
 {
     if (nRow < 0 || nRow >= GetRowCount())
         return false;
-    const Row& row = *m_rows[static_cast<size_t>(nRow)];
-    if (row.sameIpAs.empty() && !row.bOffSubnet)
+    if (!m_rows[static_cast<size_t>(nRow)]->warnings.Any())
         return false;
     clrText = WARNING_TEXT;
     return true;
@@ -267,51 +281,66 @@ std::wstring CCameraRows::GetRowTip(int nRow) const
 {
     if (nRow < 0 || nRow >= GetRowCount())
         return {};
-    const Row& row = *m_rows[static_cast<size_t>(nRow)];
+    const Warnings& warnings = m_rows[static_cast<size_t>(nRow)]->warnings;
     const bool chinese = m_nLangId == 0;
     std::wstring tip;
-    if (!row.sameIpAs.empty())
-        tip = chinese ? L"与 " + row.sameIpAs + L" 的 IP 地址冲突" : L"Same IP address as " + row.sameIpAs;
-    if (row.bOffSubnet) {
+    auto line = [&tip](const std::wstring& text) {
         if (!tip.empty())
             tip += L"\r\n";
-        tip += chinese ? L"不在本机任何网段" : L"Not in any local subnet";
+        tip += text;
+    };
+    if (warnings.pSameIpAs) {
+        const std::wstring& other = warnings.pSameIpAs->texts[3];
+        line(chinese ? L"与 " + other + L" 的 IP 地址冲突" : L"Same IP address as " + other);
     }
+    if (warnings.bSameAsComputer)
+        line(chinese ? L"与本机 IP 地址冲突" : L"Same IP address as this computer");
+    if (warnings.bSameAsGateway)
+        line(chinese ? L"与网关 IP 地址冲突" : L"Same IP address as the gateway");
+    if (warnings.bOffSubnet)
+        line(chinese ? L"不在本机任何网段" : L"Not in any local subnet");
     return tip;
 }
 
-std::string CCameraRows::CsvField(const std::wstring& text)
+std::wstring CCameraRows::CsvField(const std::wstring& text)
 {
-    const bool bQuote = text.find_first_of(L",\"\r\n") != std::wstring::npos;
-    if (!bQuote)
-        return Utf8(text);
+    std::wstring cell = text;
+    if (!cell.empty() && std::wstring_view(L"=+-@\t\r").find(cell.front()) != std::wstring_view::npos)
+        cell.insert(cell.begin(), L'\'');
+    if (cell.find_first_of(L",\"\r\n") == std::wstring::npos)
+        return cell;
     std::wstring quoted = L"\"";
-    for (wchar_t c : text) {
+    for (wchar_t c : cell) {
         if (c == L'"')
             quoted += L'"';
         quoted += c;
     }
     quoted += L'"';
-    return Utf8(quoted);
+    return quoted;
 }
 
-std::string CCameraRows::CsvText(const std::array<std::wstring, COLUMN_COUNT>& titles) const
+std::wstring CCameraRows::ListText(const std::array<std::wstring, COLUMN_COUNT>& titles) const
 {
-    std::string csv = "\xEF\xBB\xBF";
-    auto line = [&csv](const std::array<std::wstring, COLUMN_COUNT>& fields) {
+    std::wstring text;
+    auto line = [&text](const std::array<std::wstring, COLUMN_COUNT>& fields) {
         for (int c = 0; c < COLUMN_COUNT; ++c) {
             if (c)
-                csv += ',';
-            csv += CsvField(fields[static_cast<size_t>(c)]);
+                text += L',';
+            text += CsvField(fields[static_cast<size_t>(c)]);
         }
-        csv += "\r\n";
+        text += L"\r\n";
     };
     line(titles);
     const int shown =
         m_pList && m_pList->m_hWnd ? std::min(m_pList->GetItemCount(), GetRowCount()) : GetRowCount();
     for (int i = 0; i < shown; ++i)
         line(m_rows[static_cast<size_t>(i)]->texts);
-    return csv;
+    return text;
+}
+
+std::string CCameraRows::CsvText(const std::array<std::wstring, COLUMN_COUNT>& titles) const
+{
+    return "\xEF\xBB\xBF" + Utf8(ListText(titles));
 }
 
 void CCameraRows::RedrawRow(int nRow)

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -68,33 +69,59 @@ class CCameraRows : public CListRowSource {
     bool IsSortAscending() const { return m_bSortAscending; }
 
     // ---- Warnings ----
-    // A camera listed under the address of another listed camera, or whose wired address lies
-    // in none of the computer's subnets, is drawn in the warning colour with a tool tip saying why.
+    // A camera is drawn in the warning colour, with a tool tip saying why, when its listed
+    // address is that of another listed camera, of this computer or of the computer's gateway,
+    // or when it lies in none of the computer's subnets. Addresses are compared as numbers
+    // (192.168.1.010 is 192.168.1.10); 0.0.0.0, which every camera whose DHCP failed reports,
+    // and a text that is no address are nobody's address. The subnet test looks at the wired
+    // address, which the web page is opened at, and for a camera listed as WiFi at the address
+    // its reply came from.
     struct Subnet {
-        std::uint32_t address; // host order
+        std::uint32_t address; // host order: this computer's address on the subnet
         std::uint32_t mask;
+        std::uint32_t gateway = 0; // the computer's gateway on the subnet (0: none)
     };
     static constexpr COLORREF WARNING_TEXT = RGB(200, 40, 0);
-    // No subnet known (an empty list): the subnet check rests.
+    // This computer's subnets, with its address and gateway on each. No subnet known (an empty
+    // list): the subnet check rests.
     void SetLocalSubnets(const std::vector<Subnet>& subnets);
     void SetLanguage(int nLangId);
     bool GetRowTextColor(int nRow, COLORREF& clrText) const override;
     std::wstring GetRowTip(int nRow) const override;
 
-    // ---- Export ----
-    // The rows in the order shown as CSV: UTF-8 with a byte-order mark, a heading line, a line
-    // per camera, fields that hold commas, quotes or line breaks quoted.
+    // ---- Export and Copy List ----
+    // The rows in the order shown as CSV lines: a heading line, a line per camera, each ended by
+    // "\r\n"; the cells as CsvField writes them. Copy List puts this text on the clipboard.
+    std::wstring ListText(const std::array<std::wstring, COLUMN_COUNT>& titles) const;
+    // The same as a file: UTF-8 with a byte-order mark.
     std::string CsvText(const std::array<std::wstring, COLUMN_COUNT>& titles) const;
-    static std::string CsvField(const std::wstring& text);
+    // One cell for a spreadsheet. A cell beginning with =, +, -, @, a tab or a carriage return
+    // (texts a spreadsheet runs as a formula) gets a leading ' and is shown as the text it is; a
+    // cell holding a comma, a quote or a line break is quoted, its quotes doubled.
+    static std::wstring CsvField(const std::wstring& text);
 
   private:
+    struct Row;
+    struct Warnings {
+        const Row* pSameIpAs = nullptr; // another camera listed under the same address
+        bool bSameAsComputer = false;
+        bool bSameAsGateway = false;
+        bool bOffSubnet = false;
+        bool Any() const { return pSameIpAs || bSameAsComputer || bSameAsGateway || bOffSubnet; }
+        bool operator==(const Warnings&) const = default;
+    };
     struct Row {
         DeviceRecord record;
         std::array<std::wstring, COLUMN_COUNT> texts;
         const DeviceRecord* pTableRecord = nullptr;
-        std::wstring sameIpAs; // idSerial of another camera listed under the same address
-        bool bOffSubnet = false;
+        // What the warnings rest on, read when the record is written: the address column as a
+        // number (none for 0.0.0.0 and a text that is no address) and the subnet test's address.
+        std::optional<std::uint32_t> listedIp;
+        std::optional<std::uint32_t> testedIp;
+        Warnings warnings;
     };
+    // Reads the row's addresses again; true when they changed.
+    static bool ReadAddresses(Row& row);
     void RedrawRow(int nRow);
     // Puts the rows in the sort order and the list's selection back on its cameras.
     void ApplySort();
@@ -108,6 +135,7 @@ class CCameraRows : public CListRowSource {
     int m_nSortColumn = -1;
     bool m_bSortAscending = true;
     bool m_bOrderDirty = false;
+    bool m_bWarningsDirty = false; // a row's record changed what its warnings rest on
     std::vector<Subnet> m_subnets;
     int m_nLangId = 0;
 };

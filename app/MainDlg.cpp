@@ -5,6 +5,7 @@
 #include "app/GroupSetDlg.h"
 #include "app/SettingsText.h"
 #include "app/resource.h"
+#include "base/Ipv4Text.h"
 #include "controls/MyListCtrl.h"
 #include "net/SocketHelpers.h"
 #include "base/TextConvert.h"
@@ -58,6 +59,18 @@ const SettingsItemText kTexts[] = {
 bool HasUsableLanIp(const DeviceRecord& record)
 {
     return WideFieldText(record.message.lanIp).size() >= 7;
+}
+
+// The camera's web page: "http://" and its wired address written anew from the parsed number, so
+// that no host name, user part, port, path or other scheme a camera puts into the field reaches
+// the shell. Empty when the field holds no address a camera's page can be at (unset, this
+// computer's loopback, multicast or broadcast).
+std::wstring WebPageAddress(const DeviceRecord& record)
+{
+    const auto address = ParseIpv4(ReadTextField(record.message.lanIp));
+    if (!address || IsUnsetIpv4(*address) || (*address >> 24) == 127 || *address >= 0xE0000000u)
+        return {};
+    return L"http://" + FormatIpv4Wide(*address);
 }
 
 } // namespace
@@ -195,8 +208,18 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
         OpenSingleDialog();
         break;
     case IDC_MAIN_BROWSE:
-        if (HasUsableLanIp(m_SelDevice))
-            OpenWebPage(std::wstring(L"http://") + WideFieldText(m_SelDevice.message.lanIp));
+        // Nothing before a camera has been chosen (the selection is all zeros).
+        if (m_SelDevice.message.idSerial[0]) {
+            const std::wstring url = WebPageAddress(m_SelDevice);
+            const bool chinese = GetLangId() == 0;
+            if (!url.empty())
+                OpenWebPage(url);
+            else
+                ::MessageBoxW(m_hWnd,
+                              chinese ? L"该设备没有报告可用的 IP 地址。"
+                                      : L"The camera reports no usable IP address.",
+                              chinese ? L"提示" : L"Message", MB_OK | MB_ICONWARNING);
+        }
         break;
     case IDC_MAIN_GROUP:
         OpenGroupDialog();
@@ -326,22 +349,59 @@ void CMainDlg::FillLocalAddresses()
     m_rows.SetLocalSubnets(LocalSubnets());
 }
 
+namespace {
+
+// An IP Helper table (GetIpAddrTable, GetIpForwardTable): asked for its size, then filled; empty
+// when the system has none or the call fails.
+template <typename Table, typename Get> std::vector<unsigned char> IpHelperTable(Get get)
+{
+    ULONG size = 0;
+    if (get(nullptr, &size) != ERROR_INSUFFICIENT_BUFFER || size < sizeof(DWORD))
+        return {};
+    std::vector<unsigned char> buffer(size);
+    if (get(reinterpret_cast<Table*>(buffer.data()), &size) != NO_ERROR)
+        return {};
+    return buffer;
+}
+
+// The next hops of the system's default routes (host order).
+std::vector<std::uint32_t> DefaultGateways()
+{
+    std::vector<std::uint32_t> gateways;
+    const std::vector<unsigned char> buffer = IpHelperTable<MIB_IPFORWARDTABLE>(
+        [](MIB_IPFORWARDTABLE* table, ULONG* size) { return ::GetIpForwardTable(table, size, FALSE); });
+    if (buffer.empty())
+        return gateways;
+    const auto* table = reinterpret_cast<const MIB_IPFORWARDTABLE*>(buffer.data());
+    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+        const MIB_IPFORWARDROW& route = table->table[i];
+        if (route.dwForwardDest == 0 && route.dwForwardMask == 0 && route.dwForwardNextHop != 0)
+            gateways.push_back(ntohl(route.dwForwardNextHop));
+    }
+    return gateways;
+}
+
+} // namespace
+
 std::vector<CCameraRows::Subnet> CMainDlg::LocalSubnets()
 {
     std::vector<CCameraRows::Subnet> subnets;
-    ULONG size = 0;
-    if (::GetIpAddrTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER || size == 0)
+    const std::vector<unsigned char> buffer = IpHelperTable<MIB_IPADDRTABLE>(
+        [](MIB_IPADDRTABLE* table, ULONG* size) { return ::GetIpAddrTable(table, size, FALSE); });
+    if (buffer.empty())
         return subnets;
-    std::vector<unsigned char> buffer(size);
-    auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(buffer.data());
-    if (::GetIpAddrTable(table, &size, FALSE) != NO_ERROR)
-        return subnets;
+    const auto* table = reinterpret_cast<const MIB_IPADDRTABLE*>(buffer.data());
+    const std::vector<std::uint32_t> gateways = DefaultGateways();
     for (DWORD i = 0; i < table->dwNumEntries; ++i) {
         const std::uint32_t address = ntohl(table->table[i].dwAddr);
         const std::uint32_t mask = ntohl(table->table[i].dwMask);
         if (address == 0 || (address >> 24) == 127)
             continue;
-        subnets.push_back({address, mask});
+        // The subnet's gateway: a default route's next hop inside it.
+        const auto gateway = std::find_if(gateways.begin(), gateways.end(), [&](std::uint32_t hop) {
+            return (hop & mask) == (address & mask);
+        });
+        subnets.push_back({address, mask, gateway == gateways.end() ? 0 : *gateway});
     }
     return subnets;
 }
@@ -440,7 +500,8 @@ void CMainDlg::ShowCameraListMenu(int nRow)
     ::DestroyMenu(hMenu);
     switch (command) {
     case IDM_LIST_COPY:
-        CopyToClipboard(CopyTextForKey(m_pDeviceList->m_hWnd, 'C'));
+        // Quoted and made safe for a spreadsheet like the CSV file (Ctrl+C keeps its plain form).
+        CopyToClipboard(m_rows.ListText(ColumnTitles()));
         break;
     case IDM_LIST_EXPORT: {
         const std::wstring path = AskExportPath();

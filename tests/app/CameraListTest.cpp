@@ -2,6 +2,7 @@
 // header click, cameras drawn in the warning colour (an address shared with another camera, or in
 // none of the computer's subnets), and the right-click menu's copy and CSV export.
 #include "AppTestSupport.h"
+#include "TestClipboard.h"
 
 #include "app/DeviceSetDlg.h"
 #include "app/MainDlg.h"
@@ -16,10 +17,14 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <cwctype>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace apptest;
@@ -52,8 +57,62 @@ class CScriptedMainDlg : public CMainDlg {
         return m_nMenuChoice;
     }
     std::wstring AskExportPath() override { return m_strExportPath; }
-    void OpenWebPage(const std::wstring&) override {}
+    void OpenWebPage(const std::wstring& url) override { m_opened.push_back(url); }
+
+  public:
+    std::vector<std::wstring> m_opened; // the web addresses opened
 };
+
+std::string Narrow(const std::wstring& text)
+{
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                        nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), n, nullptr,
+                          nullptr);
+    return utf8;
+}
+
+// The texts of a window's static children (a message box's text, its icon has none).
+std::wstring StaticTexts(HWND hWnd)
+{
+    std::wstring texts;
+    ::EnumChildWindows(
+        hWnd,
+        [](HWND hChild, LPARAM lParam) -> BOOL {
+            wchar_t cls[32] = {};
+            ::GetClassNameW(hChild, cls, 32);
+            const std::wstring text = TextOf(hChild);
+            if (::lstrcmpiW(cls, L"Static") == 0 && !text.empty())
+                *reinterpret_cast<std::wstring*>(lParam) += text;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+// Runs `action` on this thread while a watcher closes the message box titled `title` that it
+// may open; returns that box's text, or "" when none opened.
+std::wstring MessageBoxDuring(const wchar_t* title, const std::function<void()>& action)
+{
+    std::atomic<bool> done{false};
+    std::wstring seen;
+    std::thread watcher([&] {
+        while (!done) {
+            HWND hBox = ::FindWindowW(L"#32770", title);
+            if (hBox && ::IsWindowVisible(hBox)) {
+                seen = StaticTexts(hBox);
+                ::PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                return;
+            }
+            ::Sleep(10);
+        }
+    });
+    action();
+    done = true;
+    watcher.join();
+    return seen;
+}
 
 std::uint32_t Ipv4(const std::wstring& text)
 {
@@ -272,6 +331,39 @@ TEST_F(CameraListTest, SharedAndUnreachableAddressesAreMarkedUntilTheyGoAway)
     EXPECT_EQ(RowTip(L"b20000000001"), L"");
 }
 
+TEST_F(CameraListTest, ACameraAtThisComputersOrTheGatewaysAddressIsMarked)
+{
+    // The lab's tool side: 198.18.1.10 on lab0, whose default route goes through 198.18.1.2.
+    const struct {
+        const char* setting;
+        const wchar_t* id;
+        const wchar_t* chinese;
+        const wchar_t* english;
+    } cases[] = {
+        {"set d40000000003 from=198.18.1.150 lanip=198.18.1.10", L"d40000000003", L"与本机 IP 地址冲突",
+         L"Same IP address as this computer"},
+        {"set c30000000002 from=198.18.1.151 lanip=198.18.1.2", L"c30000000002", L"与网关 IP 地址冲突",
+         L"Same IP address as the gateway"},
+        // Two cameras whose DHCP failed do not share an address.
+        {"set b20000000001 from=198.18.1.152 lanip=0.0.0.0", L"b20000000001", L"不在本机任何网段",
+         L"Not in any local subnet"},
+        {"set F12345678901 from=198.18.1.153 lanip=0.0.0.0", L"F12345678901", L"不在本机任何网段",
+         L"Not in any local subnet"},
+    };
+    std::vector<std::string> settings;
+    for (const auto& c : cases)
+        settings.push_back(c.setting);
+    ListFleet(settings);
+    for (int lang : {0, 1}) {
+        CMyDialog::SetGlobalLanguage(lang);
+        Pump();
+        for (const auto& c : cases)
+            EXPECT_EQ(RowTip(c.id), lang == 0 ? c.chinese : c.english) << c.setting;
+    }
+    CMyDialog::SetGlobalLanguage(0);
+    Pump();
+}
+
 TEST_F(CameraListTest, MenuExportsTheListAsUtf8CsvInTheOrderShown)
 {
     // A name with a comma and a quote, and a Chinese one.
@@ -360,6 +452,98 @@ TEST_F(CameraListTest, MenuCopiesTheListAndActsOnTheRightClickedCamera)
     ASSERT_EQ(s_dlg->m_menuTexts.size(), 4u);
     EXPECT_EQ(s_dlg->m_menuTexts[0], L"Copy List");
     EXPECT_EQ(s_dlg->m_menuTexts[1], L"Export to CSV File ...");
+}
+
+TEST_F(CameraListTest, CopyListAndExportQuoteCellsAndDefuseFormulas)
+{
+    // A formula that would start a program, a name across two lines with a comma in it, a
+    // gateway and a version that begin with @ and -.
+    ListFleet({"set a1b2c3d4e5f6 name=%3Dcmd%7C'%20%2FC%20calc'!A0",
+               "set b20000000001 name=a%2Cb%0D%0Ac langw=@x version=-1"});
+    SetClipboardText(L"marker");
+    RightClick(-1, IDM_LIST_COPY);
+    const std::wstring copied = ClipboardText();
+    EXPECT_NE(copied.find(L",'=cmd|' /C calc'!A0,a1b2c3d4e5f6,"), std::wstring::npos) << Narrow(copied);
+    EXPECT_NE(copied.find(L",'@x,\"a,b\r\nc\",b20000000001,LAN,00:1A:2B:3C:4D:51,'-1\r\n"),
+              std::wstring::npos)
+        << Narrow(copied);
+    // One heading, twelve cameras and the line break inside the quoted name.
+    EXPECT_EQ(std::count(copied.begin(), copied.end(), L'\n'), 14);
+
+    // The file holds the same text.
+    wchar_t dir[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, dir);
+    const std::wstring path = std::wstring(dir) + L"larkvane-export-defuse-test.csv";
+    ::DeleteFileW(path.c_str());
+    s_dlg->m_strExportPath = path;
+    RightClick(-1, IDM_LIST_EXPORT);
+    const std::string bytes = ReadBytes(path);
+    ::DeleteFileW(path.c_str());
+    EXPECT_EQ(bytes, "\xEF\xBB\xBF" + Narrow(copied));
+}
+
+TEST_F(CameraListTest, BrowseOpensOnlyADottedAddressRebuiltFromItsNumbers)
+{
+    const struct {
+        const char* id;
+        const char* lanIp;
+        const wchar_t* url; // "": a box says there is no usable address
+    } cases[] = {
+        {"a1b2c3d4e5f6", "198.18.1.010", L"http://198.18.1.10"},
+        {"b20000000001", "user@198.18.1.5", L""},
+        {"c30000000002", "evil.example", L""},
+        {"d40000000003", "198.18.1.5/x", L""},
+        {"F12345678901", "0.0.0.0", L""},
+        {"a60000000005", "127.0.0.1", L""},
+        {"f70000000006", "198.18.1.5:8080", L""},
+    };
+    std::vector<std::string> settings;
+    int sender = 150;
+    for (const auto& c : cases)
+        settings.push_back(std::string("set ") + c.id + " from=198.18.1." + std::to_string(sender++) +
+                           " lanip=" + c.lanIp);
+    ListFleet(settings);
+    const std::wstring noAddress = L"该设备没有报告可用的 IP 地址。";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lanIp);
+        const int row = FindRow(List(), 3, Widen(c.id));
+        ASSERT_GE(row, 0);
+        ClickCell(List(), row, 1);
+        Pump();
+        ASSERT_EQ(ReadTextField(s_dlg->GetSelDevice().message.idSerial), c.id);
+        s_dlg->m_opened.clear();
+        const std::wstring box = MessageBoxDuring(
+            L"提示", [] { s_dlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_BROWSE, BN_CLICKED), 0); });
+        if (c.url[0]) {
+            EXPECT_EQ(s_dlg->m_opened, std::vector<std::wstring>{c.url});
+            EXPECT_EQ(box, L"");
+        } else {
+            EXPECT_TRUE(s_dlg->m_opened.empty()) << Narrow(s_dlg->m_opened.front());
+            EXPECT_EQ(box, noAddress);
+        }
+    }
+
+    // The list's menu goes the same way.
+    s_dlg->m_opened.clear();
+    EXPECT_EQ(
+        MessageBoxDuring(L"提示", [] { RightClick(FindRow(List(), 3, L"a1b2c3d4e5f6"), IDM_LIST_BROWSE); }),
+        L"");
+    EXPECT_EQ(s_dlg->m_opened, std::vector<std::wstring>{L"http://198.18.1.10"});
+    s_dlg->m_opened.clear();
+    EXPECT_EQ(
+        MessageBoxDuring(L"提示", [] { RightClick(FindRow(List(), 3, L"c30000000002"), IDM_LIST_BROWSE); }),
+        noAddress);
+    EXPECT_TRUE(s_dlg->m_opened.empty());
+
+    // In English.
+    CMyDialog::SetGlobalLanguage(1);
+    Pump();
+    EXPECT_EQ(
+        MessageBoxDuring(L"Message",
+                         [] { s_dlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_BROWSE, BN_CLICKED), 0); }),
+        L"The camera reports no usable IP address.");
+    CMyDialog::SetGlobalLanguage(0);
+    Pump();
 }
 
 TEST_F(CameraListTest, TheCountLabelHoldsFiveDigits)

@@ -3,10 +3,12 @@
 // copies of the records, and Clear leaves no row, no current row and no selection behind. Then the
 // main window's owner-data list in the lab: the Ctrl+C, Ctrl+S and Ctrl+L copies still read it.
 #include "AppTestSupport.h"
+#include "TestClipboard.h"
 
 #include "app/CameraRows.h"
 #include "app/MainDlg.h"
 #include "app/resource.h"
+#include "base/TextConvert.h"
 #include "controls/MyListCtrl.h"
 #include "platform/PlatformInit.h"
 #include "tests/support/CamSimClient.h"
@@ -388,36 +390,165 @@ TEST_F(CameraRowsTest, BindingGivesTheListTheRowsAndUnbindingTakesThemAway)
 }
 
 // ---------------------------------------------------------------------------------------------
-// The main window in the lab: the framework's copies read the owner-data camera list.
+// Warnings: addresses compared as numbers, against the other cameras, this computer and its
+// gateway; the subnet test of a WiFi camera at the address its reply came from.
 
-std::wstring ClipboardText()
+struct WarnedCamera {
+    const char* id;
+    const char* listed; // sourceIp, the address column
+    const char* lanIp;
+    bool wifi;
+    const char* sender; // where the latest reply came from ("": not known)
+    const wchar_t* tip; // in Chinese
+};
+
+// This computer: 198.18.16.10/24 behind the gateway 198.18.16.1, and 10.0.0.5/8 with none.
+const std::vector<CCameraRows::Subnet> kLocalSubnets = {
+    {0xC612100Au, 0xFFFFFF00u, 0xC6121001u},
+    {0x0A000005u, 0xFF000000u, 0},
+};
+
+const WarnedCamera kWarnedCameras[] = {
+    // The same address written two ways is one address.
+    {"a00000000001", "198.18.16.20", "198.18.16.20", false, "", L"与 a00000000002 的 IP 地址冲突"},
+    {"a00000000002", "198.18.16.020", "198.18.16.020", false, "", L"与 a00000000001 的 IP 地址冲突"},
+    // Three cameras whose DHCP failed, and two with no address at all, share nothing; none of
+    // them can be reached.
+    {"a00000000003", "0.0.0.0", "0.0.0.0", false, "", L"不在本机任何网段"},
+    {"a00000000004", "0.0.0.0", "0.0.0.0", false, "", L"不在本机任何网段"},
+    {"a00000000005", "0.0.0.0", "0.0.0.0", false, "", L"不在本机任何网段"},
+    {"a00000000006", "", "", false, "", L"不在本机任何网段"},
+    {"a00000000007", "", "", false, "", L"不在本机任何网段"},
+    // This computer's address and its gateway's, on either subnet.
+    {"a00000000008", "10.0.0.5", "10.0.0.5", false, "", L"与本机 IP 地址冲突"},
+    {"a00000000009", "198.18.16.1", "198.18.16.1", false, "", L"与网关 IP 地址冲突"},
+    {"a0000000000a", "198.18.16.10", "198.18.16.10", false, "",
+     L"与 a0000000000b 的 IP 地址冲突\r\n与本机 IP 地址冲突"},
+    {"a0000000000b", "198.18.016.010", "198.18.016.010", false, "",
+     L"与 a0000000000a 的 IP 地址冲突\r\n与本机 IP 地址冲突"},
+    // WiFi cameras: the subnet test takes the address the reply came from, not the wired one.
+    {"a0000000000c", "198.18.16.40", "172.16.0.9", true, "198.18.16.40", L""},
+    {"a0000000000d", "192.168.100.100", "198.18.16.41", true, "192.168.100.100", L"不在本机任何网段"},
+    {"a0000000000e", "10.9.8.7", "172.16.0.9", true, "", L""},
+    // Wired and clean.
+    {"a0000000000f", "198.18.16.30", "198.18.16.30", false, "", L""},
+};
+
+std::unique_ptr<DeviceRecord> MakeWarnedRecord(const WarnedCamera& camera)
 {
-    std::wstring text;
-    if (!::OpenClipboard(nullptr))
-        return L"<no clipboard>";
-    if (HANDLE h = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (auto* p = static_cast<const wchar_t*>(::GlobalLock(h))) {
-            text = p;
-            ::GlobalUnlock(h);
+    auto record = std::make_unique<DeviceRecord>();
+    std::memset(record.get(), 0, sizeof *record);
+    record->message.type = MSG_INFO;
+    WriteTextField(record->message.idSerial, camera.id);
+    WriteTextField(record->sourceIp, camera.listed);
+    WriteTextField(record->message.lanIp, camera.lanIp);
+    record->netType = camera.wifi ? 1 : 0;
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (std::sscanf(camera.sender, "%u.%u.%u.%u", &a, &b, &c, &d) == 4)
+        record->senderIp = (a << 24) | (b << 16) | (c << 8) | d;
+    return record;
+}
+
+TEST_F(CameraRowsTest, WarningsCompareAddressesAsNumbersWithCamerasThisComputerAndItsGateway)
+{
+    std::vector<Shown> shown;
+    for (const WarnedCamera& camera : kWarnedCameras) {
+        m_table.push_back(MakeWarnedRecord(camera));
+        shown.push_back({m_table.back().get(), true});
+    }
+    m_rows.SetLocalSubnets(kLocalSubnets);
+    m_rows.Show(shown);
+    m_rows.SyncList();
+    ASSERT_EQ(m_rows.GetRowCount(), static_cast<int>(std::size(kWarnedCameras)));
+    for (int row = 0; row < m_rows.GetRowCount(); ++row) {
+        const WarnedCamera& camera = kWarnedCameras[row];
+        SCOPED_TRACE(camera.id);
+        EXPECT_EQ(m_rows.GetRowTip(row), camera.tip);
+        COLORREF clr = 0;
+        EXPECT_EQ(m_rows.GetRowTextColor(row, clr), camera.tip[0] != 0);
+        if (camera.tip[0]) {
+            EXPECT_EQ(clr, CCameraRows::WARNING_TEXT);
         }
     }
-    ::CloseClipboard();
-    return text;
+
+    m_rows.SetLanguage(1);
+    EXPECT_EQ(m_rows.GetRowTip(7), L"Same IP address as this computer");
+    EXPECT_EQ(m_rows.GetRowTip(8), L"Same IP address as the gateway");
+    EXPECT_EQ(m_rows.GetRowTip(9), L"Same IP address as a0000000000b\r\nSame IP address as this computer");
+    m_rows.SetLanguage(0);
+
+    // Without a gateway, its address is a camera's like any other.
+    std::vector<CCameraRows::Subnet> noGateway = kLocalSubnets;
+    noGateway[0].gateway = 0;
+    m_rows.SetLocalSubnets(noGateway);
+    EXPECT_EQ(m_rows.GetRowTip(8), L"");
 }
 
-void SetClipboardMarker()
+TEST_F(CameraRowsTest, AWiFiCameraAnsweringFromElsewhereIsTestedAgainWithoutOtherChanges)
 {
-    if (!::OpenClipboard(nullptr))
-        return;
-    ::EmptyClipboard();
-    const wchar_t kMarker[] = L"marker";
-    if (HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, sizeof(kMarker))) {
-        std::memcpy(::GlobalLock(h), kMarker, sizeof(kMarker));
-        ::GlobalUnlock(h);
-        ::SetClipboardData(CF_UNICODETEXT, h);
-    }
-    ::CloseClipboard();
+    m_table.push_back(MakeWarnedRecord(kWarnedCameras[11])); // WiFi, answering from 198.18.16.40
+    DeviceRecord* record = m_table.back().get();
+    m_rows.SetLocalSubnets(kLocalSubnets);
+    m_rows.Show({{record, true}});
+    m_rows.SyncList();
+    ASSERT_EQ(m_rows.GetRowTip(0), L"");
+
+    // Its next reply comes from an address outside every subnet; the row's texts stay the same.
+    record->senderIp = 0xAC100009u; // 172.16.0.9
+    m_rows.Show({{record, false}});
+    m_rows.SyncList();
+    EXPECT_EQ(m_rows.GetRowTip(0), L"不在本机任何网段");
 }
+
+// ---------------------------------------------------------------------------------------------
+// The exported and copied lists: cells a spreadsheet would run as formulas are defused, cells
+// holding separators are quoted.
+
+TEST_F(CameraRowsTest, CsvCellsAreQuotedAndNeverStartAFormula)
+{
+    const struct {
+        const wchar_t* text;
+        const wchar_t* cell;
+    } cases[] = {
+        {L"=1+1", L"'=1+1"},
+        {L"+1", L"'+1"},
+        {L"-2", L"'-2"},
+        {L"@SUM(A1)", L"'@SUM(A1)"},
+        {L"\t=1", L"'\t=1"},
+        {L"\r=1", L"\"'\r=1\""},
+        {L"=cmd|' /C calc'!A0", L"'=cmd|' /C calc'!A0"},
+        {L"=HYPERLINK(\"x\")", L"\"'=HYPERLINK(\"\"x\"\")\""},
+        {L"a,b", L"\"a,b\""},
+        {L"one\r\ntwo", L"\"one\r\ntwo\""},
+        {L"say \"hi\"", L"\"say \"\"hi\"\"\""},
+        {L"cam=1-2", L"cam=1-2"},
+        {L"中文", L"中文"},
+        {L"", L""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CCameraRows::CsvField(c.text), c.cell) << "text " << TextWideToUtf8(c.text);
+}
+
+TEST_F(CameraRowsTest, TheListTextIsTheCsvFilesText)
+{
+    DeviceRecord* r0 = NewRecord(0);
+    DeviceRecord* r1 = NewRecord(2);
+    WriteTextField(r0->message.name, "=1+2");
+    WriteTextField(r0->message.version, "-1");
+    WriteTextField(r1->message.name, "a,b\r\nc");
+    WriteTextField(r1->message.lanGateway, "@x");
+    m_rows.Show({{r0, true}, {r1, true}});
+    m_rows.SyncList();
+    const std::array<std::wstring, kColumns> titles = {L"IP", L"GW", L"Name", L"ID", L"Net", L"MAC", L"Ver"};
+    const std::wstring text = m_rows.ListText(titles);
+    EXPECT_EQ(text, L"IP,GW,Name,ID,Net,MAC,Ver\r\n"
+                    L"198.18.16.1,198.18.16.254,'=1+2,a00000000000,LAN,10:11:12:13:14:00,'-1\r\n"
+                    L"198.18.16.3,'@x,\"a,b\r\nc\",a00000000002,LAN,10:11:12:13:14:02,v2\r\n");
+    EXPECT_EQ(m_rows.CsvText(titles), std::string("\xEF\xBB\xBF") + TextWideToUtf8(text.c_str()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The main window in the lab: the framework's copies read the owner-data camera list.
 
 // Ctrl held in this thread's key state while a key is released on the window.
 void CtrlKeyUp(HWND hWnd, int key)
@@ -557,7 +688,7 @@ TEST_F(CameraListCopyTest, CtrlKeysCopyRowsOrAColumnOfTheCameraList)
             ASSERT_NE(expected.find(L"a1b2c3d4e5f6"), std::wstring::npos);
         }
 
-        SetClipboardMarker();
+        SetClipboardText(L"marker");
         CtrlKeyUp(List(), c.key);
         EXPECT_EQ(ClipboardText(), expected);
     }
@@ -578,7 +709,7 @@ TEST_F(CameraListCopyTest, CopiesReadRowsThatWereNeverOnScreen)
         ASSERT_NE(record, nullptr) << row;
         expected += Widen(ReadTextField(record->message.idSerial)) + L"\r\n";
     }
-    SetClipboardMarker();
+    SetClipboardText(L"marker");
     CtrlKeyUp(List(), 'L');
     EXPECT_EQ(ClipboardText(), expected);
     ::SendMessageW(List(), LVM_SETSELECTEDCOLUMN, static_cast<WPARAM>(-1), 0);
