@@ -99,6 +99,8 @@ void CCameraRows::Show(const std::vector<CCameraListView::ShownCamera>& cameras)
             continue;
         }
         Row& row = *m_rows[static_cast<size_t>(found->second)];
+        if (row.record.flags != camera.pRecord->flags)
+            m_bWarningsDirty = true; // marked by the camera table (another camera has its serial)
         std::memcpy(&row.record, camera.pRecord, sizeof row.record);
         auto texts = RowTexts(row.record);
         if (texts != row.texts) {
@@ -243,6 +245,7 @@ void CCameraRows::UpdateWarnings()
     for (const auto& pRow : m_rows) {
         Row& row = *pRow;
         Warnings warnings;
+        warnings.bSharedSerial = (row.record.flags & DEVICE_SHARED_SERIAL) != 0;
         if (const auto address = row.listedIp) {
             const Holders& holders = byAddress[*address];
             warnings.pSameIpAs = holders.first == &row ? holders.second : holders.first;
@@ -299,6 +302,8 @@ std::wstring CCameraRows::GetRowTip(int nRow) const
         line(chinese ? L"与网关 IP 地址冲突" : L"Same IP address as the gateway");
     if (warnings.bOffSubnet)
         line(chinese ? L"不在本机任何网段" : L"Not in any local subnet");
+    if (warnings.bSharedSerial)
+        line(chinese ? L"两台设备使用同一序列号" : L"Two devices share this serial");
     return tip;
 }
 

@@ -107,7 +107,11 @@ class CCameraRows : public CListRowSource {
         bool bSameAsComputer = false;
         bool bSameAsGateway = false;
         bool bOffSubnet = false;
-        bool Any() const { return pSameIpAs || bSameAsComputer || bSameAsGateway || bOffSubnet; }
+        bool bSharedSerial = false; // another camera answers with the same idSerial
+        bool Any() const
+        {
+            return pSameIpAs || bSameAsComputer || bSameAsGateway || bOffSubnet || bSharedSerial;
+        }
         bool operator==(const Warnings&) const = default;
     };
     struct Row {

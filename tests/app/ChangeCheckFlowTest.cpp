@@ -361,6 +361,10 @@ TEST_F(ChangeCheckFlow, TwoCamerasSharingASerialAreTwoMarkedRowsAndModifyWarnsFi
         const DeviceRecord* record = s_pMain->GetCameraRows().RecordAt(nRow);
         ASSERT_NE(record, nullptr);
         EXPECT_EQ(record->flags & DEVICE_SHARED_SERIAL, DEVICE_SHARED_SERIAL);
+        EXPECT_NE(s_pMain->GetCameraRows().GetRowTip(nRow).find(L"两台设备使用同一序列号"),
+                  std::wstring::npos);
+        COLORREF color = 0;
+        EXPECT_TRUE(s_pMain->GetCameraRows().GetRowTextColor(nRow, color));
         names.insert(CellText(MainList(), nRow, 2));
         addresses.insert(CellText(MainList(), nRow, 0));
     }
