@@ -58,6 +58,7 @@ void OneRound()
     NotifySocketToEnd(TCP_PORT, 1);
     {
         CMySocket client(TCP_PORT, 0, 0, "127.0.0.1", nullptr, nullptr);
+        client.Start();
         EXPECT_TRUE(WaitUntil([&] { return client.GetSocket() != GENSOCK_INVALID; }));
     }
     EXPECT_EQ(GenSockClose(listener), 1);
@@ -65,6 +66,7 @@ void OneRound()
     // A UDP server endpoint, closed while its worker receives.
     {
         CMySocket server(ENDPOINT_PORT, CMySocket::MODE_UDP, 1, nullptr, nullptr, nullptr);
+        server.Start();
         EXPECT_TRUE(WaitUntil([&] { return server.GetSocket() != GENSOCK_INVALID; }));
     }
 }
