@@ -331,8 +331,13 @@ void CDiscoveryEngine::BeginShutdown()
     m_host.SetSignal(RECEIVE_WORKER);
     // Wake a receive that is waiting for datagrams; the pass then sees that it is to stop.
     const GenSocket wake = m_wake.load();
-    if (wake == GENSOCK_INVALID)
+    if (wake == GENSOCK_INVALID) {
+        // No socket of its own could be made: the reply port itself, which another program
+        // bound to it may take instead.
+        if (m_pContext.load())
+            NotifySocketToEnd(REPLY_PORT, 0);
         return;
+    }
     sockaddr_in self{};
     int length = sizeof self;
     if (getsockname(AsSocket(wake), reinterpret_cast<sockaddr*>(&self), &length) == 0)
