@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
+#include <string>
 #include <vector>
 
 namespace {
@@ -676,6 +677,18 @@ void CMainDlg::EndCameraBurst()
 void CMainDlg::WriteCount()
 {
     m_rows.SyncList();
-    SetItemInt(IDC_MAIN_COUNT, m_rows.GetRowCount());
+    // A full table drops new cameras, and a receive pass that failed was started again: the
+    // count says so, beside the number, rather than in a message box per event.
+    const int nRows = m_rows.GetRowCount();
+    const bool chinese = GetLangId() == 0;
+    const wchar_t* pszNote = nullptr;
+    if (nRows >= CDeviceTable::MAX_CAMERAS)
+        pszNote = chinese ? L" (列表已满)" : L" (list full)";
+    else if (m_engine.GetReceiveFailures() > 0)
+        pszNote = chinese ? L" (接收已重启)" : L" (receiving restarted)";
+    std::wstring text = std::to_wstring(nRows);
+    if (pszNote)
+        text += pszNote;
+    SetItemText(IDC_MAIN_COUNT, text.c_str());
     m_dwCountWritten = ::GetTickCount();
 }

@@ -301,9 +301,15 @@ BOOL CMyDialog::CreateModeless(CWnd* pParentWnd)
     return CreateModeless(m_nIDTemplate, pParentWnd ? pParentWnd : m_pParentWnd);
 }
 
+void CMyDialog::PreSubclassWindow()
+{
+    CDialog::PreSubclassWindow();
+    m_hWndForWorkers.store(m_hWnd);
+}
+
 BOOL CMyDialog::CallOnWindowThread(const std::function<void()>& fn)
 {
-    HWND hWnd = m_hWnd;
+    HWND hWnd = WindowForWorkers();
     if (!hWnd || !::IsWindow(hWnd))
         return FALSE;
     if (OnOwnerThread(hWnd)) {
@@ -323,7 +329,7 @@ BOOL CMyDialog::CallOnWindowThread(const std::function<void()>& fn)
 void CMyDialog::SetItemText(int nID, LPCWSTR lpszText)
 {
     std::wstring text = lpszText ? lpszText : L"";
-    if (!OnOwnerThread(m_hWnd)) {
+    if (!OnOwnerThread(WindowForWorkers())) {
         CallOnWindowThread([this, nID, &text] { SetItemText(nID, text.c_str()); });
         return;
     }
@@ -343,15 +349,16 @@ void CMyDialog::SetItemInt(int nID, int nValue)
 
 HWND CMyDialog::FindItem(int nID, BOOL bSearchChildren)
 {
-    if (!m_hWnd)
+    const HWND hWnd = WindowForWorkers();
+    if (!hWnd)
         return nullptr;
-    if (!OnOwnerThread(m_hWnd)) {
+    if (!OnOwnerThread(hWnd)) {
         HWND hFound = nullptr;
         CallOnWindowThread(
             [this, nID, bSearchChildren, &hFound] { hFound = FindItem(nID, bSearchChildren); });
         return hFound;
     }
-    if (HWND hItem = ::GetDlgItem(m_hWnd, nID))
+    if (HWND hItem = ::GetDlgItem(hWnd, nID))
         return hItem;
     if (!bSearchChildren)
         return nullptr;
@@ -611,7 +618,7 @@ void CMyDialog::QueueRedraw(HWND hWnd)
 {
     if (!hWnd)
         return;
-    if (m_hWnd && !OnOwnerThread(m_hWnd)) {
+    if (const HWND hDlg = WindowForWorkers(); hDlg && !OnOwnerThread(hDlg)) {
         // The queue and its timer belong to the window's thread.
         CallOnWindowThread([this, hWnd] { QueueRedraw(hWnd); });
         return;
@@ -686,7 +693,7 @@ void CMyDialog::PostItemText(int nID, LPCWSTR lpszText)
         slot.nID = nID;
         wcsncpy_s(slot.szText, lpszText ? lpszText : L"", _TRUNCATE);
     }
-    HWND hWnd = m_hWnd;
+    HWND hWnd = WindowForWorkers();
     if (!hWnd)
         return;
     if (OnOwnerThread(hWnd))
@@ -979,6 +986,10 @@ bool CMyDialog::OnCoreMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             SetPollingTimers(true);
         else if (!(GetStyle() & WS_CHILD))
             SetPollingTimers(false);
+        break;
+    case WM_NCDESTROY:
+        // Workers find no window from here on; m_hWnd itself is cleared after this message.
+        m_hWndForWorkers.store(nullptr);
         break;
     case WM_DESTROY:
         m_lstRedrawQueue.clear();

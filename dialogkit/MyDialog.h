@@ -37,6 +37,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -423,6 +424,10 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     // Runs fn on the thread that owns the window (directly when that is this thread, else by
     // one sent message); FALSE when there is no window to run it on.
     BOOL CallOnWindowThread(const std::function<void()>& fn);
+    // The window's handle for code that may run on a worker: m_hWnd belongs to the window's
+    // thread, which writes it while workers may be reading.
+    HWND WindowForWorkers() const { return m_hWndForWorkers.load(); }
+    void PreSubclassWindow() override;
 
     void DeliverPostedTexts();
     void FlushRedrawQueue();
@@ -454,8 +459,10 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     std::wstring m_strLangSection; // "DIALOG-%d"
     std::unique_ptr<CMyProfile> m_pProfile;
     std::vector<ImageButton> m_lstImageButtons;
-    int m_nLastClickedId = 0;       // also used by the input side
-    HWND m_hWndTracked = nullptr;   // timer 2211
+    int m_nLastClickedId = 0;     // also used by the input side
+    HWND m_hWndTracked = nullptr; // timer 2211
+    // Set when the window is bound, cleared when its last message (WM_NCDESTROY) arrives.
+    std::atomic<HWND> m_hWndForWorkers{nullptr};
     bool m_bResting = false;        // hidden top-level: no polling timer until shown
     bool m_bRedrawTimer = false;    // timer 2209 set
     bool m_bMousePolls = false;     // timers 2206 and 2211 set

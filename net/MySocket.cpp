@@ -33,16 +33,29 @@ CMySocket::CMySocket(unsigned short port, int mode, int server, const char* host
         std::strncpy(m_szHost, host, sizeof m_szHost - 1);
         m_szHost[sizeof m_szHost - 1] = 0;
     }
+    m_nWorker = m_bServer ? WORKER_SERVER : WORKER_CLIENT;
     GenSockStartup();
-    StartThread(m_bServer ? WORKER_SERVER : WORKER_CLIENT);
 }
 
 CMySocket::CMySocket(GenSocket socket, int receivePaused)
     : m_nReceivePaused(receivePaused), m_socket(socket),
       m_pBuffer(std::make_shared<Buffer>(DEFAULT_BUFFER_SIZE))
 {
+    m_nWorker = WORKER_CLIENT;
     GenSockStartup();
-    StartThread(WORKER_CLIENT);
+}
+
+void CMySocket::Start()
+{
+    if (!m_bClosing.load())
+        StartThread(m_nWorker);
+}
+
+void CMySocket::SetReceivePaused(int paused)
+{
+    m_nReceivePaused.store(paused);
+    if (!paused)
+        SetSignal(WORKER_CLIENT);
 }
 
 CMySocket::~CMySocket()
@@ -242,8 +255,11 @@ void CMySocket::ClientRound()
                 break;
             }
         }
-        if (m_nReceivePaused.load())
+        if (m_nReceivePaused.load()) {
+            // Until SetReceivePaused(0), a stop or the close sets the slot.
+            WaitSignal(WORKER_CLIENT, INFINITE);
             continue;
+        }
 
         sockaddr_in from{};
         int got = ForceRecv(socket, buffer.data(), MAX_BUFFER_SIZE, CLIENT_RECV_TIMEOUT_MS, m_bUdp, &from);

@@ -1,6 +1,11 @@
 #pragma once
 // A TCP or UDP endpoint, server or client, whose loops run on the worker threads of its
 // CMyThreadHost base: worker 0 runs the server loop, worker 1 the client loop.
+//
+// The constructors start nothing: a worker started inside the base constructor could call an
+// OnAccept or OnReceive override of a derived object that does not exist yet. Start runs the
+// endpoint once it is whole: the owner calls it after construction, or the most derived
+// constructor calls it last.
 
 #include "base/MyThreadHost.h"
 #include "net/SocketHelpers.h"
@@ -23,13 +28,16 @@ class CMySocket : public CMyThreadHost {
     static constexpr int DEFAULT_BUFFER_SIZE = 128;
     static constexpr int MAX_BUFFER_SIZE = 65535;
 
-    // mode 1 = UDP, 3 = UDP with broadcast permission, anything else = TCP. A server starts
+    // mode 1 = UDP, 3 = UDP with broadcast permission, anything else = TCP. A server runs
     // worker 0, a client worker 1.
     CMySocket(unsigned short port, int mode, int server, const char* host, ReceiveCallback receiveCallback,
               ServerCallback serverCallback);
-    // Adopts a connected socket and starts worker 1 on it.
+    // Adopts a connected socket, which worker 1 reads.
     CMySocket(GenSocket socket, int receivePaused);
     ~CMySocket() override;
+
+    // Starts the endpoint's worker; a second call does nothing.
+    void Start();
 
     // Closes the socket (which cuts a blocked accept or receive short) and waits until the
     // workers have left. A derived class that overrides OnAccept or OnReceive calls it first
@@ -49,7 +57,8 @@ class CMySocket : public CMyThreadHost {
     void SetServerCallback(ServerCallback callback);
     GenSocket GetSocket() const { return m_socket.load(); }
     sockaddr_in GetLastPeer() const;
-    void SetReceivePaused(int paused) { m_nReceivePaused.store(paused); }
+    // A paused client waits on its signal slot; resuming sets it.
+    void SetReceivePaused(int paused);
     int SetTimeouts(int milliseconds, int mask);
     int SetBufferSizes(int size, int mask);
     // UDP: one datagram per usable interface to the port, unicast to the host text when it resolves.
@@ -67,6 +76,7 @@ class CMySocket : public CMyThreadHost {
 
     int m_bUdp = 0;
     int m_bServer = 0;
+    int m_nWorker = 1; // the worker Start runs
     std::atomic<int> m_bClosing{0};
     std::atomic<int> m_nTimeout{2147483647};
     int m_bBroadcast = 0;

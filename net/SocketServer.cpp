@@ -2,6 +2,7 @@
 
 #include "net/GenSockTrace.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -29,10 +30,20 @@ void Register(GenSockServerContext* context)
     }
 }
 
-// Takes the context that owns socket out of the table.
-GenSockServerContext* Unregister(GenSocket socket)
+bool HasRetired(const GenSockServerContext* context, GenSocket socket)
+{
+    for (int i = 0; i < context->retiredCount; ++i)
+        if (context->retired[i] == socket)
+            return true;
+    return false;
+}
+
+// Takes the context that owns socket out of the table: the one that holds it now, else one that
+// held it before it failed and was replaced (`stale` tells which).
+GenSockServerContext* Unregister(GenSocket socket, bool& stale)
 {
     std::lock_guard<std::mutex> lock(g_tableLock);
+    stale = false;
     for (auto& slot : GenSockServerTable) {
         if (slot && slot->socket.load() == socket) {
             GenSockServerContext* context = slot;
@@ -40,7 +51,38 @@ GenSockServerContext* Unregister(GenSocket socket)
             return context;
         }
     }
+    for (auto& slot : GenSockServerTable) {
+        if (slot && HasRetired(slot, socket)) {
+            GenSockServerContext* context = slot;
+            slot = nullptr;
+            stale = true;
+            return context;
+        }
+    }
     return nullptr;
+}
+
+bool UnregisterContext(GenSockServerContext* context)
+{
+    std::lock_guard<std::mutex> lock(g_tableLock);
+    for (auto& slot : GenSockServerTable) {
+        if (slot == context) {
+            slot = nullptr;
+            return true;
+        }
+    }
+    return false;
+}
+
+void RememberRetired(GenSockServerContext* context, GenSocket socket)
+{
+    std::lock_guard<std::mutex> lock(g_tableLock);
+    constexpr int last = GenSockServerContext::RETIRED_SOCKETS - 1;
+    if (context->retiredCount > last) {
+        std::copy(context->retired + 1, context->retired + last + 1, context->retired);
+        context->retiredCount = last;
+    }
+    context->retired[context->retiredCount++] = socket;
 }
 
 void Release(GenSockServerContext* context)
@@ -69,8 +111,14 @@ bool BindAnyAddress(GenSocket socket, unsigned short port)
 // GenSockClose once `stop` is set. Whoever takes it out of the context closes it.
 void CloseIfStillOwned(GenSockServerContext* context, GenSocket socket)
 {
-    if (context->socket.compare_exchange_strong(socket, GENSOCK_INVALID))
-        closesocket(static_cast<SOCKET>(socket));
+    const GenSocket closed = socket;
+    if (closed == GENSOCK_INVALID)
+        return;
+    if (context->socket.compare_exchange_strong(socket, GENSOCK_INVALID)) {
+        // Remembered before the value is freed for reuse.
+        RememberRetired(context, closed);
+        closesocket(static_cast<SOCKET>(closed));
+    }
 }
 
 void Publish(GenSockServerContext* context, GenSocket socket)
@@ -172,7 +220,7 @@ bool RunUdpRound(GenSockServerContext* context, char* buffer)
 }
 
 GenSockServerContext* Launch(int kind, unsigned short port, int broadcast, GenSockHandler handler,
-                             int bufferSize)
+                             int bufferSize, HANDLE abort)
 {
     GenSockStartup();
     auto* context = new (std::nothrow) GenSockServerContext;
@@ -190,22 +238,39 @@ GenSockServerContext* Launch(int kind, unsigned short port, int broadcast, GenSo
     if (!context->thread)
         context->references.store(1);
     Register(context);
-    if (context->thread && context->ready)
-        WaitForSingleObject(context->ready.Get(), READY_WAIT_MS);
+    if (context->thread && context->ready) {
+        const HANDLE waits[2] = {context->ready.Get(), abort};
+        WaitForMultipleObjects(abort ? 2 : 1, waits, FALSE, READY_WAIT_MS);
+    }
     return context;
+}
+
+// Stops the thread of a context that is out of the table, closes what it still holds and lets go
+// of the owner's reference.
+void Retire(GenSockServerContext* context)
+{
+    // Stop first, then close: a thread woken by the close must already see that it is to end. A
+    // socket published after this load is closed by the thread itself (see Publish).
+    context->stop.store(1);
+    if (context->stopEvent)
+        SetEvent(context->stopEvent.Get());
+    CloseIfStillOwned(context, context->socket.load());
+    if (context->thread && GetThreadId(context->thread.Get()) != GetCurrentThreadId())
+        WaitForSingleObject(context->thread.Get(), INFINITE);
+    Release(context);
 }
 
 } // namespace
 
 GenSockServerContext* GenSockOpenTcpServer(unsigned short port, GenSockHandler handler)
 {
-    return Launch(GENSOCK_SERVER_TCP, port, 0, handler, 0);
+    return Launch(GENSOCK_SERVER_TCP, port, 0, handler, 0, nullptr);
 }
 
 GenSockServerContext* GenSockOpenUdpServer(unsigned short port, int broadcast, GenSockHandler handler,
-                                           int bufferSize)
+                                           int bufferSize, HANDLE abort)
 {
-    return Launch(GENSOCK_SERVER_UDP, port, broadcast, handler, bufferSize);
+    return Launch(GENSOCK_SERVER_UDP, port, broadcast, handler, bufferSize, abort);
 }
 
 DWORD WINAPI GenSockServerThread(LPVOID parameter)
@@ -233,20 +298,25 @@ int GenSockClose(GenSocket socket)
 {
     if (socket == GENSOCK_INVALID)
         return 1;
-    GenSockServerContext* context = Unregister(socket);
+    bool stale = false;
+    GenSockServerContext* context = Unregister(socket, stale);
     if (!context) {
         closesocket(static_cast<SOCKET>(socket));
         return 0;
     }
-    // Stop first, then close: a thread woken by the close must already see that it is to end.
-    context->stop.store(1);
-    if (context->stopEvent)
-        SetEvent(context->stopEvent.Get());
-    CloseIfStillOwned(context, socket);
-    if (context->thread && GetThreadId(context->thread.Get()) != GetCurrentThreadId())
-        WaitForSingleObject(context->thread.Get(), INFINITE);
-    Release(context);
+    // A stale value is not closed here: the server closed it already, and the number may belong
+    // to another socket by now. The server's present socket is what Retire closes.
+    Retire(context);
     return 1;
+}
+
+int GenSockCloseServer(GenSockServerContext* context)
+{
+    if (!context)
+        return 0;
+    const bool registered = UnregisterContext(context);
+    Retire(context);
+    return registered ? 1 : 0;
 }
 
 void NotifySocketToEnd(unsigned short port, int tcp)

@@ -43,12 +43,19 @@ struct GenSockServerContext {
     CUniqueKernelHandle stopEvent;
     // One reference for the owner, one for the thread: the last one to let go frees the context.
     std::atomic<int> references{0};
+    // The sockets this server closed itself on a failure, latest last (guarded by the server
+    // table's lock): a caller may still hold one of them, and closing that value again would
+    // close whatever socket reuses it while this server goes on.
+    static constexpr int RETIRED_SOCKETS = 8;
+    GenSocket retired[RETIRED_SOCKETS] = {};
+    int retiredCount = 0;
 };
 
-// Null only when the context cannot be allocated.
+// Null only when the context cannot be allocated. The wait for the bind also ends when `abort`
+// (an event, or null) is set: a caller that is closing need not sit out the 10 s.
 GenSockServerContext* GenSockOpenTcpServer(unsigned short port, GenSockHandler handler);
 GenSockServerContext* GenSockOpenUdpServer(unsigned short port, int broadcast, GenSockHandler handler,
-                                           int bufferSize);
+                                           int bufferSize, HANDLE abort = nullptr);
 
 // The thread entry of every server; its parameter is the context.
 DWORD WINAPI GenSockServerThread(LPVOID context);
@@ -56,7 +63,14 @@ DWORD WINAPI GenSockServerThread(LPVOID context);
 // 1 for -1 or when the context owning the socket was retired; 0 (socket closed all the same)
 // when no registered context owns it. Returns once the server's thread has left, so neither
 // the context nor the handler is in use afterwards (unless called from the server's own thread).
+// A socket that a registered server already closed and replaced retires that server and is not
+// closed again: only what a server still holds is closed.
 int GenSockClose(GenSocket socket);
+
+// Retires a server by its context, bound or not: stops its thread (waiting for it, as
+// GenSockClose does), closes the socket it holds, even one bound while this runs, and frees the
+// context. 1 when the context was registered.
+int GenSockCloseServer(GenSockServerContext* context);
 
 // Wakes a server blocked on a local port: a 128-byte payload starting with "NotifySocketToEnd",
 // over a TCP connection to 127.0.0.1 (tcp 1) or as one UDP datagram from 127.0.0.1 to it (tcp 0).

@@ -95,12 +95,15 @@ DeviceRecord* CDeviceTable::Store(const DeviceRecord& reply, bool& bCreated,
         found->scanId = reply.scanId;
         return found;
     }
+    if (IsFull())
+        return nullptr;
     std::unique_ptr<DeviceRecord> record(new (std::nothrow) DeviceRecord(reply));
     if (!record)
         return nullptr;
     record->sourceIp[sizeof record->sourceIp - 1] = 0;
     try {
-        m_records.reserve(m_records.size() + 1);
+        // push_back grows the array geometrically; a reserve of one more each time would copy the
+        // whole array for every new camera.
         m_index.emplace(KeyOf(reply.message), record.get());
         m_bySerial[SerialKeyOf(reply.message)].push_back(record.get());
         m_records.push_back(std::move(record));

@@ -28,6 +28,10 @@ class CDeviceTable {
     // The process-wide table.
     static CDeviceTable& Instance();
 
+    // Cameras held at most, far above any one site: replies from more serials (a flood of forged
+    // ones, say) are dropped rather than let the table and the list grow without limit.
+    static constexpr int MAX_CAMERAS = 20000;
+
     void Lock();
     void Unlock();
     // For the thread that owns the windows the workers send to.
@@ -39,7 +43,8 @@ class CDeviceTable {
     // and its MAC addresses); constant time, since every reply of a burst looks its camera up.
     DeviceRecord* Find(const WireMessage& reply);
     // Overwrites the found record's image (it keeps its sourceIp and netType) or appends a new
-    // record. `bCreated` tells which happened. Null only when memory ran out.
+    // record. `bCreated` tells which happened. Null when memory ran out or when the reply is of a
+    // new camera and the table is full.
     DeviceRecord* Store(const WireMessage& reply, const char* pszSourceIp, int nNetType, bool& bCreated);
     // The same for a reply with what the engine knows of it: a found record takes the image, the
     // wire name, the sender and the scan, and keeps its sourceIp and netType unless the reply is
@@ -51,6 +56,7 @@ class CDeviceTable {
     // Frees every record and the array's storage.
     void Clear();
     int GetCount() const { return static_cast<int>(m_records.size()); }
+    bool IsFull() const { return GetCount() >= MAX_CAMERAS; }
     DeviceRecord* GetAt(int nIndex) const;
     // True while the record belongs to the table (a row's item data can be checked with it).
     bool Contains(const DeviceRecord* pRecord) const;

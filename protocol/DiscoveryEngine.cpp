@@ -19,16 +19,38 @@ SOCKET AsSocket(GenSocket socket)
     return static_cast<SOCKET>(socket);
 }
 
-// Waits until a datagram is queued on the socket: 1 when one is, 0 after nMs, -1 when the socket
-// is gone.
-int WaitReadable(GenSocket socket, int nMs)
+// Waits until a datagram is queued on the socket: 1 when one is, 0 after nMs or once the wake
+// socket holds a datagram, -1 when the socket is gone.
+int WaitReadable(GenSocket socket, GenSocket wake, int nMs)
 {
     fd_set set;
     FD_ZERO(&set);
     FD_SET(AsSocket(socket), &set);
+    if (wake != GENSOCK_INVALID)
+        FD_SET(AsSocket(wake), &set);
     timeval wait{nMs / 1000, (nMs % 1000) * 1000};
     const int ready = select(0, &set, nullptr, nullptr, &wait);
-    return ready > 0 ? 1 : ready == 0 ? 0 : -1;
+    if (ready < 0)
+        return -1;
+    // The wake-up is left queued: every later wait returns at once, until the pass has left.
+    return FD_ISSET(AsSocket(socket), &set) ? 1 : 0;
+}
+
+// A datagram socket on 127.0.0.1 at a port of its own, not blocking; a datagram it sends to
+// itself wakes a select that holds it.
+GenSocket OpenWakeSocket()
+{
+    CUniqueSocket owned(static_cast<GenSocket>(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)));
+    if (!owned)
+        return GENSOCK_INVALID;
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(AsSocket(owned.Get()), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+        return GENSOCK_INVALID;
+    u_long nonBlocking = 1;
+    ioctlsocket(AsSocket(owned.Get()), FIONBIO, &nonBlocking);
+    return owned.Release();
 }
 
 bool IsSocketGone(int nError)
@@ -75,7 +97,7 @@ void CBurstBroadcaster::Close()
 }
 
 CDiscoveryEngine::CDiscoveryEngine(CMyThreadHost& host, CCameraListView& view, CDeviceTable& table)
-    : m_host(host), m_view(view), m_table(table)
+    : m_host(host), m_view(view), m_table(table), m_hStop(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
 }
 
@@ -153,9 +175,14 @@ void CDiscoveryEngine::DrainReplySocket()
 
 GenSocket CDiscoveryEngine::OpenReplySocket()
 {
+    // Before the stop flag is read again: a BeginShutdown that did not see the wake socket is
+    // seen by the pass.
+    if (m_wake.load() == GENSOCK_INVALID)
+        m_wake.store(OpenWakeSocket());
     GenSockServerContext* context = m_pContext.load();
     if (!context) {
-        context = GenSockOpenUdpServer(REPLY_PORT, 1, nullptr, static_cast<int>(MESSAGE_SIZE));
+        // Closing cuts the launcher's wait for the bind short.
+        context = GenSockOpenUdpServer(REPLY_PORT, 1, nullptr, static_cast<int>(MESSAGE_SIZE), m_hStop.Get());
         if (!context)
             return GENSOCK_INVALID;
         m_pContext.store(context);
@@ -191,50 +218,70 @@ int CDiscoveryEngine::ReceivePass()
     // looking at the socket again between batches. The socket's buffer is only so large, and
     // each acknowledgement costs as much as a receive, so a burst that outruns the pass waits
     // here instead of being dropped by the system.
+    const GenSocket wake = m_wake.load();
     std::deque<ReceivedDatagram> received;
     int error = 0;
-    while (KeepRunning(RECEIVE_WORKER)) {
-        error = 0;
-        while (received.size() < RECEIVED_MAX) {
-            ReceivedDatagram datagram;
-            const int length = ReceiveOne(socket, datagram.message, datagram.sender, datagram.scanId);
-            if (length > 0) {
-                datagram.length = length;
-                received.push_back(datagram);
+    // A failure in here (memory running out, an exception from the view) must not end discovery:
+    // the pass is left, told once and started again by the worker.
+    try {
+        while (KeepRunning(RECEIVE_WORKER)) {
+            error = 0;
+            while (received.size() < RECEIVED_MAX) {
+                ReceivedDatagram datagram;
+                const int length = ReceiveOne(socket, datagram.message, datagram.sender, datagram.scanId);
+                if (length > 0) {
+                    datagram.length = length;
+                    received.push_back(datagram);
+                    continue;
+                }
+                error = WSAGetLastError();
+                if (error != WSAEMSGSIZE) // an oversized datagram is dropped: its check fails
+                    break;
+            }
+            if (!KeepRunning(RECEIVE_WORKER))
+                break;
+            for (size_t n = 0; n < BATCH_MAX && !received.empty(); ++n) {
+                ReceivedDatagram& datagram = received.front();
+                AcceptDatagram(datagram.message, datagram.length, datagram.sender, datagram.scanId);
+                received.pop_front();
+            }
+            if (!received.empty() || error == 0) {
+                CommitPending(true);
                 continue;
             }
-            error = WSAGetLastError();
-            if (error != WSAEMSGSIZE) // an oversized datagram is dropped: its check fails
+            // Drained (or failed): the rows written so far are shown with their count.
+            CommitPending(false);
+            FlushBurst();
+            if (IsSocketGone(error))
+                break;
+            if (error != WSAEWOULDBLOCK) {
+                m_host.WaitSignal(RECEIVE_WORKER, 1);
+                continue;
+            }
+            // A burst often comes in waves: the acknowledgement sockets stay open for a moment.
+            int ready = m_acks.IsOpen() ? WaitReadable(socket, wake, ACK_LINGER_MS) : 0;
+            if (ready == 0) {
+                m_acks.Close();
+                ready = WaitReadable(socket, wake, RECEIVE_TIMEOUT_MS);
+            }
+            if (ready < 0 && IsSocketGone(WSAGetLastError()))
                 break;
         }
-        if (!KeepRunning(RECEIVE_WORKER))
-            break;
-        for (size_t n = 0; n < BATCH_MAX && !received.empty(); ++n) {
-            ReceivedDatagram& datagram = received.front();
-            AcceptDatagram(datagram.message, datagram.length, datagram.sender, datagram.scanId);
-            received.pop_front();
+    } catch (...) {
+        received.clear();
+        m_pending.clear();
+        m_acks.Close();
+        if (m_nReceiveFailures.fetch_add(1) == 0) {
+            // The view shows the count again, and with it that discovery was restarted.
+            m_bBurstOpen = true;
         }
-        if (!received.empty() || error == 0) {
-            CommitPending(true);
-            continue;
+        try {
+            FlushBurst();
+        } catch (...) {
+            m_bBurstOpen = false;
         }
-        // Drained (or failed): the rows written so far are shown with their count.
-        CommitPending(false);
-        FlushBurst();
-        if (IsSocketGone(error))
-            break;
-        if (error != WSAEWOULDBLOCK) {
-            m_host.WaitSignal(RECEIVE_WORKER, 1);
-            continue;
-        }
-        // A burst often comes in waves: the acknowledgement sockets stay open for a moment.
-        int ready = m_acks.IsOpen() ? WaitReadable(socket, ACK_LINGER_MS) : 0;
-        if (ready == 0) {
-            m_acks.Close();
-            ready = WaitReadable(socket, RECEIVE_TIMEOUT_MS);
-        }
-        if (ready < 0 && IsSocketGone(WSAGetLastError()))
-            break;
+        m_host.WaitSignal(RECEIVE_WORKER, FAILED_PASS_PAUSE_MS);
+        return 0;
     }
     FlushBurst();
     m_acks.Close();
@@ -333,25 +380,33 @@ void CDiscoveryEngine::FlushBurst()
 void CDiscoveryEngine::BeginShutdown()
 {
     m_bStopping.store(true);
+    if (m_hStop)
+        SetEvent(m_hStop.Get());
     m_host.SetSignal(RESCAN_WORKER);
+    m_host.SetSignal(RECEIVE_WORKER);
     // Wake a receive that is waiting for datagrams; the pass then sees that it is to stop.
-    if (m_pContext.load())
-        NotifySocketToEnd(REPLY_PORT, 0);
+    const GenSocket wake = m_wake.load();
+    if (wake == GENSOCK_INVALID) {
+        // No socket of its own could be made: the reply port itself, which another program
+        // bound to it may take instead.
+        if (m_pContext.load())
+            NotifySocketToEnd(REPLY_PORT, 0);
+        return;
+    }
+    sockaddr_in self{};
+    int length = sizeof self;
+    if (getsockname(AsSocket(wake), reinterpret_cast<sockaddr*>(&self), &length) == 0)
+        sendto(AsSocket(wake), "wake", 4, 0, reinterpret_cast<const sockaddr*>(&self), sizeof self);
 }
 
 void CDiscoveryEngine::EndShutdown()
 {
     m_bStopping.store(true);
-    GenSockServerContext* context = m_pContext.exchange(nullptr);
-    if (!context)
-        return;
-    GenSocket socket = context->socket.load();
-    if (socket != GENSOCK_INVALID) {
-        GenSockClose(socket);
-        return;
-    }
-    // Never bound: only stop its thread's attempts.
-    context->stop.store(1);
-    if (context->stopEvent)
-        SetEvent(context->stopEvent.Get());
+    // Bound or not (its thread may still be trying, or binding right now), the server goes with
+    // everything it made.
+    if (GenSockServerContext* context = m_pContext.exchange(nullptr))
+        GenSockCloseServer(context);
+    const GenSocket wake = m_wake.exchange(GENSOCK_INVALID);
+    if (wake != GENSOCK_INVALID)
+        closesocket(AsSocket(wake));
 }

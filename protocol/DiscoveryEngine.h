@@ -83,6 +83,8 @@ class CDiscoveryEngine {
     static constexpr size_t RECEIVED_MAX = 16384;
     // Asked of the system for the reply socket; Linux caps it at net.core.rmem_max.
     static constexpr int REPLY_BUFFER_BYTES = 8 * 1024 * 1024;
+    // The pause before a receive pass that failed (memory ran out, say) starts again.
+    static constexpr int FAILED_PASS_PAUSE_MS = 100;
 
     CDiscoveryEngine(CMyThreadHost& host, CCameraListView& view,
                      CDeviceTable& table = CDeviceTable::Instance());
@@ -112,6 +114,8 @@ class CDiscoveryEngine {
 
     // The receive buffer size the system granted the reply socket (0 before it is open).
     int GetReplyBufferBytes() const { return m_nGrantedBuffer.load(); }
+    // Receive passes that failed and were started again; the view is told at the first.
+    int GetReceiveFailures() const { return m_nReceiveFailures.load(); }
 
   private:
     bool KeepRunning(int nIndex) const;
@@ -145,7 +149,12 @@ class CDiscoveryEngine {
     // Held around each receive and around a scan's start, so that a datagram is stamped with the
     // scan it was taken in.
     std::mutex m_receiveLock;
-    bool m_bBurstOpen = false;           // receive worker only
-    CBurstBroadcaster m_acks;            // receive worker only
-    std::vector<DeviceRecord> m_pending; // receive worker only
+    std::atomic<int> m_nReceiveFailures{0};
+    // Closing wakes the receive pass through these, which belong to this engine alone: a wake-up
+    // datagram to the reply port may be taken by another program bound to that port too.
+    CUniqueKernelHandle m_hStop;                    // set by BeginShutdown
+    std::atomic<GenSocket> m_wake{GENSOCK_INVALID}; // loopback, in the receive pass's wait
+    bool m_bBurstOpen = false;                      // receive worker only
+    CBurstBroadcaster m_acks;                       // receive worker only
+    std::vector<DeviceRecord> m_pending;            // receive worker only
 };

@@ -34,6 +34,43 @@ class CBusyDialog : public CTestDialog {
     }
 };
 
+// At its window's last message (WM_NCDESTROY) the window thread lets a worker write a text and
+// waits for that call to come back, as a thread that joins its workers when the window goes.
+class CLastMessageDialog : public CTestDialog {
+  public:
+    CLastMessageDialog() : CTestDialog(IDD_MYDLG_PLAIN) {}
+    ~CLastMessageDialog() override
+    {
+        StopAllThreads();
+        ::CloseHandle(m_hGo);
+        ::CloseHandle(m_hDone);
+    }
+
+    DWORD m_dwWaitAtLastMessage = WAIT_FAILED;
+
+    int ThreadProc(int) override
+    {
+        if (::WaitForSingleObject(m_hGo, 50) == WAIT_OBJECT_0) {
+            SetItemText(IDC_MYDLG_STATIC, L"late");
+            ::SetEvent(m_hDone);
+        }
+        return 0;
+    }
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        const LRESULT result = CTestDialog::WindowProc(message, wParam, lParam);
+        if (message == WM_NCDESTROY) {
+            ::SetEvent(m_hGo);
+            m_dwWaitAtLastMessage = ::WaitForSingleObject(m_hDone, 2000);
+        }
+        return result;
+    }
+
+  private:
+    HANDLE m_hGo = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE m_hDone = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+};
+
 } // namespace
 
 class CDialogStressTest : public CDialogTest {};
@@ -81,4 +118,16 @@ TEST_F(CDialogStressTest, AWorkerBlockedOnTheUserInterfaceThreadDoesNotHangTheDe
         EXPECT_GE(pDlg->m_nPasses.load(), 1);
         pDlg.reset();
     }
+}
+
+TEST_F(CDialogStressTest, WorkersFindNoWindowOnceItsLastMessageHasBegun)
+{
+    // A worker that still found the window there would send its call to a thread that is waiting
+    // for it, and stay blocked until the window is gone.
+    auto pDlg = std::make_unique<CLastMessageDialog>();
+    ASSERT_TRUE(pDlg->CreateModeless(nullptr));
+    ASSERT_EQ(pDlg->StartThread(0), 1);
+    ::DestroyWindow(pDlg->m_hWnd);
+    EXPECT_EQ(pDlg->m_dwWaitAtLastMessage, static_cast<DWORD>(WAIT_OBJECT_0));
+    pDlg.reset();
 }

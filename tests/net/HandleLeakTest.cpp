@@ -4,6 +4,7 @@
 #include "base/MyThreadHost.h"
 #include "net/MySocket.h"
 #include "net/SocketServer.h"
+#include "tests/net/SocketTestKit.h"
 
 #include <gtest/gtest.h>
 
@@ -15,21 +16,6 @@ constexpr unsigned short UDP_PORT = 42711;
 constexpr unsigned short TCP_PORT = 42712;
 constexpr unsigned short ENDPOINT_PORT = 42713;
 constexpr int ROUNDS = 12;
-
-// The open handles of this process. Wine's GetProcessHandleCount answers 0, so the handle values
-// are probed instead: both systems hand out multiples of 4 and reuse the lowest free ones, so a
-// process with a few hundred handles has them all well below the limit probed.
-DWORD ProcessHandles()
-{
-    constexpr uintptr_t HIGHEST = 0x10000;
-    DWORD count = 0;
-    for (uintptr_t value = 4; value <= HIGHEST; value += 4) {
-        DWORD flags = 0;
-        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
-            ++count;
-    }
-    return count;
-}
 
 int IgnoreDatagram(GenSockServerContext*, GenSocket, const sockaddr_in*, char*, int)
 {
@@ -72,6 +58,7 @@ void OneRound()
     NotifySocketToEnd(TCP_PORT, 1);
     {
         CMySocket client(TCP_PORT, 0, 0, "127.0.0.1", nullptr, nullptr);
+        client.Start();
         EXPECT_TRUE(WaitUntil([&] { return client.GetSocket() != GENSOCK_INVALID; }));
     }
     EXPECT_EQ(GenSockClose(listener), 1);
@@ -79,6 +66,7 @@ void OneRound()
     // A UDP server endpoint, closed while its worker receives.
     {
         CMySocket server(ENDPOINT_PORT, CMySocket::MODE_UDP, 1, nullptr, nullptr, nullptr);
+        server.Start();
         EXPECT_TRUE(WaitUntil([&] { return server.GetSocket() != GENSOCK_INVALID; }));
     }
 }

@@ -9,9 +9,12 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -19,7 +22,12 @@ namespace {
 // Records what the endpoint hands on; stops the endpoint before its own members go.
 class CRecordingSocket : public CMySocket {
   public:
-    using CMySocket::CMySocket;
+    // Starts once the whole object exists.
+    template <class... Args>
+    explicit CRecordingSocket(Args&&... args) : CMySocket(std::forward<Args>(args)...)
+    {
+        Start();
+    }
     ~CRecordingSocket() override { Close(); }
 
     void OnAccept(GenSocket socket, const sockaddr_in* peer) override
@@ -200,6 +208,85 @@ TEST_F(MySocketTest, EndpointsDestroyedAtOnceLeaveNoWorkerBehind)
     setsockopt(probe.Raw(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
     sockaddr_in local = MakeAddress("0.0.0.0", 41903);
     EXPECT_EQ(bind(probe.Raw(), reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+}
+
+// A derived endpoint whose constructor is slow to finish: its handler counts the calls that came
+// before the constructor was done.
+std::atomic<int> g_constructed{0};
+std::atomic<int> g_early{0};
+std::atomic<int> g_onTime{0};
+class CLateSocket : public CMySocket {
+  public:
+    explicit CLateSocket(GenSocket socket) : CMySocket(socket, 0)
+    {
+        Sleep(300);
+        g_constructed = 1;
+        Start();
+    }
+    ~CLateSocket() override { Close(); }
+    void OnReceive(GenSocket, const sockaddr_in*, char*, int) override
+    {
+        ++(g_constructed ? g_onTime : g_early);
+    }
+};
+
+TEST_F(MySocketTest, NoHandlerRunsBeforeTheDerivedObjectIsConstructed)
+{
+    CTestSocket listener = LoopbackListener();
+    CTestSocket outside(GenSockConnect(LocalPort(listener.Get()), "127.0.0.1"));
+    GenSocket inside = GenSockAccept(listener.Get(), 2000, nullptr);
+    ASSERT_NE(inside, GENSOCK_INVALID);
+    // Already waiting when the endpoint is made.
+    ASSERT_EQ(send(outside.Raw(), "early", 5, 0), 5);
+    g_constructed = 0;
+    g_early = 0;
+    g_onTime = 0;
+    {
+        CLateSocket endpoint(inside);
+        EXPECT_TRUE(WaitUntil([] { return g_onTime.load() + g_early.load() > 0; }));
+    }
+    EXPECT_EQ(g_early.load(), 0);
+    EXPECT_EQ(g_onTime.load(), 1);
+}
+
+// CPU time of the whole process, in milliseconds.
+long long ProcessCpuMs()
+{
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto ms = [](const FILETIME& t) {
+        return static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
+                                      t.dwLowDateTime) /
+               10000;
+    };
+    return ms(kernel) + ms(user);
+}
+
+TEST_F(MySocketTest, PausedClientsWaitInsteadOfPolling)
+{
+    CTestSocket listener = LoopbackListener();
+    const unsigned short port = LocalPort(listener.Get());
+    std::vector<std::unique_ptr<CRecordingSocket>> clients;
+    std::vector<CTestSocket> peers;
+    for (int i = 0; i < 8; ++i) {
+        clients.push_back(std::make_unique<CRecordingSocket>(port, 0, 0, "127.0.0.1", nullptr, nullptr));
+        peers.emplace_back(GenSockAccept(listener.Get(), 3000, nullptr));
+        ASSERT_NE(peers.back().Get(), GENSOCK_INVALID);
+    }
+    Sleep(200);
+    // Paused (the first constructor's default), connected and idle: nothing to do but wait.
+    const long long cpuBefore = ProcessCpuMs();
+    const auto start = std::chrono::steady_clock::now();
+    Sleep(2000);
+    const long long cpuMs = ProcessCpuMs() - cpuBefore;
+    const long long wallMs = MillisecondsSince(start);
+    std::printf("8 paused clients: %lld ms CPU in %lld ms\n", cpuMs, wallMs);
+    EXPECT_LT(cpuMs, 60);
+
+    // Resuming wakes a paused client at once.
+    ASSERT_EQ(send(peers[3].Raw(), "go", 2, 0), 2);
+    clients[3]->SetReceivePaused(0);
+    EXPECT_EQ(clients[3]->WaitFor(1), (std::vector<std::string>{"go"}));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <mutex>
 
 namespace {
@@ -114,6 +115,42 @@ TEST_F(SocketServerTest, TheServerBeyondTheTableStillRunsButIsNotRegistered)
     ASSERT_NE(again, nullptr);
     EXPECT_GE(GenSockServerTableSlot(again), 0);
     EXPECT_EQ(GenSockClose(again->socket.load()), 1);
+}
+
+TEST_F(SocketServerTest, CloseOfASocketTheServerReplacedStopsThatServerAndClosesNothingElse)
+{
+    const unsigned short port = 41840;
+    GenSockServerContext* context = GenSockOpenTcpServer(port, nullptr);
+    ASSERT_NE(context, nullptr);
+    const GenSocket stale = context->socket.load();
+    ASSERT_NE(stale, GENSOCK_INVALID);
+
+    // The listening socket fails under the server: its accept ends, it lets go of the socket and
+    // builds a new one after its pause.
+    closesocket(static_cast<SOCKET>(stale));
+    for (int i = 0; i < 300 && context->socket.load() != GENSOCK_INVALID; ++i)
+        Sleep(10);
+    ASSERT_EQ(context->socket.load(), GENSOCK_INVALID);
+    Sleep(200); // the server's own close of the value has run
+    // Meanwhile the number is free again, and the next socket made here will usually get it.
+    CTestSocket other(static_cast<GenSocket>(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)));
+    ASSERT_NE(other.Get(), GENSOCK_INVALID);
+    ASSERT_EQ(WaitForSingleObject(context->ready.Get(), 8000), WAIT_OBJECT_0);
+    const GenSocket replacement = context->socket.load();
+    ASSERT_NE(replacement, GENSOCK_INVALID);
+    ASSERT_NE(replacement, stale) << "the new listener took the old number; nothing to tell apart";
+    std::printf("stale socket %llu, its number now %s, replacement %llu\n",
+                static_cast<unsigned long long>(stale), other.Get() == stale ? "another socket's" : "free",
+                static_cast<unsigned long long>(replacement));
+
+    // The caller still holds the old value: the close stops the server that had it and closes
+    // the server's present socket, and leaves alone whatever else the value names now.
+    EXPECT_EQ(GenSockClose(stale), 1);
+    EXPECT_EQ(GenSockServerTableSlot(context), -1);
+    EXPECT_EQ(IntOption(other.Get(), SO_TYPE), SOCK_DGRAM);
+    EXPECT_EQ(IntOption(replacement, SO_TYPE), -1);
+    CTestSocket client(GenSockConnect(port, "127.0.0.1"));
+    EXPECT_EQ(client.Get(), GENSOCK_INVALID) << "the server still listens";
 }
 
 // A handler that is still busy when the server is closed: it reads the context after a pause.

@@ -250,4 +250,43 @@ TEST(DeviceTableTest, ClearEmptiesTheIndexSoAStoredCameraIsNewAgain)
     EXPECT_EQ(table.Find(Reply("d40000000003")), nullptr);
 }
 
+TEST(DeviceTableTest, PastTheCapNewCamerasAreDroppedWhileKnownOnesStillUpdate)
+{
+    CDeviceTable table;
+    CDeviceTableLock lock(table);
+    auto id = [](int i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "e%011d", i);
+        return std::string(text);
+    };
+    bool created = false;
+    for (int i = 0; i < CDeviceTable::MAX_CAMERAS; ++i)
+        ASSERT_NE(table.Store(Reply(id(i)), "198.18.16.2", 0, created), nullptr) << i;
+    ASSERT_EQ(table.GetCount(), CDeviceTable::MAX_CAMERAS);
+    EXPECT_TRUE(table.IsFull());
+
+    // One camera more, in either spelling: dropped, and nothing about it is kept.
+    for (const char* extra : {"f99999999999", "F99999999999"}) {
+        created = true;
+        EXPECT_EQ(table.Store(Reply(extra), "198.18.16.3", 0, created), nullptr) << extra;
+        EXPECT_FALSE(created);
+        EXPECT_EQ(table.Find(Reply(extra)), nullptr);
+    }
+    EXPECT_EQ(table.GetCount(), CDeviceTable::MAX_CAMERAS);
+
+    // A camera already listed still takes its new reply.
+    DeviceRecord* last =
+        table.Store(Reply(id(CDeviceTable::MAX_CAMERAS - 1), "renamed"), "198.18.2.9", 1, created);
+    ASSERT_NE(last, nullptr);
+    EXPECT_FALSE(created);
+    EXPECT_EQ(ReadTextField(last->message.name), "renamed");
+    EXPECT_EQ(table.GetAt(CDeviceTable::MAX_CAMERAS - 1), last);
+
+    // A rescan makes room again.
+    table.Clear();
+    EXPECT_FALSE(table.IsFull());
+    EXPECT_NE(table.Store(Reply("f99999999999"), "198.18.16.3", 0, created), nullptr);
+    EXPECT_TRUE(created);
+}
+
 } // namespace
