@@ -325,10 +325,10 @@ void CMainDlg::TakeSelection()
     }
 }
 
-std::wstring CMainDlg::LocalAddressesText()
+std::wstring CMainDlg::LocalAddressesText(bool bLookUp)
 {
     std::vector<in_addr> addresses;
-    if (GenSockLocalAddresses(addresses) <= 0)
+    if ((bLookUp ? GenSockLocalAddresses(addresses) : GenSockCachedLocalAddresses(addresses)) <= 0)
         return {};
     std::wstring text;
     for (size_t i = 0; i < addresses.size() && i < 10; ++i) {
@@ -346,7 +346,9 @@ std::wstring CMainDlg::LocalAddressesText()
 
 void CMainDlg::FillLocalAddresses()
 {
-    SetItemText(IDC_MAIN_ADDRESSES, LocalAddressesText().c_str());
+    // The window thread looks nothing up by name: it shows what the last look-up found, and each
+    // scan looks up again on its worker (StartScan).
+    SetItemText(IDC_MAIN_ADDRESSES, LocalAddressesText(false).c_str());
     m_rows.SetLocalSubnets(LocalSubnets());
 }
 
@@ -635,8 +637,11 @@ void CMainDlg::StartScan(std::uint32_t nScanId, bool bCleared)
     // Asked here, on the rescan worker and without the camera table's lock: the system's answer
     // can take a while, and the window must not wait for it.
     const std::vector<CCameraRows::Subnet> subnets = LocalSubnets();
-    CallOnWindowThread([this, &subnets, nScanId, bCleared] {
+    const std::wstring addresses = LocalAddressesText();
+    CallOnWindowThread([this, &subnets, &addresses, nScanId, bCleared] {
         m_rows.SetLocalSubnets(subnets);
+        if (GetDlgItemText(IDC_MAIN_ADDRESSES) != addresses)
+            SetItemText(IDC_MAIN_ADDRESSES, addresses.c_str());
         for (CCameraReportObserver* pObserver : m_observers)
             pObserver->OnScanStarted(nScanId, bCleared);
     });

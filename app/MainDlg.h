@@ -45,7 +45,8 @@ class CMainDlg : public CMyDialog, private CCameraListView {
 
     // The addresses text of the local-addresses box: the resolver's addresses of this computer's
     // host name (at most the first 10), without those ending in .1, joined by "; ".
-    static std::wstring LocalAddressesText();
+    // Without bLookUp, from the last look-up (the window thread looks nothing up by name).
+    static std::wstring LocalAddressesText(bool bLookUp = true);
     // The computer's IPv4 subnets (loopback left out).
     static std::vector<CCameraRows::Subnet> LocalSubnets();
 

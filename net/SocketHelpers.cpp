@@ -175,24 +175,39 @@ bool g_localValid = false;
 int GenSockLocalAddresses(std::vector<in_addr>& addresses)
 {
     GenSockStartup();
-    std::lock_guard<std::mutex> lock(g_localLock);
-    if (!g_localValid || GetTickCount() - g_localTaken >= LOCAL_ADDRESSES_FRESH_MS) {
-        g_localValid = false;
-        char host[128] = {};
-        if (gethostname(host, sizeof host) != 0)
-            return 0;
-        hostent* entry = gethostbyname(host);
-        if (!entry || entry->h_addrtype != AF_INET || entry->h_length != 4)
-            return -1;
-        g_localAddresses.clear();
-        for (int i = 0; entry->h_addr_list[i]; ++i) {
-            in_addr address;
-            std::memcpy(&address, entry->h_addr_list[i], 4);
-            g_localAddresses.push_back(address);
+    {
+        std::lock_guard<std::mutex> lock(g_localLock);
+        if (g_localValid && GetTickCount() - g_localTaken < LOCAL_ADDRESSES_FRESH_MS) {
+            addresses = g_localAddresses;
+            return 1;
         }
-        g_localTaken = GetTickCount();
-        g_localValid = true;
     }
+    // Looked up without the lock: the resolver can take a while, and nobody waits for it here.
+    char host[128] = {};
+    if (gethostname(host, sizeof host) != 0)
+        return 0;
+    hostent* entry = gethostbyname(host);
+    if (!entry || entry->h_addrtype != AF_INET || entry->h_length != 4)
+        return -1;
+    std::vector<in_addr> found;
+    for (int i = 0; entry->h_addr_list[i]; ++i) {
+        in_addr address;
+        std::memcpy(&address, entry->h_addr_list[i], 4);
+        found.push_back(address);
+    }
+    std::lock_guard<std::mutex> lock(g_localLock);
+    g_localAddresses = found;
+    g_localTaken = GetTickCount();
+    g_localValid = true;
+    addresses = std::move(found);
+    return 1;
+}
+
+int GenSockCachedLocalAddresses(std::vector<in_addr>& addresses)
+{
+    std::lock_guard<std::mutex> lock(g_localLock);
+    if (!g_localValid)
+        return 0;
     addresses = g_localAddresses;
     return 1;
 }

@@ -63,7 +63,12 @@ int GenSockBroadcastSend(unsigned short port, const void* data, int length, int 
 
 // The computer's IPv4 addresses as the resolver gives them for its host name (kept for a second
 // between look-ups): 1, 0 when the host name is unknown, -1 when it does not resolve.
+// The look-up runs without the cache's lock held, so a caller never waits for another thread's
+// look-up.
 int GenSockLocalAddresses(std::vector<in_addr>& addresses);
+// The addresses of the last look-up, however old, without looking anything up (for the window
+// thread, which must not wait for the resolver): 1, or 0 when there has been none yet.
+int GenSockCachedLocalAddresses(std::vector<in_addr>& addresses);
 // False for an address ending in .1, which GenSockBroadcastSend does not send from.
 bool GenSockIsSendingAddress(const in_addr& address);
 // A UDP socket bound to local:50504 (address reuse on; broadcast permission when asked) as

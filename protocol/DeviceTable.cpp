@@ -54,8 +54,9 @@ std::string CDeviceTable::KeyOf(const WireMessage& message)
 {
     std::string key = SerialKeyOf(message);
     key += '\0'; // an idSerial holds no zero
-    key.append(reinterpret_cast<const char*>(message.lanMac), sizeof message.lanMac);
-    key.append(reinterpret_cast<const char*>(message.wifiMac), sizeof message.wifiMac);
+    // Six bytes of each field are the address; the rest is not read.
+    key.append(reinterpret_cast<const char*>(message.lanMac), MAC_BYTES);
+    key.append(reinterpret_cast<const char*>(message.wifiMac), MAC_BYTES);
     return key;
 }
 

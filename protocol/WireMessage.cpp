@@ -152,8 +152,8 @@ bool SameCamera(const WireMessage& a, const WireMessage& b)
 
 bool SameDevice(const WireMessage& a, const WireMessage& b)
 {
-    return SameCamera(a, b) && std::memcmp(a.lanMac, b.lanMac, sizeof a.lanMac) == 0 &&
-           std::memcmp(a.wifiMac, b.wifiMac, sizeof a.wifiMac) == 0;
+    return SameCamera(a, b) && std::memcmp(a.lanMac, b.lanMac, MAC_BYTES) == 0 &&
+           std::memcmp(a.wifiMac, b.wifiMac, MAC_BYTES) == 0;
 }
 
 std::string FormatMac(const std::uint8_t (&mac)[8])

@@ -99,6 +99,9 @@ struct DeviceRecord {
     std::uint32_t flags;
 };
 
+// The bytes of lanMac and wifiMac that hold the address.
+inline constexpr std::size_t MAC_BYTES = 6;
+
 // Another camera answers with the same idSerial (told apart by their MAC addresses): a message
 // addressed to that idSerial reaches both.
 inline constexpr std::uint32_t DEVICE_SHARED_SERIAL = 1;

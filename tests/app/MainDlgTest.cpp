@@ -245,10 +245,11 @@ TEST_F(MainDlgTest, ALaterReplyRewritesTheRowButTheFirstKeepsWhereTheCameraWasRe
     ASSERT_TRUE(s_sim.Ok("set F12345678901 name=First version=V1.0 from=lan"));
     // The same camera (its id in another letter case: the simulator takes that for a second
     // camera only when it is added under a new id) answers again, 300 ms later, over WiFi from the
-    // access-point address, with other values everywhere.
+    // access-point address, with other values everywhere but its MAC addresses (they are what
+    // tells one camera from another that was given the same idSerial).
     ASSERT_TRUE(s_sim.Ok(
         "camera id=e12345678901 name=Second version=V2.0 lanip=198.18.1.150 langw=198.18.1.254 "
-        "lanmac=00:1A:2B:3C:4D:99 wifimac=00:1A:2B:3C:5E:99 net=wifi from=192.168.100.100 delay=300"));
+        "lanmac=00:1A:2B:3C:4D:54 wifimac=00:1A:2B:3C:5E:54 net=wifi from=192.168.100.100 delay=300"));
     ASSERT_TRUE(s_sim.Ok("set e12345678901 id=f12345678901"));
     Rescan();
     ASSERT_TRUE(PumpUntil([] { return RowCount(List()) >= 12; }, 8000));
@@ -266,7 +267,7 @@ TEST_F(MainDlgTest, ALaterReplyRewritesTheRowButTheFirstKeepsWhereTheCameraWasRe
     EXPECT_EQ(texts[2], L"Second");
     EXPECT_EQ(texts[3], L"f12345678901");
     EXPECT_EQ(texts[4], L"LAN") << "the first reply's network";
-    EXPECT_EQ(texts[5], L"00:1A:2B:3C:4D:99") << "the wired MAC of the last reply";
+    EXPECT_EQ(texts[5], L"00:1A:2B:3C:4D:54") << "the wired MAC (the first reply's network)";
     EXPECT_EQ(texts[6], L"V2.0");
     // The selection carries the same record.
     ClickCell(List(), row, 1);
@@ -389,7 +390,8 @@ TEST_F(MainDlgTest, IdsDifferingOnlyInCaseAreOneCamera)
     ASSERT_TRUE(s_sim.Ok("reset"));
     // The simulator finds cameras by id in any letter case too: the twin is added under another
     // id and then given its own.
-    ASSERT_TRUE(s_sim.Ok("camera id=e12345678901 name=Twin lanip=198.18.1.150"));
+    ASSERT_TRUE(s_sim.Ok("camera id=e12345678901 name=Twin lanip=198.18.1.150 lanmac=00:1A:2B:3C:4D:54 "
+                         "wifimac=00:1A:2B:3C:5E:54"));
     ASSERT_TRUE(s_sim.Ok("set e12345678901 id=f12345678901"));
     ASSERT_EQ(s_sim.Command("count"), "ok 13");
     Rescan();
