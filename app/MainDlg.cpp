@@ -117,6 +117,7 @@ BOOL CMainDlg::OnInitDialog()
     // Both dialogs check what they sent against the replies listed here.
     AddCameraObserver(&m_pDeviceSetDlg->GetChangeCheck());
     AddCameraObserver(&m_pGroupSetDlg->GetChangeCheck());
+    AddCameraObserver(m_pGroupSetDlg.get()); // its record copies follow the replies
 
     AddComboString(IDC_MAIN_LANG, L"简体中文", -1);
     AddComboString(IDC_MAIN_LANG, L"English", -1);
