@@ -179,6 +179,19 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
             if (SortsAfter(records[i], records[j]))
                 std::swap(records[i], records[j]);
 
+    // A camera that a pass has just sent to keeps the copy of what was sent: the caller's record
+    // may be from before the change (see OnCameraReported).
+    std::vector<std::unique_ptr<DeviceRecord>> copies;
+    std::vector<int> positions;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!records[i])
+            continue;
+        const std::string idSerial = ReadTextField(records[i]->message.idSerial);
+        const DeviceRecord* pHeld = AwaitsApply(idSerial) ? FindRecord(idSerial) : nullptr;
+        copies.push_back(std::make_unique<DeviceRecord>(pHeld ? *pHeld : *records[i]));
+        positions.push_back(static_cast<int>(i));
+    }
+
     // Rows go before the copies they point to. An open cell editor writes back into its row when
     // it loses the focus, so it is closed while that row still exists.
     if (m_pList && m_pList->m_hWnd) {
@@ -186,17 +199,12 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
         m_pList->SendMessage(WM_SETREDRAW, FALSE);
         m_pList->DeleteAllItems();
     }
-    m_records.clear();
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!records[i])
-            continue;
-        m_records.push_back(std::make_unique<DeviceRecord>(*records[i]));
-        const DeviceRecord* pCopy = m_records.back().get();
-        if (!m_pList || !m_pList->m_hWnd)
-            continue;
+    m_records = std::move(copies);
+    for (std::size_t k = 0; k < m_records.size() && m_pList && m_pList->m_hWnd; ++k) {
+        const DeviceRecord* pCopy = m_records[k].get();
         const WireMessage& m = pCopy->message;
         const int nRow = m_pList->InsertItem(
-            static_cast<int>(i), (Format(L"%2d: ", static_cast<int>(i)) + WideFieldText(m.idSerial)).c_str());
+            positions[k], (Format(L"%2d: ", positions[k]) + WideFieldText(m.idSerial)).c_str());
         if (nRow < 0)
             continue;
         m_pList->SetItemText(nRow, 1, WideFieldText(m.lanIp).c_str());
@@ -212,8 +220,8 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
         ::InvalidateRect(m_pList->m_hWnd, nullptr, TRUE);
     }
 
-    if (count > 0 && records[0]) {
-        const WireMessage& m = records[0]->message;
+    if (!m_records.empty() && positions.front() == 0) {
+        const WireMessage& m = m_records.front()->message;
         const std::wstring ip = WideFieldText(m.lanIp);
         std::wstring gateway = ip;
         if (const std::size_t dot = gateway.rfind(L'.'); dot != std::wstring::npos)
@@ -222,6 +230,14 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
         SetItemText(IDC_GRP_NAME, WideFieldText(m.name).c_str());
         SetItemText(IDC_GRP_GATEWAY, gateway.c_str());
     }
+}
+
+bool CGroupSetDlg::AwaitsApply(const std::string& idSerial) const
+{
+    // Until the check listens for a camera (its settle delay passed and the list was cleared
+    // since), a reply may have left it before it applied what was sent.
+    const CChangeCheck::Entry* pEntry = m_check.Find(idSerial);
+    return pEntry && pEntry->IsOpen() && !pEntry->bListening;
 }
 
 const DeviceRecord* CGroupSetDlg::FindRecord(const std::string& idSerial) const
@@ -234,11 +250,8 @@ const DeviceRecord* CGroupSetDlg::FindRecord(const std::string& idSerial) const
 
 void CGroupSetDlg::OnCameraReported(const DeviceRecord& record)
 {
-    // Until the check listens for a camera (its settle delay passed and the list was cleared
-    // since), a reply may have left it before it applied what was sent: the copy keeps that.
-    const std::string idSerial = ReadTextField(record.message.idSerial);
-    if (const CChangeCheck::Entry* pEntry = m_check.Find(idSerial);
-        pEntry && pEntry->IsOpen() && !pEntry->bListening)
+    // The copy keeps what was sent until a reply can show what the camera made of it.
+    if (AwaitsApply(ReadTextField(record.message.idSerial)))
         return;
     for (const auto& pRecord : m_records)
         if (SameCamera(pRecord->message, record.message))

@@ -44,8 +44,9 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     ~CGroupSetDlg() override;
 
     // Sorts the array by idSerial (case-insensitive exchange sort; it is reordered), copies the
-    // records and lists them, all checked. Runs on the user-interface thread and sends no message
-    // to another thread, so the caller may hold a lock that workers take.
+    // records and lists them, all checked. A camera a pass has just sent to keeps the copy of what
+    // was sent until its change check listens for replies. Runs on the user-interface thread and sends no
+    // message to another thread, so the caller may hold a lock that workers take.
     void LoadDevices(std::vector<const DeviceRecord*>& records);
 
     BOOL OnInitDialog() override;
@@ -87,6 +88,9 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
         std::vector<PassRow> rows;
     };
 
+    // A pass sent to this camera and its check does not listen yet: a record of it handed over
+    // now may be from before the change.
+    bool AwaitsApply(const std::string& idSerial) const;
     void ApplyToList();
     // Marks the computed addresses (rows filled by this "Apply") that are taken, and returns how
     // many.

@@ -13,12 +13,6 @@ namespace {
 
 class GroupSetPass : public CGroupSetDlgTest {
   protected:
-    void SetUp() override
-    {
-        CGroupSetDlgTest::SetUp();
-        s_pDlg->GetChangeCheck().Cancel();
-    }
-
     // The fields of a pass's message for one camera (the first copy the simulator logged).
     struct Sent {
         std::string lanIp, lanGateway;
@@ -117,7 +111,8 @@ TEST_F(GroupSetPass, EachPassKeepsWhatThePassBeforeItSent)
 }
 
 // A reply the main window lists replaces the camera's copy, once the check listens for that
-// camera; one that may have left the camera before it applied the pass is no proof.
+// camera; one that may have left the camera before it applied the pass is no proof, and neither
+// is the main window's row of it handed over again.
 TEST_F(GroupSetPass, AListedReplyReplacesTheCopyOnceTheCheckListens)
 {
     const std::vector<DeviceRecord> records = {MadeUpRecord("e50000000001", "198.18.1.150", "R1"),
@@ -140,6 +135,11 @@ TEST_F(GroupSetPass, AListedReplyReplacesTheCopyOnceTheCheckListens)
     s_pDlg->OnCameraReported(reply(records[0], "198.18.1.150", "R1"));
     ASSERT_NE(s_pDlg->FindRecord("e50000000001"), nullptr);
     EXPECT_EQ(ReadTextField(s_pDlg->FindRecord("e50000000001")->message.lanIp), "198.18.1.160");
+    // So does the main window's row handed over again (its reply came before the change).
+    Load(records);
+    EXPECT_EQ(ReadTextField(s_pDlg->FindRecord("e50000000001")->message.lanIp), "198.18.1.160");
+    EXPECT_EQ(CellText(List(), 0, 1), L"198.18.1.160");
+    SetChecked(1, false);
     // A camera that was sent nothing takes its reply at once (letter case of idSerial ignored).
     DeviceRecord other = reply(records[1], "198.18.1.171", "Other");
     WriteTextField(other.message.idSerial, "E50000000002");

@@ -27,6 +27,8 @@ class CGroupSetDlgTest : public CSettingsDlgTest<CGroupSetDlg> {
         for (int nID : {IDC_GRP_ONLY_CHECKED, IDC_GRP_KEEP_IP, IDC_GRP_KEEP_NAME})
             ::CheckDlgButton(Dlg(), nID, BST_UNCHECKED);
         Type(IDC_GRP_STEP, L"1");
+        // The checks of an earlier test's passes would keep their cameras' copies on reloading.
+        s_pDlg->GetChangeCheck().Cancel();
         Pump();
     }
 
