@@ -529,7 +529,7 @@ void CGroupSetDlg::RunApplyPass()
 
         WireMessage message;
         BuildSetInfo(row.record, message);
-        // Closing stops the pass between two cameras; the send itself waits for the check.
+        // The send is made on the window thread, and only while closing has not begun.
         if (!SendOnWindowThread(message, fields, sent, total)) {
             bCutShort = true;
             break;
@@ -545,12 +545,12 @@ void CGroupSetDlg::RunApplyPass()
     });
     m_nLastSent = sent;
     if (bRefused && IsThreadRunning(0))
-        ShowCompletionBox(snapshot.refusal, nLangId == 0 ? L"提示" : L"Message", MB_ICONWARNING);
+        ShowWorkerBox(snapshot.refusal, nLangId == 0 ? L"提示" : L"Message", MB_ICONWARNING);
     // A pass cut short by closing reports nothing: its count would not be what was asked for.
     if (sent > 0 && !bCutShort && IsThreadRunning(0)) {
         const std::wstring text = nLangId == 0 ? Format(L"完成 %d 个设备信息设置！", sent)
                                                : Format(L"Set %d device(s)'s IP Address or Name.", sent);
-        ShowCompletionBox(text, nLangId == 0 ? L"提示" : L"Message");
+        ShowWorkerBox(text, nLangId == 0 ? L"提示" : L"Message");
     }
     ++m_nFinishedPasses;
 }
@@ -576,7 +576,7 @@ LRESULT CALLBACK WorkerBoxHook(int nCode, WPARAM wParam, LPARAM lParam)
 
 } // namespace
 
-void CGroupSetDlg::ShowCompletionBox(const std::wstring& text, const wchar_t* pszCaption, UINT uIcon)
+void CGroupSetDlg::ShowWorkerBox(const std::wstring& text, const wchar_t* pszCaption, UINT uIcon)
 {
     if (m_bClosing.load())
         return;

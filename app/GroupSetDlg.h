@@ -109,8 +109,7 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     // then holds what was sent. False when nothing was sent.
     bool SendOnWindowThread(const WireMessage& message, unsigned fields, int nSent, int nTotal);
     // The worker's boxes (completion, refusal); not shown once closing has begun.
-    void ShowCompletionBox(const std::wstring& text, const wchar_t* pszCaption,
-                           UINT uIcon = MB_ICONINFORMATION);
+    void ShowWorkerBox(const std::wstring& text, const wchar_t* pszCaption, UINT uIcon = MB_ICONINFORMATION);
     // Closes a completion box that the worker shows (or is about to show), so that stopping the
     // worker never waits for the operator.
     void CloseWorkerBoxes();
