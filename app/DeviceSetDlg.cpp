@@ -3,11 +3,15 @@
 #include "app/SettingsFields.h"
 #include "app/SettingsText.h"
 #include "app/resource.h"
-#include "net/SocketHelpers.h"
+#include "base/Ipv4Text.h"
 #include "base/TextConvert.h"
+#include "net/SocketHelpers.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -38,6 +42,34 @@ const SettingsItemText ITEM_TEXTS[] = {
     {IDOK, L"返回", L"Return"},
 };
 
+const wchar_t* TextOf(int nID, int nLangId)
+{
+    for (const SettingsItemText& item : ITEM_TEXTS)
+        if (item.nID == nID)
+            return nLangId == 0 ? item.chinese : item.english;
+    return L"";
+}
+
+// An address edit of the dialog and the field of the message it goes to.
+struct AddressField {
+    int nEdit, nGroup, nLabel;
+    std::size_t offset, width;
+    bool bRequired; // unless DHCP is on; the others may be left empty
+};
+
+#define LV_FIELD(member) offsetof(WireMessage, member), sizeof(WireMessage::member)
+const AddressField ADDRESS_FIELDS[] = {
+    {IDC_DEV_LAN_IP, IDC_DEV_LAN_GROUP, IDC_DEV_LAN_IP_LABEL, LV_FIELD(lanIp), true},
+    {IDC_DEV_LAN_MASK, IDC_DEV_LAN_GROUP, IDC_DEV_LAN_MASK_LABEL, LV_FIELD(lanMask), true},
+    {IDC_DEV_LAN_GATEWAY, IDC_DEV_LAN_GROUP, IDC_DEV_LAN_GATEWAY_LABEL, LV_FIELD(lanGateway), false},
+    {IDC_DEV_LAN_DNS, IDC_DEV_LAN_GROUP, IDC_DEV_LAN_DNS_LABEL, LV_FIELD(lanDns), false},
+    {IDC_DEV_WIFI_IP, IDC_DEV_WIFI_GROUP, IDC_DEV_WIFI_IP_LABEL, LV_FIELD(wifiIp), false},
+    {IDC_DEV_WIFI_MASK, IDC_DEV_WIFI_GROUP, IDC_DEV_WIFI_MASK_LABEL, LV_FIELD(wifiMask), false},
+    {IDC_DEV_WIFI_GATEWAY, IDC_DEV_WIFI_GROUP, IDC_DEV_WIFI_GATEWAY_LABEL, LV_FIELD(wifiGateway), false},
+    {IDC_DEV_WIFI_DNS, IDC_DEV_WIFI_GROUP, IDC_DEV_WIFI_DNS_LABEL, LV_FIELD(wifiDns), false},
+};
+#undef LV_FIELD
+
 } // namespace
 
 CDeviceSetDlg::CDeviceSetDlg(CWnd* pParent) : CMyDialog(IDD_DEVICESET_DIALOG, pParent) {}
@@ -49,9 +81,39 @@ std::wstring CDeviceSetDlg::CurrentCameraText(const std::wstring& name, const Wi
 
 // ---- Window ---------------------------------------------------------------------------------------
 
+CDeviceSetDlg::~CDeviceSetDlg()
+{
+    StopAllThreads();
+}
+
+void CDeviceSetDlg::QueueSend(const WireMessage& message)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_sendLock);
+        m_toSend.push_back(message);
+    }
+    SetSignal(SEND_WORKER);
+}
+
+int CDeviceSetDlg::ThreadProc(int nIndex)
+{
+    if (nIndex != SEND_WORKER || WaitSignal(SEND_WORKER, INFINITE) != WAIT_OBJECT_0 ||
+        !IsThreadRunning(nIndex))
+        return 0;
+    std::vector<WireMessage> messages;
+    {
+        std::lock_guard<std::mutex> guard(m_sendLock);
+        messages.swap(m_toSend);
+    }
+    for (const WireMessage& message : messages)
+        GenSockBroadcastSend(CAMERA_PORT, &message, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
+    return 0;
+}
+
 BOOL CDeviceSetDlg::OnInitDialog()
 {
     CMyDialog::OnInitDialog();
+    StartThread(SEND_WORKER);
     for (const wchar_t* type : ENCRYPT_TYPES)
         AddComboString(IDC_DEV_ENCRYPT, type);
 
@@ -175,21 +237,46 @@ void CDeviceSetDlg::OnCameraReported(const DeviceRecord& record)
 
 void CDeviceSetDlg::DoSetting()
 {
+    const int nLangId = GetLangId();
+    const bool bChinese = nLangId == 0;
+    const wchar_t* caption = bChinese ? L"提示" : L"Message";
+
+    // Every address is read before anything changes: one that does not read is refused by name
+    // and nothing is sent. Empty is allowed where a camera can do without the value (DNS, the
+    // WiFi side, and the wired address and mask under DHCP).
+    std::optional<std::uint32_t> addresses[std::size(ADDRESS_FIELDS)];
+    for (std::size_t i = 0; i < std::size(ADDRESS_FIELDS); ++i) {
+        const AddressField& f = ADDRESS_FIELDS[i];
+        const std::wstring typed = GetDlgItemText(f.nEdit);
+        const int nDhcp = f.nGroup == IDC_DEV_LAN_GROUP ? IDC_DEV_LAN_DHCP : IDC_DEV_WIFI_DHCP;
+        const bool bRequired = f.bRequired && IsDlgButtonChecked(nDhcp) != BST_CHECKED;
+        if (typed.empty() && !bRequired)
+            continue;
+        addresses[i] = ParseIpv4(typed);
+        if (!addresses[i]) {
+            const std::wstring field =
+                std::wstring(TextOf(f.nGroup, nLangId)) + L" " + FieldName(TextOf(f.nLabel, nLangId));
+            const std::wstring text = AddressRefusal(field, nLangId, true);
+            ::SetFocus(::GetDlgItem(m_hWnd, f.nEdit));
+            ::MessageBoxW(m_hWnd, text.c_str(), caption, MB_OK | MB_ICONWARNING);
+            return;
+        }
+    }
+
     WireMessage& m = m_device.message;
-    WriteAnsiText(m.lanIp, sizeof m.lanIp, GetDlgItemText(IDC_DEV_LAN_IP));
-    WriteAnsiText(m.lanMask, sizeof m.lanMask, GetDlgItemText(IDC_DEV_LAN_MASK));
-    WriteAnsiText(m.lanGateway, sizeof m.lanGateway, GetDlgItemText(IDC_DEV_LAN_GATEWAY));
-    WriteAnsiText(m.lanDns, sizeof m.lanDns, GetDlgItemText(IDC_DEV_LAN_DNS));
+    for (std::size_t i = 0; i < std::size(ADDRESS_FIELDS); ++i) {
+        char* field = reinterpret_cast<char*>(&m) + ADDRESS_FIELDS[i].offset;
+        if (addresses[i])
+            WriteIpv4Field(field, ADDRESS_FIELDS[i].width, *addresses[i]);
+        else
+            WriteTextField(field, ADDRESS_FIELDS[i].width, "");
+    }
 
     const std::wstring name = LimitTypedName(GetDlgItemText(IDC_DEV_NAME));
     SetItemText(IDC_DEV_CURRENT, CurrentCameraText(name, m).c_str());
     WriteTypedName(m, name);
     m.lanDhcp = IsDlgButtonChecked(IDC_DEV_LAN_DHCP) == BST_CHECKED ? 1 : 0;
 
-    WriteAnsiText(m.wifiIp, sizeof m.wifiIp, GetDlgItemText(IDC_DEV_WIFI_IP));
-    WriteAnsiText(m.wifiMask, sizeof m.wifiMask, GetDlgItemText(IDC_DEV_WIFI_MASK));
-    WriteAnsiText(m.wifiGateway, sizeof m.wifiGateway, GetDlgItemText(IDC_DEV_WIFI_GATEWAY));
-    WriteAnsiText(m.wifiDns, sizeof m.wifiDns, GetDlgItemText(IDC_DEV_WIFI_DNS));
     WriteAnsiText(m.apPassword, sizeof m.apPassword, GetDlgItemText(IDC_DEV_AP_PASSWORD));
     m.apMode = IsDlgButtonChecked(IDC_DEV_AP_MODE) == BST_CHECKED ? 1 : 0;
     {
@@ -203,11 +290,14 @@ void CDeviceSetDlg::DoSetting()
     WireMessage message;
     BuildSetInfo(m_device, message);
     m = message; // the copy now holds what was sent
-    GenSockBroadcastSend(CAMERA_PORT, &message, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
+    QueueSend(message);
     // The dialog writes every field; the check compares those a camera's reply carries back.
     m_check.Expect(message, CChangeCheck::FIELDS_SETTINGS);
 
-    const bool bChinese = GetLangId() == 0;
-    ::MessageBoxW(m_hWnd, bChinese ? L"摄像头参数设置成功！" : L"Setting Done!",
-                  bChinese ? L"提示" : L"Message", MB_OK | MB_ICONINFORMATION);
+    // No camera answers a set-parameters message: the box can only say it went out. The status
+    // line (the change check) says whether the camera took it.
+    ::MessageBoxW(m_hWnd,
+                  bChinese ? L"设置已发送。摄像头是否已采用，请看状态行。"
+                           : L"The settings were sent. The status line shows whether the camera took them.",
+                  caption, MB_OK | MB_ICONINFORMATION);
 }

@@ -13,11 +13,14 @@
 #include "protocol/WireMessage.h"
 
 #include <cstddef>
+#include <mutex>
+#include <vector>
 #include <string>
 
 class CDeviceSetDlg : public CMyDialog, public CCameraReportObserver {
   public:
     explicit CDeviceSetDlg(CWnd* pParent = nullptr);
+    ~CDeviceSetDlg() override;
 
     // Copies the record and shows its values; null does nothing.
     void LoadDevice(const DeviceRecord* pRecord);
@@ -26,6 +29,9 @@ class CDeviceSetDlg : public CMyDialog, public CCameraReportObserver {
     CChangeCheck& GetChangeCheck() { return m_check; }
 
     BOOL OnInitDialog() override;
+    // The send worker: the broadcast looks up this computer's addresses, which the window thread
+    // must not wait for.
+    int ThreadProc(int nIndex) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void ApplyLanguage(int nLangId) override;
 
@@ -37,13 +43,18 @@ class CDeviceSetDlg : public CMyDialog, public CCameraReportObserver {
     static std::wstring CurrentCameraText(const std::wstring& name, const WireMessage& message);
 
   private:
+    static constexpr int SEND_WORKER = 0;
     void DoSetting();
+    // Hands a message to the send worker.
+    void QueueSend(const WireMessage& message);
     // Whether every field still shows what LoadDevice put there.
     bool FieldsUntouched();
     // The check's status of the camera shown (empty when it has none), in a language (ApplyLanguage
     // runs before the dialog's language changes).
     void ShowCheckStatus(int nLangId);
 
+    std::mutex m_sendLock;
+    std::vector<WireMessage> m_toSend; // under m_sendLock
     DeviceRecord m_device{};
     DeviceRecord m_shown{}; // what the fields were last filled from
     int m_nShownEncrypt = -1;

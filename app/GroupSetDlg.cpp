@@ -3,13 +3,16 @@
 #include "app/SettingsFields.h"
 #include "app/SettingsText.h"
 #include "app/resource.h"
+#include "base/Ipv4Text.h"
+#include "base/TextConvert.h"
 #include "controls/MyListCtrl.h"
 #include "net/SocketHelpers.h"
-#include "base/TextConvert.h"
 
 #include <winsock2.h>
 
 #include <cstdio>
+#include <cstring>
+#include <map>
 #include <set>
 
 namespace {
@@ -84,6 +87,14 @@ CGroupSetDlg::~CGroupSetDlg()
 }
 
 // ---- Window ---------------------------------------------------------------------------------------
+
+LRESULT CGroupSetDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Closing begins with the window, not with the object: the worker sends nothing more.
+    if (message == WM_DESTROY)
+        CloseWorkerBoxes();
+    return CMyDialog::WindowProc(message, wParam, lParam);
+}
 
 BOOL CGroupSetDlg::OnInitDialog()
 {
@@ -168,6 +179,20 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
             if (SortsAfter(records[i], records[j]))
                 std::swap(records[i], records[j]);
 
+    // A camera that a pass has just sent to keeps the copy of what was sent: the caller's record
+    // may be from before the change (see OnCameraReported).
+    std::vector<std::unique_ptr<DeviceRecord>> copies;
+    std::vector<int> positions;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!records[i])
+            continue;
+        const std::string idSerial = ReadTextField(records[i]->message.idSerial);
+        const DeviceRecord* pHeld =
+            AwaitsApply(idSerial, records[i]->scanId) ? FindRecord(idSerial) : nullptr;
+        copies.push_back(std::make_unique<DeviceRecord>(pHeld ? *pHeld : *records[i]));
+        positions.push_back(static_cast<int>(i));
+    }
+
     // Rows go before the copies they point to. An open cell editor writes back into its row when
     // it loses the focus, so it is closed while that row still exists.
     if (m_pList && m_pList->m_hWnd) {
@@ -175,17 +200,12 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
         m_pList->SendMessage(WM_SETREDRAW, FALSE);
         m_pList->DeleteAllItems();
     }
-    m_records.clear();
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!records[i])
-            continue;
-        m_records.push_back(std::make_unique<DeviceRecord>(*records[i]));
-        const DeviceRecord* pCopy = m_records.back().get();
-        if (!m_pList || !m_pList->m_hWnd)
-            continue;
+    m_records = std::move(copies);
+    for (std::size_t k = 0; k < m_records.size() && m_pList && m_pList->m_hWnd; ++k) {
+        const DeviceRecord* pCopy = m_records[k].get();
         const WireMessage& m = pCopy->message;
         const int nRow = m_pList->InsertItem(
-            static_cast<int>(i), (Format(L"%2d: ", static_cast<int>(i)) + WideFieldText(m.idSerial)).c_str());
+            positions[k], (Format(L"%2d: ", positions[k]) + WideFieldText(m.idSerial)).c_str());
         if (nRow < 0)
             continue;
         m_pList->SetItemText(nRow, 1, WideFieldText(m.lanIp).c_str());
@@ -201,8 +221,8 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
         ::InvalidateRect(m_pList->m_hWnd, nullptr, TRUE);
     }
 
-    if (count > 0 && records[0]) {
-        const WireMessage& m = records[0]->message;
+    if (!m_records.empty() && positions.front() == 0) {
+        const WireMessage& m = m_records.front()->message;
         const std::wstring ip = WideFieldText(m.lanIp);
         std::wstring gateway = ip;
         if (const std::size_t dot = gateway.rfind(L'.'); dot != std::wstring::npos)
@@ -211,6 +231,32 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
         SetItemText(IDC_GRP_NAME, WideFieldText(m.name).c_str());
         SetItemText(IDC_GRP_GATEWAY, gateway.c_str());
     }
+}
+
+bool CGroupSetDlg::AwaitsApply(const std::string& idSerial, std::uint32_t nScanId) const
+{
+    // Until a reply answers a request that left after the camera's settle delay, it may have left
+    // the camera before it applied what was sent.
+    const CChangeCheck::Entry* pEntry = m_check.Find(idSerial);
+    return pEntry && pEntry->IsOpen() && (!pEntry->listenScan || nScanId < pEntry->listenScan);
+}
+
+const DeviceRecord* CGroupSetDlg::FindRecord(const std::string& idSerial) const
+{
+    for (const auto& pRecord : m_records)
+        if (SameCamera(ReadTextField(pRecord->message.idSerial), idSerial))
+            return pRecord.get();
+    return nullptr;
+}
+
+void CGroupSetDlg::OnCameraReported(const DeviceRecord& record)
+{
+    // The copy keeps what was sent until a reply can show what the camera made of it.
+    if (AwaitsApply(ReadTextField(record.message.idSerial), record.scanId))
+        return;
+    for (const auto& pRecord : m_records)
+        if (SameDevice(pRecord->message, record.message))
+            *pRecord = record;
 }
 
 void CGroupSetDlg::ShowCheckStatus(const CChangeCheck::Entry* pEntry, int nLangId)
@@ -230,87 +276,137 @@ void CGroupSetDlg::ShowCheckStatus(const CChangeCheck::Entry* pEntry, int nLangI
     }
 }
 
+std::wstring CGroupSetDlg::LabelName(int nLabelID) const
+{
+    for (const SettingsItemText& item : ITEM_TEXTS)
+        if (item.nID == nLabelID)
+            return FieldName(GetLangId() == 0 ? item.chinese : item.english);
+    return {};
+}
+
+void CGroupSetDlg::Warn(const std::wstring& text)
+{
+    ::MessageBoxW(m_hWnd, text.c_str(), GetLangId() == 0 ? L"提示" : L"Message", MB_OK | MB_ICONWARNING);
+}
+
 void CGroupSetDlg::ApplyToList()
 {
     if (!m_pList)
         return;
-    const char* start = TextWideToAnsi(GetDlgItemText(IDC_GRP_START_IP).c_str());
-    const unsigned long address = ::inet_addr(start ? start : "");
-    if (address == INADDR_NONE)
+    const bool bChinese = GetLangId() == 0;
+    // Each field is refused with its name; nothing changes until all of them read.
+    const std::wstring startName = LabelName(IDC_GRP_START_IP_LABEL);
+    const std::optional<std::uint32_t> start = ParseIpv4(GetDlgItemText(IDC_GRP_START_IP));
+    if (!start) {
+        Warn(AddressRefusal(startName, GetLangId()));
         return;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&address);
-    BOOL bNumber = FALSE;
-    const int step = static_cast<int>(::GetDlgItemInt(m_hWnd, IDC_GRP_STEP, &bNumber, TRUE)) & 0xFF;
+    }
+    const int first = static_cast<int>(*start & 0xFF);
+    if (first == 0 || first == 255) {
+        Warn(bChinese
+                 ? L"“" + startName + L"”的最后一段必须在 1 到 254 之间（以 0 或 255 结尾的不是设备地址）。"
+                 : L"The last number of \"" + startName +
+                       L"\" must be from 1 to 254 (an address ending in 0 or 255 is no camera's).");
+        return;
+    }
+    const std::optional<int> step = ParseStep(GetDlgItemText(IDC_GRP_STEP));
+    if (!step) {
+        const std::wstring stepName = LabelName(IDC_GRP_STEP_LABEL);
+        Warn(bChinese ? L"“" + stepName + L"”必须是 0 到 255 之间的整数。"
+                      : L"\"" + stepName + L"\" must be a whole number from 0 to 255.");
+        return;
+    }
+    const std::optional<std::uint32_t> gateway = ParseIpv4(GetDlgItemText(IDC_GRP_GATEWAY));
+    if (!gateway) {
+        Warn(AddressRefusal(LabelName(IDC_GRP_GATEWAY_LABEL), GetLangId()));
+        return;
+    }
+    const std::wstring gatewayText = FormatIpv4Wide(*gateway);
     const std::wstring stem = GetDlgItemText(IDC_GRP_NAME);
-    const std::wstring gateway = GetDlgItemText(IDC_GRP_GATEWAY);
     const bool bOnlyChecked = IsDlgButtonChecked(IDC_GRP_ONLY_CHECKED) == BST_CHECKED;
 
     int k = 0;
+    bool bCut = false;
     const int count = m_pList->GetItemCount();
     std::vector<bool> filled(static_cast<size_t>(count), false);
     for (int nRow = 0; nRow < count; ++nRow) {
         if (bOnlyChecked && !m_pList->GetCheck(nRow))
             continue;
-        const int offset = step * k;
-        if (bytes[3] + offset > 255) {
-            // Never an address ending above 255: this row and the rest keep their cells.
-            const bool bChinese = GetLangId() == 0;
-            const std::wstring text =
-                bChinese ? Format(L"已填写 %d 行。再往下的地址最后一段会超过 255，其余的行保持不变。", k)
-                         : Format(L"Filled %d row(s). The next address would end above 255, so the remaining "
-                                  L"rows were left unchanged.",
-                                  k);
-            ::MessageBoxW(m_hWnd, text.c_str(), bChinese ? L"提示" : L"Message", MB_OK | MB_ICONWARNING);
-            return;
+        const int offset = *step * k;
+        // Never an address ending in 255 or above: this row and the rest keep their cells.
+        if (first + offset > 254) {
+            bCut = true;
+            break;
         }
-        m_pList->SetItemText(nRow, 1,
-                             Format(L"%d.%d.%d.%d", bytes[0], bytes[1], bytes[2], bytes[3] + offset).c_str());
-        m_pList->SetItemText(nRow, 2, gateway.c_str());
+        m_pList->SetItemText(nRow, 1, FormatIpv4Wide(*start + static_cast<std::uint32_t>(offset)).c_str());
+        m_pList->SetItemText(nRow, 2, gatewayText.c_str());
         m_pList->SetItemText(nRow, 3, (stem + Format(L"%d", offset)).c_str());
         filled[static_cast<size_t>(nRow)] = true;
         ++k;
     }
-    MarkAddressConflicts(filled, gateway);
+    const int conflicts = MarkAddressConflicts(filled, *gateway);
+    if (bCut)
+        Warn(bChinese ? Format(L"已填写 %d 行。再往下的地址最后一段会达到或超过 255，其余的行保持不变。", k)
+                      : Format(L"Filled %d row(s). The next address would end in 255 or above, so the "
+                               L"remaining rows were left unchanged.",
+                               k));
+    // The operator may still send: this only says so.
+    if (conflicts > 0)
+        Warn(bChinese
+                 ? Format(
+                       L"%d "
+                       L"个计算出的地址与列表中其他设备的地址、本机地址或网关相同，或彼此相同，已标为红色。",
+                       conflicts)
+                 : Format(L"%d computed address(es) are already used by another listed camera, this "
+                          L"computer or the gateway, or are given twice; they are marked in red.",
+                          conflicts));
 }
 
-void CGroupSetDlg::MarkAddressConflicts(const std::vector<bool>& filled, const std::wstring& gateway)
+int CGroupSetDlg::MarkAddressConflicts(const std::vector<bool>& filled, std::uint32_t gateway)
 {
-    // What a computed address must not be: the address of a listed camera that keeps its own, an
-    // address of this computer, or the gateway. (Computed addresses equal to each other come from
-    // the step the operator chose, 0 for one address for all, and are left to the operator.)
     const int count = m_pList->GetItemCount();
-    std::set<std::wstring> reserved;
-    for (int nRow = 0; nRow < count; ++nRow)
-        if (nRow >= static_cast<int>(filled.size()) || !filled[static_cast<size_t>(nRow)])
-            reserved.insert(m_pList->GetItemText(nRow, 1));
-    std::vector<in_addr> locals;
-    if (GenSockLocalAddresses(locals) > 0)
-        for (const in_addr& local : locals) {
-            const auto* b = reinterpret_cast<const unsigned char*>(&local);
-            reserved.insert(Format(L"%d.%d.%d.%d", b[0], b[1], b[2], b[3]));
+    auto isFilled = [&filled](int nRow) {
+        return nRow < static_cast<int>(filled.size()) && filled[static_cast<size_t>(nRow)];
+    };
+    // The rows that hold each address now: every camera's current address (its copy's), and the
+    // cell of a row that keeps its own. A camera re-addressed by this "Apply" keeps its current
+    // address until its message applies, so shifting .10/.11 to .11/.12 gives two cameras .11
+    // for a while: that counts too.
+    std::map<std::uint32_t, std::set<int>> holders;
+    std::map<std::uint32_t, int> computed;
+    for (int nRow = 0; nRow < count; ++nRow) {
+        if (const auto* pRecord = reinterpret_cast<const DeviceRecord*>(m_pList->GetItemData(nRow)))
+            if (const auto current = ParseIpv4(ReadTextField(pRecord->message.lanIp)))
+                holders[*current].insert(nRow);
+        if (const auto cell = ParseIpv4(m_pList->GetItemText(nRow, 1))) {
+            if (isFilled(nRow))
+                ++computed[*cell];
+            else
+                holders[*cell].insert(nRow);
         }
-    reserved.insert(gateway);
+    }
+    // What no camera may be given: an address of this computer, or the gateway.
+    std::set<std::uint32_t> reserved = {gateway};
+    std::vector<in_addr> locals;
+    if (GenSockCachedLocalAddresses(locals) > 0) // the window thread looks nothing up by name
+        for (const in_addr& local : locals)
+            reserved.insert(ntohl(local.s_addr));
 
     int conflicts = 0;
     for (int nRow = 0; nRow < count; ++nRow) {
-        const std::wstring address = m_pList->GetItemText(nRow, 1);
-        const bool bConflict = nRow < static_cast<int>(filled.size()) && filled[static_cast<size_t>(nRow)] &&
-                               reserved.count(address) > 0;
+        bool bConflict = false;
+        if (isFilled(nRow))
+            if (const auto address = ParseIpv4(m_pList->GetItemText(nRow, 1))) {
+                const std::set<int>& rows = holders[*address];
+                bConflict =
+                    reserved.count(*address) > 0 || computed[*address] > 1 || rows.size() > rows.count(nRow);
+            }
         m_pList->SetCellTextColor(nRow, 1, bConflict ? CONFLICT_TEXT : m_pList->GetCellTextColor(nRow, 0));
         conflicts += bConflict;
     }
     m_pList->Invalidate();
     m_nAddressConflicts = conflicts;
-    if (conflicts == 0)
-        return;
-    // The operator may still send: this only says so.
-    const bool bChinese = GetLangId() == 0;
-    const std::wstring text =
-        bChinese ? Format(L"%d 个计算出的地址与列表中的其他设备、本机地址或网关相同，已标为红色。", conflicts)
-                 : Format(L"%d computed address(es) are already used by another listed camera, this computer "
-                          L"or the gateway; they are marked in red.",
-                          conflicts);
-    ::MessageBoxW(m_hWnd, text.c_str(), bChinese ? L"提示" : L"Message", MB_OK | MB_ICONWARNING);
+    return conflicts;
 }
 
 // ---- The apply worker ---------------------------------------------------------------------------
@@ -333,6 +429,8 @@ CGroupSetDlg::PassSnapshot CGroupSetDlg::TakeSnapshot() const
         return snapshot;
     snapshot.bKeepIp = IsDlgButtonChecked(IDC_GRP_KEEP_IP) == BST_CHECKED;
     snapshot.bKeepName = IsDlgButtonChecked(IDC_GRP_KEEP_NAME) == BST_CHECKED;
+    snapshot.nLangId = GetLangId();
+    const bool bChinese = snapshot.nLangId == 0;
     const int count = m_pList->GetItemCount();
     for (int nRow = 0; nRow < count; ++nRow) {
         const auto* pRecord = reinterpret_cast<const DeviceRecord*>(m_pList->GetItemData(nRow));
@@ -340,9 +438,35 @@ CGroupSetDlg::PassSnapshot CGroupSetDlg::TakeSnapshot() const
             continue;
         PassRow row;
         row.record = *pRecord;
-        row.ip = m_pList->GetItemText(nRow, 1);
-        row.gateway = m_pList->GetItemText(nRow, 2);
         row.name = m_pList->GetItemText(nRow, 3);
+        // A message addressed to an idSerial two cameras share reaches both: they would end up
+        // with the same settings. The operator unchecks them and changes them another way.
+        if ((pRecord->flags & DEVICE_SHARED_SERIAL) && snapshot.refusal.empty()) {
+            const std::wstring id = WideFieldText(pRecord->message.idSerial);
+            snapshot.refusal =
+                bChinese
+                    ? Format(L"第 %d 行", nRow) + L"（" + id +
+                          L"）：两台设备使用同一序列号，批量设置会同时改动这两台设备。请取消勾选后再发送。"
+                    : Format(L"Row %d", nRow) + L" (" + id +
+                          L"): Two devices share this serial, and a group pass would change "
+                          L"both alike. Uncheck it, then send again.";
+        }
+        if (!snapshot.bKeepIp) {
+            // An address cell that does not read stops the whole pass before anything is sent.
+            for (const int nCol : {1, 2}) {
+                const std::optional<std::uint32_t> address = ParseIpv4(m_pList->GetItemText(nRow, nCol));
+                if (!address && snapshot.refusal.empty()) {
+                    const Column& column = COLUMNS[nCol];
+                    const std::wstring field =
+                        bChinese ? Format(L"第 %d 行", nRow) + L"（" +
+                                       WideFieldText(pRecord->message.idSerial) + L"）的" + column.chinese
+                                 : column.english + Format(L" of row %d", nRow) + L" (" +
+                                       WideFieldText(pRecord->message.idSerial) + L")";
+                    snapshot.refusal = AddressRefusal(field, snapshot.nLangId, true);
+                }
+                (nCol == 1 ? row.ip : row.gateway) = address.value_or(0);
+            }
+        }
         snapshot.rows.push_back(std::move(row));
     }
     return snapshot;
@@ -371,58 +495,83 @@ void CGroupSetDlg::EndProgress()
     m_bInPass = false;
 }
 
+bool CGroupSetDlg::SendPassMessage(const WireMessage& message, unsigned fields, int nSent, int nTotal)
+{
+    // Sent here on the worker (the send looks up this computer's addresses, which the window
+    // thread must not wait for), under the lock that closing takes: once closing has begun,
+    // nothing more goes out.
+    {
+        std::lock_guard<std::mutex> guard(m_sendLock);
+        if (m_bClosing.load())
+            return false;
+        GenSockBroadcastSend(CAMERA_PORT, &message, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
+    }
+    bool bSent = false;
+    CallOnWindowThread([&] {
+        if (!m_hWnd)
+            return;
+        bSent = true;
+        ShowProgress(nSent + 1, nTotal);
+        m_check.Expect(message, fields);
+        for (const auto& pRecord : m_records)
+            if (SameCamera(pRecord->message, message))
+                TakeSentMessage(*pRecord, message);
+    });
+    return bSent;
+}
+
 void CGroupSetDlg::RunApplyPass()
 {
     PassSnapshot snapshot;
     const bool bWindow = CallOnWindowThread([this, &snapshot] { snapshot = TakeSnapshot(); }) != FALSE;
     // With both boxes checked no row changes, so nothing is sent.
-    const int total = snapshot.bKeepIp && snapshot.bKeepName ? 0 : static_cast<int>(snapshot.rows.size());
+    const bool bNothing = snapshot.bKeepIp && snapshot.bKeepName;
+    const bool bRefused = !bNothing && !snapshot.refusal.empty();
+    const int total = bNothing || bRefused ? 0 : static_cast<int>(snapshot.rows.size());
+    const unsigned fields = (snapshot.bKeepIp ? 0u : unsigned{CChangeCheck::FIELDS_ADDRESS}) |
+                            (snapshot.bKeepName ? 0u : unsigned{CChangeCheck::FIELD_NAME});
     int sent = 0;
     bool bCutShort = !bWindow;
     for (size_t i = 0; bWindow && total > 0 && i < snapshot.rows.size(); ++i) {
-        // Closing stops the pass between two cameras.
-        if (!IsThreadRunning(0) || m_bClosing.load()) {
+        if (!IsThreadRunning(0)) {
             bCutShort = true;
             break;
         }
         PassRow& row = snapshot.rows[i];
         WireMessage& m = row.record.message;
         if (!snapshot.bKeepIp) {
-            WriteAnsiText(m.lanIp, sizeof m.lanIp, row.ip);
-            WriteAnsiText(m.lanGateway, sizeof m.lanGateway, row.gateway);
+            WriteIpv4Field(m.lanIp, sizeof m.lanIp, row.ip);
+            WriteIpv4Field(m.lanGateway, sizeof m.lanGateway, row.gateway);
         }
         if (!snapshot.bKeepName)
             WriteTypedName(m, LimitTypedName(row.name));
         else
-            ReencodeRecordName(m); // the record holds the name in the ANSI code page; the camera reads UTF-8
+            std::memcpy(m.name, row.record.wireName, sizeof m.name); // as the camera sent it
 
         WireMessage message;
         BuildSetInfo(row.record, message);
-        GenSockBroadcastSend(CAMERA_PORT, &message, static_cast<int>(MESSAGE_SIZE), 0, nullptr);
-        ++sent;
-        const unsigned fields = (snapshot.bKeepIp ? 0u : unsigned{CChangeCheck::FIELDS_ADDRESS}) |
-                                (snapshot.bKeepName ? 0u : unsigned{CChangeCheck::FIELD_NAME});
-        if (!CallOnWindowThread([this, sent, total, &message, fields] {
-                ShowProgress(sent, total);
-                m_check.Expect(message, fields);
-            })) {
+        // The send is made on the window thread, and only while closing has not begun.
+        if (!SendPassMessage(message, fields, sent, total)) {
             bCutShort = true;
             break;
         }
+        ++sent;
         ::Sleep(SEND_PAUSE_MS);
     }
 
-    int nLangId = 0;
+    int nLangId = snapshot.nLangId;
     CallOnWindowThread([this, &nLangId] {
         EndProgress();
         nLangId = GetLangId();
     });
     m_nLastSent = sent;
+    if (bRefused && IsThreadRunning(0))
+        ShowWorkerBox(snapshot.refusal, nLangId == 0 ? L"提示" : L"Message", MB_ICONWARNING);
     // A pass cut short by closing reports nothing: its count would not be what was asked for.
     if (sent > 0 && !bCutShort && IsThreadRunning(0)) {
         const std::wstring text = nLangId == 0 ? Format(L"完成 %d 个设备信息设置！", sent)
                                                : Format(L"Set %d device(s)'s IP Address or Name.", sent);
-        ShowCompletionBox(text, nLangId == 0 ? L"提示" : L"Message");
+        ShowWorkerBox(text, nLangId == 0 ? L"提示" : L"Message");
     }
     ++m_nFinishedPasses;
 }
@@ -448,14 +597,14 @@ LRESULT CALLBACK WorkerBoxHook(int nCode, WPARAM wParam, LPARAM lParam)
 
 } // namespace
 
-void CGroupSetDlg::ShowCompletionBox(const std::wstring& text, const wchar_t* pszCaption)
+void CGroupSetDlg::ShowWorkerBox(const std::wstring& text, const wchar_t* pszCaption, UINT uIcon)
 {
     if (m_bClosing.load())
         return;
     HHOOK hHook = ::SetWindowsHookExW(WH_CBT, WorkerBoxHook, nullptr, ::GetCurrentThreadId());
     t_pBoxSlot = &m_hWorkerBox;
     t_pClosing = &m_bClosing;
-    ::MessageBoxW(m_hWnd, text.c_str(), pszCaption, MB_OK | MB_ICONINFORMATION);
+    ::MessageBoxW(m_hWnd, text.c_str(), pszCaption, MB_OK | uIcon);
     t_pBoxSlot = nullptr;
     t_pClosing = nullptr;
     m_hWorkerBox.store(nullptr);
@@ -465,7 +614,10 @@ void CGroupSetDlg::ShowCompletionBox(const std::wstring& text, const wchar_t* ps
 
 void CGroupSetDlg::CloseWorkerBoxes()
 {
-    m_bClosing.store(true);
+    {
+        std::lock_guard<std::mutex> guard(m_sendLock); // a send under way ends first
+        m_bClosing.store(true);
+    }
     if (const HWND hBox = m_hWorkerBox.load())
         ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
     const DWORD dwThreadId = m_dwWorkerThreadId.load();

@@ -9,20 +9,31 @@
 // what the operator saw when pressing "Set for All checked": it starts by copying the checked
 // rows (records and cells) and the "Not modify" boxes in one call run on the user-interface
 // thread, so an edit, an "Apply" or a new LoadDevices during the pass changes nothing it sends.
+//
+// The copies follow the cameras: after each send a camera's copy holds what was sent, and a reply
+// the main window lists later (CCameraReportObserver) replaces it, so a second pass that keeps
+// addresses or names keeps the ones the cameras have now, not the ones from before the first.
+// A kept name goes out as the bytes the camera sent (wireName), never through the code page.
+//
+// Closing begins when the window is destroyed. Each send is made inside the pass's call on the
+// window thread, after it has checked for closing, so nothing leaves once closing has begun.
 
+#include "app/CameraReportObserver.h"
 #include "app/ChangeCheck.h"
 #include "controls/MyListCtrlIds.h"
 #include "dialogkit/MyDialog.h"
 #include "protocol/WireMessage.h"
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 class CMyListCtrl;
 
-class CGroupSetDlg : public CMyDialog {
+class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
   public:
     // The list control's click command (its default id).
     static constexpr int LIST_CLICK_CMD = LIST_CMD_CLICK;
@@ -34,16 +45,25 @@ class CGroupSetDlg : public CMyDialog {
     ~CGroupSetDlg() override;
 
     // Sorts the array by idSerial (case-insensitive exchange sort; it is reordered), copies the
-    // records and lists them, all checked. Runs on the user-interface thread and sends no message
-    // to another thread, so the caller may hold a lock that workers take.
+    // records and lists them, all checked. A camera a pass has just sent to keeps the copy of what
+    // was sent until its change check listens for replies. Runs on the user-interface thread and sends no
+    // message to another thread, so the caller may hold a lock that workers take.
     void LoadDevices(std::vector<const DeviceRecord*>& records);
 
     BOOL OnInitDialog() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void ApplyLanguage(int nLangId) override;
     int ThreadProc(int nIndex) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // CCameraReportObserver (the main window's thread): a listed reply replaces the copy of its
+    // camera, unless it may have left the camera before it applied what a pass sent it.
+    void OnCamerasCleared() override {}
+    void OnCameraReported(const DeviceRecord& record) override;
 
     CMyListCtrl* GetList() const { return m_pList; }
+    // The dialog's copy of a camera's record (idSerial, letter case ignored), or null.
+    const DeviceRecord* FindRecord(const std::string& idSerial) const;
     // Computed addresses that "Apply" found taken, at its last press.
     int GetAddressConflicts() const { return m_nAddressConflicts; }
     static constexpr COLORREF CONFLICT_TEXT = RGB(220, 0, 0);
@@ -58,25 +78,40 @@ class CGroupSetDlg : public CMyDialog {
     // pass began.
     struct PassRow {
         DeviceRecord record{};
-        std::wstring ip, gateway, name;
+        std::uint32_t ip = 0, gateway = 0; // parsed cells (only when addresses are sent)
+        std::wstring name;
     };
     struct PassSnapshot {
         bool bKeepIp = false;
         bool bKeepName = false;
+        int nLangId = 0;
+        std::wstring refusal; // a cell that is no address: the pass sends nothing and says this
         std::vector<PassRow> rows;
     };
 
+    // A pass sent to this camera, and a record of it stamped with scan `nScanId` answered no
+    // request that left after the camera's settle delay: it may be from before the change.
+    bool AwaitsApply(const std::string& idSerial, std::uint32_t nScanId) const;
     void ApplyToList();
-    // Marks the computed addresses (rows filled by this "Apply") that are taken, and says how many.
-    void MarkAddressConflicts(const std::vector<bool>& filled, const std::wstring& gateway);
+    // Marks the computed addresses (rows filled by this "Apply") that are taken, and returns how
+    // many.
+    int MarkAddressConflicts(const std::vector<bool>& filled, std::uint32_t gateway);
+    // A warning box of the window thread, owned by the dialog.
+    void Warn(const std::wstring& text);
+    // A label of this dialog as a field's name, in the dialog's language.
+    std::wstring LabelName(int nLabelID) const;
     // Writes the status cell of every row of a camera (entry null: all rows), in a language.
     void ShowCheckStatus(const CChangeCheck::Entry* pEntry, int nLangId);
     void RunApplyPass();
     PassSnapshot TakeSnapshot() const;
     void ShowProgress(int nSent, int nTotal);
     void EndProgress();
-    // The worker's completion box; not shown once closing has begun.
-    void ShowCompletionBox(const std::wstring& text, const wchar_t* pszCaption);
+    // Sends one pass message unless closing has begun, then on the window thread shows the
+    // progress, starts its check and makes the camera's copy hold what was sent. False when
+    // nothing was sent or the window is gone.
+    bool SendPassMessage(const WireMessage& message, unsigned fields, int nSent, int nTotal);
+    // The worker's boxes (completion, refusal); not shown once closing has begun.
+    void ShowWorkerBox(const std::wstring& text, const wchar_t* pszCaption, UINT uIcon = MB_ICONINFORMATION);
     // Closes a completion box that the worker shows (or is about to show), so that stopping the
     // worker never waits for the operator.
     void CloseWorkerBoxes();
@@ -89,6 +124,7 @@ class CGroupSetDlg : public CMyDialog {
     std::atomic<int> m_nFinishedPasses{0};
     std::atomic<int> m_nLastSent{0};
     std::atomic<bool> m_bClosing{false};
+    std::mutex m_sendLock; // closing and each send of a pass
     int m_nAddressConflicts = 0;
     std::atomic<HWND> m_hWorkerBox{nullptr};
     CChangeCheck m_check; // user-interface thread only

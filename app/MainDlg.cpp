@@ -131,8 +131,9 @@ BOOL CMainDlg::OnInitDialog()
     // Both dialogs check what they sent against the replies listed here.
     AddCameraObserver(&m_pDeviceSetDlg->GetChangeCheck());
     AddCameraObserver(&m_pGroupSetDlg->GetChangeCheck());
-    // The single-camera dialog follows its camera's replies.
+    // Both settings dialogs' copies follow their cameras' replies.
     AddCameraObserver(m_pDeviceSetDlg.get());
+    AddCameraObserver(m_pGroupSetDlg.get());
 
     AddComboString(IDC_MAIN_LANG, L"简体中文", -1);
     AddComboString(IDC_MAIN_LANG, L"English", -1);

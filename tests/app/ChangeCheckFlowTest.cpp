@@ -251,7 +251,8 @@ TEST_F(ChangeCheckFlow, SingleDialogStatusLineFollowsItsCameraAndTheLanguage)
         {
             CMessageBoxCatcher boxes(hDlg, L"提示");
             Command(hDlg, IDC_DEV_APPLY);
-            EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{L"摄像头参数设置成功！"});
+            EXPECT_EQ(boxes.Texts(),
+                      std::vector<std::wstring>{L"设置已发送。摄像头是否已采用，请看状态行。"});
         }
         std::set<std::wstring> seen = {apptest::ItemText(hDlg, IDC_DEV_CHECK_STATUS)};
         const bool bDone = PumpUntil(

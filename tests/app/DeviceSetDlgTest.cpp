@@ -39,7 +39,7 @@ TEST_F(DeviceSetDlg, UnchangedDialogSendsTheLoadedRecordAgainAndTheCameraApplies
     EXPECT_EQ(Item(IDC_DEV_NAME), L"前门");
     EXPECT_EQ(Item(IDC_DEV_LAN_IP), L"198.18.1.131");
 
-    EXPECT_EQ(DoSetting(), std::vector<std::wstring>{L"摄像头参数设置成功！"});
+    EXPECT_EQ(DoSetting(), std::vector<std::wstring>{L"设置已发送。摄像头是否已采用，请看状态行。"});
     const std::vector<std::uint8_t> expected = ExpectedWire(record, utf8Name);
     const auto sent = SetInfoFor(id, 2);
     ASSERT_EQ(sent.size(), 2u) << "one datagram per usable interface";
@@ -74,11 +74,12 @@ TEST_F(DeviceSetDlg, TypedValuesLandAtTheirOffsetsWithTheirWidths)
     };
     const std::string ssid130(130, 's');
     const Field fields[] = {
-        {IDC_DEV_LAN_IP, "198.018.001.2001X", 76, 16, "198.018.001.2001"}, // 16 bytes, no zero; 17th dropped
+        // Addresses go out without leading zeros, which a camera could read as octal.
+        {IDC_DEV_LAN_IP, "198.018.001.020", 76, 16, "198.18.1.20"},
         {IDC_DEV_LAN_MASK, "255.255.255.0", 92, 16, "255.255.255.0"},
         {IDC_DEV_LAN_GATEWAY, "198.18.1.254", 108, 16, "198.18.1.254"},
         {IDC_DEV_LAN_DNS, "8.8.4.4", 172, 16, "8.8.4.4"},
-        {IDC_DEV_WIFI_IP, "198.018.002.200.0001X", 364, 20, "198.018.002.200.0001"},
+        {IDC_DEV_WIFI_IP, "198.018.002.200", 364, 20, "198.18.2.200"},
         {IDC_DEV_WIFI_MASK, "255.255.0.0", 580, 16, "255.255.0.0"},
         {IDC_DEV_WIFI_GATEWAY, "198.18.2.254", 596, 16, "198.18.2.254"},
         {IDC_DEV_WIFI_DNS, "1.1.1.1", 612, 16, "1.1.1.1"},
@@ -130,7 +131,7 @@ TEST_F(DeviceSetDlg, TypedValuesLandAtTheirOffsetsWithTheirWidths)
     const auto again = SetInfoFor(id, 1);
     ASSERT_FALSE(again.empty());
     EXPECT_EQ(FieldText(again.front().bytes, 28, 20), "Lobby West");
-    EXPECT_EQ(FieldText(again.front().bytes, 76, 16), "198.018.001.2001");
+    EXPECT_EQ(FieldText(again.front().bytes, 76, 16), "198.18.1.20");
     std::int32_t apMode;
     std::memcpy(&apMode, again.front().bytes.data() + 356, 4);
     EXPECT_EQ(apMode, 0);
@@ -212,15 +213,75 @@ TEST_F(DeviceSetDlg, LoadingShowsEveryFieldAndAnUnknownEncryptionAsWep)
     EXPECT_EQ(lf.lfHeight, 14);
 }
 
-// Every text of both languages is checked in LanguageTableTest.cpp; here the confirmation follows
-// the language the dialog was switched to.
-TEST_F(DeviceSetDlg, InEnglishDoSettingConfirmsInEnglish)
+// Every address is read strictly before anything is sent; one that does not read is refused with
+// its field named, and the dialog's copy stays as it was. Empty is allowed for DNS, the WiFi side,
+// and the wired address and mask under DHCP.
+TEST_F(DeviceSetDlg, AnAddressThatDoesNotReadIsRefusedByNameAndNothingIsSent)
+{
+    const std::string id = "c90000000008";
+    DeviceRecord record = RecordOf(id);
+    record.message.lanDhcp = record.message.wifiDhcp = 0;
+    const std::wstring tail =
+        L"不是有效的 IP 地址：应为用点隔开的四个 0 到 255 的十进制数，如 192.168.1.20。没有发送任何设置。";
+    const struct {
+        int nID;
+        const wchar_t* typed;
+        bool bLanDhcp;
+        int nLang;
+        std::wstring box; // empty: sent
+    } cases[] = {
+        {IDC_DEV_LAN_IP, L"192.168.1", false, 0, L"“有线网络 IP地址”" + tail},
+        {IDC_DEV_LAN_IP, L"", false, 0, L"“有线网络 IP地址”" + tail},
+        {IDC_DEV_LAN_IP, L"١٩٨.18.1.5", false, 0, L"“有线网络 IP地址”" + tail},
+        {IDC_DEV_LAN_IP, L"", true, 0, L""},
+        {IDC_DEV_LAN_IP, L"camera", true, 0, L"“有线网络 IP地址”" + tail},
+        {IDC_DEV_LAN_MASK, L"255.255.255.256", false, 0, L"“有线网络 掩码”" + tail},
+        {IDC_DEV_LAN_GATEWAY, L"198.18.1.x", false, 0, L"“有线网络 网关”" + tail},
+        {IDC_DEV_LAN_DNS, L"", false, 0, L""},
+        {IDC_DEV_WIFI_IP, L"", false, 0, L""},
+        {IDC_DEV_WIFI_GATEWAY, L"198.18.2", false, 0, L"“WiFi网络 网关”" + tail},
+        {IDC_DEV_WIFI_DNS, L"x", false, 1,
+         L"\"WiFi DNS\" is not a valid IP address: it must be four numbers from 0 to 255 separated by dots, "
+         L"such as 192.168.1.20. Nothing was sent."},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE("case " + std::to_string(i));
+        CMyDialog::SetGlobalLanguage(c.nLang);
+        s_pDlg->LoadDevice(&record);
+        ::CheckDlgButton(Dlg(), IDC_DEV_LAN_DHCP, c.bLanDhcp ? BST_CHECKED : BST_UNCHECKED);
+        Type(c.nID, c.typed);
+        const std::vector<std::wstring> boxes = DoSetting(c.nLang == 0 ? L"提示" : L"Message");
+        if (c.box.empty()) {
+            EXPECT_EQ(boxes, std::vector<std::wstring>{L"设置已发送。摄像头是否已采用，请看状态行。"});
+            const auto sent = SetInfoFor(id, 1);
+            ASSERT_FALSE(sent.empty());
+            EXPECT_EQ(FieldText(sent.front().bytes,
+                                c.nID == IDC_DEV_WIFI_IP   ? 364
+                                : c.nID == IDC_DEV_LAN_DNS ? 172
+                                                           : 76,
+                                16),
+                      "");
+        } else {
+            EXPECT_EQ(boxes, std::vector<std::wstring>{c.box});
+            PumpFor(300);
+            EXPECT_TRUE(AllSetInfo().empty()) << "sent though refused";
+            EXPECT_EQ(std::memcmp(&s_pDlg->GetDevice(), &record, sizeof record), 0);
+        }
+    }
+}
+
+// Every text of both languages is checked in LanguageTableTest.cpp; here the box after sending
+// follows the language the dialog was switched to.
+TEST_F(DeviceSetDlg, InEnglishDoSettingSaysItSentInEnglish)
 {
     DeviceRecord record = RecordOf("d40000000003");
     s_pDlg->LoadDevice(&record);
     CMyDialog::SetGlobalLanguage(1);
     Pump();
-    EXPECT_EQ(DoSetting(L"Message"), std::vector<std::wstring>{L"Setting Done!"});
+    EXPECT_EQ(DoSetting(L"Message"),
+              std::vector<std::wstring>{
+                  L"The settings were sent. The status line shows whether the camera took them."});
     EXPECT_FALSE(SetInfoFor("d40000000003", 1).empty());
 }
 

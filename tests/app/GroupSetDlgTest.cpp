@@ -1,6 +1,6 @@
 // The group settings dialog in process: sorting and listing, "Apply", the check buttons, in-place
 // edits, and the apply worker's messages as the camera simulator logged them.
-#include "SettingsTestSupport.h"
+#include "GroupSetTestSupport.h"
 
 #include "AppTestSupport.h"
 
@@ -20,79 +20,7 @@
 
 namespace {
 
-class GroupSetDlg : public CSettingsDlgTest<CGroupSetDlg> {
-  protected:
-    static void SetUpTestSuite()
-    {
-        CSettingsDlgTest::SetUpTestSuite();
-        s_pDlg->ShowDialog(1); // the in-place editor needs a shown list
-    }
-    void SetUp() override
-    {
-        CSettingsDlgTest::SetUp();
-        for (int nID : {IDC_GRP_ONLY_CHECKED, IDC_GRP_KEEP_IP, IDC_GRP_KEEP_NAME})
-            ::CheckDlgButton(Dlg(), nID, BST_UNCHECKED);
-        Type(IDC_GRP_STEP, L"1");
-        Pump();
-    }
-
-    HWND List() const { return ::GetDlgItem(Dlg(), IDC_GRP_LIST); }
-    int Rows() const { return static_cast<int>(::SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
-    bool Checked(int nRow) const
-    {
-        return ((::SendMessageW(List(), LVM_GETITEMSTATE, nRow, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >>
-                12) == 2;
-    }
-    void SetChecked(int nRow, bool bOn) const
-    {
-        LVITEMW item{};
-        item.stateMask = LVIS_STATEIMAGEMASK;
-        item.state = INDEXTOSTATEIMAGEMASK(bOn ? 2 : 1);
-        ::SendMessageW(List(), LVM_SETITEMSTATE, nRow, reinterpret_cast<LPARAM>(&item));
-    }
-    std::vector<std::wstring> Cells(int nRow) const
-    {
-        return {CellText(List(), nRow, 0), CellText(List(), nRow, 1), CellText(List(), nRow, 2),
-                CellText(List(), nRow, 3)};
-    }
-
-    void Load(const std::vector<DeviceRecord>& records)
-    {
-        std::vector<const DeviceRecord*> pointers;
-        for (const DeviceRecord& record : records)
-            pointers.push_back(&record);
-        s_pDlg->LoadDevices(pointers);
-    }
-
-    // "Set for All checked", pumping until the worker's pass ends. Returns the texts of the
-    // completion boxes; the titles the dialog showed meanwhile go to `titles`.
-    std::vector<std::wstring> SendAll(const wchar_t* caption = L"提示",
-                                      std::set<std::wstring>* titles = nullptr)
-    {
-        EXPECT_TRUE(m_sim.ClearLog());
-        CMessageBoxCatcher boxes(Dlg(), caption);
-        const int passes = s_pDlg->GetFinishedPasses();
-        Command(IDC_GRP_SEND);
-        EXPECT_TRUE(PumpUntil(
-            [&] {
-                if (titles)
-                    titles->insert(TextOf(Dlg()));
-                return s_pDlg->GetFinishedPasses() > passes;
-            },
-            20000));
-        Pump();
-        return boxes.Texts();
-    }
-
-    static const DeviceRecord& ById(const std::vector<DeviceRecord>& records, const std::string& id)
-    {
-        for (const DeviceRecord& record : records)
-            if (ReadTextField(record.message.idSerial) == id)
-                return record;
-        ADD_FAILURE() << "no record " << id;
-        return records.front();
-    }
-};
+class GroupSetDlg : public CGroupSetDlgTest {};
 
 TEST_F(GroupSetDlg, LoadingSortsByIdSerialIgnoringCaseAndChecksEveryRow)
 {
@@ -138,61 +66,52 @@ TEST_F(GroupSetDlg, ApplyFillsAddressesGatewayAndNumberedNames)
         bool bOnlyChecked;
         int nUnchecked;                              // -1 none
         std::vector<std::vector<std::wstring>> rows; // columns 1 to 3; empty = the row keeps its cells
+        std::size_t nBoxes = 0;
     };
-    const std::wstring kept = L"";
+    // Typed with leading zeros, written as the camera must read it.
+    const std::wstring GW = L"10.0.0.254";
     const Case cases[] = {
         {L"192.168.1.20",
          L"5",
          false,
          -1,
-         {{L"192.168.1.20", L"GW", L"Cam0"},
-          {L"192.168.1.25", L"GW", L"Cam5"},
-          {L"192.168.1.30", L"GW", L"Cam10"},
-          {L"192.168.1.35", L"GW", L"Cam15"}}},
+         {{L"192.168.1.20", GW, L"Cam0"},
+          {L"192.168.1.25", GW, L"Cam5"},
+          {L"192.168.1.30", GW, L"Cam10"},
+          {L"192.168.1.35", GW, L"Cam15"}}},
         {L"192.168.1.20",
          L"0",
          false,
          -1,
-         {{L"192.168.1.20", L"GW", L"Cam0"},
-          {L"192.168.1.20", L"GW", L"Cam0"},
-          {L"192.168.1.20", L"GW", L"Cam0"},
-          {L"192.168.1.20", L"GW", L"Cam0"}}},
+         {{L"192.168.1.20", GW, L"Cam0"},
+          {L"192.168.1.20", GW, L"Cam0"},
+          {L"192.168.1.20", GW, L"Cam0"},
+          {L"192.168.1.20", GW, L"Cam0"}},
+         1}, // one address for all: every row is marked, and a box says so
         // Unchecked rows keep their cells and do not advance the numbering.
         {L"10.0.0.1",
          L"1",
          true,
          1,
-         {{L"10.0.0.1", L"GW", L"Cam0"}, {}, {L"10.0.0.2", L"GW", L"Cam1"}, {L"10.0.0.3", L"GW", L"Cam2"}}},
+         {{L"10.0.0.1", GW, L"Cam0"}, {}, {L"10.0.0.2", GW, L"Cam1"}, {L"10.0.0.3", GW, L"Cam2"}}},
         // Without "Only checked" the unchecked row is filled as well.
         {L"10.0.0.1",
          L"1",
          false,
          1,
-         {{L"10.0.0.1", L"GW", L"Cam0"},
-          {L"10.0.0.2", L"GW", L"Cam1"},
-          {L"10.0.0.3", L"GW", L"Cam2"},
-          {L"10.0.0.4", L"GW", L"Cam3"}}},
-        // The step keeps its low 8 bits: 300 gives 44; text that is no number gives 0.
-        {L"10.0.0.1",
-         L"300",
+         {{L"10.0.0.1", GW, L"Cam0"},
+          {L"10.0.0.2", GW, L"Cam1"},
+          {L"10.0.0.3", GW, L"Cam2"},
+          {L"10.0.0.4", GW, L"Cam3"}}},
+        // Leading zeros are decimal: 010 is ten.
+        {L"10.0.0.010",
+         L"005",
          false,
          -1,
-         {{L"10.0.0.1", L"GW", L"Cam0"},
-          {L"10.0.0.45", L"GW", L"Cam44"},
-          {L"10.0.0.89", L"GW", L"Cam88"},
-          {L"10.0.0.133", L"GW", L"Cam132"}}},
-        {L"10.0.0.9",
-         L"many",
-         false,
-         -1,
-         {{L"10.0.0.9", L"GW", L"Cam0"},
-          {L"10.0.0.9", L"GW", L"Cam0"},
-          {L"10.0.0.9", L"GW", L"Cam0"},
-          {L"10.0.0.9", L"GW", L"Cam0"}}},
-        // An address that does not parse changes nothing.
-        {L"10.0.0.x", L"1", false, -1, {{}, {}, {}, {}}},
-        {L"", L"1", false, -1, {{}, {}, {}, {}}},
-        {L"255.255.255.255", L"0", false, -1, {{}, {}, {}, {}}},
+         {{L"10.0.0.10", GW, L"Cam0"},
+          {L"10.0.0.15", GW, L"Cam5"},
+          {L"10.0.0.20", GW, L"Cam10"},
+          {L"10.0.0.25", GW, L"Cam15"}}},
     };
     const std::vector<DeviceRecord> records = {
         MadeUpRecord("a00000000001", "198.18.1.11", "A1"), MadeUpRecord("a00000000002", "198.18.1.12", "A2"),
@@ -210,11 +129,12 @@ TEST_F(GroupSetDlg, ApplyFillsAddressesGatewayAndNumberedNames)
         Type(IDC_GRP_START_IP, c.start);
         Type(IDC_GRP_STEP, c.step);
         Type(IDC_GRP_NAME, L"Cam");
-        Type(IDC_GRP_GATEWAY, L"GW");
+        Type(IDC_GRP_GATEWAY, L"010.000.000.254");
         {
             CMessageBoxCatcher boxes(Dlg(), L"提示");
             Command(IDC_GRP_APPLY);
-            EXPECT_EQ(boxes.Count(), 0u);
+            PumpFor(c.nBoxes ? 300 : 0);
+            EXPECT_EQ(boxes.Count(), c.nBoxes);
         }
         for (int nRow = 0; nRow < 4; ++nRow) {
             const auto& want = c.rows[static_cast<std::size_t>(nRow)];
@@ -226,7 +146,7 @@ TEST_F(GroupSetDlg, ApplyFillsAddressesGatewayAndNumberedNames)
     }
 }
 
-TEST_F(GroupSetDlg, ApplyStopsBeforeAnAddressEndingAbove255AndSaysSo)
+TEST_F(GroupSetDlg, ApplyStopsBeforeAnAddressEndingIn255OrAboveAndSaysSo)
 {
     std::vector<DeviceRecord> records;
     for (int i = 0; i < 5; ++i)
@@ -240,12 +160,16 @@ TEST_F(GroupSetDlg, ApplyStopsBeforeAnAddressEndingAbove255AndSaysSo)
         std::wstring box;
     };
     const Case cases[] = {
-        {L"192.168.1.250", L"2", 0, 3, L"已填写 3 行。再往下的地址最后一段会超过 255，其余的行保持不变。"},
-        {L"192.168.1.1", L"-1", 1, 1,
-         L"Filled 1 row(s). The next address would end above 255, so the remaining rows were left "
+        {L"192.168.1.250", L"2", 0, 3,
+         L"已填写 3 行。再往下的地址最后一段会达到或超过 255，其余的行保持不变。"},
+        {L"192.168.1.1", L"255", 1, 1,
+         L"Filled 1 row(s). The next address would end in 255 or above, so the remaining rows were left "
          L"unchanged."},
-        {L"192.168.1.255", L"1", 0, 1, L"已填写 1 行。再往下的地址最后一段会超过 255，其余的行保持不变。"},
-        {L"192.168.1.251", L"1", 0, 5, L""}, // .255 is the last address written, no box
+        {L"192.168.1.254", L"1", 0, 1,
+         L"已填写 1 行。再往下的地址最后一段会达到或超过 255，其余的行保持不变。"},
+        {L"192.168.1.251", L"1", 0, 4,
+         L"已填写 4 行。再往下的地址最后一段会达到或超过 255，其余的行保持不变。"},
+        {L"192.168.1.250", L"1", 0, 5, L""}, // .254 is the last address written, no box
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.nFilled);
@@ -254,6 +178,7 @@ TEST_F(GroupSetDlg, ApplyStopsBeforeAnAddressEndingAbove255AndSaysSo)
         Type(IDC_GRP_START_IP, c.start);
         Type(IDC_GRP_STEP, c.step);
         Type(IDC_GRP_NAME, L"N");
+        Type(IDC_GRP_GATEWAY, L"192.168.2.1");
         std::vector<std::wstring> boxes;
         {
             CMessageBoxCatcher catcher(Dlg(), c.nLang == 0 ? L"提示" : L"Message");
@@ -265,7 +190,7 @@ TEST_F(GroupSetDlg, ApplyStopsBeforeAnAddressEndingAbove255AndSaysSo)
             const std::wstring ip = CellText(List(), nRow, 1);
             if (nRow < c.nFilled) {
                 EXPECT_EQ(ip.rfind(L"192.168.1.", 0), 0u) << nRow;
-                EXPECT_LE(std::stoi(ip.substr(10)), 255) << nRow;
+                EXPECT_LE(std::stoi(ip.substr(10)), 254) << nRow;
             } else {
                 EXPECT_EQ(ip, L"198.18.1." + std::to_wstring(20 + nRow))
                     << "row " << nRow << " keeps its cells";
@@ -292,8 +217,9 @@ TEST_F(GroupSetDlg, ApplyMarksComputedAddressesThatAreTakenAndSaysHowMany)
         std::vector<int> expected; // rows marked
         const char* why;
     } cases[] = {
-        // Row 1 is unchecked and keeps .101, which row 2 is given; row 3 is given the gateway.
-        {L"198.18.1.100", L"198.18.1.102", true, {2, 3}, "a kept address and the gateway"},
+        // Row 1 is unchecked and keeps .101, which row 2 is given; row 3 is given the gateway;
+        // row 4 is given .103, which row 3's camera holds until it applies its own message.
+        {L"198.18.1.100", L"198.18.1.102", true, {2, 3, 4}, "a kept address, the gateway, a current one"},
         // The computer's own address (lab0) for row 1.
         {L"198.18.1.9", L"198.18.1.1", false, {1}, "a local address"},
         {L"198.18.1.200", L"198.18.1.1", false, {}, "nothing taken: the marks go"},
@@ -633,7 +559,11 @@ TEST_F(GroupSetDlg, ClosingDuringAPassStopsItWithoutABox)
     ::SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_GRP_SEND, BN_CLICKED), 0);
     ASSERT_TRUE(PumpUntil([&] { return TextOf(hDlg).find(L"已发送 2/") != std::wstring::npos; }));
 
-    // The window goes first, as when the main window that owns it closes.
+    // The window goes first, as when the main window that owns it closes. The title counts the
+    // messages sent so far (nothing runs on this thread in between): closing begins here, so no
+    // camera is sent to after it, not even the next one.
+    const std::wstring title = TextOf(hDlg);
+    const int nSentBefore = std::stoi(title.substr(title.find(L"已发送 ") + 4));
     ::DestroyWindow(hDlg);
     EXPECT_TRUE(PumpUntil([&] { return pDlg->GetFinishedPasses() > passes; }, 3000))
         << "the pass did not end (a box waits for the operator?)";
@@ -641,6 +571,11 @@ TEST_F(GroupSetDlg, ClosingDuringAPassStopsItWithoutABox)
     const HWND hBox = ::FindWindowW(L"#32770", L"提示");
     EXPECT_FALSE(hBox && ::IsWindowVisible(hBox)) << "a box reports the count of a pass cut short";
     EXPECT_LT(AllSetInfo().size(), records.size());
+    std::set<std::string> ids;
+    for (const CamSimLogEntry& entry : AllSetInfo())
+        ids.insert(entry.idSerial);
+    EXPECT_EQ(static_cast<int>(ids.size()), nSentBefore) << "a camera was sent to after the window had gone";
+    EXPECT_EQ(pDlg->GetLastSentCount(), nSentBefore);
 
     std::atomic<bool> bDone{false}, bRescued{false};
     std::thread rescue([&] {

@@ -77,6 +77,7 @@ DeviceRecord CSettingsTest::RecordOf(const std::string& idSerial)
     if (image.size() != MESSAGE_SIZE)
         return record;
     std::memcpy(&record.message, image.data(), MESSAGE_SIZE);
+    std::memcpy(record.wireName, record.message.name, sizeof record.wireName);
     TextUtf8ToAnsiFit(record.message.name, sizeof record.message.name, record.message.name,
                       sizeof record.message.name);
     WriteTextField(record.sourceIp, ReadTextField(record.message.lanIp));
@@ -92,6 +93,7 @@ DeviceRecord CSettingsTest::MadeUpRecord(const std::string& idSerial, const std:
         bytes[i] = static_cast<std::uint8_t>(0xA0 + i % 31);
     record.message.type = MSG_INFO;
     WriteConvertedName(record.message, Utf8ToAnsi(utf8Name));
+    std::memcpy(record.wireName, utf8Name.data(), std::min(utf8Name.size(), sizeof record.wireName));
     WriteTextField(record.message.lanIp, lanIp);
     WriteTextField(record.message.lanGateway, "198.18.1.1");
     WriteTextField(record.message.idSerial, idSerial);

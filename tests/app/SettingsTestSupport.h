@@ -48,7 +48,7 @@ class CSettingsTest : public CDialogTest {
     void SetUp() override;
 
     // The simulated camera's current block as the tool would hold it: the name converted from
-    // UTF-8 to the ANSI code page, as the discovery engine stores it.
+    // UTF-8 to the ANSI code page, as the discovery engine stores it, and its wire bytes kept.
     DeviceRecord RecordOf(const std::string& idSerial);
     // A record of a camera the simulator does not know, with a pattern in every byte the tool
     // does not interpret.
