@@ -556,7 +556,7 @@ void CGroupSetDlg::RunApplyPass()
             break;
         }
         ++sent;
-        ::Sleep(SEND_PAUSE_MS);
+        ::Sleep(m_dwSendPause.load());
     }
 
     int nLangId = snapshot.nLangId;

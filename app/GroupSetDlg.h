@@ -38,6 +38,8 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     // The list control's click command (its default id).
     static constexpr int LIST_CLICK_CMD = LIST_CMD_CLICK;
     static constexpr DWORD SEND_PAUSE_MS = 200;
+    // Tests of large sites shorten the pause between cameras (with the check's delays).
+    void SetSendPause(DWORD ms) { m_dwSendPause.store(ms); }
     // The column that shows whether each camera took what a pass sent it.
     static constexpr int STATUS_COLUMN = 4;
 
@@ -125,6 +127,7 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     std::atomic<int> m_nLastSent{0};
     std::atomic<bool> m_bClosing{false};
     std::mutex m_sendLock; // closing and each send of a pass
+    std::atomic<DWORD> m_dwSendPause{SEND_PAUSE_MS};
     int m_nAddressConflicts = 0;
     std::atomic<HWND> m_hWorkerBox{nullptr};
     CChangeCheck m_check; // user-interface thread only

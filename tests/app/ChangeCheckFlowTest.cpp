@@ -59,6 +59,7 @@ class ChangeCheckFlow : public CSettingsTest {
     }
     void TearDown() override
     {
+        Group().SetSendPause(CGroupSetDlg::SEND_PAUSE_MS);
         CMyDialog::SetGlobalLanguage(0);
         Single().GetChangeCheck().Cancel();
         Group().GetChangeCheck().Cancel();
@@ -398,6 +399,65 @@ TEST_F(ChangeCheckFlow, TwoCamerasSharingASerialAreTwoMarkedRowsAndModifyWarnsFi
     EXPECT_EQ(ReadTextField(Single().GetDevice().message.idSerial), "b20000000001");
     EXPECT_EQ(apptest::ItemText(Single().GetSafeHwnd(), IDC_DEV_NAME), chosen);
     Single().ShowWindow(SW_HIDE);
+}
+
+// A real site's group pass: every camera of 100, then of 250, takes the new address and name, and
+// every row ends Confirmed, the first ones sent too; the main list never shows fewer cameras while
+// the check asks again. The pause between cameras and the check's delays are all a tenth of the
+// real ones, so the pass is as long, counted in check periods, as a real one.
+TEST_F(ChangeCheckFlow, AGroupPassOnALargeSiteEndsWithEveryCameraConfirmed)
+{
+    const HWND hGroup = Group().GetSafeHwnd();
+    Group().SetSendPause(CGroupSetDlg::SEND_PAUSE_MS / 10);
+    Group().GetChangeCheck().SetTimes(CChangeCheck::SETTLE_MS / 10, CChangeCheck::RESCAN_PERIOD_MS / 10,
+                                      CChangeCheck::CHECK_WINDOW_MS / 10);
+    ASSERT_EQ(m_sim.Command("burst on"), "ok");
+    for (const int cameras : {100, 250}) {
+        SCOPED_TRACE(cameras);
+        ASSERT_EQ(m_sim.Command("fleet " + std::to_string(cameras)), "ok " + std::to_string(cameras));
+        Rescan();
+        ASSERT_TRUE(PumpUntil([cameras] { return apptest::RowCount(MainList()) == cameras; }, 10000));
+        PumpFor(300);
+        ::SendMessageW(s_pMain->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_MAIN_GROUP, BN_CLICKED), 0);
+        Pump();
+        ASSERT_EQ(apptest::RowCount(GroupList()), cameras);
+        ::CheckDlgButton(hGroup, IDC_GRP_ONLY_CHECKED, BST_UNCHECKED);
+        ::CheckDlgButton(hGroup, IDC_GRP_KEEP_IP, BST_UNCHECKED);
+        ::CheckDlgButton(hGroup, IDC_GRP_KEEP_NAME, BST_UNCHECKED);
+        ::SetDlgItemTextW(hGroup, IDC_GRP_START_IP, L"198.18.17.2");
+        ::SetDlgItemTextW(hGroup, IDC_GRP_GATEWAY, L"198.18.17.1");
+        ::SetDlgItemTextW(hGroup, IDC_GRP_NAME, L"P");
+        ::SetDlgItemTextW(hGroup, IDC_GRP_STEP, L"1");
+        Command(hGroup, IDC_GRP_APPLY);
+        ASSERT_EQ(CellText(GroupList(), cameras - 1, 1), L"198.18.17." + std::to_wstring(1 + cameras));
+
+        int fewestListed = cameras;
+        const int passes = Group().GetFinishedPasses();
+        {
+            CMessageBoxCatcher boxes(hGroup, L"提示");
+            Command(hGroup, IDC_GRP_SEND);
+            ASSERT_TRUE(PumpUntil(
+                [&] {
+                    fewestListed = std::min(fewestListed, apptest::RowCount(MainList()));
+                    return Group().GetFinishedPasses() > passes;
+                },
+                60000));
+        }
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                fewestListed = std::min(fewestListed, apptest::RowCount(MainList()));
+                return !Group().GetChangeCheck().IsActive();
+            },
+            30000));
+        int confirmed = 0;
+        for (int nRow = 0; nRow < cameras; ++nRow)
+            confirmed += CellText(GroupList(), nRow, CGroupSetDlg::STATUS_COLUMN) == L"已确认";
+        EXPECT_EQ(confirmed, cameras);
+        EXPECT_EQ(fewestListed, cameras) << "the list never emptied during the check";
+        Group().GetChangeCheck().Cancel();
+    }
+    Group().SetSendPause(CGroupSetDlg::SEND_PAUSE_MS);
+    ASSERT_EQ(m_sim.Command("burst off"), "ok");
 }
 
 } // namespace

@@ -146,11 +146,17 @@ TEST_F(GroupSetPass, AListedReplyReplacesTheCopyOnceTheCheckListens)
     s_pDlg->OnCameraReported(other);
     EXPECT_EQ(std::memcmp(s_pDlg->FindRecord("e50000000002"), &other, sizeof other), 0);
 
-    // The settle delay passes and the list is cleared: the next reply is what the camera holds.
+    // The settle delay passes and the cameras are asked again: a reply to that request is what the
+    // camera holds, one stamped with an earlier scan is not.
     CChangeCheck& check = s_pDlg->GetChangeCheck();
     check.Tick(::GetTickCount() + CChangeCheck::SETTLE_MS + 100);
-    check.OnCamerasCleared();
-    const DeviceRecord answered = reply(records[0], "198.18.1.161", "Answered");
+    check.OnScanStarted(7, false);
+    DeviceRecord early = reply(records[0], "198.18.1.150", "Early");
+    early.scanId = 6;
+    s_pDlg->OnCameraReported(early);
+    EXPECT_EQ(ReadTextField(s_pDlg->FindRecord("e50000000001")->message.lanIp), "198.18.1.160");
+    DeviceRecord answered = reply(records[0], "198.18.1.161", "Answered");
+    answered.scanId = 7;
     check.OnCameraReported(answered);
     s_pDlg->OnCameraReported(answered);
     EXPECT_EQ(std::memcmp(s_pDlg->FindRecord("e50000000001"), &answered, sizeof answered), 0);
