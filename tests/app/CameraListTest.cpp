@@ -2,7 +2,7 @@
 // header click, cameras drawn in the warning colour (an address shared with another camera, or in
 // none of the computer's subnets), and the right-click menu's copy and CSV export.
 #include "AppTestSupport.h"
-#include "TestClipboard.h"
+#include "tests/support/TestClipboard.h"
 
 #include "app/DeviceSetDlg.h"
 #include "app/MainDlg.h"

@@ -3,7 +3,7 @@
 // copies of the records, and Clear leaves no row, no current row and no selection behind. Then the
 // main window's owner-data list in the lab: the Ctrl+C, Ctrl+S and Ctrl+L copies still read it.
 #include "AppTestSupport.h"
-#include "TestClipboard.h"
+#include "tests/support/TestClipboard.h"
 
 #include "app/CameraRows.h"
 #include "app/MainDlg.h"

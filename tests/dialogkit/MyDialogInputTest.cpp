@@ -5,6 +5,7 @@
 
 #include "controls/MyListCtrlIds.h"
 #include "controls/SkinWindow.h"
+#include "tests/support/TestClipboard.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -49,21 +50,6 @@ class CInputDialog : public CTestDialog {
     }
     bool Routed(UINT nID) const { return std::find(m_routed.begin(), m_routed.end(), nID) != m_routed.end(); }
 };
-
-std::wstring ClipboardText()
-{
-    std::wstring text;
-    if (!::OpenClipboard(nullptr))
-        return L"<no clipboard>";
-    if (HANDLE h = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (auto* p = static_cast<const wchar_t*>(::GlobalLock(h))) {
-            text = p;
-            ::GlobalUnlock(h);
-        }
-    }
-    ::CloseClipboard();
-    return text;
-}
 
 void SetClipboardMarker()
 {

@@ -1,10 +1,8 @@
-#include "TestClipboard.h"
+#include "tests/support/TestClipboard.h"
 
 #include <windows.h>
 
 #include <cstring>
-
-namespace apptest {
 
 std::wstring ClipboardText()
 {
@@ -34,5 +32,3 @@ void SetClipboardText(const std::wstring& text)
     }
     ::CloseClipboard();
 }
-
-} // namespace apptest

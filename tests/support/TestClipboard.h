@@ -3,11 +3,7 @@
 
 #include <string>
 
-namespace apptest {
-
 // The clipboard's Unicode text ("" when it holds none, "<no clipboard>" when it cannot be opened).
 std::wstring ClipboardText();
 // Puts the text on the clipboard, so that a copy that writes nothing is seen.
 void SetClipboardText(const std::wstring& text);
-
-} // namespace apptest
