@@ -6,6 +6,7 @@
 #include "controls/MyListCtrl.h"
 #include "net/SocketHelpers.h"
 #include "base/TextConvert.h"
+#include "platform/DpiScale.h"
 
 #include <winsock2.h>
 
@@ -91,8 +92,9 @@ BOOL CGroupSetDlg::OnInitDialog()
     SetItemInt(IDC_GRP_STEP, 1);
     m_pList = GetListCtrl(IDC_GRP_LIST);
     if (m_pList) {
+        const int dpi = DpiForWindow(m_hWnd);
         for (int i = 0; i < static_cast<int>(std::size(COLUMNS)); ++i)
-            m_pList->InsertColumn(i, COLUMNS[i].initial, LVCFMT_LEFT, COLUMNS[i].nWidth);
+            m_pList->InsertColumn(i, COLUMNS[i].initial, LVCFMT_LEFT, ScaleForDpi(COLUMNS[i].nWidth, dpi));
         m_pList->SetCheckBoxImages(false);
         m_pList->SetCheckBoxes(true);
     }

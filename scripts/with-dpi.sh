@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Runs one program at another display scale under Wine:  with-dpi.sh DPI COMMAND...
+# Wine reads HKCU\Control Panel\Desktop LogPixels when a process starts, so the value is set in
+# the prefix for the run and put back (96, or no value as before) however the run ends, since
+# other programs share the prefix. Run inside the lab (lab.sh tool), as any Wine program.
+set -euo pipefail
+
+dpi=${1:?usage: with-dpi.sh DPI COMMAND...}
+shift
+key='HKCU\Control Panel\Desktop'
+
+previous=$(wine reg query "$key" /v LogPixels 2>/dev/null | tr -d '\r' |
+           awk '$1 == "LogPixels" {print $3}' || true)
+restore() {
+  if [ -n "$previous" ]; then
+    wine reg add "$key" /v LogPixels /t REG_DWORD /d "$((previous))" /f > /dev/null 2>&1 || true
+  else
+    wine reg delete "$key" /v LogPixels /f > /dev/null 2>&1 || true
+  fi
+}
+trap restore EXIT
+wine reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f > /dev/null
+"$@"
