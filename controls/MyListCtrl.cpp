@@ -12,6 +12,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -54,6 +55,7 @@ CMyListCtrl::~CMyListCtrl()
 
 void CMyListCtrl::PreSubclassWindow()
 {
+    m_nDpi = DpiForWindow(m_hWnd);
     ModifyStyle(0, LVS_OWNERDRAWFIXED);
     ModifyStyleEx(0, WS_EX_CONTROLPARENT);
     EnsureHeader();
@@ -258,6 +260,18 @@ CMyListCtrl& CMyListCtrl::SetRowHeight(int nHeight)
     m_nRowHeight = nHeight;
     Relayout();
     return *this;
+}
+
+void CMyListCtrl::OnDpiChanged(int nNewDpi)
+{
+    if (nNewDpi <= 0 || nNewDpi == m_nDpi || m_nDpi <= 0 || !m_hWnd)
+        return;
+    const int oldDpi = std::exchange(m_nDpi, nNewDpi);
+    for (int col = 0, count = GetColumnCount(); col < count; ++col)
+        SetColumnWidth(col, ::MulDiv(GetColumnWidth(col), nNewDpi, oldDpi));
+    if (m_nRowHeight >= 5)
+        m_nRowHeight = ::MulDiv(m_nRowHeight, nNewDpi, oldDpi);
+    Relayout();
 }
 
 CMyListCtrl& CMyListCtrl::SetAutoFitLastColumn(bool bOn, int nPeriodMs)

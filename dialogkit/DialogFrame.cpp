@@ -11,6 +11,7 @@
 #include "platform/CMemDC.h"
 #include "platform/CSelectObject.h"
 #include "platform/CWinApp.h"
+#include "platform/DpiScale.h"
 #include "platform/WindowText.h"
 
 #include <algorithm>
@@ -905,6 +906,10 @@ bool CDialogFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         }
         break;
     }
+    case WM_DPICHANGED:
+        OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        result = 0;
+        return true;
     case WM_COMMAND:
         if (m_nOnTopCheckId != -1 && static_cast<int>(LOWORD(wParam)) == (m_nOnTopCheckId & 0xFFFF) &&
             HIWORD(wParam) == BN_CLICKED)
@@ -914,6 +919,20 @@ bool CDialogFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         break;
     }
     return false;
+}
+
+void CDialogFrame::OnDpiChanged(int nNewDpi, const RECT* pSuggested)
+{
+    HWND hDlg = m_dlg.m_hWnd;
+    // The system's suggestion keeps the window where the user dropped it, at the new scale.
+    if (pSuggested)
+        ::SetWindowPos(hDlg, nullptr, pSuggested->left, pSuggested->top, pSuggested->right - pSuggested->left,
+                       pSuggested->bottom - pSuggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Controls that keep their own pixel measures (the lists' rows and columns) scale them; those
+    // that ignore the notice keep what they have.
+    for (HWND hChild = ::GetWindow(hDlg, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+        ::SendMessageW(hChild, WM_DPICHANGED_AFTERPARENT, static_cast<WPARAM>(nNewDpi), 0);
+    ::RedrawWindow(hDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void CDialogFrame::AfterMessage(UINT message)

@@ -119,6 +119,8 @@ class CDialogFrame {
     void StoreBackground(HDC hDC, const RECT& rc);
     LRESULT OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     void ApplyAnchors();
+    // WM_DPICHANGED: takes the suggested rectangle and tells the child controls the new dpi.
+    void OnDpiChanged(int nNewDpi, const RECT* pSuggested);
     void OnOnTopCheckClicked();
 
     CMyDialog& m_dlg;

@@ -6,6 +6,14 @@
 
 #include <windows.h>
 
+// Declared by the SDK only for newer target versions; the values are fixed.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+#ifndef WM_DPICHANGED_AFTERPARENT
+#define WM_DPICHANGED_AFTERPARENT 0x02E3
+#endif
+
 constexpr int DPI_DEFAULT = 96;
 
 // The dots per inch that hWnd is laid out at (the screen's when hWnd is null).

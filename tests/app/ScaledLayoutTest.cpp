@@ -194,6 +194,42 @@ TEST_F(ScaledLayoutTest, MainListRowsColumnsAndPictureGrowWithTheScale)
     EXPECT_EQ(ImageList_GetImageCount(hImages), 16);
 }
 
+// A move to a display of another scale, as the system reports it: the window takes the suggested
+// rectangle and the list's rows and columns follow the new dpi; moving back restores them.
+TEST_F(ScaledLayoutTest, MovingToAnotherScaleRelaysOutAtTheSuggestedRectangle)
+{
+    const int dpi = DpiForWindow(Dlg());
+    RECT before{};
+    ::GetWindowRect(Dlg(), &before);
+    const int widthBefore = ColumnWidth(List(), 0);
+    for (const int target : {dpi + 48, dpi}) {
+        SCOPED_TRACE(target);
+        const RECT suggested{before.left + 10, before.top + 5,
+                             before.left + 10 + ::MulDiv(before.right - before.left, target, dpi),
+                             before.top + 5 + ::MulDiv(before.bottom - before.top, target, dpi)};
+        s_dlg->SendMessage(WM_DPICHANGED, MAKEWPARAM(target, target), reinterpret_cast<LPARAM>(&suggested));
+        Pump();
+        RECT now{};
+        ::GetWindowRect(Dlg(), &now);
+        EXPECT_EQ(now.left, suggested.left);
+        EXPECT_EQ(now.top, suggested.top);
+        EXPECT_EQ(now.right, suggested.right);
+        EXPECT_EQ(now.bottom, suggested.bottom);
+        EXPECT_EQ(RowHeight(List()), ScaleForDpi(kMainRowHeight, target));
+        // Rescaled from the width at the former dpi: within a pixel of the width given at 96 dpi.
+        for (int col = 0; col < static_cast<int>(std::size(kMainWidths)); ++col)
+            EXPECT_NEAR(ColumnWidth(List(), col), ScaleForDpi(kMainWidths[col], target), 1)
+                << "column " << col;
+    }
+    EXPECT_EQ(ColumnWidth(List(), 0), widthBefore);
+    // The other tests read the widths given at start.
+    for (int col = 0; col < static_cast<int>(std::size(kMainWidths)); ++col)
+        ::SendMessageW(List(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(col),
+                       ScaleForDpi(kMainWidths[col], dpi));
+    ::SetWindowPos(Dlg(), nullptr, before.left, before.top, before.right - before.left,
+                   before.bottom - before.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 TEST_F(ScaledLayoutTest, NoCellOfTheDefaultFleetIsCutInTheMainList)
 {
     int cx = 0, cy = 0;
