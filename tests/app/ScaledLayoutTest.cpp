@@ -11,6 +11,7 @@
 #include "tests/support/CamSimClient.h"
 #include "tests/support/LabGuard.h"
 #include "tests/support/PixelCanvas.h"
+#include "tests/support/WindowShot.h"
 
 #include <gtest/gtest.h>
 
@@ -103,6 +104,29 @@ int DrawnCheckBoxWidth(HWND hList)
         }
     }
     return longest;
+}
+
+// The window lies in the work area, and each of its controls lies inside its client area.
+void ExpectFitsTheWorkArea(HWND hWnd)
+{
+    RECT work{}, window{}, client{};
+    ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    ::GetWindowRect(hWnd, &window);
+    EXPECT_TRUE(window.left >= work.left && window.top >= work.top && window.right <= work.right &&
+                window.bottom <= work.bottom)
+        << "window " << window.left << "," << window.top << "-" << window.right << "," << window.bottom
+        << " work area " << work.left << "," << work.top << "-" << work.right << "," << work.bottom;
+    ::GetClientRect(hWnd, &client);
+    for (HWND hChild = ::GetWindow(hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+        if (!::IsWindowVisible(hChild))
+            continue;
+        RECT rc{};
+        ::GetWindowRect(hChild, &rc);
+        ::MapWindowPoints(nullptr, hWnd, reinterpret_cast<POINT*>(&rc), 2);
+        EXPECT_TRUE(rc.left >= 0 && rc.top >= 0 && rc.right <= client.right && rc.bottom <= client.bottom)
+            << "control " << ::GetDlgCtrlID(hChild) << " at " << rc.left << "," << rc.top << "-" << rc.right
+            << "," << rc.bottom;
+    }
 }
 
 class ScaledLayoutTest : public testing::Test {
@@ -252,6 +276,34 @@ TEST_F(ScaledLayoutTest, GroupListColumnsGrowAndHoldTheFleet)
     EXPECT_EQ(DrawnCheckBoxWidth(hGroup), ScaleForDpi(12, dpi) + 1);
     // Column 0 starts with the check box, drawn one row height wide.
     ExpectNoCellCut(hGroup, static_cast<int>(std::size(kGroupWidths)), RowHeight(hGroup));
+    s_dlg->GetGroupSetDlg()->ShowWindow(SW_HIDE);
+}
+
+TEST_F(ScaledLayoutTest, BothWindowsFitTheWorkArea)
+{
+    ExpectFitsTheWorkArea(Dlg());
+    const HWND hGroup = GroupList();
+    ASSERT_NE(hGroup, nullptr);
+    ExpectFitsTheWorkArea(::GetParent(hGroup));
+    s_dlg->GetGroupSetDlg()->ShowWindow(SW_HIDE);
+}
+
+// Screenshots for people to look at (build/artifacts/larkvane-<scale>.png and
+// larkvane-group-<scale>.png), from the runs that name a scale.
+TEST_F(ScaledLayoutTest, ScreenshotsOfBothWindows)
+{
+    const char* suffix = std::getenv("LV_TEST_SHOT");
+    if (!suffix)
+        GTEST_SKIP() << "this run takes no screenshots";
+    const std::string dir = LV_ARTIFACTS_DIR;
+    ::SetForegroundWindow(Dlg());
+    PumpFor(300);
+    EXPECT_TRUE(lvtest::SaveWindowPng(Dlg(), DosPathOfUnixPath(dir + "/larkvane-" + suffix + ".png")));
+    const HWND hGroup = GroupList();
+    ASSERT_NE(hGroup, nullptr);
+    PumpFor(300);
+    EXPECT_TRUE(lvtest::SaveWindowPng(::GetParent(hGroup),
+                                      DosPathOfUnixPath(dir + "/larkvane-group-" + suffix + ".png")));
     s_dlg->GetGroupSetDlg()->ShowWindow(SW_HIDE);
 }
 
