@@ -98,6 +98,7 @@ BOOL CGroupSetDlg::OnInitDialog()
         m_pList->SetCheckBoxImages(false);
         m_pList->SetCheckBoxes(true);
     }
+    CDialogFrame::FitToWorkArea(m_hWnd, m_pList ? m_pList->m_hWnd : nullptr);
     // The follow-up requests are the owner's (the main window's), and keep its list.
     m_check.SetRescan([this] {
         if (HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER))

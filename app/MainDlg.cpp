@@ -109,6 +109,8 @@ BOOL CMainDlg::OnInitDialog()
         m_pDeviceList->SetAutoFitLastColumn(true, 5000);
         m_pDeviceList->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     }
+    // Before the settings dialogs are centred over it.
+    CDialogFrame::FitToWorkArea(m_hWnd, m_pDeviceList ? m_pDeviceList->m_hWnd : nullptr);
 
     m_pDeviceSetDlg = std::make_unique<CDeviceSetDlg>();
     m_pDeviceSetDlg->CreateModeless(this);
