@@ -254,6 +254,35 @@ TEST_F(ScaledLayoutTest, MovingToAnotherScaleRelaysOutAtTheSuggestedRectangle)
                    before.bottom - before.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// At a whole multiple of 96 dpi the camera picture is the bitmap's pixels repeated, not a blur.
+TEST_F(ScaledLayoutTest, TheCameraPictureIsCrispAtWholeScales)
+{
+    const int dpi = DpiForWindow(Dlg());
+    if (dpi % DPI_DEFAULT != 0)
+        GTEST_SKIP() << "a scale between whole multiples averages pixels";
+    const int factor = dpi / DPI_DEFAULT;
+    HIMAGELIST hImages =
+        reinterpret_cast<HIMAGELIST>(::SendMessageW(List(), LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+    const int size = kCameraPicture * factor;
+    // Drawn over white, as the picture's white (its transparent colour) is.
+    lvtest::CPixelCanvas shown(size, size, RGB(255, 255, 255));
+    ASSERT_TRUE(ImageList_Draw(hImages, 1, shown.DC(), 0, 0, ILD_NORMAL));
+    ::GdiFlush();
+    HBITMAP hSource = static_cast<HBITMAP>(::LoadImageW(
+        ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_CAMERA_IMAGES), IMAGE_BITMAP, 0, 0, 0));
+    ASSERT_NE(hSource, nullptr);
+    HDC hBitmap = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ hOld = ::SelectObject(hBitmap, hSource);
+    int differing = 0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            differing += shown.Pixel(x, y) != ::GetPixel(hBitmap, kCameraPicture + x / factor, y / factor);
+    ::SelectObject(hBitmap, hOld);
+    ::DeleteDC(hBitmap);
+    ::DeleteObject(hSource);
+    EXPECT_EQ(differing, 0);
+}
+
 TEST_F(ScaledLayoutTest, NoCellOfTheDefaultFleetIsCutInTheMainList)
 {
     int cx = 0, cy = 0;
