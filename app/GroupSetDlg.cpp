@@ -7,6 +7,7 @@
 #include "base/TextConvert.h"
 #include "controls/MyListCtrl.h"
 #include "net/SocketHelpers.h"
+#include "platform/DpiScale.h"
 
 #include <winsock2.h>
 
@@ -102,11 +103,13 @@ BOOL CGroupSetDlg::OnInitDialog()
     SetItemInt(IDC_GRP_STEP, 1);
     m_pList = GetListCtrl(IDC_GRP_LIST);
     if (m_pList) {
+        const int dpi = DpiForWindow(m_hWnd);
         for (int i = 0; i < static_cast<int>(std::size(COLUMNS)); ++i)
-            m_pList->InsertColumn(i, COLUMNS[i].initial, LVCFMT_LEFT, COLUMNS[i].nWidth);
+            m_pList->InsertColumn(i, COLUMNS[i].initial, LVCFMT_LEFT, ScaleForDpi(COLUMNS[i].nWidth, dpi));
         m_pList->SetCheckBoxImages(false);
         m_pList->SetCheckBoxes(true);
     }
+    CDialogFrame::FitToWorkArea(m_hWnd, m_pList ? m_pList->m_hWnd : nullptr);
     // The follow-up requests are the owner's (the main window's), and keep its list.
     m_check.SetRescan([this] {
         if (HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER))

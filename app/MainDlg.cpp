@@ -6,11 +6,13 @@
 #include "app/SettingsText.h"
 #include "app/resource.h"
 #include "base/Ipv4Text.h"
+#include "controls/ImageStripScale.h"
 #include "controls/MyListCtrl.h"
 #include "net/SocketHelpers.h"
 #include "base/TextConvert.h"
 #include "base/UniqueHandle.h"
 #include "platform/CWinApp.h"
+#include "platform/DpiScale.h"
 
 #include <winsock2.h>
 
@@ -40,7 +42,7 @@ const ColumnSpec kColumns[CMainDlg::COLUMN_COUNT] = {
     {60, L"网络", L"网络类型", L"Network"},     {130, L"MAC地址", L"MAC地址", L"MAC Address"},
     {0, L"版本", L"版本", L"Version"},
 };
-constexpr int FIXED_COLUMNS_WIDTH = 665;
+constexpr int CAMERA_IMAGE_SIZE = 20; // pixels at 96 dpi
 
 // In the order they are written.
 const SettingsItemText kTexts[] = {
@@ -116,11 +118,13 @@ BOOL CMainDlg::OnInitDialog()
     m_rows.Bind(m_pDeviceList);
     BuildImageList();
     if (m_pDeviceList) {
-        m_pDeviceList->SetRowHeight(22);
+        m_pDeviceList->SetRowHeight(ScaleForWindow(22, m_hWnd));
         InsertColumns();
         m_pDeviceList->SetAutoFitLastColumn(true, 5000);
         m_pDeviceList->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     }
+    // Before the settings dialogs are centred over it.
+    CDialogFrame::FitToWorkArea(m_hWnd, m_pDeviceList ? m_pDeviceList->m_hWnd : nullptr);
 
     m_pDeviceSetDlg = std::make_unique<CDeviceSetDlg>();
     m_pDeviceSetDlg->CreateModeless(this);
@@ -153,7 +157,14 @@ void CMainDlg::BuildImageList()
     HBITMAP hBitmap =
         static_cast<HBITMAP>(::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDB_CAMERA_IMAGES),
                                           IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    m_hImageList = ImageList_Create(20, 20, ILC_COLOR24 | ILC_MASK, 1, 1);
+    const int dpi = DpiForWindow(m_hWnd);
+    const int size = ScaleForDpi(CAMERA_IMAGE_SIZE, dpi);
+    if (hBitmap && size != CAMERA_IMAGE_SIZE)
+        if (HBITMAP hScaled = ScaleImageStrip(hBitmap, CAMERA_IMAGE_SIZE, dpi)) {
+            ::DeleteObject(hBitmap);
+            hBitmap = hScaled;
+        }
+    m_hImageList = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 1, 1);
     if (m_hImageList && hBitmap)
         ImageList_AddMasked(m_hImageList, hBitmap, RGB(255, 255, 255));
     if (hBitmap)
@@ -169,12 +180,16 @@ void CMainDlg::InsertColumns()
 {
     RECT rcClient{};
     m_pDeviceList->GetClientRect(&rcClient);
+    const int dpi = DpiForWindow(m_hWnd);
+    int fixedWidth = 0;
+    for (const ColumnSpec& spec : kColumns)
+        fixedWidth += ScaleForDpi(spec.width, dpi);
     for (int col = 0; col < COLUMN_COUNT; ++col) {
         LVCOLUMNW column{};
         column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = kColumns[col].width ? kColumns[col].width
-                                        : (rcClient.right - rcClient.left) - FIXED_COLUMNS_WIDTH;
+        column.cx = kColumns[col].width ? ScaleForDpi(kColumns[col].width, dpi)
+                                        : (rcClient.right - rcClient.left) - fixedWidth;
         column.pszText = const_cast<LPWSTR>(kColumns[col].initial);
         column.iSubItem = col;
         m_pDeviceList->SendMessage(LVM_INSERTCOLUMNW, static_cast<WPARAM>(col),

@@ -5,12 +5,14 @@
 #include "platform/CMemDC.h"
 #include "platform/CSaveDC.h"
 #include "platform/CSelectObject.h"
+#include "platform/DpiScale.h"
 
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -24,13 +26,13 @@ void FillSolid(HDC dc, const RECT& rc, COLORREF clr)
     ::SetBkColor(dc, old);
 }
 
-// A 1-pixel outline inside rc.
-void FrameSolid(HDC dc, const RECT& rc, COLORREF clr)
+// An outline of n pixels inside rc.
+void FrameSolid(HDC dc, const RECT& rc, COLORREF clr, int n = 1)
 {
-    FillSolid(dc, {rc.left, rc.top, rc.right, rc.top + 1}, clr);
-    FillSolid(dc, {rc.left, rc.bottom - 1, rc.right, rc.bottom}, clr);
-    FillSolid(dc, {rc.left, rc.top, rc.left + 1, rc.bottom}, clr);
-    FillSolid(dc, {rc.right - 1, rc.top, rc.right, rc.bottom}, clr);
+    FillSolid(dc, {rc.left, rc.top, rc.right, rc.top + n}, clr);
+    FillSolid(dc, {rc.left, rc.bottom - n, rc.right, rc.bottom}, clr);
+    FillSolid(dc, {rc.left, rc.top, rc.left + n, rc.bottom}, clr);
+    FillSolid(dc, {rc.right - n, rc.top, rc.right, rc.bottom}, clr);
 }
 
 } // namespace
@@ -53,6 +55,7 @@ CMyListCtrl::~CMyListCtrl()
 
 void CMyListCtrl::PreSubclassWindow()
 {
+    m_nDpi = DpiForWindow(m_hWnd);
     ModifyStyle(0, LVS_OWNERDRAWFIXED);
     ModifyStyleEx(0, WS_EX_CONTROLPARENT);
     EnsureHeader();
@@ -257,6 +260,18 @@ CMyListCtrl& CMyListCtrl::SetRowHeight(int nHeight)
     m_nRowHeight = nHeight;
     Relayout();
     return *this;
+}
+
+void CMyListCtrl::OnDpiChanged(int nNewDpi)
+{
+    if (nNewDpi <= 0 || nNewDpi == m_nDpi || m_nDpi <= 0 || !m_hWnd)
+        return;
+    const int oldDpi = std::exchange(m_nDpi, nNewDpi);
+    for (int col = 0, count = GetColumnCount(); col < count; ++col)
+        SetColumnWidth(col, ::MulDiv(GetColumnWidth(col), nNewDpi, oldDpi));
+    if (m_nRowHeight >= 5)
+        m_nRowHeight = ::MulDiv(m_nRowHeight, nNewDpi, oldDpi);
+    Relayout();
 }
 
 CMyListCtrl& CMyListCtrl::SetAutoFitLastColumn(bool bOn, int nPeriodMs)
@@ -1002,19 +1017,22 @@ int CMyListCtrl::DrawCheckBox(HDC dc, const CellPaint& cell, bool bOn)
         if (DrawCheckImage(dc, box, bOn))
             return textLeft + 2;
     }
+    // The drawn box and its tick are measured at 96 dpi and grow with the window's scale.
+    const int dpi = DpiForWindow(m_hWnd);
+    const auto px = [dpi](int n) { return ScaleForDpi(n, dpi); };
     RECT box = square;
-    while (box.right - box.left > 14)
+    while (box.right - box.left > px(14))
         ::InflateRect(&box, -1, -1);
-    box.right = box.left + 12;
+    box.right = box.left + px(12);
     box.bottom -= 1;
     box.left -= 1;
-    FrameSolid(dc, box, cell.clrText);
+    FrameSolid(dc, box, cell.clrText, px(1));
     if (bOn) {
         static const int drop[7] = {5, 6, 7, 6, 5, 4, 3};
         for (int i = 0; i < 7; ++i) {
-            const int x = box.left + 3 + i;
-            const int y = box.top + drop[i];
-            FillSolid(dc, {x, y, x + 1, y + 3}, cell.clrText);
+            const int x = box.left + px(3 + i);
+            const int y = box.top + px(drop[i]);
+            FillSolid(dc, {x, y, box.left + px(4 + i), y + px(3)}, cell.clrText);
         }
     }
     return textLeft;

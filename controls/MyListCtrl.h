@@ -88,6 +88,10 @@ class CMyListCtrl : public CListCtrl {
     CMyListCtrl& SetCheckBoxes(bool bOn);
     CMyListCtrl& SetGridLines(bool bOn);
     CMyListCtrl& SetRowHeight(int nHeight);
+    // The window moved to a display of another scale: the row height and the column widths, given
+    // at the dpi the list had so far, grow or shrink to nNewDpi. A second notice of one dpi does
+    // nothing (the dialog frame and the system may both send one).
+    void OnDpiChanged(int nNewDpi);
     // nPeriodMs is kept within 1000..30000.
     CMyListCtrl& SetAutoFitLastColumn(bool bOn, int nPeriodMs = 5000);
     CMyListCtrl& SetHeaderHeight(int nHeight);
@@ -345,6 +349,7 @@ class CMyListCtrl : public CListCtrl {
     std::unique_ptr<CToolTipCtrl> m_pToolTip;
     CMyHeaderCtrl m_wndHeader;
     int m_nRowHeight = 0;
+    int m_nDpi = 0; // the dpi the row height and column widths were given at
     int m_nLastScrollPos = 0;
     CEdit* m_pEdit = nullptr;
     CComboBox* m_pCombo = nullptr;

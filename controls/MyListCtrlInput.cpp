@@ -3,6 +3,7 @@
 #include "controls/MyListCtrl.h"
 
 #include "platform/CPaintDC.h"
+#include "platform/DpiScale.h"
 
 #include <windowsx.h>
 
@@ -81,6 +82,10 @@ LRESULT CMyListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         OnSize();
         return result;
     }
+    case WM_DPICHANGED_AFTERPARENT:
+        // The system's notice carries no dpi; the dialog frame's carries the new one.
+        OnDpiChanged(wParam ? static_cast<int>(wParam) : DpiForWindow(m_hWnd));
+        return 0;
     case WM_TIMER:
         if (wParam >= TIMER_AUTOFIT && wParam <= TIMER_DIVIDER_DONE) {
             OnTimer(wParam);

@@ -11,6 +11,7 @@
 #include "platform/CMemDC.h"
 #include "platform/CSelectObject.h"
 #include "platform/CWinApp.h"
+#include "platform/DpiScale.h"
 #include "platform/WindowText.h"
 
 #include <algorithm>
@@ -23,7 +24,8 @@ constexpr COLORREF NO_COLOR = static_cast<COLORREF>(-1);
 constexpr COLORREF MINIMISED_FILL = 0x00FF00;
 constexpr int BAND_DRAG_INSET = 5;
 constexpr int BAND_DRAG_HEIGHT = 25;
-constexpr WPARAM SC_DRAGMOVE = 0xF012; // system move with the caption hit code
+constexpr int MIN_STRETCH_HEIGHT = 120; // at 96 dpi: a list's header and four rows
+constexpr WPARAM SC_DRAGMOVE = 0xF012;  // system move with the caption hit code
 
 HBRUSH HollowBrush()
 {
@@ -905,6 +907,10 @@ bool CDialogFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         }
         break;
     }
+    case WM_DPICHANGED:
+        OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        result = 0;
+        return true;
     case WM_COMMAND:
         if (m_nOnTopCheckId != -1 && static_cast<int>(LOWORD(wParam)) == (m_nOnTopCheckId & 0xFFFF) &&
             HIWORD(wParam) == BN_CLICKED)
@@ -914,6 +920,60 @@ bool CDialogFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         break;
     }
     return false;
+}
+
+void CDialogFrame::OnDpiChanged(int nNewDpi, const RECT* pSuggested)
+{
+    HWND hDlg = m_dlg.m_hWnd;
+    // The system's suggestion keeps the window where the user dropped it, at the new scale.
+    if (pSuggested)
+        ::SetWindowPos(hDlg, nullptr, pSuggested->left, pSuggested->top, pSuggested->right - pSuggested->left,
+                       pSuggested->bottom - pSuggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Controls that keep their own pixel measures (the lists' rows and columns) scale them; those
+    // that ignore the notice keep what they have.
+    for (HWND hChild = ::GetWindow(hDlg, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+        ::SendMessageW(hChild, WM_DPICHANGED_AFTERPARENT, static_cast<WPARAM>(nNewDpi), 0);
+    ::RedrawWindow(hDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void CDialogFrame::FitToWorkArea(HWND hDlg, HWND hStretch)
+{
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    RECT window{};
+    if (!hDlg || !::GetMonitorInfoW(::MonitorFromWindow(hDlg, MONITOR_DEFAULTTONEAREST), &monitor) ||
+        !::GetWindowRect(hDlg, &window))
+        return;
+    const RECT& work = monitor.rcWork;
+    int height = window.bottom - window.top;
+    const int width = window.right - window.left;
+    const int overflow = height - (work.bottom - work.top);
+    RECT stretch{};
+    if (overflow > 0 && hStretch && ::GetWindowRect(hStretch, &stretch)) {
+        ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&stretch), 2);
+        const int keep = ScaleForWindow(MIN_STRETCH_HEIGHT, hDlg);
+        const int cut =
+            std::min(overflow, std::max(0, static_cast<int>(stretch.bottom - stretch.top) - keep));
+        if (cut > 0) {
+            for (HWND hChild = ::GetWindow(hDlg, GW_CHILD); hChild;
+                 hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+                RECT rc{};
+                ::GetWindowRect(hChild, &rc);
+                ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);
+                if (rc.top >= stretch.bottom)
+                    ::SetWindowPos(hChild, nullptr, rc.left, rc.top - cut, 0, 0,
+                                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+            ::SetWindowPos(hStretch, nullptr, 0, 0, stretch.right - stretch.left,
+                           stretch.bottom - stretch.top - cut, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            height -= cut;
+        }
+    }
+    const int x = std::max(static_cast<int>(work.left),
+                           std::min(static_cast<int>(window.left), static_cast<int>(work.right) - width));
+    const int y = std::max(static_cast<int>(work.top),
+                           std::min(static_cast<int>(window.top), static_cast<int>(work.bottom) - height));
+    ::SetWindowPos(hDlg, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CDialogFrame::AfterMessage(UINT message)

@@ -58,6 +58,10 @@ class CDialogFrame {
     void ResizeItem(HWND hItem, int nWidth, int nHeight);
     void SetItemBorder(HWND hItem, BOOL bOn);
     void AddAnchor(HWND hItem, int nLeft, int nRightMargin, int nTop, int nBottomMargin);
+    // A window taller than its display's work area (a large scale on a small display) is made to
+    // fit: hStretch (a list) gives up the height, down to a few rows, the controls below it move up
+    // by as much; then the window is moved into the work area.
+    static void FitToWorkArea(HWND hDlg, HWND hStretch);
 
     // ---- Drawn items and painting -------------------------------------------------------------
     void AddDrawnRect(int x, int y, int cx, int cy, int nBorderWidth, int nDirection, int nFillMode,
@@ -119,6 +123,8 @@ class CDialogFrame {
     void StoreBackground(HDC hDC, const RECT& rc);
     LRESULT OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     void ApplyAnchors();
+    // WM_DPICHANGED: takes the suggested rectangle and tells the child controls the new dpi.
+    void OnDpiChanged(int nNewDpi, const RECT* pSuggested);
     void OnOnTopCheckClicked();
 
     CMyDialog& m_dlg;
