@@ -182,8 +182,8 @@ void CMainDlg::InsertColumns()
     m_pDeviceList->GetClientRect(&rcClient);
     const int dpi = DpiForWindow(m_hWnd);
     int fixedWidth = 0;
-    for (const ColumnSpec& spec : kColumns)
-        fixedWidth += ScaleForDpi(spec.width, dpi);
+    for (const ColumnSpec& column : kColumns)
+        fixedWidth += ScaleForDpi(column.width, dpi);
     for (int col = 0; col < COLUMN_COUNT; ++col) {
         LVCOLUMNW column{};
         column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
