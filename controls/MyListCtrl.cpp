@@ -832,7 +832,10 @@ void CMyListCtrl::Paint(HDC hTarget, const RECT* pUpdate)
                 GradientFillRect(dc, rcClient, m_clrBk1, m_clrBk2, true);
         }
         // The platform draws into the same buffer; it asks DrawItem for every visible row.
+        m_paintLayout.bInPaint = true;
+        m_paintLayout.bReady = false;
         DefWindowProc(WM_PAINT, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+        m_paintLayout.bInPaint = false;
         DrawGrid(dc, rcClient);
     }
     dc.Flush();
@@ -869,6 +872,40 @@ void CMyListCtrl::DrawGrid(HDC dc, const RECT& rcClient)
     }
 }
 
+const ListPaintLayout& CMyListCtrl::PaintLayoutFor(int nRow, const RECT& rcRow)
+{
+    ListPaintLayout& layout = m_paintLayout;
+    if (layout.bInPaint && layout.bReady)
+        return layout;
+    layout.bReady = true;
+    GetClientRect(&layout.rcClient);
+    layout.bWindowDisabled = (GetStyle() & WS_DISABLED) != 0;
+    layout.bRowCheckBoxes = (GetExtendedStyle() & LVS_EX_CHECKBOXES) != 0;
+    layout.hFont = GetFont();
+    layout.hSmallImages = GetImageList(LVSIL_SMALL);
+    layout.columns = GetColumnCount();
+    layout.cells.assign(static_cast<size_t>(std::max(layout.columns, 0)), {});
+    for (int col = 0; col < layout.columns; ++col) {
+        const RECT rc = CellRect(nRow, col);
+        LVCOLUMNW column{};
+        column.mask = LVCF_FMT;
+        GetColumn(col, &column);
+        ListPaintLayout::Column& cell = layout.cells[static_cast<size_t>(col)];
+        cell.left = rc.left - rcRow.left;
+        cell.right = rc.right - rcRow.left;
+        cell.format = column.fmt & LVCFMT_JUSTIFYMASK;
+        if (col == 0) {
+            layout.cellTop = rc.top - rcRow.top;
+            layout.cellBottom = rc.bottom - rcRow.top;
+        }
+    }
+    RECT rcIcon{};
+    GetItemRect(nRow, &rcIcon, LVIR_ICON);
+    layout.icon = {rcIcon.left - rcRow.left, rcIcon.top - rcRow.top, rcIcon.right - rcRow.left,
+                   rcIcon.bottom - rcRow.top};
+    return layout;
+}
+
 void CMyListCtrl::DrawItem(const DRAWITEMSTRUCT* pDis)
 {
     if (!pDis || pDis->itemID == static_cast<UINT>(-1))
@@ -876,28 +913,27 @@ void CMyListCtrl::DrawItem(const DRAWITEMSTRUCT* pDis)
     HDC dc = pDis->hDC;
     RowPaint paint;
     paint.row = static_cast<int>(pDis->itemID);
+    paint.rcRow = pDis->rcItem;
+    const ListPaintLayout& layout = PaintLayoutFor(paint.row, paint.rcRow);
+    paint.pLayout = &layout;
     CSaveDC saved(dc);
 
-    GetClientRect(&paint.rcClient);
-    paint.bWindowDisabled = (GetStyle() & WS_DISABLED) != 0;
     paint.bChecked = GetCheck(paint.row) != FALSE;
     paint.bSelected = (pDis->itemState & ODS_SELECTED) != 0;
     paint.bFill = !(m_bTransparent || m_bBkImageDrawn || m_bLocked);
     if (paint.row == m_nHotRow && paint.bFill) {
         RECT rcRow = pDis->rcItem;
-        rcRow.right = paint.rcClient.right;
+        rcRow.right = layout.rcClient.right;
         GradientFillRect(dc, rcRow, m_clrHotBk1, m_clrHotBk2, true);
         paint.bFill = false;
     }
 
-    if (HFONT hFont = GetFont())
-        ::SelectObject(dc, hFont);
+    if (layout.hFont)
+        ::SelectObject(dc, layout.hFont);
     ::SetBkMode(dc, TRANSPARENT);
-    paint.hSmallImages = GetImageList(LVSIL_SMALL);
-    paint.columns = GetColumnCount();
     const bool bComboOpen = m_pCombo && m_pCombo->m_hWnd && m_pCombo->IsWindowVisible();
 
-    for (int col = 0; col < paint.columns; ++col) {
+    for (int col = 0; col < layout.columns; ++col) {
         // The open drop-down list covers its cell.
         if (bComboOpen && paint.row == m_nEditRow && col == m_nEditCol)
             continue;
@@ -906,7 +942,7 @@ void CMyListCtrl::DrawItem(const DRAWITEMSTRUCT* pDis)
 
     if (paint.bSelected && paint.row == m_nCurRow && ::GetFocus() == m_hWnd && m_bFocusRect) {
         RECT rcFocus = pDis->rcItem;
-        rcFocus.right = paint.rcClient.right;
+        rcFocus.right = layout.rcClient.right;
         rcFocus.bottom -= 1;
         ::DrawFocusRect(dc, &rcFocus);
     }
@@ -914,6 +950,7 @@ void CMyListCtrl::DrawItem(const DRAWITEMSTRUCT* pDis)
 
 void CMyListCtrl::DrawCell(HDC dc, const RowPaint& paint, int col)
 {
+    const ListPaintLayout& layout = *paint.pLayout;
     const int row = paint.row;
     wchar_t text[DRAW_TEXT_CHARS] = L"";
     LVITEMW item{};
@@ -933,14 +970,14 @@ void CMyListCtrl::DrawCell(HDC dc, const RowPaint& paint, int col)
     text[DRAW_TEXT_CHARS - 1] = L'\0';
 
     CellPaint cell;
-    cell.rc = CellRect(row, col);
-    cell.bCheck = HasCheckBox(col);
+    cell.rc = layout.CellIn(paint.rcRow, col);
+    cell.bCheck = col == 0 ? layout.bRowCheckBoxes : m_cells.IsCheckColumn(col);
     cell.bProgress = m_cells.IsProgressColumn(col);
     CellColors(paint, col, cell);
     if (cell.bFill) {
         RECT rcFill = cell.rc;
-        if (col == paint.columns - 1 && !m_bCellSelect)
-            rcFill.right = paint.rcClient.right;
+        if (col == layout.columns - 1 && !m_bCellSelect)
+            rcFill.right = layout.rcClient.right;
         FillSolid(dc, rcFill, cell.clrBk);
     }
 
@@ -958,7 +995,7 @@ void CMyListCtrl::DrawCell(HDC dc, const RowPaint& paint, int col)
     if (cell.bCheck)
         textLeft += 2;
     textLeft += 2 + imageOffset;
-    DrawCellText(dc, cell, col, shown, textLeft);
+    DrawCellText(dc, cell, layout.cells[static_cast<size_t>(col)].format, shown, textLeft);
 }
 
 void CMyListCtrl::CellColors(const RowPaint& paint, int col, CellPaint& cell) const
@@ -984,7 +1021,7 @@ void CMyListCtrl::CellColors(const RowPaint& paint, int col, CellPaint& cell) co
         cell.clrBk = m_clrSelBk;
         cell.clrText = m_clrSelText;
     }
-    if (paint.bWindowDisabled || IsCellDisabled(row, col)) {
+    if (paint.pLayout->bWindowDisabled || IsCellDisabled(row, col)) {
         cell.clrBk = m_clrDisabledBk;
         cell.clrText = m_clrDisabledText;
     }
@@ -1042,11 +1079,12 @@ int CMyListCtrl::DrawCellImage(HDC dc, const RowPaint& paint, const RECT& rc, in
 {
     const int row = paint.row;
     const int h = rc.bottom - rc.top;
-    if (col == 0 && nItemImage >= 0 && paint.hSmallImages) {
-        RECT rcIcon{};
-        GetItemRect(row, &rcIcon, LVIR_ICON);
-        ImageList_Draw(paint.hSmallImages, nItemImage, dc, rcIcon.left, rcIcon.top, ILD_TRANSPARENT);
-        return rcIcon.right - rcIcon.left;
+    const ListPaintLayout& layout = *paint.pLayout;
+    if (col == 0 && nItemImage >= 0 && layout.hSmallImages) {
+        const RECT& icon = layout.icon;
+        ImageList_Draw(layout.hSmallImages, nItemImage, dc, paint.rcRow.left + icon.left,
+                       paint.rcRow.top + icon.top, ILD_TRANSPARENT);
+        return icon.right - icon.left;
     }
     const CellImage* image = GetCellImage(row, col, false);
     if (!image)
@@ -1062,7 +1100,7 @@ int CMyListCtrl::DrawCellImage(HDC dc, const RowPaint& paint, const RECT& rc, in
         offset = 2;
     }
     bool bDrawn = false;
-    HIMAGELIST hList = image->imageList ? image->imageList : paint.hSmallImages;
+    HIMAGELIST hList = image->imageList ? image->imageList : layout.hSmallImages;
     if (image->image != -1 && hList)
         bDrawn = ImageList_Draw(hList, image->image, dc, x, rc.top, ILD_TRANSPARENT) != FALSE;
     if (!bDrawn && !image->file.empty()) {
@@ -1072,17 +1110,15 @@ int CMyListCtrl::DrawCellImage(HDC dc, const RowPaint& paint, const RECT& rc, in
     return offset;
 }
 
-void CMyListCtrl::DrawCellText(HDC dc, const CellPaint& cell, int col, const wchar_t* pszText, int nLeft)
+void CMyListCtrl::DrawCellText(HDC dc, const CellPaint& cell, int nColumnFormat, const wchar_t* pszText,
+                               int nLeft)
 {
     UINT format = DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
     if (m_bEndEllipsis)
         format |= DT_END_ELLIPSIS;
-    LVCOLUMNW column{};
-    column.mask = LVCF_FMT;
-    GetColumn(col, &column);
-    if (cell.bProgress || (column.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_CENTER)
+    if (cell.bProgress || nColumnFormat == LVCFMT_CENTER)
         format |= DT_CENTER;
-    else if ((column.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_RIGHT)
+    else if (nColumnFormat == LVCFMT_RIGHT)
         format |= DT_RIGHT;
     else
         format |= DT_LEFT;

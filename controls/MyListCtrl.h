@@ -14,6 +14,7 @@
 
 #include "controls/ListCellStore.h"
 #include "controls/ListCtrlValues.h"
+#include "controls/ListPaintLayout.h"
 #include "controls/ListRowSource.h"
 #include "controls/MyListCtrlIds.h"
 #include "controls/MyHeaderCtrl.h"
@@ -269,14 +270,15 @@ class CMyListCtrl : public CListCtrl {
     // picture and text.
     struct RowPaint {
         int row = -1;
-        int columns = 0;
-        RECT rcClient{};
-        bool bWindowDisabled = false;
+        const ListPaintLayout* pLayout = nullptr;
+        RECT rcRow{}; // the platform's drawing rectangle of the row
         bool bChecked = false;
         bool bSelected = false;
         bool bFill = false; // cells fill their background
-        HIMAGELIST hSmallImages = nullptr;
     };
+    // The layout of the paint in progress, filled from the given row when the paint has none yet;
+    // outside a paint (a row drawn on its own) a fresh one each time.
+    const ListPaintLayout& PaintLayoutFor(int nRow, const RECT& rcRow);
     struct CellPaint {
         RECT rc{};
         bool bCheck = false;
@@ -292,7 +294,7 @@ class CMyListCtrl : public CListCtrl {
     int DrawCheckBox(HDC dc, const CellPaint& cell, bool bOn);
     // Returns the width the picture takes from the text.
     int DrawCellImage(HDC dc, const RowPaint& paint, const RECT& rc, int col, int nItemImage);
-    void DrawCellText(HDC dc, const CellPaint& cell, int col, const wchar_t* pszText, int nLeft);
+    void DrawCellText(HDC dc, const CellPaint& cell, int nColumnFormat, const wchar_t* pszText, int nLeft);
     void PostToParent(int nCmdId, LPARAM lParam);
     void WriteBack(const std::wstring& text);
     void RedrawRow(int nRow);
@@ -373,4 +375,5 @@ class CMyListCtrl : public CListCtrl {
     };
     CheckBitmap m_checkBitmaps[2];
     CDC m_checkDC; // declared after the bitmaps: deleted before them
+    ListPaintLayout m_paintLayout;
 };
