@@ -3,6 +3,7 @@
 
 #include "dialogkit/MyDialog.h"
 
+#include "controls/MyListCtrl.h"
 #include "controls/MyListCtrlIds.h"
 #include "controls/SkinWindow.h"
 #include "platform/CWinApp.h"
@@ -56,6 +57,16 @@ int DecimalScale(float fStep, int* pDecimals = nullptr)
     return 0;
 }
 
+// The rows of an owner-data list of ours, to be read without the platform: through it every cell
+// is a message and a notification, and a copy of 5000 rows held the window for seconds.
+const CListRowSource* OwnerDataSource(HWND hList)
+{
+    if (!(::GetWindowLongPtrW(hList, GWL_STYLE) & LVS_OWNERDATA))
+        return nullptr;
+    const auto* pList = dynamic_cast<const CMyListCtrl*>(CWnd::FromHandle(hList));
+    return pList ? pList->GetRowSource() : nullptr;
+}
+
 std::wstring ListCellText(HWND hList, int nItem, int nSubItem)
 {
     wchar_t szText[1024] = {};
@@ -65,6 +76,15 @@ std::wstring ListCellText(HWND hList, int nItem, int nSubItem)
     item.cchTextMax = 1024;
     ::SendMessageW(hList, LVM_GETITEMTEXTW, static_cast<WPARAM>(nItem), reinterpret_cast<LPARAM>(&item));
     return szText;
+}
+
+// From the source when there is one, cut as the platform's answer would be.
+std::wstring ListCellText(HWND hList, const CListRowSource* pSource, int nItem, int nSubItem)
+{
+    if (!pSource)
+        return ListCellText(hList, nItem, nSubItem);
+    const wchar_t* cell = nItem < pSource->GetRowCount() ? pSource->GetCellText(nItem, nSubItem) : nullptr;
+    return std::wstring(cell ? cell : L"").substr(0, 1023);
 }
 
 std::wstring ListColumnTitle(HWND hList, int nColumn)
@@ -115,16 +135,28 @@ std::wstring ListRowsText(HWND hList, bool bSelectedOnly)
         text += L"\r\n";
     }
     const int nItems = static_cast<int>(::SendMessageW(hList, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < nItems; ++i) {
-        if (bSelectedOnly &&
-            !(::SendMessageW(hList, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_SELECTED) & LVIS_SELECTED))
-            continue;
+    const CListRowSource* pSource = OwnerDataSource(hList);
+    auto addRow = [&](int nItem) {
         for (int c = 0; c < std::max(nColumns, 1); ++c) {
             if (c)
                 text += L",";
-            text += ListCellText(hList, i, c);
+            text += ListCellText(hList, pSource, nItem, c);
         }
         text += L"\r\n";
+    };
+    const bool bAll =
+        !bSelectedOnly || static_cast<int>(::SendMessageW(hList, LVM_GETSELECTEDCOUNT, 0, 0)) >= nItems;
+    if (bAll) {
+        for (int i = 0; i < nItems; ++i)
+            addRow(i);
+        return text;
+    }
+    for (int i = -1;;) {
+        i = static_cast<int>(
+            ::SendMessageW(hList, LVM_GETNEXTITEM, static_cast<WPARAM>(i), MAKELPARAM(LVNI_SELECTED, 0)));
+        if (i < 0 || i >= nItems)
+            break;
+        addRow(i);
     }
     return text;
 }
@@ -342,8 +374,9 @@ std::wstring CMyDialog::CopyTextForKey(HWND hWnd, WPARAM nKey)
                 if (ListHasHeader(hWnd))
                     text += ListColumnTitle(hWnd, nColumn) + L"\r\n";
                 const int nItems = static_cast<int>(::SendMessageW(hWnd, LVM_GETITEMCOUNT, 0, 0));
+                const CListRowSource* pSource = OwnerDataSource(hWnd);
                 for (int i = 0; i < nItems; ++i)
-                    text += ListCellText(hWnd, i, nColumn) + L"\r\n";
+                    text += ListCellText(hWnd, pSource, i, nColumn) + L"\r\n";
             }
         }
     }

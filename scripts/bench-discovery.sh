@@ -7,7 +7,7 @@
 # wake-ups. A native receiver of the same burst is the baseline. A table at the end sets each
 # figure beside its target. It prints figures and checks nothing; it exits 0 unless it broke.
 #
-#   bash scripts/bench-discovery.sh [--idle SECONDS] [--limit SECONDS] [N ...] [--single N ...]
+#   bash scripts/bench-discovery.sh [--idle SECONDS] [--limit SECONDS] [--no-profile] [N ...] [--single N ...]
 #     defaults: 30 s idle, 60 s limit a round, 100 300 1000 5000, and 1000 answering once a camera
 #
 # LAB_NAME names the lab (default lvbench). By default the script sets up and builds like
@@ -23,13 +23,15 @@ limit=60
 fleets=()
 singles=()
 single=0
+extra=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --idle) idle=$2; shift 2 ;;
     --limit) limit=$2; shift 2 ;;
     --single) single=1; shift ;;
+    --no-profile) extra+=(--no-profile); shift ;;
     [0-9]*) if [ $single = 1 ]; then singles+=("$1"); else fleets+=("$1"); fi; shift ;;
-    *) echo "usage: bench-discovery.sh [--idle SECONDS] [--limit SECONDS] [N ...] [--single N ...]" >&2; exit 2 ;;
+    *) echo "usage: bench-discovery.sh [--idle SECONDS] [--limit SECONDS] [--no-profile] [N ...] [--single N ...]" >&2; exit 2 ;;
   esac
 done
 if [ ${#fleets[@]} -eq 0 ] && [ ${#singles[@]} -eq 0 ]; then
@@ -146,7 +148,7 @@ wineserver_pid() {
 # The tool, in process, with its figures and the lab's processes sampled around each phase.
 log=$state/bench-tool.out
 : >"$log"
-args=(--idle "$idle" --limit "$limit" "${fleets[@]}")
+args=(--idle "$idle" --limit "$limit" ${extra[@]+"${extra[@]}"} "${fleets[@]}")
 [ ${#singles[@]} -gt 0 ] && args+=(--single "${singles[@]}")
 # The whole run is bounded: every round ends at its limit, and the rest takes minutes.
 rounds=$(( ${#fleets[@]} + ${#singles[@]} + 1 ))

@@ -25,6 +25,8 @@
 #include "protocol/WireMessage.h"
 #include "tests/support/CamSimClient.h"
 #include "tests/support/LabGuard.h"
+#include "tools/bench/AnswerProbe.h"
+#include "tools/bench/CopyBench.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -54,18 +56,6 @@ struct Options {
     DWORD roundLimitMs = 60000; // a round that is still changing then ends anyway, with what it got
     bool profile = true;        // one more round with the window thread profiled
 };
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Seconds since 1970, comparable with the simulator's log times (same machine clock).
 double UnixNow()
@@ -431,90 +421,6 @@ void NameThisThread(const wchar_t* name)
             set(::GetCurrentThread(), name);
 }
 
-// Another thread asks the main window for a harmless message (WM_NULL) every few milliseconds
-// and times each round trip: how long a user's click would wait while the window thread works.
-class CAnswerProbe {
-  public:
-    struct Sample {
-        double start; // Now() when the message was sent
-        double seconds;
-        bool answered;
-    };
-
-    void Start(HWND hWnd)
-    {
-        m_hWnd = hWnd;
-        m_stop = 0;
-        m_samples.clear();
-        m_samples.reserve(100000);
-        m_hThread = ::CreateThread(nullptr, 0, Loop, this, 0, nullptr);
-    }
-
-    // The window thread keeps answering until the probe has ended, or its last message would
-    // wait for ever.
-    void Stop()
-    {
-        if (!m_hThread)
-            return;
-        ::InterlockedExchange(&m_stop, 1);
-        while (::MsgWaitForMultipleObjects(1, &m_hThread, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0)
-            Pump();
-        ::CloseHandle(m_hThread);
-        m_hThread = nullptr;
-    }
-
-    struct Figures {
-        size_t count = 0;
-        size_t unanswered = 0;
-        double longest = 0;
-        double median = 0;
-        double p99 = 0;
-    };
-
-    // Over the messages sent before the given moment (Now() clock).
-    Figures Until(double end) const
-    {
-        Figures figures;
-        std::vector<double> times;
-        for (const Sample& sample : m_samples) {
-            if (sample.start > end)
-                continue;
-            times.push_back(sample.seconds);
-            if (!sample.answered)
-                ++figures.unanswered;
-        }
-        if (times.empty())
-            return figures;
-        std::sort(times.begin(), times.end());
-        figures.count = times.size();
-        figures.longest = times.back();
-        figures.median = times[times.size() / 2];
-        figures.p99 = times[std::min(times.size() - 1, times.size() * 99 / 100)];
-        return figures;
-    }
-
-  private:
-    static DWORD WINAPI Loop(LPVOID pParam)
-    {
-        auto* self = static_cast<CAnswerProbe*>(pParam);
-        while (!::InterlockedCompareExchange(&self->m_stop, 0, 0)) {
-            DWORD_PTR result = 0;
-            const double start = Now();
-            const LRESULT answered =
-                ::SendMessageTimeoutW(self->m_hWnd, WM_NULL, 0, 0, SMTO_NORMAL, TIMEOUT_MS, &result);
-            self->m_samples.push_back({start, Now() - start, answered != 0});
-            ::Sleep(2);
-        }
-        return 0;
-    }
-
-    static constexpr UINT TIMEOUT_MS = 10000;
-    HWND m_hWnd = nullptr;
-    HANDLE m_hThread = nullptr;
-    volatile LONG m_stop = 0;
-    std::vector<Sample> m_samples;
-};
-
 class CBench {
   public:
     explicit CBench(const Options& options) : m_options(options) {}
@@ -527,7 +433,7 @@ class CBench {
         }
         // Start-up rescans at once; with no camera it lists nothing.
         m_sim.Command("fleet 0");
-        m_pDlg = new CMainDlg();
+        m_pDlg = new CBenchMainDlg();
         if (!m_pDlg->CreateModeless(nullptr)) {
             std::printf("bench: the main window was not created\n");
             return 1;
@@ -542,6 +448,7 @@ class CBench {
             RunRound(fleet, true);
         for (int fleet : m_options.singleFleets)
             RunRound(fleet, false);
+        MeasureCopies(*m_pDlg, Pump);
         MeasureIdle();
         if (m_options.profile && !m_options.fleets.empty()) {
             // The largest two-interface fleet up to 1000: enough to show where the time goes
@@ -618,7 +525,7 @@ class CBench {
         const RowTimeline rows = WatchRows(List(), start, fleet, m_options.quietMs, m_options.roundLimitMs);
         g_pProfile = nullptr;
         profile.Stop();
-        probe.Stop();
+        probe.Stop(Pump);
         std::printf("round %d %s: end\n", fleet, mode);
         if (bProfile) {
             std::printf(
@@ -879,7 +786,7 @@ class CBench {
 
     Options m_options;
     CCamSimClient m_sim;
-    CMainDlg* m_pDlg = nullptr;
+    CBenchMainDlg* m_pDlg = nullptr;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options)
