@@ -446,6 +446,8 @@ void CMyDialog::StartMousePolls()
     if (m_bMousePolls || !MayStart(m_hWnd, m_bResting))
         return;
     m_nCopyPeriod = 20;
+    ::GetCursorPos(&m_ptRest);
+    m_dwRestSince = ::GetTickCount();
     SetTimer(TIMER_COPY_TEXT, m_nCopyPeriod);
     SetTimer(TIMER_TRACK, 30);
     m_bMousePolls = true;
@@ -479,6 +481,21 @@ bool CMyDialog::IsMouseWithin() const
         return false;
     HWND hUnder = ::WindowFromPoint(pt);
     return hUnder && (hUnder == m_hWnd || ::IsChild(m_hWnd, hUnder));
+}
+
+bool CMyDialog::MouseHasRested()
+{
+    // A pointer left lying on the window must not keep two timers waking the thread: once it has
+    // not moved for a while the polls stop, and its next move (a mouse message) starts them again.
+    POINT pt{};
+    ::GetCursorPos(&pt);
+    const DWORD now = ::GetTickCount();
+    if (pt.x != m_ptRest.x || pt.y != m_ptRest.y) {
+        m_ptRest = pt;
+        m_dwRestSince = now;
+        return false;
+    }
+    return now - m_dwRestSince >= MOUSE_REST_MS;
 }
 
 void CMyDialog::OnMouseSeen(UINT message, HWND hWnd)
@@ -531,7 +548,7 @@ void CMyDialog::OnFrameworkTimer(UINT_PTR nIDEvent)
             break;
         const bool bHeld = ::GetAsyncKeyState(VK_LBUTTON) < 0 || ::GetAsyncKeyState(VK_RBUTTON) < 0 ||
                            ::GetAsyncKeyState(VK_MBUTTON) < 0;
-        if (!bHeld && !IsMouseWithin()) {
+        if (!bHeld && (!IsMouseWithin() || MouseHasRested())) {
             StopMousePolls(); // the next WM_SETCURSOR or mouse message over the dialog restarts them
             break;
         }

@@ -61,6 +61,8 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     static constexpr UINT_PTR TIMER_REDRAW = 2209;         // flush the redraw queue
     static constexpr UINT_PTR TIMER_TRACK = 2211;          // static under a held left button
     static constexpr UINT_PTR TIMER_LANGUAGE = 2212;       // one-shot: load the global language
+    // The mouse polls (2206, 2211) stop once the pointer has lain still this long.
+    static constexpr DWORD MOUSE_REST_MS = 1000;
 
     // Control skin mask bits: which kinds the skinning pass attaches.
     static constexpr DWORD SKIN_BUTTON = 0x01;
@@ -444,6 +446,8 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     bool RestIfHidden();
     // The cursor is over this window (any part of it) or one of its descendants.
     bool IsMouseWithin() const;
+    // True once the pointer has lain still for MOUSE_REST_MS (polled by the mouse timers).
+    bool MouseHasRested();
     // A mouse message for this dialog or one of its descendants: the mouse is over it.
     void OnMouseSeen(UINT message, HWND hWnd);
     void CopyTextsUnderCursor();
@@ -468,6 +472,8 @@ class CMyDialog : public CDialog, public CMyThreadHost {
     bool m_bMousePolls = false;     // timers 2206 and 2211 set
     UINT m_nCopyPeriod = 0;         // the period timer 2206 is set to
     POINT m_ptLastTrack = {-1, -1}; // timer 2211
+    POINT m_ptRest = {-1, -1};      // where the pointer lies still, since m_dwRestSince
+    DWORD m_dwRestSince = 0;
 
     // ---- Input members (MyDialogInput.cpp) ---------------------------------------------------
     struct WheelStep {

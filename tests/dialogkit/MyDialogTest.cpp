@@ -535,6 +535,38 @@ TEST_F(CDialogCoreTest, MousePollsRunOnlyWhileThePointerIsOverTheDialog)
     }
 }
 
+TEST_F(CDialogCoreTest, MousePollsRestWhileThePointerLiesStillOverTheDialog)
+{
+    ParkCursorAway();
+    CTestDialog dlg;
+    ASSERT_TRUE(dlg.CreateModeless(nullptr));
+    dlg.ShowWindow(SW_SHOW);
+    const HWND hWnd = dlg.m_hWnd;
+    const HWND hControl = dlg.GetDlgItem(IDC_MYDLG_STATIC2);
+    PumpFor(300);
+
+    const POINT over = CentreOf(hControl);
+    ::SetCursorPos(over.x, over.y);
+    ::SendMessageW(hWnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hControl),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_GE(CountTimerTicks(hWnd, 300)[CMyDialog::TIMER_COPY_TEXT], 5);
+
+    // Lying still for longer than the rest time: the polls stop, the pointer still over the dialog.
+    CountTimerTicks(hWnd, CMyDialog::MOUSE_REST_MS + 200);
+    auto resting = CountTimerTicks(hWnd, 500);
+    EXPECT_EQ(resting[CMyDialog::TIMER_COPY_TEXT], 0);
+    EXPECT_EQ(resting[CMyDialog::TIMER_TRACK], 0);
+
+    // Moved a little: the mouse message starts them again.
+    ::SetCursorPos(over.x + 1, over.y);
+    ::PostMessageW(hControl, WM_MOUSEMOVE, 0, MAKELPARAM(3, 2));
+    auto moved = CountTimerTicks(hWnd, 300);
+    EXPECT_GE(moved[CMyDialog::TIMER_COPY_TEXT], 5);
+    EXPECT_GE(moved[CMyDialog::TIMER_TRACK], 4);
+    ParkCursorAway();
+    dlg.ShowWindow(SW_HIDE);
+}
+
 TEST_F(CDialogCoreTest, CallMessagesThatThisProcessDidNotMakeRunNothing)
 {
     CTestDialog dlg;
