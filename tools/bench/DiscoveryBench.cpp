@@ -449,7 +449,8 @@ class CBench {
         for (int fleet : m_options.singleFleets)
             RunRound(fleet, false);
         MeasureCopies(*m_pDlg, Pump);
-        MeasureIdle();
+        MeasureIdle(false);
+        MeasureIdle(true);
         if (m_options.profile && !m_options.fleets.empty()) {
             // The largest two-interface fleet up to 1000: enough to show where the time goes
             // without repeating the longest round.
@@ -734,13 +735,26 @@ class CBench {
     // messages as the tool's own loop does: CPU and the posted messages the window thread
     // retrieves. (The watching script counts the window thread's context switches on the Linux
     // side, which also counts wake-ups that bring no message.)
-    void MeasureIdle()
+    // bOver: the pointer lies still over the list's middle (moved there, then left to rest), as a
+    // user's hand off the mouse leaves it; otherwise it is off the window.
+    void MeasureIdle(bool bOver)
     {
         const int rows = RowCount(List());
-        // An idle tool has no pointer over it: the mouse polls run only while there is one.
-        ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1);
-        PumpFor(1000);
-        std::printf("idle: begin (%d rows listed)\n", rows);
+        const char* phase = bOver ? "idle-over" : "idle";
+        if (bOver) {
+            RECT rc{};
+            ::GetWindowRect(List(), &rc);
+            // Moved in steps, as a hand moves it, so that the window sees the pointer arrive.
+            for (int step = 0; step <= 10; ++step) {
+                ::SetCursorPos(rc.left + (rc.right - rc.left) * step / 20, (rc.top + rc.bottom) / 2);
+                PumpFor(20);
+            }
+            PumpFor(2000);
+        } else {
+            ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+            PumpFor(1000);
+        }
+        std::printf("%s: begin (%d rows listed)\n", phase, rows);
         std::fflush(stdout);
         const double cpuBefore = ProcessCpuSeconds();
         const CpuSplit splitBefore = SampleThreads();
@@ -765,11 +779,11 @@ class CBench {
         const double wall = Now() - start;
         const double cpu = ProcessCpuSeconds() - cpuBefore;
         const CpuSplit splitAfter = SampleThreads();
-        std::printf("idle: end\n");
+        std::printf("%s: end\n", phase);
         std::printf(
-            "tool idle: %.3f s CPU over %.1f s = %.2f%% of one core (window thread %.3f s, others %.3f s), "
+            "tool %s: %.3f s CPU over %.1f s = %.2f%% of one core (window thread %.3f s, others %.3f s), "
             "%d posted messages\n",
-            cpu, wall, 100.0 * cpu / wall, splitAfter.window - splitBefore.window,
+            phase, cpu, wall, 100.0 * cpu / wall, splitAfter.window - splitBefore.window,
             splitAfter.others - splitBefore.others, messages);
         std::map<std::string, int> named;
         for (const auto& [kind, count] : kinds) {
@@ -778,9 +792,9 @@ class CBench {
             named[CWindowThreadProfile::DispatchedName(one)] += count;
         }
         for (const auto& [name, count] : named)
-            std::printf("  idle wake-ups: %-50s %6.1f a second\n", name.c_str(), count / wall);
-        std::printf("tool-idle cpu_percent=%.2f window_msgs_per_s=%.1f seconds=%.1f\n", 100.0 * cpu / wall,
-                    messages / wall, wall);
+            std::printf("  %s wake-ups: %-50s %6.1f a second\n", phase, name.c_str(), count / wall);
+        std::printf("tool-%s cpu_percent=%.2f window_msgs_per_s=%.1f seconds=%.1f\n", phase,
+                    100.0 * cpu / wall, messages / wall, wall);
         std::fflush(stdout);
     }
 
