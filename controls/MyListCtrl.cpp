@@ -63,14 +63,19 @@ void CMyListCtrl::PreSubclassWindow()
     // A new window has no timers yet, whatever an earlier window of this object had.
     m_bScrollWatch = false;
     UpdateScrollWatch();
-    if (!m_pToolTip) {
-        auto tip = std::make_unique<CToolTipCtrl>();
-        if (tip->Create(this, TTS_ALWAYSTIP | TTS_NOPREFIX)) {
-            tip->AddTool(m_hWnd, L"");
-            tip->SetDelayTime(TTDT_INITIAL, 5);
-            tip->SetMaxTipWidth(600);
-            m_pToolTip = std::move(tip);
-        }
+    EnsureToolTip();
+}
+
+void CMyListCtrl::EnsureToolTip()
+{
+    if (m_pToolTip || !m_hWnd)
+        return;
+    auto tip = std::make_unique<CToolTipCtrl>();
+    if (tip->Create(this, TTS_ALWAYSTIP | TTS_NOPREFIX)) {
+        tip->AddTool(m_hWnd, L"");
+        tip->SetDelayTime(TTDT_INITIAL, 5);
+        tip->SetMaxTipWidth(600);
+        m_pToolTip = std::move(tip);
     }
 }
 

@@ -55,6 +55,8 @@ class CMyListCtrl : public CListCtrl {
     static constexpr UINT_PTR TIMER_ROW_REFRESH = 1001;
     static constexpr UINT_PTR TIMER_SCROLL_WATCH = 1002;
     static constexpr UINT_PTR TIMER_REPAINT = 1003;
+    static constexpr UINT_PTR TIMER_TIP_REST = 1004; // one-shot: the pointer lies still over the list
+    static constexpr int TIP_REST_EXTRA_MS = 500;    // after the tip's own time, before it is let go
     static constexpr UINT_PTR TIMER_EDITOR_START = 1005;
     static constexpr UINT_PTR TIMER_DIVIDER_DONE = 1006;
 
@@ -232,6 +234,8 @@ class CMyListCtrl : public CListCtrl {
     bool IsLocked() const { return m_bLocked; }
     bool IsBkImageDrawn() const { return m_bBkImageDrawn; }
     CToolTipCtrl* GetToolTip() const { return m_pToolTip.get(); }
+    // Makes the cell tool tip when there is none (it is let go while the pointer rests).
+    void EnsureToolTip();
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;

@@ -115,7 +115,7 @@ LRESULT CMyListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_DESTROY:
         for (UINT_PTR id : {TIMER_AUTOFIT, TIMER_ROW_REFRESH, TIMER_SCROLL_WATCH, TIMER_REPAINT,
-                            TIMER_EDITOR_START, TIMER_DIVIDER_DONE})
+                            TIMER_TIP_REST, TIMER_EDITOR_START, TIMER_DIVIDER_DONE})
             KillTimer(id);
         break;
     default:
@@ -245,6 +245,13 @@ void CMyListCtrl::OnMouseMove(UINT, POINT pt)
 {
     if (pt.x != m_ptLastMouse.x || pt.y != m_ptLastMouse.y) {
         m_ptLastMouse = pt;
+        EnsureToolTip();
+        // The tip pops by itself after its time; the pointer still lying there then is told by
+        // TIMER_TIP_REST.
+        if (m_pToolTip && m_pToolTip->m_hWnd) {
+            const int popMs = static_cast<int>(m_pToolTip->SendMessage(TTM_GETDELAYTIME, TTDT_AUTOPOP));
+            SetTimer(TIMER_TIP_REST, static_cast<UINT>(std::max(popMs, 0) + TIP_REST_EXTRA_MS));
+        }
         LVHITTESTINFO info{};
         info.pt = pt;
         SubItemHitTest(&info);
@@ -609,6 +616,20 @@ void CMyListCtrl::OnTimer(UINT_PTR nId)
         if (pos != m_nLastScrollPos && (m_bBkImageDrawn || m_bTransparent))
             Invalidate();
         m_nLastScrollPos = pos;
+        break;
+    }
+    case TIMER_TIP_REST: {
+        KillTimer(nId);
+        // Under Wine a tool tip whose tool the pointer lies on polls for its leaving ten times a
+        // second for as long as it lies there, tip shown or not. Once the tip has popped, the tool
+        // tip is let go; the pointer's next move makes a new one.
+        POINT pt{};
+        ::GetCursorPos(&pt);
+        ScreenToClient(&pt);
+        if (pt.x == m_ptLastMouse.x && pt.y == m_ptLastMouse.y && m_pToolTip) {
+            m_pToolTip.reset();
+            m_nTipRow = m_nTipCol = -1;
+        }
         break;
     }
     case TIMER_REPAINT:

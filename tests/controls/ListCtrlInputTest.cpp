@@ -390,6 +390,59 @@ TEST_F(InputFixture, RightDoubleClickTogglesToolTips)
     EXPECT_FALSE(m_list.IsToolTipsOn());
 }
 
+// Posted timer ticks that reach any tool tip window of this thread within the given time.
+int ToolTipTicks(DWORD nMs)
+{
+    int ticks = 0;
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < nMs) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            wchar_t name[64] = {};
+            if (msg.message == WM_TIMER && msg.hwnd && ::GetClassNameW(msg.hwnd, name, 64) &&
+                std::wstring(name) == TOOLTIPS_CLASSW)
+                ++ticks;
+            if (CWnd::WalkPreTranslateTree(&msg)) // where the list relays the pointer to its tip
+                continue;
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    return ticks;
+}
+
+TEST_F(InputFixture, ThePointerLyingStillOverACutCellEndsTheToolTipsPolling)
+{
+    ASSERT_NE(m_list.GetToolTip(), nullptr);
+    ::SendMessageW(m_list.GetToolTip()->m_hWnd, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(300, 0));
+    m_list.SetItemText(2, 1, L"a text far too long for its cell, shown whole by the tool tip");
+    const POINT cell = CellCentre(2, 1);
+    POINT screen = cell;
+    ::ClientToScreen(m_list.m_hWnd, &screen);
+    ::SetCursorPos(screen.x, screen.y);
+    ::PostMessageW(m_list.m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(cell.x, cell.y));
+    // The tip shows and pops; meanwhile the tool tip watches for the pointer leaving.
+    ToolTipTicks(300 + CMyListCtrl::TIP_REST_EXTRA_MS + 400);
+    EXPECT_EQ(ToolTipTicks(600), 0);
+
+    // Moved: cell tips work again.
+    ::SetCursorPos(screen.x + 1, screen.y);
+    ::PostMessageW(m_list.m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(cell.x + 1, cell.y));
+    PumpFor(100);
+    ASSERT_NE(m_list.GetToolTip(), nullptr);
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.uFlags = TTF_IDISHWND;
+    info.hwnd = m_list.m_hWnd;
+    info.uId = reinterpret_cast<UINT_PTR>(m_list.m_hWnd);
+    wchar_t text[128] = {};
+    info.lpszText = text;
+    ::SendMessageW(m_list.GetToolTip()->m_hWnd, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(std::wstring(text), L"a text far too long for its cell, shown whole by the tool tip");
+    ::SetCursorPos(1000, 900);
+}
+
 TEST_F(InputFixture, ReplacingTheEditorKeepsTheCallersOwn)
 {
     OpenEditByClick(1);
