@@ -6,10 +6,23 @@
 
 #include <commctrl.h>
 
+#include <unordered_map>
+
 namespace {
 
-// The window property that maps a handle to its object; readable from any thread.
-const wchar_t* const PROP_OBJECT = L"Larkvane.CWnd";
+// Which object each bound window of this process has; read from any thread. (A window property
+// did this before, but under Wine every read of one is a round trip to the window server, and
+// every message a window gets reads a few.) Never freed: objects may unbind during exit.
+struct BoundWindows {
+    SRWLOCK lock = SRWLOCK_INIT;
+    std::unordered_map<HWND, CWnd*> objects;
+};
+
+BoundWindows& Bound()
+{
+    static auto* const s_pBound = new BoundWindows;
+    return *s_pBound;
+}
 const UINT_PTR SUBCLASS_ID = 0x4C56; // "LV"
 
 HWND ChildOfNotification(HWND hWndParent, UINT message, WPARAM wParam, LPARAM lParam)
@@ -49,6 +62,17 @@ HWND ChildOfNotification(HWND hWndParent, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
+// Removes the handle's entry if it is still this object's.
+void Forget(HWND hWnd, const CWnd* pWnd)
+{
+    BoundWindows& bound = Bound();
+    ::AcquireSRWLockExclusive(&bound.lock);
+    const auto found = bound.objects.find(hWnd);
+    if (found != bound.objects.end() && found->second == pWnd)
+        bound.objects.erase(found);
+    ::ReleaseSRWLockExclusive(&bound.lock);
+}
+
 } // namespace
 
 CWnd::~CWnd()
@@ -67,7 +91,12 @@ CWnd* CWnd::FromHandle(HWND hWnd)
 {
     if (!hWnd)
         return nullptr;
-    return static_cast<CWnd*>(::GetPropW(hWnd, PROP_OBJECT));
+    BoundWindows& bound = Bound();
+    ::AcquireSRWLockShared(&bound.lock);
+    const auto found = bound.objects.find(hWnd);
+    CWnd* const pWnd = found == bound.objects.end() ? nullptr : found->second;
+    ::ReleaseSRWLockShared(&bound.lock);
+    return pWnd;
 }
 
 BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle,
@@ -114,10 +143,12 @@ HWND CWnd::UnsubclassWindow()
 
 BOOL CWnd::BindWindow(HWND hWnd, bool bOwns)
 {
-    if (!::SetPropW(hWnd, PROP_OBJECT, this))
-        return FALSE;
+    BoundWindows& bound = Bound();
+    ::AcquireSRWLockExclusive(&bound.lock);
+    bound.objects[hWnd] = this;
+    ::ReleaseSRWLockExclusive(&bound.lock);
     if (!::SetWindowSubclass(hWnd, &CWnd::SubclassProc, SUBCLASS_ID, reinterpret_cast<DWORD_PTR>(this))) {
-        ::RemovePropW(hWnd, PROP_OBJECT);
+        Forget(hWnd, this);
         return FALSE;
     }
     m_hWnd = hWnd;
@@ -129,8 +160,7 @@ BOOL CWnd::BindWindow(HWND hWnd, bool bOwns)
 void CWnd::Unbind()
 {
     ::RemoveWindowSubclass(m_hWnd, &CWnd::SubclassProc, SUBCLASS_ID);
-    if (::GetPropW(m_hWnd, PROP_OBJECT) == this)
-        ::RemovePropW(m_hWnd, PROP_OBJECT);
+    Forget(m_hWnd, this);
     m_hWnd = nullptr;
     m_bOwnsWindow = false;
 }
