@@ -22,6 +22,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <cwctype>
 #include <string>
@@ -579,6 +580,25 @@ int CMainDlg::ThreadProc(int nIndex)
     default:
         return 0;
     }
+}
+
+void CMainDlg::OnCancel()
+{
+    if (!m_bEndsProcessOnClose) {
+        CMyDialog::OnCancel();
+        return;
+    }
+    // Hiding a shown top-level window can take seconds (Wine without a window manager waits 2 s
+    // for one that is not there, for each window), and nothing is kept from the windows: every
+    // setting is written when it changes. So the workers stop, each at a safe point (nothing
+    // half sent, sockets closed), and the process ends with its windows.
+    if (m_pGroupSetDlg)
+        m_pGroupSetDlg->StopAllThreads();
+    if (m_pDeviceSetDlg)
+        m_pDeviceSetDlg->StopAllThreads();
+    ShutdownDiscovery();
+    std::fflush(nullptr);
+    ::ExitProcess(0);
 }
 
 void CMainDlg::ShutdownDiscovery()

@@ -38,6 +38,9 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     // False after a rescan until the selected camera answers again.
     bool IsSelDeviceAnswering() const { return m_bSelAnswering; }
     const CDiscoveryEngine& GetEngine() const { return m_engine; }
+    // The program's own main window: closing it ends the process once every worker has stopped,
+    // rather than taking each shown window down in turn.
+    void SetEndsProcessOnClose(bool bEnds) { m_bEndsProcessOnClose = bEnds; }
 
     // Told on the window thread of every clear and every listed reply (not owned).
     void AddCameraObserver(CCameraReportObserver* pObserver);
@@ -61,6 +64,7 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     BOOL OnInitDialog() override;
     void DoDataExchange(bool bSaveAndValidate) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    void OnCancel() override;
     void ApplyLanguage(int nLangId) override;
     int ThreadProc(int nIndex) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -101,6 +105,7 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     CMyListCtrl* m_pDeviceList = nullptr;
     std::unique_ptr<CDeviceSetDlg> m_pDeviceSetDlg;
     std::unique_ptr<CGroupSetDlg> m_pGroupSetDlg;
+    bool m_bEndsProcessOnClose = false;
     DeviceRecord m_SelDevice{};
     bool m_bSelAnswering = false;
     HICON m_hIcon = nullptr;

@@ -21,6 +21,7 @@ BOOL CToolApp::InitInstance()
     GenSockStartup();
     {
         CMainDlg dlg;
+        dlg.SetEndsProcessOnClose(true);
         m_pMainWnd = &dlg;
         dlg.DoModal();
         m_pMainWnd = nullptr;
