@@ -683,8 +683,7 @@ void CMyButton::DrawFace(HDC hDC, const RECT& rc, UINT itemState)
     drawCaption(textRect, 2, bCentre);
     drawHoverFrame();
 
-    const bool bFocus = (itemState & ODS_FOCUS) != 0;
-    if (bFocus && !m_bNoFocusRect && !m_bChecked && !m_bUseImages) {
+    if (ShowsButtonFocus(m_hWnd, itemState) && !m_bNoFocusRect && !m_bChecked && !m_bUseImages) {
         RECT focus{rc.left + 2, rc.top + 2, rc.right - 3, rc.bottom - 3};
         if (m_nRX > 0 && m_nRY > 0) {
             focus.left += 2;

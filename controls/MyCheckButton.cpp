@@ -502,7 +502,7 @@ void CMyCheckButton::DrawItem(const DRAWITEMSTRUCT& dis)
         }
     }
 
-    if (dis.itemState & ODS_FOCUS) {
+    if (ShowsButtonFocus(m_hWnd, dis.itemState)) {
         RECT focus = rc;
         focus.bottom -= 1;
         ::SetTextColor(hDC, RGB(0, 0, 0));
