@@ -1,5 +1,6 @@
 #include "controls/MyButton.h"
 
+#include "controls/ButtonAccessible.h"
 #include "controls/ButtonCaption.h"
 #include "controls/SkinFiles.h"
 #include "controls/SkinImage.h"
@@ -451,9 +452,25 @@ void CMyButton::PreSubclassWindow()
     SetTimer(TIMER_TOOLTIP, 100);
 }
 
+namespace {
+
+ButtonAccessibleState PushButtonState(HWND hWnd)
+{
+    const auto* pButton = dynamic_cast<const CMyButton*>(CWnd::FromHandle(hWnd));
+    ButtonAccessibleState state;
+    state.bChecked = pButton && pButton->GetChecked();
+    return state;
+}
+
+} // namespace
+
 LRESULT CMyButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_GETOBJECT:
+        if (const LRESULT result = AnswerButtonGetObject(m_hWnd, wParam, lParam, PushButtonState))
+            return result;
+        break;
     case WM_MOUSEMOVE:
         m_toolTip.Relay(m_hWnd, message, wParam, lParam);
         if (!m_bOver) {
