@@ -213,6 +213,81 @@ TEST_F(KeyboardWalk, TheFocusedRowIsOutlinedWhileTheListHasTheFocus)
     ::ShowWindow(GroupDlg(), SW_HIDE);
 }
 
+// The dialog's visible, enabled tab stops in reading order: rows from top to bottom (a control
+// whose middle lies above the bottom of a row's first control belongs to that row), each row from
+// left to right.
+std::vector<int> ReadingOrder(HWND hDlg)
+{
+    struct Stop {
+        int id;
+        RECT rc;
+    };
+    std::vector<Stop> stops;
+    for (HWND h = ::GetWindow(hDlg, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT))
+        if ((::GetWindowLongW(h, GWL_STYLE) & WS_TABSTOP) && ::IsWindowVisible(h) && ::IsWindowEnabled(h)) {
+            Stop stop{::GetDlgCtrlID(h), {}};
+            ::GetWindowRect(h, &stop.rc);
+            stops.push_back(stop);
+        }
+    std::stable_sort(stops.begin(), stops.end(),
+                     [](const Stop& a, const Stop& b) { return a.rc.top < b.rc.top; });
+    std::vector<int> order;
+    for (size_t first = 0; first < stops.size();) {
+        size_t end = first + 1;
+        while (end < stops.size() && (stops[end].rc.top + stops[end].rc.bottom) / 2 < stops[first].rc.bottom)
+            ++end;
+        std::stable_sort(stops.begin() + static_cast<std::ptrdiff_t>(first),
+                         stops.begin() + static_cast<std::ptrdiff_t>(end),
+                         [](const Stop& a, const Stop& b) { return a.rc.left < b.rc.left; });
+        for (size_t i = first; i < end; ++i)
+            order.push_back(stops[i].id);
+        first = end;
+    }
+    return order;
+}
+
+TEST_F(KeyboardWalk, TabAndShiftTabVisitEveryControlInReadingOrder)
+{
+    OpenGroupForKeys();
+    s_pMain->GetDeviceSetDlg()->ShowWindow(SW_SHOW);
+    struct Case {
+        const char* name;
+        HWND hDlg;
+        bool bRows; // laid out in rows; the single-camera dialog reads group box by group box
+    };
+    for (const Case& c : {Case{"main window", Main(), true}, Case{"group dialog", GroupDlg(), true},
+                          Case{"single-camera dialog", SingleDlg(), false}}) {
+        SCOPED_TRACE(c.name);
+        ::SetForegroundWindow(c.hDlg);
+        const std::vector<int> expected = ReadingOrder(c.hDlg);
+        ASSERT_FALSE(expected.empty());
+        ::SetFocus(::GetDlgItem(c.hDlg, expected.front()));
+        std::vector<int> forward{expected.front()};
+        for (size_t i = 1; i < expected.size() + 1; ++i) {
+            Press(VK_TAB);
+            forward.push_back(::GetDlgCtrlID(::GetFocus()));
+        }
+        EXPECT_EQ(forward.back(), expected.front()) << "Tab comes round to the first control";
+        forward.pop_back();
+        std::vector<int> sortedForward = forward, sortedExpected = expected;
+        std::sort(sortedForward.begin(), sortedForward.end());
+        std::sort(sortedExpected.begin(), sortedExpected.end());
+        EXPECT_EQ(sortedForward, sortedExpected) << "every tab stop once";
+        if (c.bRows) {
+            EXPECT_EQ(forward, expected);
+        }
+        std::vector<int> backward;
+        for (size_t i = 0; i < forward.size(); ++i) {
+            Press(VK_TAB, true);
+            backward.push_back(::GetDlgCtrlID(::GetFocus()));
+        }
+        std::reverse(backward.begin(), backward.end());
+        EXPECT_EQ(backward, forward) << "Shift+Tab goes the same way back";
+    }
+    ::ShowWindow(GroupDlg(), SW_HIDE);
+    ::ShowWindow(SingleDlg(), SW_HIDE);
+}
+
 TEST_F(KeyboardWalk, MenuKeyAndShiftF10OpenTheMenuBelowTheFocusedRow)
 {
     FindCameras();
