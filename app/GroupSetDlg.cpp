@@ -108,6 +108,7 @@ BOOL CGroupSetDlg::OnInitDialog()
             m_pList->InsertColumn(i, COLUMNS[i].initial, LVCFMT_LEFT, ScaleForDpi(COLUMNS[i].nWidth, dpi));
         m_pList->SetCheckBoxImages(false);
         m_pList->SetCheckBoxes(true);
+        m_pList->SetFocusRect(true);
     }
     CDialogFrame::FitToWorkArea(m_hWnd, m_pList ? m_pList->m_hWnd : nullptr);
     // The follow-up requests are the owner's (the main window's), and keep its list.

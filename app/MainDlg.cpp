@@ -120,6 +120,7 @@ BOOL CMainDlg::OnInitDialog()
     BuildImageList();
     if (m_pDeviceList) {
         m_pDeviceList->SetRowHeight(ScaleForWindow(22, m_hWnd));
+        m_pDeviceList->SetFocusRect(true);
         InsertColumns();
         m_pDeviceList->SetAutoFitLastColumn(true, 5000);
         m_pDeviceList->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
@@ -493,7 +494,7 @@ int CMainDlg::ChooseMenuCommand(HMENU hMenu, POINT ptScreen)
                                              ptScreen.x, ptScreen.y, 0, m_hWnd, nullptr));
 }
 
-void CMainDlg::ShowCameraListMenu(int nRow)
+void CMainDlg::ShowCameraListMenu(int nRow, const POINT* pAt)
 {
     if (!m_pDeviceList)
         return;
@@ -514,8 +515,21 @@ void CMainDlg::ShowCameraListMenu(int nRow)
     ::AppendMenuW(hMenu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(hMenu, rowItem, IDM_LIST_BROWSE, chinese ? L"打开网页 ..." : L"Browse on Web ...");
     ::AppendMenuW(hMenu, rowItem, IDM_LIST_SINGLE, chinese ? L"编辑 ..." : L"Modify By Single...");
+    // The headings' sort, for those who do not click them.
+    if (HMENU hSort = ::CreatePopupMenu()) {
+        const std::array<std::wstring, COLUMN_COUNT> titles = ColumnTitles();
+        for (int col = 0; col < COLUMN_COUNT; ++col)
+            ::AppendMenuW(hSort, MF_STRING | (col == m_rows.GetSortColumn() ? MF_CHECKED : 0),
+                          static_cast<UINT_PTR>(IDM_LIST_SORT + col),
+                          titles[static_cast<size_t>(col)].c_str());
+        ::AppendMenuW(hMenu, MF_SEPARATOR, 0, nullptr);
+        ::AppendMenuW(hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(hSort), chinese ? L"排序" : L"Sort By");
+    }
     POINT pt{};
-    ::GetCursorPos(&pt);
+    if (pAt)
+        pt = *pAt;
+    else
+        ::GetCursorPos(&pt);
     const int command = ChooseMenuCommand(hMenu, pt);
     ::DestroyMenu(hMenu);
     switch (command) {
@@ -541,6 +555,8 @@ void CMainDlg::ShowCameraListMenu(int nRow)
             SendMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_SINGLE, BN_CLICKED), 0);
         break;
     default:
+        if (command >= IDM_LIST_SORT && command < IDM_LIST_SORT + COLUMN_COUNT)
+            SortCameraList(command - IDM_LIST_SORT);
         break;
     }
 }
@@ -560,6 +576,17 @@ BOOL CMainDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
     case NM_RCLICK:
         ShowCameraListMenu(reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem);
         return TRUE;
+    case LVN_ITEMCHANGED: {
+        // The focus moved to a row (arrow, Home, End and Page keys as well as clicks): that camera
+        // is the chosen one.
+        const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
+        if (change->iItem >= 0 && (change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_FOCUSED) &&
+            !(change->uOldState & LVIS_FOCUSED) && m_rows.RecordAt(change->iItem)) {
+            m_pDeviceList->MoveCurrentRow(change->iItem);
+            TakeSelection();
+        }
+        return FALSE;
+    }
     default:
         return FALSE;
     }
@@ -625,6 +652,14 @@ LRESULT CMainDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_QUERYDRAGICON:
         return reinterpret_cast<LRESULT>(m_hIcon);
+    case WM_CONTEXTMENU:
+        // From the keyboard (lParam -1, also sent by accessibility tools); a right-click's menu
+        // comes with NM_RCLICK.
+        if (m_pDeviceList && reinterpret_cast<HWND>(wParam) == m_pDeviceList->m_hWnd && lParam == -1) {
+            ShowCameraListMenuAtFocus();
+            return 0;
+        }
+        break;
     case WM_DESTROY:
         ShutdownDiscovery();
         m_rows.Bind(nullptr);

@@ -57,8 +57,10 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     void SortCameraList(int nCol);
     // Writes the camera list, in the order shown, as a CSV file; false when it cannot be written.
     bool ExportCameraList(const std::wstring& path) const;
-    // The camera list's right-click menu for the row under the click (-1: none).
-    void ShowCameraListMenu(int nRow);
+    // The camera list's menu for a row (-1: none), at pAt (screen) or, without it, at the pointer.
+    void ShowCameraListMenu(int nRow, const POINT* pAt = nullptr);
+    // The menu from the keyboard (menu key, Shift+F10): for the focused row, below it.
+    void ShowCameraListMenuAtFocus();
 
   protected:
     BOOL OnInitDialog() override;
@@ -68,6 +70,7 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     void ApplyLanguage(int nLangId) override;
     int ThreadProc(int nIndex) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
 
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
 
@@ -91,6 +94,9 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     void BuildImageList();
     void InsertColumns();
     void TakeSelection();
+    // The camera list's own keys (F2, the menu key, Shift+F10); true when the key was used.
+    bool OnListKey(UINT message, WPARAM key);
+    int FocusedRow() const;
     // The selection follows its camera's replies, so that it always holds what the camera now says.
     void FollowSelection(const DeviceRecord& record);
     void OpenSingleDialog();

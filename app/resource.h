@@ -39,6 +39,8 @@
 #define IDM_LIST_EXPORT 32802
 #define IDM_LIST_BROWSE 32803
 #define IDM_LIST_SINGLE 32804
+// Sort by column n: IDM_LIST_SORT + n (the headings' clicks, for the keyboard).
+#define IDM_LIST_SORT 32810
 
 // Settings dialogs (templates 103 and 104)
 #include "SettingsIds.h"

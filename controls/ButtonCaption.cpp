@@ -37,3 +37,10 @@ void DrawCaptionLines(HDC hDC, const RECT& rect, std::wstring_view text, bool bC
         top += lineHeight;
     }
 }
+
+bool ShowsButtonFocus(HWND hWnd, UINT itemState)
+{
+    if (!(itemState & ODS_FOCUS) || (itemState & ODS_NOFOCUSRECT))
+        return false;
+    return !(::SendMessageW(hWnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+}

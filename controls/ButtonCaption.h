@@ -15,3 +15,8 @@ std::vector<std::wstring> SplitCaptionLines(std::wstring_view text);
 // Draws text in the device context's current font and text colour; bCentre centres each line
 // horizontally, otherwise lines start at rect.left.
 void DrawCaptionLines(HDC hDC, const RECT& rect, std::wstring_view text, bool bCentre);
+
+// Whether an owner-drawn button shows its focus: it has it (ODS_FOCUS), and the window shows
+// keyboard cues (no ODS_NOFOCUSRECT, no UISF_HIDEFOCUS; the dialog manager clears that flag as soon
+// as the keyboard is used), as the platform's own buttons decide.
+bool ShowsButtonFocus(HWND hWnd, UINT itemState);

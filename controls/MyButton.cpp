@@ -1,5 +1,6 @@
 #include "controls/MyButton.h"
 
+#include "controls/ButtonAccessible.h"
 #include "controls/ButtonCaption.h"
 #include "controls/SkinFiles.h"
 #include "controls/SkinImage.h"
@@ -451,9 +452,25 @@ void CMyButton::PreSubclassWindow()
     SetTimer(TIMER_TOOLTIP, 100);
 }
 
+namespace {
+
+ButtonAccessibleState PushButtonState(HWND hWnd)
+{
+    const auto* pButton = dynamic_cast<const CMyButton*>(CWnd::FromHandle(hWnd));
+    ButtonAccessibleState state;
+    state.bChecked = pButton && pButton->GetChecked();
+    return state;
+}
+
+} // namespace
+
 LRESULT CMyButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_GETOBJECT:
+        if (const LRESULT result = AnswerButtonGetObject(m_hWnd, wParam, lParam, PushButtonState))
+            return result;
+        break;
     case WM_MOUSEMOVE:
         m_toolTip.Relay(m_hWnd, message, wParam, lParam);
         if (!m_bOver) {
@@ -683,8 +700,7 @@ void CMyButton::DrawFace(HDC hDC, const RECT& rc, UINT itemState)
     drawCaption(textRect, 2, bCentre);
     drawHoverFrame();
 
-    const bool bFocus = (itemState & ODS_FOCUS) != 0;
-    if (bFocus && !m_bNoFocusRect && !m_bChecked && !m_bUseImages) {
+    if (ShowsButtonFocus(m_hWnd, itemState) && !m_bNoFocusRect && !m_bChecked && !m_bUseImages) {
         RECT focus{rc.left + 2, rc.top + 2, rc.right - 3, rc.bottom - 3};
         if (m_nRX > 0 && m_nRY > 0) {
             focus.left += 2;

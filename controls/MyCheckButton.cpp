@@ -1,5 +1,6 @@
 #include "controls/MyCheckButton.h"
 
+#include "controls/ButtonAccessible.h"
 #include "controls/ButtonCaption.h"
 #include "controls/SkinImage.h"
 #include "platform/CDC.h"
@@ -306,9 +307,28 @@ void CMyCheckButton::CheckInGroup()
     }
 }
 
+namespace {
+
+// The style became BS_OWNERDRAW when the control was attached: the kind comes from the object.
+ButtonAccessibleState CheckButtonState(HWND hWnd)
+{
+    const auto* pCheck = dynamic_cast<const CMyCheckButton*>(CWnd::FromHandle(hWnd));
+    ButtonAccessibleState state;
+    state.bRadio = pCheck && pCheck->IsRadio();
+    state.bCheckBox = !state.bRadio;
+    state.bChecked = ::SendMessageW(hWnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return state;
+}
+
+} // namespace
+
 LRESULT CMyCheckButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_GETOBJECT:
+        if (const LRESULT result = AnswerButtonGetObject(m_hWnd, wParam, lParam, CheckButtonState))
+            return result;
+        break;
     case BM_GETCHECK:
         return m_bChecked ? BST_CHECKED : BST_UNCHECKED;
     case BM_SETCHECK: {
@@ -502,7 +522,7 @@ void CMyCheckButton::DrawItem(const DRAWITEMSTRUCT& dis)
         }
     }
 
-    if (dis.itemState & ODS_FOCUS) {
+    if (ShowsButtonFocus(m_hWnd, dis.itemState)) {
         RECT focus = rc;
         focus.bottom -= 1;
         ::SetTextColor(hDC, RGB(0, 0, 0));

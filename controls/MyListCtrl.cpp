@@ -57,7 +57,9 @@ void CMyListCtrl::PreSubclassWindow()
 {
     m_nDpi = DpiForWindow(m_hWnd);
     ModifyStyle(0, LVS_OWNERDRAWFIXED);
-    ModifyStyleEx(0, WS_EX_CONTROLPARENT);
+    // Not WS_EX_CONTROLPARENT: the dialog manager would then tab into the list's children (the
+    // hidden editors) instead of to the list, and Tab would never reach it.
+    ModifyStyleEx(WS_EX_CONTROLPARENT, 0);
     EnsureHeader();
     SetTimer(TIMER_AUTOFIT, 2000);
     // A new window has no timers yet, whatever an earlier window of this object had.
@@ -945,12 +947,21 @@ void CMyListCtrl::DrawItem(const DRAWITEMSTRUCT* pDis)
         DrawCell(dc, paint, col);
     }
 
-    if (paint.bSelected && paint.row == m_nCurRow && ::GetFocus() == m_hWnd && m_bFocusRect) {
+    if (ShowsFocusOn(paint.row)) {
         RECT rcFocus = pDis->rcItem;
         rcFocus.right = layout.rcClient.right;
         rcFocus.bottom -= 1;
         ::DrawFocusRect(dc, &rcFocus);
     }
+}
+
+bool CMyListCtrl::ShowsFocusOn(int nRow) const
+{
+    // The platform's focused item is where the keys act, selected or not; the dialog's keyboard
+    // cues decide as they do for the platform's own controls.
+    if (!m_bFocusRect || ::GetFocus() != m_hWnd || nRow != GetNextItem(-1, LVNI_FOCUSED))
+        return false;
+    return !(::SendMessageW(m_hWnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
 }
 
 void CMyListCtrl::DrawCell(HDC dc, const RowPaint& paint, int col)
