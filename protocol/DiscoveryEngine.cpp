@@ -6,10 +6,10 @@
 #include "protocol/DiscoveryRules.h"
 
 #include <winsock2.h>
+#include <process.h>
 #include <ws2tcpip.h>
 
 #include <cstring>
-#include <deque>
 #include <utility>
 
 namespace {
@@ -97,7 +97,8 @@ void CBurstBroadcaster::Close()
 }
 
 CDiscoveryEngine::CDiscoveryEngine(CMyThreadHost& host, CCameraListView& view, CDeviceTable& table)
-    : m_host(host), m_view(view), m_table(table), m_hStop(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    : m_host(host), m_view(view), m_table(table), m_hStop(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      m_hQueued(CreateEventW(nullptr, FALSE, FALSE, nullptr))
 {
 }
 
@@ -207,86 +208,166 @@ int CDiscoveryEngine::ReceivePass()
     if (!KeepRunning(RECEIVE_WORKER))
         return 0;
     GenSocket socket = OpenReplySocket();
-    if (socket == GENSOCK_INVALID) {
+    if (socket == GENSOCK_INVALID || !StartDraining(socket)) {
         // The port is not bound (yet). The server thread keeps trying; look again shortly.
         m_host.WaitSignal(RECEIVE_WORKER, UNBOUND_RETRY_MS);
         return 0;
     }
 
-    // The socket does not block. Receiving comes first: what is queued on the socket is moved
-    // into memory before any of it is acknowledged, and it is then handled a batch at a time,
-    // looking at the socket again between batches. The socket's buffer is only so large, and
-    // each acknowledgement costs as much as a receive, so a burst that outruns the pass waits
-    // here instead of being dropped by the system.
-    const GenSocket wake = m_wake.load();
-    std::deque<ReceivedDatagram> received;
-    int error = 0;
+    // The draining thread has moved the replies into memory; here they are handled a batch at a
+    // time. Each acknowledgement costs as much as a receive, and writing the rows waits for the
+    // window, so a burst that outruns this pass waits in memory instead of being dropped by the
+    // system.
+    std::vector<QueuedDatagram> batch;
     // A failure in here (memory running out, an exception from the view) must not end discovery:
     // the pass is left, told once and started again by the worker.
     try {
+        batch.reserve(BATCH_MAX);
         while (KeepRunning(RECEIVE_WORKER)) {
-            error = 0;
-            while (received.size() < RECEIVED_MAX) {
-                ReceivedDatagram datagram;
-                const int length = ReceiveOne(socket, datagram.message, datagram.sender, datagram.scanId);
-                if (length > 0) {
-                    datagram.length = length;
-                    received.push_back(datagram);
-                    continue;
-                }
-                error = WSAGetLastError();
-                if (error != WSAEMSGSIZE) // an oversized datagram is dropped: its check fails
-                    break;
-            }
-            if (!KeepRunning(RECEIVE_WORKER))
-                break;
-            for (size_t n = 0; n < BATCH_MAX && !received.empty(); ++n) {
-                ReceivedDatagram& datagram = received.front();
+            const bool bMoreWaiting = m_received.Take(batch, BATCH_MAX);
+            for (QueuedDatagram& datagram : batch)
                 AcceptDatagram(datagram.message, datagram.length, datagram.sender, datagram.scanId);
-                received.pop_front();
-            }
-            if (!received.empty() || error == 0) {
+            batch.clear();
+            if (bMoreWaiting) {
                 CommitPending(true);
                 continue;
             }
-            // Drained (or failed): the rows written so far are shown with their count.
+            // Drained: the rows written so far are shown with their count.
             CommitPending(false);
             FlushBurst();
-            if (IsSocketGone(error))
+            if (!m_bDraining.load() && m_received.Size() == 0) {
+                // The socket is gone or the thread failed: the next pass starts them again.
+                if (m_bDrainFailed.exchange(false)) {
+                    RecoverFromFailure();
+                    return 0;
+                }
                 break;
-            if (error != WSAEWOULDBLOCK) {
-                m_host.WaitSignal(RECEIVE_WORKER, 1);
-                continue;
             }
             // A burst often comes in waves: the acknowledgement sockets stay open for a moment.
-            int ready = m_acks.IsOpen() ? WaitReadable(socket, wake, ACK_LINGER_MS) : 0;
-            if (ready == 0) {
+            if (!m_acks.IsOpen() || !WaitQueued(ACK_LINGER_MS)) {
                 m_acks.Close();
-                ready = WaitReadable(socket, wake, RECEIVE_TIMEOUT_MS);
+                WaitQueued(RECEIVE_TIMEOUT_MS);
             }
-            if (ready < 0 && IsSocketGone(WSAGetLastError()))
-                break;
         }
     } catch (...) {
-        received.clear();
-        m_pending.clear();
-        m_acks.Close();
-        if (m_nReceiveFailures.fetch_add(1) == 0) {
-            // The view shows the count again, and with it that discovery was restarted.
-            m_bBurstOpen = true;
-        }
-        try {
-            FlushBurst();
-        } catch (...) {
-            m_bBurstOpen = false;
-        }
-        m_host.WaitSignal(RECEIVE_WORKER, FAILED_PASS_PAUSE_MS);
+        RecoverFromFailure();
         return 0;
     }
     FlushBurst();
     m_acks.Close();
     m_pending.clear();
     return 0;
+}
+
+void CDiscoveryEngine::RecoverFromFailure()
+{
+    m_received.Clear();
+    m_pending.clear();
+    m_acks.Close();
+    if (m_nReceiveFailures.fetch_add(1) == 0) {
+        // The view shows the count again, and with it that discovery was restarted.
+        m_bBurstOpen = true;
+    }
+    try {
+        FlushBurst();
+    } catch (...) {
+        m_bBurstOpen = false;
+    }
+    m_host.WaitSignal(RECEIVE_WORKER, FAILED_PASS_PAUSE_MS);
+}
+
+bool CDiscoveryEngine::WaitQueued(DWORD nMs)
+{
+    if (m_received.Size() > 0)
+        return true;
+    if (!m_hQueued || !m_hStop) {
+        // No event to wait on: look again a little later.
+        Sleep(nMs < 10 ? nMs : 10);
+        return m_received.Size() > 0;
+    }
+    const HANDLE handles[2] = {m_hQueued.Get(), m_hStop.Get()};
+    WaitForMultipleObjects(2, handles, FALSE, nMs);
+    return m_received.Size() > 0;
+}
+
+bool CDiscoveryEngine::StartDraining(GenSocket socket)
+{
+    if (m_bDraining.load() && m_drainSocket == socket)
+        return true;
+    StopDraining();
+    m_drainSocket = socket;
+    m_bDraining.store(true);
+    const uintptr_t h = _beginthreadex(nullptr, 0, &CDiscoveryEngine::DrainMain, this, 0, nullptr);
+    if (h == 0) {
+        m_bDraining.store(false);
+        return false;
+    }
+    m_hDrain.Reset(reinterpret_cast<HANDLE>(h));
+    return true;
+}
+
+void CDiscoveryEngine::StopDraining()
+{
+    if (!m_hDrain)
+        return;
+    // It leaves once it sees the stop flag (the wake socket cuts its wait short) or its socket
+    // gone.
+    WaitForSingleObject(m_hDrain.Get(), INFINITE);
+    m_hDrain.Reset();
+    m_bDraining.store(false);
+}
+
+unsigned __stdcall CDiscoveryEngine::DrainMain(void* pParam)
+{
+    auto* engine = static_cast<CDiscoveryEngine*>(pParam);
+    try {
+        engine->DrainSocket();
+    } catch (...) {
+        engine->m_bDrainFailed.store(true);
+    }
+    engine->m_bDraining.store(false);
+    if (engine->m_hQueued)
+        SetEvent(engine->m_hQueued.Get()); // the receive pass sees it has left
+    return 0;
+}
+
+void CDiscoveryEngine::DrainSocket()
+{
+    // The only work here is receiving, so that a burst faster than one link is taken off the
+    // socket before its buffer overflows.
+    const GenSocket socket = m_drainSocket;
+    const GenSocket wake = m_wake.load();
+    std::vector<QueuedDatagram> taken;
+    taken.reserve(DRAIN_BATCH);
+    while (m_host.IsThreadRunning(RECEIVE_WORKER) && !m_bStopping.load()) {
+        int error = 0;
+        while (taken.size() < DRAIN_BATCH) {
+            taken.emplace_back();
+            QueuedDatagram& datagram = taken.back();
+            const int length = ReceiveOne(socket, datagram.message, datagram.sender, datagram.scanId);
+            if (length > 0) {
+                datagram.length = length;
+                continue;
+            }
+            taken.pop_back();
+            error = WSAGetLastError();
+            if (error != WSAEMSGSIZE) // an oversized datagram is dropped: its check fails
+                break;
+        }
+        if (!taken.empty() && m_received.Push(taken) && m_hQueued)
+            SetEvent(m_hQueued.Get());
+        taken.clear();
+        if (error == 0 || error == WSAEMSGSIZE)
+            continue;
+        if (IsSocketGone(error))
+            break;
+        if (error != WSAEWOULDBLOCK) {
+            Sleep(1);
+            continue;
+        }
+        if (WaitReadable(socket, wake, RECEIVE_TIMEOUT_MS) < 0 && IsSocketGone(WSAGetLastError()))
+            break;
+    }
 }
 
 int CDiscoveryEngine::ReceiveOne(GenSocket socket, WireMessage& message, char (&sender)[16],
@@ -402,6 +483,12 @@ void CDiscoveryEngine::BeginShutdown()
 void CDiscoveryEngine::EndShutdown()
 {
     m_bStopping.store(true);
+    if (m_hDrain) {
+        // Never begun (an engine closed without BeginShutdown): its wait is cut short now.
+        if (m_hStop && WaitForSingleObject(m_hStop.Get(), 0) != WAIT_OBJECT_0)
+            BeginShutdown();
+        StopDraining();
+    }
     // Bound or not (its thread may still be trying, or binding right now), the server goes with
     // everything it made.
     if (GenSockServerContext* context = m_pContext.exchange(nullptr))

@@ -4,11 +4,12 @@
 // lists the cameras.
 //
 // Bursts: cameras on one switch answer a broadcast at the same moment, and a camera reached
-// through two interfaces answers twice. The reply socket asks for a large receive buffer and does
-// not block: the receive pass first moves what is queued on it into memory (a receive each), then
-// checks, acknowledges and stores a batch and writes its rows in one message, and looks at the
-// socket again; when the socket is drained it tells the list, and waits in select, which wakes it
-// for the next datagram or after the receive time-out.
+// through two interfaces answers twice, faster than any one link carries. The reply socket asks
+// for a large receive buffer and does not block, and a thread of the engine's own does nothing
+// but move what is queued on it into memory (a receive each), waiting in select for the next
+// datagram. The receive pass takes that memory a batch at a time: checks, acknowledges and stores
+// it and writes its rows in one message to the window, which may keep it waiting while it paints;
+// the socket is drained all the while. When the memory is empty it tells the list, and waits.
 //
 // Scans: every request the rescan pass sends opens a scan, numbered from 1. A reply is stamped
 // with the scan that was open when it was taken off the socket, and what was queued on the
@@ -20,6 +21,7 @@
 #include "base/MyThreadHost.h"
 #include "net/SocketHelpers.h"
 #include "protocol/DeviceTable.h"
+#include "protocol/ReplyQueue.h"
 
 #include <atomic>
 #include <cstdint>
@@ -79,8 +81,10 @@ class CDiscoveryEngine {
     static constexpr int ACK_LINGER_MS = 250;
     // Replies handled before the socket is looked at again, and their rows written in one message.
     static constexpr size_t BATCH_MAX = 64;
-    // Datagrams held in memory at most, waiting to be handled (about 18 MB).
-    static constexpr size_t RECEIVED_MAX = 16384;
+    // Datagrams held in memory at most, waiting to be handled (about 110 MB); more are dropped.
+    static constexpr size_t RECEIVED_MAX = 100000;
+    // Datagrams the draining thread takes off the socket before it hands them on.
+    static constexpr size_t DRAIN_BATCH = 32;
     // Asked of the system for the reply socket; Linux caps it at net.core.rmem_max.
     static constexpr int REPLY_BUFFER_BYTES = 8 * 1024 * 1024;
     // The pause before a receive pass that failed (memory ran out, say) starts again.
@@ -116,6 +120,8 @@ class CDiscoveryEngine {
     int GetReplyBufferBytes() const { return m_nGrantedBuffer.load(); }
     // Receive passes that failed and were started again; the view is told at the first.
     int GetReceiveFailures() const { return m_nReceiveFailures.load(); }
+    // Datagrams taken off the socket and dropped because RECEIVED_MAX were waiting.
+    long long GetQueueDrops() const { return m_received.Dropped(); }
 
   private:
     bool KeepRunning(int nIndex) const;
@@ -129,13 +135,16 @@ class CDiscoveryEngine {
     // Stores the queued replies and writes their rows, as one step under the table's lock.
     void CommitPending(bool bMoreWaiting);
     void FlushBurst();
-
-    struct ReceivedDatagram {
-        WireMessage message;
-        int length = 0;
-        char sender[16];
-        std::uint32_t scanId = 0;
-    };
+    // Starts the thread that drains `socket` into m_received, unless it runs; false when it
+    // could not be started.
+    bool StartDraining(GenSocket socket);
+    static unsigned __stdcall DrainMain(void* pParam);
+    void DrainSocket();
+    void StopDraining();
+    // Waits until the draining thread queued datagrams (true), or nMs passed or closing began.
+    bool WaitQueued(DWORD nMs);
+    // After a failed pass: drop what it held, tell the view once, pause.
+    void RecoverFromFailure();
 
     CMyThreadHost& m_host;
     CCameraListView& m_view;
@@ -154,7 +163,13 @@ class CDiscoveryEngine {
     // datagram to the reply port may be taken by another program bound to that port too.
     CUniqueKernelHandle m_hStop;                    // set by BeginShutdown
     std::atomic<GenSocket> m_wake{GENSOCK_INVALID}; // loopback, in the receive pass's wait
-    bool m_bBurstOpen = false;                      // receive worker only
-    CBurstBroadcaster m_acks;                       // receive worker only
-    std::vector<DeviceRecord> m_pending;            // receive worker only
+    CReplyQueue m_received{RECEIVED_MAX};
+    CUniqueKernelHandle m_hQueued; // set when the draining thread filled an empty m_received
+    CUniqueKernelHandle m_hDrain;  // the draining thread; receive worker and EndShutdown only
+    GenSocket m_drainSocket = GENSOCK_INVALID;
+    std::atomic<bool> m_bDraining{false};    // the draining thread has not left
+    std::atomic<bool> m_bDrainFailed{false}; // it left on a failure
+    bool m_bBurstOpen = false;               // receive worker only
+    CBurstBroadcaster m_acks;                // receive worker only
+    std::vector<DeviceRecord> m_pending;     // receive worker only
 };

@@ -232,6 +232,8 @@ for n in "${fleets[@]}"; do
   [ "$(result two "$n" timed_out)" = 1 ] && measured="$measured, cut at ${limit} s"
   row "N=$n two-interface ($((2 * n)) replies)" "$measured" "$(target_for "$n")"
 done
+# The simulator's "burst on" sends without pacing: ten thousand replies within ~20 ms.
+row "N=5000 unpaced burst (10000 replies within ~20 ms)" "$(result two 5000 listed)/5000 listed" "all listed"
 for n in "${singles[@]}"; do
   listed=$(result one "$n" listed); all=$(result one "$n" all_rows_s); last=$(result one "$n" last_row_s)
   if [ -z "$listed" ]; then measured="no result"

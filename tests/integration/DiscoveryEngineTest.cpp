@@ -1,7 +1,8 @@
 // The discovery engine on two workers of a plain thread host, against the simulated cameras:
 // closing wakes the receive pass whoever else listens on the reply port, closing does not wait
 // for a reply port that never binds and gives back what the launcher made, and a failure inside
-// the receive pass does not end discovery.
+// the receive pass does not end discovery, and a burst larger than the reply socket's buffer is
+// taken whole while the window keeps the pass waiting.
 #include "base/MyThreadHost.h"
 #include "protocol/DiscoveryEngine.h"
 #include "tests/net/SocketTestKit.h"
@@ -31,6 +32,9 @@ class CRecordingView : public CCameraListView {
     void StartScan(std::uint32_t, bool) override {}
     void ShowCameras(const std::vector<ShownCamera>& cameras, bool) override
     {
+        // A window busy painting keeps the worker waiting in its synchronous message.
+        if (const int holdMs = m_nFirstHoldMs.exchange(0); holdMs > 0)
+            Sleep(static_cast<DWORD>(holdMs));
         if (m_nThrowsLeft.load() > 0) {
             --m_nThrowsLeft;
             throw std::bad_alloc();
@@ -48,6 +52,7 @@ class CRecordingView : public CCameraListView {
     }
 
     std::atomic<int> m_nThrowsLeft{0};
+    std::atomic<int> m_nFirstHoldMs{0};
     std::atomic<int> m_nBurstEnds{0};
 
   private:
@@ -201,6 +206,33 @@ TEST_F(DiscoveryEngineTest, AFailureInTheReceivePassRestartsItAndIsToldOnce)
     EXPECT_EQ(host.m_engine.GetReceiveFailures(), 2);
     // The view heard of it (it writes the count again, with its note).
     EXPECT_GE(burstEndsAfterFailures, 1);
+}
+
+// Six thousand cameras answer at the simulator's usual pace (one every 2 ms, 500 a second: far
+// below what a free receiver takes) while the window holds the first rows' message for as long as
+// the answers last. What arrives meanwhile is more than the reply socket's buffer holds (about
+// 3600 datagrams in the lab): nothing may be dropped, the socket is drained while the pass waits.
+TEST_F(DiscoveryEngineTest, RepliesArrivingWhileTheWindowIsBusyAreAllStored)
+{
+    constexpr size_t FLEET = 6000;
+    CCamSimClient sim;
+    ASSERT_TRUE(sim.Connect());
+    ASSERT_EQ(sim.Command("fleet " + std::to_string(FLEET)), "ok " + std::to_string(FLEET));
+    ASSERT_TRUE(sim.Ok("pace 2"));
+
+    CRecordingView view;
+    view.m_nFirstHoldMs = 12000;
+    CEngineHost host(view);
+    host.Start();
+    ASSERT_TRUE(host.WaitBound(5000));
+    host.SetSignal(CDiscoveryEngine::RESCAN_WORKER);
+    WaitUntil([&] { return view.Listed() == FLEET; }, 60000);
+    std::printf("listed %zu of %zu, %lld dropped from memory, reply buffer %d bytes\n", view.Listed(), FLEET,
+                host.m_engine.GetQueueDrops(), host.m_engine.GetReplyBufferBytes());
+    EXPECT_EQ(view.Listed(), FLEET);
+    EXPECT_EQ(host.m_engine.GetQueueDrops(), 0);
+    host.Close();
+    sim.Command("reset");
 }
 
 } // namespace
