@@ -48,15 +48,15 @@ constexpr int CAMERA_IMAGE_SIZE = 20; // pixels at 96 dpi
 // In the order they are written.
 const SettingsItemText kTexts[] = {
     {IDC_MAIN_COUNT_CAPTION, L"设备数量:", L"Camera Count:"},
-    {IDC_MAIN_SINGLE, L"编辑 ...", L"Modify By Single..."},
+    {IDC_MAIN_SINGLE, L"编辑(&M) ...", L"&Modify By Single..."},
     {IDC_MAIN_ADDRESS_CAPTION, L"本机IP地址:", L"IP Address:"},
-    {IDC_MAIN_ONTOP, L"窗口置顶", L"Set On Top"},
-    {IDC_MAIN_RESCAN, L"刷新", L"Rescan"},
-    {IDC_MAIN_BROWSE, L"打开网页 ...", L"Browse on Web ..."},
-    {IDC_MAIN_GROUP, L"批量操作 ...", L"Modify by Group ..."},
+    {IDC_MAIN_ONTOP, L"窗口置顶(&T)", L"Set On &Top"},
+    {IDC_MAIN_RESCAN, L"刷新(&R)", L"&Rescan"},
+    {IDC_MAIN_BROWSE, L"打开网页(&B) ...", L"&Browse on Web ..."},
+    {IDC_MAIN_GROUP, L"批量操作(&G) ...", L"Modify by &Group ..."},
     // The language choice is labelled in the other language, so either reader finds it.
     {IDC_MAIN_LANG_CAPTION, L"Language:", L"界面语言:"},
-    {IDCANCEL, L"退出", L"Exit"},
+    {IDCANCEL, L"退出(&X)", L"E&xit"},
 };
 
 // A camera's address as the user interface reads it: at least 7 characters to be usable.

@@ -11,6 +11,8 @@
 
 #include <commctrl.h>
 
+#include <cwctype>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,14 +34,14 @@ struct ColumnText {
 // Main window (template 102). The language choice is labelled in the other language.
 const ControlText kMainTexts[] = {
     {1039, L"设备数量:", L"Camera Count:"},
-    {1006, L"编辑 ...", L"Modify By Single..."},
+    {1006, L"编辑(&M) ...", L"&Modify By Single..."},
     {1040, L"本机IP地址:", L"IP Address:"},
-    {1016, L"窗口置顶", L"Set On Top"},
-    {1007, L"刷新", L"Rescan"},
-    {1001, L"批量操作 ...", L"Modify by Group ..."},
-    {1002, L"打开网页 ...", L"Browse on Web ..."},
+    {1016, L"窗口置顶(&T)", L"Set On &Top"},
+    {1007, L"刷新(&R)", L"&Rescan"},
+    {1001, L"批量操作(&G) ...", L"Modify by &Group ..."},
+    {1002, L"打开网页(&B) ...", L"&Browse on Web ..."},
     {1041, L"Language:", L"界面语言:"},
-    {2, L"退出", L"Exit"},
+    {2, L"退出(&X)", L"E&xit"},
 };
 
 const ColumnText kMainColumns[] = {
@@ -55,22 +57,22 @@ const ControlText kDeviceTexts[] = {
     {1041, L"掩码:", L"Mask:"},
     {1042, L"网关:", L"GateWay:"},
     {1043, L"DNS:", L"DNS:"},
-    {1012, L"打开DHCP", L"Enable DHCP"},
+    {1012, L"打开DHCP(&D)", L"Enable &DHCP"},
     {1044, L"WiFi网络", L"WiFi"},
     {1045, L"IP地址:", L"IP Address:"},
     {1046, L"掩码:", L"Mask:"},
     {1047, L"网关:", L"GataWay:"},
     {1048, L"DNS:", L"DNS:"},
-    {1017, L"打开DHCP", L"Enable DHCP"},
+    {1017, L"打开DHCP(&H)", L"Enable D&HCP"},
     {1049, L"AP密码:", L"AP Password:"},
-    {1018, L"打开 WiFi 网卡模式", L"Enable AP mode"},
+    {1018, L"打开 WiFi 网卡模式(&A)", L"Enable &AP mode"},
     {1050, L"SSID:", L"SSID:"},
     {1051, L"密码:", L"Password:"},
     {1052, L"加密类型:", L"Encrypt Type:"},
     {1053, L"设备名称:", L"Camera Name:"},
-    {1005, L"设置参数", L"Do Setting"},
+    {1005, L"设置参数(&S)", L"Do &Setting"},
     {1054, L"当前设备:", L"Currently:"},
-    {1, L"返回", L"Return"},
+    {1, L"返回(&R)", L"&Return"},
 };
 
 // Group dialog (template 104).
@@ -79,17 +81,17 @@ const ControlText kGroupTexts[] = {
     {1040, L"网关:", L"Gate Way:"},
     {1041, L"名称:", L"Name:"},
     {1042, L"步长:", L"Step:"},
-    {1013, L"仅应用到√项", L"Only checked Item(s)"},
-    {1000, L"应用", L"Apply For"},
-    {1003, L"全(√)", L"Check All"},
-    {1011, L"全不(√)", L"Uncheck All"},
-    {1008, L"反(√)", L"Reverse Check"},
-    {1004, L"√选中项", L"Check Selected"},
-    {1009, L"反√选中项", L"Uncheck Selected"},
-    {1014, L"不修改IP", L"Not modify IP"},
-    {1015, L"不修改名称", L"Not modify Name"},
-    {1010, L"执行批量设置", L"Set for All checked"},
-    {1, L"返回", L"Return"},
+    {1013, L"仅应用到√项(&O)", L"&Only checked Item(s)"},
+    {1000, L"应用(&P)", L"A&pply For"},
+    {1003, L"全(√)(&A)", L"Check &All"},
+    {1011, L"全不(√)(&N)", L"U&ncheck All"},
+    {1008, L"反(√)(&V)", L"Re&verse Check"},
+    {1004, L"√选中项(&C)", L"&Check Selected"},
+    {1009, L"反√选中项(&U)", L"&Uncheck Selected"},
+    {1014, L"不修改IP(&I)", L"Not modify &IP"},
+    {1015, L"不修改名称(&M)", L"Not &modify Name"},
+    {1010, L"执行批量设置(&S)", L"&Set for All checked"},
+    {1, L"返回(&R)", L"&Return"},
 };
 
 // The fifth column holds the change check's status of each camera.
@@ -200,6 +202,51 @@ TEST_F(LanguageTable, MainWindowShowsEveryTextOfTheLanguage)
         EXPECT_STREQ(item, L"English");
         EXPECT_EQ(TextOf(Main()), L"Larkvane");
     }
+}
+
+// Every button and check box of each window carries an access key ("&" before a letter or digit) in
+// both languages, and no two in one window share it; the key presses the button.
+TEST_F(LanguageTable, EveryButtonHasItsOwnAccessKeyInBothLanguages)
+{
+    for (const Language& language : kLanguages) {
+        SCOPED_TRACE(language.name);
+        SwitchTo(language.nId);
+        for (HWND hDlg : {Main(), Device(), Group()}) {
+            SCOPED_TRACE(TextOf(hDlg));
+            std::map<wchar_t, std::wstring> owners;
+            int buttons = 0;
+            for (HWND hChild = ::GetWindow(hDlg, GW_CHILD); hChild;
+                 hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+                wchar_t name[32] = {};
+                ::GetClassNameW(hChild, name, 32);
+                const LONG_PTR style = ::GetWindowLongPtrW(hChild, GWL_STYLE);
+                if (std::wstring(name) != L"Button" || (style & BS_TYPEMASK) == BS_GROUPBOX)
+                    continue;
+                ++buttons;
+                const std::wstring text = TextOf(hChild);
+                SCOPED_TRACE(text);
+                const size_t amp = text.find(L'&');
+                ASSERT_NE(amp, std::wstring::npos) << "no access key";
+                ASSERT_LT(amp + 1, text.size());
+                EXPECT_EQ(text.find(L'&', amp + 1), std::wstring::npos) << "two access keys";
+                const wchar_t key = static_cast<wchar_t>(std::towlower(text[amp + 1]));
+                EXPECT_TRUE(std::iswalnum(key));
+                EXPECT_TRUE(owners.emplace(key, text).second) << "the key of \"" << owners[key] << "\" too";
+            }
+            EXPECT_GE(buttons, 4);
+        }
+    }
+
+    // Alt+G on the main window opens the group dialog, as a click on "批量操作(&G) ..." does.
+    SwitchTo(0);
+    ASSERT_FALSE(::IsWindowVisible(Group()));
+    const HWND hList = ::GetDlgItem(Main(), 1038);
+    ::SetFocus(hList);
+    ::PostMessageW(hList, WM_SYSCHAR, L'g', 1 << 29);
+    PumpFor(200);
+    EXPECT_TRUE(::IsWindowVisible(Group()));
+    ::SendMessageW(Group(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    Pump();
 }
 
 // The arrow keys on the closed list change its selection without opening it: the language follows,

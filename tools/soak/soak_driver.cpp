@@ -373,8 +373,8 @@ bool Round(HWND hMain, HANDLE hProcess, DWORD pid, const Options& options, int n
                 singleShown ? 1 : 0, groupShown ? 1 : 0, groupMs, passMs, Utf8(passText).c_str());
 
     // The language combo: English, then back to Chinese.
-    const bool english = SwitchLanguage(hMain, 1, L"Rescan");
-    const bool chinese = SwitchLanguage(hMain, 0, L"刷新");
+    const bool english = SwitchLanguage(hMain, 1, L"&Rescan");
+    const bool chinese = SwitchLanguage(hMain, 0, L"刷新(&R)");
     std::printf("language r=%d english=%d chinese=%d\n", nRound, english ? 1 : 0, chinese ? 1 : 0);
     if (!english || !chinese)
         Error("language-switch-not-seen");
