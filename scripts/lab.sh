@@ -113,8 +113,12 @@ up() {
   mkdir -p "$WINEPREFIX"
   ip netns exec "$tool_ns" wineserver -p
   if [ $fresh = 1 ]; then
-    ip netns exec "$tool_ns" wineboot -i >"$state/wineboot.log" 2>&1 || true
-    ip netns exec "$tool_ns" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # The first program creates the prefix (Wine runs its own `wineboot --init` and waits for
+    # it). No separate `wineboot -i`: on a new prefix it initialises it a second time and starts
+    # a second service manager, after which RpcSs never starts, and every process that opens the
+    # desktop waits 10 s on it (about 20 s per test program).
+    ip netns exec "$tool_ns" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      >"$state/wineboot.log" 2>&1 </dev/null || true
   fi
   # Start Wine's services and desktop process now, with their output going to a log: started
   # later by a test, they would inherit its stdout and hold the test runner's pipe open for ever.
