@@ -120,6 +120,10 @@ up() {
     ip netns exec "$tool_ns" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       >"$state/wineboot.log" 2>&1 </dev/null || true
   fi
+  # No window manager runs on the lab's display: Wine waits 2 s for one to withdraw every shown
+  # top-level window it hides or destroys. Unmanaged windows are hidden at once.
+  ip netns exec "$tool_ns" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    >>"$state/wineboot.log" 2>&1 </dev/null || true
   # Start Wine's services and desktop process now, with their output going to a log: started
   # later by a test, they would inherit its stdout and hold the test runner's pipe open for ever.
   ip netns exec "$tool_ns" wine rundll32.exe user32.dll,GetDesktopWindow \
