@@ -128,6 +128,12 @@ up() {
   # later by a test, they would inherit its stdout and hold the test runner's pipe open for ever.
   ip netns exec "$tool_ns" wine rundll32.exe user32.dll,GetDesktopWindow \
     >>"$state/wineboot.log" 2>&1 </dev/null || true
+  # The desktop process ends a few seconds after the last program that used it, and the next
+  # program to start it again gives it its own stdout: with tests run in parallel it then held a
+  # test's pipe open until the suite ended. A program waiting for input that never comes keeps
+  # the desktop up until the lab goes down.
+  ip netns exec "$tool_ns" setsid sh -c 'sleep infinity | wine cmd /c pause' \
+    >>"$state/wineboot.log" 2>&1 </dev/null &
   echo "lab $LAB_NAME up: display $DISPLAY, prefix $WINEPREFIX"
 }
 
