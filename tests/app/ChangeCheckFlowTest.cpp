@@ -409,10 +409,8 @@ TEST_F(ChangeCheckFlow, AGroupPassOnALargeSiteEndsWithEveryCameraConfirmed)
 {
     const HWND hGroup = Group().GetSafeHwnd();
     Group().SetSendPause(CGroupSetDlg::SEND_PAUSE_MS / 10);
-    // The window only bounds the wait for a camera that never answers; a loaded machine may take
-    // longer than a tenth of it to list the replies of a refresh on a large site.
     Group().GetChangeCheck().SetTimes(CChangeCheck::SETTLE_MS / 10, CChangeCheck::RESCAN_PERIOD_MS / 10,
-                                      CChangeCheck::CHECK_WINDOW_MS / 4);
+                                      CChangeCheck::CHECK_WINDOW_MS / 10);
     ASSERT_EQ(m_sim.Command("burst on"), "ok");
     for (const int cameras : {100, 250}) {
         SCOPED_TRACE(cameras);
