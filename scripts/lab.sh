@@ -113,13 +113,27 @@ up() {
   mkdir -p "$WINEPREFIX"
   ip netns exec "$tool_ns" wineserver -p
   if [ $fresh = 1 ]; then
-    ip netns exec "$tool_ns" wineboot -i >"$state/wineboot.log" 2>&1 || true
-    ip netns exec "$tool_ns" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # The first program creates the prefix (Wine runs its own `wineboot --init` and waits for
+    # it). No separate `wineboot -i`: on a new prefix it initialises it a second time and starts
+    # a second service manager, after which RpcSs never starts, and every process that opens the
+    # desktop waits 10 s on it (about 20 s per test program).
+    ip netns exec "$tool_ns" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      >"$state/wineboot.log" 2>&1 </dev/null || true
   fi
+  # No window manager runs on the lab's display: Wine waits 2 s for one to withdraw every shown
+  # top-level window it hides or destroys. Unmanaged windows are hidden at once.
+  ip netns exec "$tool_ns" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    >>"$state/wineboot.log" 2>&1 </dev/null || true
   # Start Wine's services and desktop process now, with their output going to a log: started
   # later by a test, they would inherit its stdout and hold the test runner's pipe open for ever.
   ip netns exec "$tool_ns" wine rundll32.exe user32.dll,GetDesktopWindow \
     >>"$state/wineboot.log" 2>&1 </dev/null || true
+  # The desktop process ends a few seconds after the last program that used it, and the next
+  # program to start it again gives it its own stdout: with tests run in parallel it then held a
+  # test's pipe open until the suite ended. A program waiting for input that never comes keeps
+  # the desktop up until the lab goes down.
+  ip netns exec "$tool_ns" setsid sh -c 'sleep infinity | wine cmd /c pause' \
+    >>"$state/wineboot.log" 2>&1 </dev/null &
   echo "lab $LAB_NAME up: display $DISPLAY, prefix $WINEPREFIX"
 }
 

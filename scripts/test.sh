@@ -30,7 +30,11 @@ echo "== Windows tests under Wine, in the lab"
 bash scripts/lab.sh cam build/native/tools/camsim/camsim --control 8700 \
      --log "$state/camsim.log" >"$state/camsim.out" 2>&1 &
 disown $! # it ends with the lab; no job notice then
-bash scripts/lab.sh tool ctest --test-dir build/win --output-on-failure --no-tests=error || fail=1
+# Two at a time: the entries' locks (tests/CMakeLists.txt) keep programs that share a folder's
+# files, the display or the simulator and the tool's ports apart. The lab is up (its prefix
+# initialised) before the first one starts.
+bash scripts/lab.sh tool ctest --test-dir build/win --output-on-failure --no-tests=error \
+     -j"${TEST_JOBS:-2}" || fail=1
 
 echo "== gallery screenshot"
 bash scripts/gallery-shot.sh build/win/tools/gallery/lv_gallery.exe || fail=1

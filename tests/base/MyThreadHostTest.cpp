@@ -498,7 +498,8 @@ TEST(ThreadHost, JoinHandlesMessagesSentByABlockedWorker)
         auto* pHost = new CTestHost;
         pHost->m_pass = [hTarget](CTestHost&, int) { SendMessageW(hTarget, WM_APP, 0, 0); };
         pHost->StartThread(0);
-        PumpFor(30);
+        // The worker's first message, however long a busy machine takes to start it.
+        lvtest::PumpUntil([] { return g_nHandled.load() > 0; }, 5000);
         ASSERT_GT(g_nHandled.load(), 0);
         Sleep(30); // not pumping: the worker is now blocked in SendMessage to this thread
         const int nBefore = g_nHandled;

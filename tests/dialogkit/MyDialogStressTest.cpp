@@ -114,7 +114,11 @@ TEST_F(CDialogStressTest, AWorkerBlockedOnTheUserInterfaceThreadDoesNotHangTheDe
         ASSERT_EQ(pDlg->StartThread(2), 1);
         // No pumping: the workers are stuck in their sent calls when the destructor runs.
         ::Sleep(20);
-        // Worker 0 is inside its first pass, waiting for this thread.
+        // Worker 0 is inside its first pass, waiting for this thread (on a busy machine it may
+        // need longer than the 20 ms to get there).
+        for (const DWORD start = ::GetTickCount();
+             pDlg->m_nPasses.load() < 1 && ::GetTickCount() - start < 5000;)
+            ::Sleep(2);
         EXPECT_GE(pDlg->m_nPasses.load(), 1);
         pDlg.reset();
     }
