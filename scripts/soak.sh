@@ -24,8 +24,8 @@
 #
 # The close time runs from the close request until the process has ended (its Windows handle
 # signalled and its Linux process gone); the larger of the two counts. Under Wine without a window
-# manager (the lab's Xvfb) destroying a shown top-level window alone costs about 2.2 s (an idle
-# program closes in about 2.2 s shown, 0.05 s hidden; the hide itself takes the 2.2 s), so the
+# manager a shown managed top-level window took about 2.2 s to hide (the lab's windows are now
+# unmanaged, and the program ends without taking its windows down), so the
 # driver first hides the main window and the dialogs and waits for that, then rescans and closes
 # 50 ms into the burst (the hidden list fills within about 200 ms), and the judged close time is
 # the program's own. Every fourth cycle
