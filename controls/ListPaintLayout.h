@@ -25,7 +25,8 @@ struct ListPaintLayout {
     bool bRowCheckBoxes = false; // LVS_EX_CHECKBOXES
     HFONT hFont = nullptr;
     HIMAGELIST hSmallImages = nullptr;
-    int cellTop = 0; // from the row's top edge
+    int focusRow = -1; // the row outlined as the keyboard's, -1 for none
+    int cellTop = 0;   // from the row's top edge
     int cellBottom = 0;
     RECT icon{}; // column 0's icon, from the row's top-left corner
     std::vector<Column> cells;

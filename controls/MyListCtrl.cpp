@@ -891,6 +891,7 @@ const ListPaintLayout& CMyListCtrl::PaintLayoutFor(int nRow, const RECT& rcRow)
     layout.hFont = GetFont();
     layout.hSmallImages = GetImageList(LVSIL_SMALL);
     layout.columns = GetColumnCount();
+    layout.focusRow = FocusRowShown();
     layout.cells.assign(static_cast<size_t>(std::max(layout.columns, 0)), {});
     for (int col = 0; col < layout.columns; ++col) {
         const RECT rc = CellRect(nRow, col);
@@ -947,7 +948,7 @@ void CMyListCtrl::DrawItem(const DRAWITEMSTRUCT* pDis)
         DrawCell(dc, paint, col);
     }
 
-    if (ShowsFocusOn(paint.row)) {
+    if (paint.row == layout.focusRow) {
         RECT rcFocus = pDis->rcItem;
         rcFocus.right = layout.rcClient.right;
         rcFocus.bottom -= 1;
@@ -955,13 +956,15 @@ void CMyListCtrl::DrawItem(const DRAWITEMSTRUCT* pDis)
     }
 }
 
-bool CMyListCtrl::ShowsFocusOn(int nRow) const
+int CMyListCtrl::FocusRowShown() const
 {
     // The platform's focused item is where the keys act, selected or not; the dialog's keyboard
     // cues decide as they do for the platform's own controls.
-    if (!m_bFocusRect || ::GetFocus() != m_hWnd || nRow != GetNextItem(-1, LVNI_FOCUSED))
-        return false;
-    return !(::SendMessageW(m_hWnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+    if (!m_bFocusRect || ::GetFocus() != m_hWnd)
+        return -1;
+    if (::SendMessageW(m_hWnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)
+        return -1;
+    return GetNextItem(-1, LVNI_FOCUSED);
 }
 
 void CMyListCtrl::DrawCell(HDC dc, const RowPaint& paint, int col)

@@ -257,8 +257,8 @@ class CMyListCtrl : public CListCtrl {
     void UpdateScrollWatch();
     CListCtrlValues Values() const { return CListCtrlValues(const_cast<CMyListCtrl*>(this)); }
 
-    // The focus rectangle goes round this row.
-    bool ShowsFocusOn(int nRow) const;
+    // The row the focus rectangle goes round now, or -1.
+    int FocusRowShown() const;
     // Attaches m_wndHeader to the list's header once the platform has made it.
     void EnsureHeader();
     // Makes the platform lay the control out and ask for the item height again.
