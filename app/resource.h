@@ -41,6 +41,12 @@
 #define IDM_LIST_SINGLE 32804
 // Sort by column n: IDM_LIST_SORT + n (the headings' clicks, for the keyboard).
 #define IDM_LIST_SORT 32810
+// Turns the listing of other makers' devices (WS-Discovery) on and off.
+#define IDM_LIST_ONVIF 32805
+// Opens the folder of the change log.
+#define IDM_LIST_LOG_FOLDER 32806
+// Chooses the local addresses discovery searches from.
+#define IDM_LIST_SEARCH_ON 32807
 
 // Settings dialogs (templates 103 and 104)
 #include "SettingsIds.h"
