@@ -69,8 +69,11 @@ void CCameraRows::Clear()
 {
     m_rowOf.clear();
     m_rows.clear();
+    // The devices of other makers come back with the answers to the next probe.
+    m_onvif.Clear();
     m_bOrderDirty = false;
     m_bWarningsDirty = false;
+    m_bOnvifDirty = false;
     if (m_pList && m_pList->m_hWnd) {
         // A click already reported for a row of the old list must not pick whatever camera the
         // next rescan lists at that index.
@@ -112,10 +115,15 @@ void CCameraRows::Show(const std::vector<CCameraListView::ShownCamera>& cameras)
         if (ReadAddresses(row))
             m_bWarningsDirty = true;
     }
+    // A camera new or changed may be, or no longer be, a device of another maker already listed.
+    if (!m_onvif.IsEmpty() && !cameras.empty())
+        m_bOnvifDirty = true;
 }
 
 void CCameraRows::SyncList()
 {
+    if (m_bOnvifDirty)
+        ReconcileOnvif();
     if (!m_bOrderDirty && !m_bWarningsDirty)
         return;
     if (m_bOrderDirty && m_nSortColumn >= 0)
@@ -160,37 +168,52 @@ void CCameraRows::ApplySort()
 {
     if (m_nSortColumn < 0)
         return;
-    const bool bList = m_pList && m_pList->m_hWnd;
-    const int shown = bList ? std::min(m_pList->GetItemCount(), GetRowCount()) : 0;
     // The selection and the current row follow their cameras.
-    std::vector<const Row*> selected;
-    const Row* pCurrent = nullptr;
-    if (bList) {
-        for (int i = m_pList->GetNextItem(-1, LVNI_SELECTED); i >= 0 && i < shown;
-             i = m_pList->GetNextItem(i, LVNI_SELECTED))
-            selected.push_back(m_rows[static_cast<size_t>(i)].get());
-        const int cur = m_pList->GetCurRow();
-        if (cur >= 0 && cur < shown)
-            pCurrent = m_rows[static_cast<size_t>(cur)].get();
-    }
+    const ListSelection selection = TakeListSelection();
     std::stable_sort(
         m_rows.begin(), m_rows.end(),
         [this](const std::unique_ptr<Row>& a, const std::unique_ptr<Row>& b) { return RowLess(*a, *b); });
+    IndexRows();
+    PutListSelection(selection);
+}
+
+void CCameraRows::IndexRows()
+{
     m_rowOf.clear();
     for (int i = 0; i < GetRowCount(); ++i)
-        m_rowOf[m_rows[static_cast<size_t>(i)]->pTableRecord] = i;
-    if (!bList)
+        if (const DeviceRecord* pTableRecord = m_rows[static_cast<size_t>(i)]->pTableRecord)
+            m_rowOf[pTableRecord] = i;
+}
+
+CCameraRows::ListSelection CCameraRows::TakeListSelection() const
+{
+    ListSelection selection;
+    if (!m_pList || !m_pList->m_hWnd)
+        return selection;
+    const int shown = std::min(m_pList->GetItemCount(), GetRowCount());
+    for (int i = m_pList->GetNextItem(-1, LVNI_SELECTED); i >= 0 && i < shown;
+         i = m_pList->GetNextItem(i, LVNI_SELECTED))
+        selection.selected.push_back(m_rows[static_cast<size_t>(i)].get());
+    const int cur = m_pList->GetCurRow();
+    if (cur >= 0 && cur < shown)
+        selection.pCurrent = m_rows[static_cast<size_t>(cur)].get();
+    return selection;
+}
+
+void CCameraRows::PutListSelection(const ListSelection& selection)
+{
+    if (!m_pList || !m_pList->m_hWnd)
         return;
     std::unordered_map<const Row*, int> indexOf;
     for (int i = 0; i < GetRowCount(); ++i)
         indexOf[m_rows[static_cast<size_t>(i)].get()] = i;
-    if (!selected.empty() || pCurrent) {
+    if (!selection.selected.empty() || selection.pCurrent) {
         m_pList->SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-        for (const Row* row : selected)
+        for (const Row* row : selection.selected)
             m_pList->SetItemState(indexOf[row], LVIS_SELECTED, LVIS_SELECTED);
     }
-    if (pCurrent) {
-        const int now = indexOf[pCurrent];
+    if (selection.pCurrent) {
+        const int now = indexOf[selection.pCurrent];
         m_pList->SetItemState(now, LVIS_FOCUSED, LVIS_FOCUSED);
         m_pList->MoveCurrentRow(now);
     }
@@ -304,6 +327,11 @@ std::wstring CCameraRows::GetRowTip(int nRow) const
         line(chinese ? L"不在本机任何网段" : L"Not in any local subnet");
     if (warnings.bSharedSerial)
         line(chinese ? L"两台设备使用同一序列号" : L"Two devices share this serial");
+    const Row& row = *m_rows[static_cast<size_t>(nRow)];
+    if (row.bAlsoOnvif) {
+        const std::wstring name = row.onvifName.empty() ? L"" : L" (" + row.onvifName + L")";
+        line(chinese ? L"该设备也应答 ONVIF" + name : L"This camera also answers ONVIF" + name);
+    }
     return tip;
 }
 
@@ -406,4 +434,158 @@ std::array<std::wstring, CCameraRows::COLUMN_COUNT> CCameraRows::RowTexts(const 
         Wide(FormatMac(wifi ? m.wifiMac : m.lanMac)),
         WideFieldText(m.version),
     };
+}
+
+// ---------------------------------------------------------------------------------------------
+// Devices of other makers.
+
+void CCameraRows::ShowOnvif(const std::vector<OnvifAnnouncement>& batch)
+{
+    if (m_onvif.Apply(batch))
+        m_bOnvifDirty = true;
+}
+
+void CCameraRows::ClearOnvif()
+{
+    m_onvif.Clear();
+    m_bOnvifDirty = true;
+    SyncList();
+}
+
+bool CCameraRows::IsOnvifRow(int nRow) const
+{
+    const DeviceRecord* pRecord = RecordAt(nRow);
+    return pRecord && (pRecord->flags & DEVICE_ONVIF);
+}
+
+void CCameraRows::RemoveRows(const std::function<bool(const Row&)>& remove)
+{
+    const bool bList = m_pList && m_pList->m_hWnd;
+    const int shown = bList ? std::min(m_pList->GetItemCount(), GetRowCount()) : 0;
+    std::vector<bool> gone(m_rows.size());
+    int nGone = 0, nGoneShown = 0;
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        if (remove(*m_rows[i])) {
+            gone[i] = true;
+            ++nGone;
+            nGoneShown += static_cast<int>(i) < shown;
+        }
+    if (nGone == 0)
+        return;
+    // The selection is read while every row is still there, and keeps only the rows that stay.
+    ListSelection selection = TakeListSelection();
+    std::vector<const Row*> goneRows;
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        if (gone[i])
+            goneRows.push_back(m_rows[i].get());
+    auto isGone = [&goneRows](const Row* row) {
+        return std::find(goneRows.begin(), goneRows.end(), row) != goneRows.end();
+    };
+    selection.selected.erase(std::remove_if(selection.selected.begin(), selection.selected.end(), isGone),
+                             selection.selected.end());
+    const bool bCurrentGone = selection.pCurrent && isGone(selection.pCurrent);
+    if (bCurrentGone)
+        selection.pCurrent = nullptr;
+    size_t kept = 0;
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        if (!gone[i])
+            m_rows[kept++] = std::move(m_rows[i]);
+    m_rows.resize(kept);
+    IndexRows();
+    m_bWarningsDirty = true; // a row that went may have shared another's address
+    if (!bList)
+        return;
+    // The list shows the rows it showed, less those gone; rows not yet shown follow at SyncList.
+    if (bCurrentGone)
+        m_pList->ForgetCurrentCell();
+    m_pList->SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    m_pList->SetVirtualRowCount(shown - nGoneShown);
+    PutListSelection(selection);
+}
+
+void CCameraRows::ReconcileOnvif()
+{
+    m_bOnvifDirty = false;
+    // This maker's cameras by every address and MAC they claim.
+    std::unordered_map<std::uint32_t, Row*> cameraAt;
+    std::unordered_map<std::uint64_t, Row*> cameraWithMac;
+    if (!m_onvif.IsEmpty())
+        for (const auto& pRow : m_rows) {
+            if (!pRow->endpoint.empty())
+                continue;
+            const DeviceRecord& record = pRow->record;
+            for (const std::string& text :
+                 {ReadTextField(record.sourceIp), ReadTextField(record.message.lanIp),
+                  ReadTextField(record.message.wifiIp)})
+                if (const auto address = ParseIpv4(text); address && !IsUnsetIpv4(*address))
+                    cameraAt.emplace(*address, pRow.get());
+            for (const std::uint64_t mac : {COnvifRows::MacNumber(record.message.lanMac),
+                                            COnvifRows::MacNumber(record.message.wifiMac)})
+                if (mac)
+                    cameraWithMac.emplace(mac, pRow.get());
+        }
+    // Each device is one of those cameras or stands on its own row. The same address makes it the
+    // camera only while their MACs do not say otherwise: two MACs on one address are two devices,
+    // and the warnings show them.
+    std::unordered_map<const Row*, const COnvifRows::Device*> sameCamera;
+    std::unordered_map<std::string, const COnvifRows::Device*> alone;
+    for (const auto& [endpoint, device] : m_onvif.Devices()) {
+        Row* pCamera = nullptr;
+        if (device.mac)
+            if (const auto found = cameraWithMac.find(*device.mac); found != cameraWithMac.end())
+                pCamera = found->second;
+        if (!pCamera && device.address)
+            if (const auto found = cameraAt.find(*device.address); found != cameraAt.end()) {
+                const WireMessage& m = found->second->record.message;
+                if (!device.mac || (!COnvifRows::MacNumber(m.lanMac) && !COnvifRows::MacNumber(m.wifiMac)))
+                    pCamera = found->second;
+            }
+        if (!pCamera) {
+            alone.emplace(endpoint, &device);
+            continue;
+        }
+        auto [at, bNew] = sameCamera.emplace(pCamera, &device);
+        if (!bNew && device.nHeard < at->second->nHeard)
+            at->second = &device; // the first heard names it
+    }
+    for (const auto& pRow : m_rows) {
+        const auto found = sameCamera.find(pRow.get());
+        pRow->bAlsoOnvif = found != sameCamera.end();
+        pRow->onvifName = pRow->bAlsoOnvif ? found->second->name : std::wstring();
+    }
+
+    RemoveRows([&alone](const Row& row) { return !row.endpoint.empty() && alone.count(row.endpoint) == 0; });
+    // The rows that stay take the device's latest announcement; the others are appended in the
+    // order they were first heard.
+    const int shown = m_pList && m_pList->m_hWnd ? m_pList->GetItemCount() : 0;
+    for (int i = 0; i < GetRowCount(); ++i) {
+        Row& row = *m_rows[static_cast<size_t>(i)];
+        if (row.endpoint.empty())
+            continue;
+        const auto found = alone.find(row.endpoint);
+        const COnvifRows::Device& device = *found->second;
+        if (row.texts != device.texts || std::memcmp(&row.record, &device.record, sizeof row.record) != 0) {
+            std::memcpy(&row.record, &device.record, sizeof row.record);
+            row.texts = device.texts;
+            m_bOrderDirty = true;
+            if (ReadAddresses(row))
+                m_bWarningsDirty = true;
+            if (i < shown)
+                RedrawRow(i);
+        }
+        alone.erase(found);
+    }
+    std::vector<std::pair<std::string, const COnvifRows::Device*>> added(alone.begin(), alone.end());
+    std::sort(added.begin(), added.end(),
+              [](const auto& a, const auto& b) { return a.second->nHeard < b.second->nHeard; });
+    for (const auto& [endpoint, pDevice] : added) {
+        auto row = std::make_unique<Row>();
+        std::memcpy(&row->record, &pDevice->record, sizeof row->record);
+        row->texts = pDevice->texts;
+        row->endpoint = endpoint;
+        ReadAddresses(*row);
+        m_rows.push_back(std::move(row));
+        m_bOrderDirty = true;
+        m_bWarningsDirty = true;
+    }
 }

@@ -5,15 +5,21 @@
 // from here when it paints or a copy asks for text. Each row keeps its own copy of the camera's
 // record and the seven texts shown, written when the receive pass reports the camera (while that
 // pass holds the camera table's lock), so painting, copying, the selection and the group dialog
-// never wait for that lock. Rows are only appended or all cleared, so a camera keeps its row
-// until the next rescan and is found by its table record in constant time.
+// never wait for that lock. A camera's row is only appended or all cleared, so a camera keeps its
+// row until the next rescan and is found by its table record in constant time.
+//
+// Devices of other makers that answer WS-Discovery (COnvifRows) are listed too, read-only, one
+// row per endpoint: theirs are the only rows removed one at a time (a Bye, or the device turning
+// out to be one of this maker's listed cameras), and the selection stays on its rows when they go.
 
+#include "app/OnvifRows.h"
 #include "controls/ListRowSource.h"
 #include "protocol/DiscoveryEngine.h"
 #include "protocol/WireMessage.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,6 +63,18 @@ class CCameraRows : public CListRowSource {
     int FindRow(const DeviceRecord* pTableRecord) const;
     // Every row's record, in row order.
     std::vector<const DeviceRecord*> Records() const;
+
+    // ---- Devices of other makers (WS-Discovery) ----
+    // Takes what the receiver heard; the rows follow with the next SyncList. A device with the
+    // MAC of a listed camera, or with its address while their MACs do not differ, is that camera:
+    // it gets no row of its own, and the camera's row says (in its tool tip) that it also
+    // answers ONVIF. Two devices at one address whose MACs differ are two rows, both warned.
+    void ShowOnvif(const std::vector<OnvifAnnouncement>& batch);
+    // Forgets every device of other makers and removes their rows now (Clear does too).
+    void ClearOnvif();
+    const COnvifRows& GetOnvif() const { return m_onvif; }
+    // Whether the row shows a device of another maker.
+    bool IsOnvifRow(int nRow) const;
 
     // The texts of a camera's row, column by column.
     static std::array<std::wstring, COLUMN_COUNT> RowTexts(const DeviceRecord& record);
@@ -123,7 +141,22 @@ class CCameraRows : public CListRowSource {
         std::optional<std::uint32_t> listedIp;
         std::optional<std::uint32_t> testedIp;
         Warnings warnings;
+        std::string endpoint;   // a device of another maker: its key ("" for this maker's cameras)
+        std::wstring onvifName; // this maker's camera that also answers ONVIF: the name it gives there
+        bool bAlsoOnvif = false;
     };
+    // What the list has selected, as rows, so that it can be put back after the rows moved.
+    struct ListSelection {
+        std::vector<const Row*> selected;
+        const Row* pCurrent = nullptr;
+    };
+    ListSelection TakeListSelection() const;
+    void PutListSelection(const ListSelection& selection);
+    // Removes the rows `remove` picks, now (rows the list shows included).
+    void RemoveRows(const std::function<bool(const Row&)>& remove);
+    // Gives each device of another maker its row, or none when it is a listed camera.
+    void ReconcileOnvif();
+    void IndexRows();
     // Reads the row's addresses again; true when they changed.
     static bool ReadAddresses(Row& row);
     void RedrawRow(int nRow);
@@ -142,4 +175,6 @@ class CCameraRows : public CListRowSource {
     bool m_bWarningsDirty = false; // a row's record changed what its warnings rest on
     std::vector<Subnet> m_subnets;
     int m_nLangId = 0;
+    COnvifRows m_onvif;
+    bool m_bOnvifDirty = false; // a device or a camera changed what the devices' rows rest on
 };

@@ -389,6 +389,9 @@ int CGroupSetDlg::MarkAddressConflicts(const std::vector<bool>& filled, std::uin
                 holders[*cell].insert(nRow);
         }
     }
+    // A device the dialog does not list holds its address as a row would (-1: no row of ours).
+    for (const std::uint32_t address : m_unlistedAddresses)
+        holders[address].insert(-1);
     // What no camera may be given: an address of this computer, or the gateway.
     std::set<std::uint32_t> reserved = {gateway};
     std::vector<in_addr> locals;

@@ -29,6 +29,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CMyListCtrl;
@@ -51,6 +52,12 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     // was sent until its change check listens for replies. Runs on the user-interface thread and sends no
     // message to another thread, so the caller may hold a lock that workers take.
     void LoadDevices(std::vector<const DeviceRecord*>& records);
+    // Addresses of listed devices this dialog does not list (other makers'): a computed address
+    // equal to one of them is marked as taken.
+    void SetUnlistedAddresses(std::vector<std::uint32_t> addresses)
+    {
+        m_unlistedAddresses = std::move(addresses);
+    }
 
     BOOL OnInitDialog() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
@@ -129,6 +136,7 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     std::mutex m_sendLock; // closing and each send of a pass
     std::atomic<DWORD> m_dwSendPause{SEND_PAUSE_MS};
     int m_nAddressConflicts = 0;
+    std::vector<std::uint32_t> m_unlistedAddresses;
     std::atomic<HWND> m_hWorkerBox{nullptr};
     CChangeCheck m_check; // user-interface thread only
 };

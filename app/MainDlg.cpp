@@ -148,6 +148,7 @@ BOOL CMainDlg::OnInitDialog()
 
     StartThread(CDiscoveryEngine::RESCAN_WORKER);
     StartThread(CDiscoveryEngine::RECEIVE_WORKER);
+    StartOnvif();
 
     SendCommand(IDC_MAIN_ADDRESSES);
     SendCommand(IDC_MAIN_RESCAN);
@@ -277,13 +278,15 @@ void CMainDlg::OpenGroupDialog()
     if (!m_pGroupSetDlg)
         return;
     ShowSettingsDialog(m_pGroupSetDlg.get());
-    // The rows' own copies of the records: the group dialog copies them in turn.
-    std::vector<const DeviceRecord*> records = m_rows.Records();
-    m_pGroupSetDlg->LoadDevices(records);
+    LoadGroupDialog();
 }
 
 void CMainDlg::OpenSingleDialog()
 {
+    if (m_SelDevice.flags & DEVICE_ONVIF) {
+        RefuseOnvifEdit();
+        return;
+    }
     if (!HasUsableLanIp(m_SelDevice) || !m_pDeviceSetDlg)
         return;
     if (!m_bSelAnswering) {
@@ -525,6 +528,9 @@ void CMainDlg::ShowCameraListMenu(int nRow, const POINT* pAt)
         ::AppendMenuW(hMenu, MF_SEPARATOR, 0, nullptr);
         ::AppendMenuW(hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(hSort), chinese ? L"排序" : L"Sort By");
     }
+    // Devices of other makers listed too (the protocol's name reads the same in both languages).
+    ::AppendMenuW(hMenu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(hMenu, MF_STRING | (m_bOnvifOn ? MF_CHECKED : 0), IDM_LIST_ONVIF, L"ONVIF");
     POINT pt{};
     if (pAt)
         pt = *pAt;
@@ -553,6 +559,9 @@ void CMainDlg::ShowCameraListMenu(int nRow, const POINT* pAt)
     case IDM_LIST_SINGLE:
         if (bRow)
             SendMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_SINGLE, BN_CLICKED), 0);
+        break;
+    case IDM_LIST_ONVIF:
+        SwitchOnvif(!m_bOnvifOn);
         break;
     default:
         if (command >= IDM_LIST_SORT && command < IDM_LIST_SORT + COLUMN_COUNT)
@@ -660,7 +669,11 @@ LRESULT CMainDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
+    case WM_ONVIF_NEWS:
+        ShowOnvifNews();
+        return 0;
     case WM_DESTROY:
+        m_hOnvifWindow = nullptr;
         ShutdownDiscovery();
         m_rows.Bind(nullptr);
         m_pDeviceList = nullptr;
@@ -753,6 +766,10 @@ void CMainDlg::EndCameraBurst()
 void CMainDlg::WriteCount()
 {
     m_rows.SyncList();
+    // A device of another maker leaves its row (a Bye, or it turned out to be a listed camera):
+    // the choice follows the list's current row, which is forgotten when its row goes.
+    if (m_SelDevice.flags & DEVICE_ONVIF)
+        TakeSelection();
     // A full table drops new cameras, and a receive pass that failed was started again: the
     // count says so, beside the number, rather than in a message box per event.
     const int nRows = m_rows.GetRowCount();

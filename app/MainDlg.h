@@ -1,17 +1,21 @@
 #pragma once
 // CMainDlg: the tool's main window. The camera list with its count, the local addresses, and the
 // buttons that rescan, open the settings dialogs and a camera's web page, keep the window on top
-// and switch the language. Its workers 0 and 1 run the discovery engine.
+// and switch the language. Its workers 0 and 1 run the discovery engine. It also lists, read-only,
+// the devices of other makers that answer WS-Discovery (COnvifSink; the "ONVIF" list menu item).
 
 #include "app/CameraReportObserver.h"
 #include "app/CameraRows.h"
+#include "app/OnvifInbox.h"
 #include "dialogkit/MyDialog.h"
 #include "protocol/DiscoveryEngine.h"
+#include "protocol/OnvifDevice.h"
 #include "protocol/WireMessage.h"
 
 #include <commctrl.h>
 
 #include <array>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,7 +24,7 @@ class CMyListCtrl;
 class CDeviceSetDlg;
 class CGroupSetDlg;
 
-class CMainDlg : public CMyDialog, private CCameraListView {
+class CMainDlg : public CMyDialog, public COnvifSink, private CCameraListView {
   public:
     explicit CMainDlg(CWnd* pParent = nullptr);
     ~CMainDlg() override;
@@ -61,6 +65,19 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     void ShowCameraListMenu(int nRow, const POINT* pAt = nullptr);
     // The menu from the keyboard (menu key, Shift+F10): for the focused row, below it.
     void ShowCameraListMenuAtFocus();
+
+    // COnvifSink (the receiver's thread): the batch waits in a bounded inbox for the window thread.
+    void OnOnvifAnnouncements(std::vector<OnvifAnnouncement>&& batch) override;
+    // Whether devices of other makers are listed (the "ONVIF" menu item; kept in the settings).
+    bool IsOnvifOn() const { return m_bOnvifOn; }
+    // Announcements dropped because the window thread fell behind.
+    std::size_t GetOnvifDropped() const { return m_onvifInbox.GetDropped(); }
+    // Where the setting is kept: file, section and key.
+    static constexpr const wchar_t* SETTINGS_FILE = L"Larkvane";
+    static constexpr const wchar_t* DISCOVERY_SECTION = L"Discovery";
+    static constexpr const wchar_t* ONVIF_KEY = L"Onvif";
+    // Posted to the window when the inbox receives something.
+    static constexpr UINT WM_ONVIF_NEWS = WM_APP + 1;
 
   protected:
     BOOL OnInitDialog() override;
@@ -107,6 +124,20 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     void OnSysCommand(UINT nID, LPARAM lParam);
     bool PaintMinimised();
     void ShutdownDiscovery();
+    // The listing of other makers' devices was switched on or off (also called once at start-up
+    // with the kept setting). Starts or stops the WS-Discovery receiver; off removes their rows.
+    void OnOnvifSwitched(bool bOn);
+    // At start-up: the kept setting, told to OnOnvifSwitched.
+    void StartOnvif();
+    // The menu item: switches, keeps the setting, tells OnOnvifSwitched.
+    void SwitchOnvif(bool bOn);
+    // Lists what the inbox holds (WM_ONVIF_NEWS).
+    void ShowOnvifNews();
+    // "编辑 ..." on a device of another maker: a box says why not.
+    void RefuseOnvifEdit();
+    // Gives the group dialog this maker's cameras, and the addresses of the listed devices of
+    // other makers (which it leaves out, saying so) for its collision marks.
+    void LoadGroupDialog();
 
     CMyListCtrl* m_pDeviceList = nullptr;
     std::unique_ptr<CDeviceSetDlg> m_pDeviceSetDlg;
@@ -121,4 +152,7 @@ class CMainDlg : public CMyDialog, private CCameraListView {
     DWORD m_dwCountWritten = 0; // tick of the last count written
     CDiscoveryEngine m_engine;
     std::vector<CCameraReportObserver*> m_observers;
+    COnvifInbox m_onvifInbox;
+    std::atomic<HWND> m_hOnvifWindow{nullptr}; // where the receiver's thread posts WM_ONVIF_NEWS
+    bool m_bOnvifOn = true;
 };

@@ -105,6 +105,11 @@ inline constexpr std::size_t MAC_BYTES = 6;
 // Another camera answers with the same idSerial (told apart by their MAC addresses): a message
 // addressed to that idSerial reaches both.
 inline constexpr std::uint32_t DEVICE_SHARED_SERIAL = 1;
+// Not a camera of this protocol: a device of another maker that answered WS-Discovery (ONVIF),
+// listed for viewing only. Its record holds the device's address in lanIp and sourceIp, its
+// endpoint (cut to the field) in idSerial, its MAC (when it gives one) in lanMac; nothing is ever
+// sent to it with this protocol.
+inline constexpr std::uint32_t DEVICE_ONVIF = 2;
 
 static_assert(offsetof(DeviceRecord, sourceIp) == MESSAGE_SIZE);
 static_assert(offsetof(DeviceRecord, netType) == MESSAGE_SIZE + 16);
