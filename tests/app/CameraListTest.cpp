@@ -451,9 +451,10 @@ TEST_F(CameraListTest, MenuCopiesTheListAndActsOnTheRightClickedCamera)
     CMyDialog::SetGlobalLanguage(1);
     Pump();
     RightClick(-1, 0);
-    ASSERT_EQ(s_dlg->m_menuTexts.size(), 5u);
+    ASSERT_EQ(s_dlg->m_menuTexts.size(), 6u);
     EXPECT_EQ(s_dlg->m_menuTexts[0], L"Copy List");
     EXPECT_EQ(s_dlg->m_menuTexts[4], L"Sort By");
+    EXPECT_EQ(s_dlg->m_menuTexts[5], L"ONVIF");
     EXPECT_EQ(s_dlg->m_menuTexts[1], L"Export to CSV File ...");
 }
 
