@@ -71,6 +71,7 @@ void CCameraRows::Clear()
     m_rows.clear();
     // The devices of other makers come back with the answers to the next probe.
     m_onvif.Clear();
+    m_nOnvifRows = 0;
     m_bOrderDirty = false;
     m_bWarningsDirty = false;
     m_bOnvifDirty = false;
@@ -554,6 +555,7 @@ void CCameraRows::ReconcileOnvif()
         pRow->onvifName = pRow->bAlsoOnvif ? found->second->name : std::wstring();
     }
 
+    m_nOnvifRows = static_cast<int>(alone.size());
     RemoveRows([&alone](const Row& row) { return !row.endpoint.empty() && alone.count(row.endpoint) == 0; });
     // The rows that stay take the device's latest announcement; the others are appended in the
     // order they were first heard.

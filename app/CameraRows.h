@@ -73,8 +73,9 @@ class CCameraRows : public CListRowSource {
     // Forgets every device of other makers and removes their rows now (Clear does too).
     void ClearOnvif();
     const COnvifRows& GetOnvif() const { return m_onvif; }
-    // Whether the row shows a device of another maker.
+    // Whether the row shows a device of another maker; how many rows do.
     bool IsOnvifRow(int nRow) const;
+    int GetOnvifRowCount() const { return m_nOnvifRows; }
 
     // The texts of a camera's row, column by column.
     static std::array<std::wstring, COLUMN_COUNT> RowTexts(const DeviceRecord& record);
@@ -177,4 +178,5 @@ class CCameraRows : public CListRowSource {
     int m_nLangId = 0;
     COnvifRows m_onvif;
     bool m_bOnvifDirty = false; // a device or a camera changed what the devices' rows rest on
+    int m_nOnvifRows = 0;
 };

@@ -775,7 +775,7 @@ void CMainDlg::WriteCount()
     const int nRows = m_rows.GetRowCount();
     const bool chinese = GetLangId() == 0;
     const wchar_t* pszNote = nullptr;
-    if (nRows >= CDeviceTable::MAX_CAMERAS)
+    if (nRows - m_rows.GetOnvifRowCount() >= CDeviceTable::MAX_CAMERAS)
         pszNote = chinese ? L" (列表已满)" : L" (list full)";
     else if (m_engine.GetReceiveFailures() > 0)
         pszNote = chinese ? L" (接收已重启)" : L" (receiving restarted)";

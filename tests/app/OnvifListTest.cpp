@@ -15,6 +15,7 @@
 #include "protocol/OnvifDevice.h"
 #include "tests/support/CamSimClient.h"
 #include "tests/support/LabGuard.h"
+#include "tests/support/WindowShot.h"
 
 #include <gtest/gtest.h>
 
@@ -194,6 +195,9 @@ TEST_F(OnvifListTest, EachDeviceIsARowWithItsColumnsAndTheCountTakesItIn)
                                          L"ONVIF", L"AC:CC:8E:00:00:71", L""}));
     EXPECT_EQ(RowTexts(List(), RowWithAddress(L"198.18.1.72"), kColumns)[3], L"ONVIF");
     EXPECT_EQ(ItemText(Dlg(), IDC_MAIN_COUNT), std::to_wstring(kFleet + 2));
+    // The mixed list, for the eye (build/artifacts/larkvane-mixed.png).
+    Pump();
+    EXPECT_TRUE(lvtest::SaveWindowPng(Dlg(), DosPathOfUnixPath(LV_ARTIFACTS_DIR "/larkvane-mixed.png")));
 }
 
 TEST_F(OnvifListTest, AByeRemovesItsRowAndTheSelectionStaysOnItsDevices)

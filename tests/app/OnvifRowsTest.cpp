@@ -91,6 +91,7 @@ class OnvifRowsTest : public testing::Test {
         int n = 0;
         for (int row = 0; row < m_rows.GetRowCount(); ++row)
             n += m_rows.IsOnvifRow(row);
+        EXPECT_EQ(m_rows.GetOnvifRowCount(), n) << "the count kept beside the rows";
         return n;
     }
     Texts TextsAt(int nRow) const
@@ -225,8 +226,11 @@ TEST_F(OnvifRowsTest, TheDeviceGetsItsRowBackWhenItsCameraMovesAndLosesItWhenACa
 TEST_F(OnvifRowsTest, ClearAndSwitchingOffForgetTheDevices)
 {
     Camera("cam-a", "198.18.1.10", 1);
+    // Two devices are the one camera (by address, by MAC), a third has its own row.
     Hear({News(OnvifNews::Match, Device("urn:uuid:1", "198.18.1.61")),
-          News(OnvifNews::Match, Device("urn:uuid:2", "198.18.1.10"))});
+          News(OnvifNews::Match, Device("urn:uuid:2", "198.18.1.10")),
+          News(OnvifNews::Match, Device("urn:uuid:3", "198.18.1.62", "00:12:34:56:78:01"))});
+    ASSERT_EQ(OnvifRowCount(), 1);
     ASSERT_TRUE(m_rows.GetRowTip(0).find(L"ONVIF") != std::wstring::npos);
     m_rows.ClearOnvif();
     EXPECT_EQ(m_rows.GetRowCount(), 1);
