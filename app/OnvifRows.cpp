@@ -3,7 +3,9 @@
 #include "base/Ipv4Text.h"
 #include "base/TextConvert.h"
 
+#include <charconv>
 #include <cstring>
+#include <system_error>
 
 namespace {
 
@@ -11,17 +13,6 @@ std::wstring WideOfUtf8(const std::string& utf8)
 {
     const wchar_t* wide = TextUtf8ToWide(utf8.c_str());
     return wide ? wide : L"";
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 } // namespace
@@ -132,10 +123,12 @@ std::optional<std::uint64_t> COnvifRows::ParseMac(const std::string& text)
         const std::size_t at = i * 3;
         if (i > 0 && text[at - 1] != separator)
             return std::nullopt;
-        const int high = HexDigit(text[at]), low = HexDigit(text[at + 1]);
-        if (high < 0 || low < 0)
+        unsigned byte = 0;
+        const char* end = text.data() + at + 2;
+        const auto [next, error] = std::from_chars(text.data() + at, end, byte, 16);
+        if (error != std::errc() || next != end)
             return std::nullopt;
-        value = value << 8 | static_cast<std::uint64_t>(high << 4 | low);
+        value = value << 8 | byte;
     }
     if (value == 0)
         return std::nullopt;

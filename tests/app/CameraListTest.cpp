@@ -2,6 +2,7 @@
 // header click, cameras drawn in the warning colour (an address shared with another camera, or in
 // none of the computer's subnets), and the right-click menu's copy and CSV export.
 #include "AppTestSupport.h"
+#include "ScriptedMainDlg.h"
 #include "tests/support/TestClipboard.h"
 
 #include "app/DeviceSetDlg.h"
@@ -32,36 +33,6 @@ using namespace apptest;
 namespace {
 
 constexpr int kColumns = CMainDlg::COLUMN_COUNT;
-
-// The main window with the menu and the save dialog answered by the test.
-class CScriptedMainDlg : public CMainDlg {
-  public:
-    int m_nMenuChoice = 0;
-    std::wstring m_strExportPath;
-    std::vector<std::wstring> m_menuTexts; // the items of the last menu shown
-    std::vector<bool> m_menuEnabled;
-
-  protected:
-    int ChooseMenuCommand(HMENU hMenu, POINT) override
-    {
-        m_menuTexts.clear();
-        m_menuEnabled.clear();
-        for (int i = 0; i < ::GetMenuItemCount(hMenu); ++i) {
-            wchar_t text[128] = {};
-            if (::GetMenuStringW(hMenu, static_cast<UINT>(i), text, 128, MF_BYPOSITION) <= 0)
-                continue;
-            m_menuTexts.push_back(text);
-            m_menuEnabled.push_back(
-                !(::GetMenuState(hMenu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED));
-        }
-        return m_nMenuChoice;
-    }
-    std::wstring AskExportPath() override { return m_strExportPath; }
-    void OpenWebPage(const std::wstring& url) override { m_opened.push_back(url); }
-
-  public:
-    std::vector<std::wstring> m_opened; // the web addresses opened
-};
 
 std::string Narrow(const std::wstring& text)
 {

@@ -4,6 +4,7 @@
 // read-only rows ("编辑 ..." refused, the web page opened), the group dialog, conflicts and merges
 // with the simulated cameras, the "ONVIF" menu switch and its setting, and a flood.
 #include "AppTestSupport.h"
+#include "ScriptedMainDlg.h"
 #include "SettingsTestSupport.h"
 
 #include "app/DeviceSetDlg.h"
@@ -34,31 +35,6 @@ namespace {
 
 constexpr int kColumns = CMainDlg::COLUMN_COUNT;
 constexpr int kFleet = 12;
-
-// The main window with its menu choice and web page captured.
-class CScriptedMainDlg : public CMainDlg {
-  public:
-    int m_nMenuChoice = 0;
-    std::vector<std::wstring> m_menuTexts;
-    std::vector<UINT> m_menuStates;
-    std::vector<std::wstring> m_opened;
-
-  protected:
-    int ChooseMenuCommand(HMENU hMenu, POINT) override
-    {
-        m_menuTexts.clear();
-        m_menuStates.clear();
-        for (int i = 0; i < ::GetMenuItemCount(hMenu); ++i) {
-            wchar_t text[128] = {};
-            if (::GetMenuStringW(hMenu, static_cast<UINT>(i), text, 128, MF_BYPOSITION) <= 0)
-                continue;
-            m_menuTexts.push_back(text);
-            m_menuStates.push_back(::GetMenuState(hMenu, static_cast<UINT>(i), MF_BYPOSITION));
-        }
-        return m_nMenuChoice;
-    }
-    void OpenWebPage(const std::wstring& url) override { m_opened.push_back(url); }
-};
 
 OnvifAnnouncement News(OnvifNews kind, const std::string& endpoint, const std::string& address,
                        const std::string& mac = "", const std::string& name = "",
@@ -330,7 +306,7 @@ TEST_F(OnvifListTest, TheMenuSwitchRemovesTheRowsAtOnceAndIsKept)
     RightClick(-1, IDM_LIST_ONVIF);
     ASSERT_FALSE(s_dlg->m_menuTexts.empty());
     EXPECT_EQ(s_dlg->m_menuTexts.back(), L"ONVIF");
-    EXPECT_TRUE(s_dlg->m_menuStates.back() & MF_CHECKED) << "on by default";
+    EXPECT_TRUE(s_dlg->m_menuChecked.back()) << "on by default";
     EXPECT_FALSE(s_dlg->IsOnvifOn());
     EXPECT_EQ(RowCount(List()), kFleet) << "removed at once, not at the next rescan";
     EXPECT_EQ(ItemText(Dlg(), IDC_MAIN_COUNT), std::to_wstring(kFleet));
@@ -342,7 +318,7 @@ TEST_F(OnvifListTest, TheMenuSwitchRemovesTheRowsAtOnceAndIsKept)
     EXPECT_EQ(RowCount(List()), kFleet);
 
     RightClick(-1, IDM_LIST_ONVIF);
-    EXPECT_FALSE(s_dlg->m_menuStates.back() & MF_CHECKED);
+    EXPECT_FALSE(s_dlg->m_menuChecked.back());
     EXPECT_TRUE(s_dlg->IsOnvifOn());
     EXPECT_EQ(KeptOnvifSetting(), 1);
     Hear({News(OnvifNews::Match, "urn:uuid:s3", "198.18.1.103")}, kFleet + 1);
