@@ -18,6 +18,9 @@ namespace {
 // listed as WiFi the address its latest reply came from, the one it is reached at.
 std::optional<std::uint32_t> SubnetTestAddress(const DeviceRecord& record)
 {
+    // A device of another maker that gave no IPv4 address is tested where it answered from.
+    if ((record.flags & DEVICE_ONVIF) && !record.message.lanIp[0])
+        return record.senderIp ? std::optional<std::uint32_t>(record.senderIp) : std::nullopt;
     if (record.netType == 1)
         return record.senderIp ? std::optional<std::uint32_t>(record.senderIp)
                                : ParseIpv4(ReadTextField(record.sourceIp));

@@ -94,7 +94,7 @@ class CCameraRows : public CListRowSource {
     // (192.168.1.010 is 192.168.1.10); 0.0.0.0, which every camera whose DHCP failed reports,
     // and a text that is no address are nobody's address. The subnet test looks at the wired
     // address, which the web page is opened at, and for a camera listed as WiFi at the address
-    // its reply came from.
+    // its reply came from (as for a device of another maker that gives no IPv4 address).
     struct Subnet {
         std::uint32_t address; // host order: this computer's address on the subnet
         std::uint32_t mask;

@@ -220,6 +220,11 @@ TEST_F(OnvifListTest, EditingADeviceOfAnotherMakerIsRefusedWithABoxAndItsPageOpe
              ClickCell(List(), row, 2, true);
              Pump();
          }},
+        {"F2", 0,
+         [] {
+             ::PostMessageW(List(), WM_KEYDOWN, VK_F2, 0);
+             Pump();
+         }},
         {"button in English", 1,
          [] { s_dlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_SINGLE, BN_CLICKED), 0); }},
     };
@@ -322,6 +327,25 @@ TEST_F(OnvifListTest, TheMenuSwitchRemovesTheRowsAtOnceAndIsKept)
     EXPECT_TRUE(s_dlg->IsOnvifOn());
     EXPECT_EQ(KeptOnvifSetting(), 1);
     Hear({News(OnvifNews::Match, "urn:uuid:s3", "198.18.1.103")}, kFleet + 1);
+}
+
+TEST_F(OnvifListTest, TheKeptSettingIsReadAtStartUp)
+{
+    RightClick(-1, IDM_LIST_ONVIF);
+    ASSERT_EQ(KeptOnvifSetting(), 0);
+    s_dlg->DestroyWindow();
+    delete s_dlg;
+    s_dlg = new CScriptedMainDlg();
+    ASSERT_TRUE(s_dlg->CreateModeless(nullptr));
+    s_dlg->ShowWindow(SW_SHOWNOACTIVATE);
+    ASSERT_TRUE(PumpUntil([] { return RowCount(List()) == kFleet; }, 8000)) << "rows: " << RowCount(List());
+    EXPECT_FALSE(s_dlg->IsOnvifOn());
+    RightClick(-1, 0);
+    ASSERT_FALSE(s_dlg->m_menuChecked.empty());
+    EXPECT_FALSE(s_dlg->m_menuChecked.back());
+    Hear({News(OnvifNews::Match, "urn:uuid:k1", "198.18.1.111")}, kFleet);
+    PumpFor(200);
+    EXPECT_EQ(RowCount(List()), kFleet);
 }
 
 TEST_F(OnvifListTest, AFloodWaitsInABoundedInboxAndTheExcessIsCounted)

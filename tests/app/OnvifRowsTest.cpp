@@ -223,6 +223,32 @@ TEST_F(OnvifRowsTest, TheDeviceGetsItsRowBackWhenItsCameraMovesAndLosesItWhenACa
     EXPECT_EQ(m_rows.GetRowCount(), 3);
 }
 
+TEST_F(OnvifRowsTest, TheSubnetTestLooksAtTheDevicesAddressOrWhereItAnsweredFrom)
+{
+    m_rows.SetLocalSubnets({{0xC612010A, 0xFFFFFF00, 0}}); // 198.18.1.10/24
+    struct Case {
+        const char* what;
+        const char* address;
+        std::uint32_t senderIp;
+        bool bWarned;
+    };
+    const Case cases[] = {
+        {"address in the subnet", "198.18.1.50", 0xC6120932, false},
+        {"address outside, answered from inside", "10.0.0.5", 0xC6120132, true},
+        {"no IPv4 address, answered from inside", "", 0xC6120132, false},
+        {"no IPv4 address, answered from outside", "", 0x0A000005, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        OnvifAnnouncement news = News(OnvifNews::Match, Device("urn:uuid:subnet", c.address));
+        news.senderIp = c.senderIp;
+        Hear({news});
+        ASSERT_EQ(m_rows.GetRowCount(), 1);
+        COLORREF clr = 0;
+        EXPECT_EQ(m_rows.GetRowTextColor(0, clr), c.bWarned) << m_rows.GetRowTip(0).size();
+    }
+}
+
 TEST_F(OnvifRowsTest, ClearAndSwitchingOffForgetTheDevices)
 {
     Camera("cam-a", "198.18.1.10", 1);
