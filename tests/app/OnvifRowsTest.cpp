@@ -202,6 +202,11 @@ TEST_F(OnvifRowsTest, ADeviceThatIsAListedCameraAddsNoRowOfItsOwn)
     EXPECT_TRUE(m_rows.GetRowTextColor(1, clr));
     EXPECT_EQ(m_rows.GetRowTip(0), L"与 ONVIF NVR 的 IP 地址冲突");
     EXPECT_EQ(m_rows.GetRowTip(1), L"与 cam-a 的 IP 地址冲突");
+    // In English, and for a camera that is also a device of another maker.
+    m_rows.SetLanguage(1);
+    EXPECT_EQ(m_rows.GetRowTip(1), L"Same IP address as cam-a");
+    Hear({News(OnvifNews::Match, Device("urn:uuid:8", "198.18.1.20", "00:12:34:56:78:07", "Hall"))});
+    EXPECT_EQ(m_rows.GetRowTip(0), L"Same IP address as ONVIF NVR\r\nThis camera also answers ONVIF (Hall)");
 }
 
 TEST_F(OnvifRowsTest, TheDeviceGetsItsRowBackWhenItsCameraMovesAndLosesItWhenACameraArrives)
