@@ -3,11 +3,13 @@
 #include "app/AboutDlg.h"
 #include "app/DeviceSetDlg.h"
 #include "app/GroupSetDlg.h"
+#include "app/SearchOnDlg.h"
 #include "app/SettingsText.h"
 #include "app/resource.h"
 #include "base/Ipv4Text.h"
 #include "controls/ImageStripScale.h"
 #include "controls/MyListCtrl.h"
+#include "net/SearchedAddresses.h"
 #include "net/SocketHelpers.h"
 #include "base/TextConvert.h"
 #include "base/UniqueHandle.h"
@@ -146,6 +148,8 @@ BOOL CMainDlg::OnInitDialog()
     // The combo box was empty when the framework applied the language at start-up.
     SetComboSel(IDC_MAIN_LANG, GetLangId(), TRUE);
 
+    // The operator's choice of local addresses, before the first request goes out.
+    SetSearchChoice(CSearchOnDlg::LoadChoice());
     StartThread(CDiscoveryEngine::RESCAN_WORKER);
     StartThread(CDiscoveryEngine::RECEIVE_WORKER);
     StartOnvif();
@@ -209,6 +213,9 @@ void CMainDlg::ApplyLanguage(int nLangId)
     if (m_pDeviceList)
         for (int col = 0; col < COLUMN_COUNT; ++col)
             m_pDeviceList->SetColumnText(col, chinese ? kColumns[col].chinese : kColumns[col].english);
+    // The count's note is in words.
+    if (m_pDeviceList)
+        WriteCount();
 }
 
 BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
@@ -369,8 +376,67 @@ void CMainDlg::FillLocalAddresses()
 {
     // The window thread looks nothing up by name: it shows what the last look-up found, and each
     // scan looks up again on its worker (StartScan).
-    SetItemText(IDC_MAIN_ADDRESSES, LocalAddressesText(false).c_str());
+    ShowSearchedAddresses(LocalAddressesText(false));
     m_rows.SetLocalSubnets(LocalSubnets());
+}
+
+void CMainDlg::FitCountLabel(const std::wstring& text)
+{
+    HWND hCaption = ::GetDlgItem(m_hWnd, IDC_MAIN_COUNT_CAPTION);
+    HWND hCount = ::GetDlgItem(m_hWnd, IDC_MAIN_COUNT);
+    if (!hCaption || !hCount)
+        return;
+    RECT caption{}, count{};
+    ::GetWindowRect(hCaption, &caption);
+    ::GetWindowRect(hCount, &count);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&caption), 2);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&count), 2);
+    RECT gap{0, 0, 5, 0}; // the template's space between caption and number
+    ::MapDialogRect(m_hWnd, &gap);
+    const int normalLeft = caption.right + gap.right;
+    SIZE size{};
+    if (HDC hDC = ::GetDC(hCount)) {
+        HFONT hFont = reinterpret_cast<HFONT>(::SendMessageW(hCount, WM_GETFONT, 0, 0));
+        if (!hFont)
+            hFont = reinterpret_cast<HFONT>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
+        HGDIOBJ hOld = hFont ? ::SelectObject(hDC, hFont) : nullptr;
+        ::GetTextExtentPoint32W(hDC, text.c_str(), static_cast<int>(text.size()), &size);
+        if (hOld)
+            ::SelectObject(hDC, hOld);
+        ::ReleaseDC(hCount, hDC);
+    }
+    m_bCountWide = size.cx > count.right - normalLeft;
+    const int left = m_bCountWide ? caption.left : normalLeft;
+    if (left != count.left)
+        ::SetWindowPos(hCount, nullptr, left, count.top, count.right - left, count.bottom - count.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    ::ShowWindow(hCaption, m_bCountWide ? SW_HIDE : SW_SHOWNA);
+    ::InvalidateRect(m_hWnd, &caption, TRUE);
+}
+
+void CMainDlg::ShowSearchedAddresses(const std::wstring& addresses)
+{
+    if (GetDlgItemText(IDC_MAIN_ADDRESSES) != addresses)
+        SetItemText(IDC_MAIN_ADDRESSES, addresses.c_str());
+    const bool bNothing = addresses.empty();
+    if (bNothing != m_bNothingSearched) {
+        m_bNothingSearched = bNothing;
+        WriteCount();
+    }
+}
+
+void CMainDlg::ChooseSearchedAddresses()
+{
+    std::vector<in_addr> addresses;
+    GenSockCachedLocalAddresses(addresses); // the last look-up: nothing is resolved here
+    std::vector<std::uint32_t> locals;
+    for (const in_addr& address : addresses)
+        locals.push_back(ntohl(address.s_addr));
+    CSearchOnDlg dlg(std::move(locals), this);
+    if (dlg.DoModal() != IDOK)
+        return;
+    FillLocalAddresses();
+    m_engine.RequestRescan();
 }
 
 namespace {
@@ -528,8 +594,10 @@ void CMainDlg::ShowCameraListMenu(int nRow, const POINT* pAt)
         ::AppendMenuW(hMenu, MF_SEPARATOR, 0, nullptr);
         ::AppendMenuW(hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(hSort), chinese ? L"排序" : L"Sort By");
     }
-    // Devices of other makers listed too (the protocol's name reads the same in both languages).
+    // Where and what discovery searches: the local addresses, and devices of other makers too (the
+    // protocol's name reads the same in both languages).
     ::AppendMenuW(hMenu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(hMenu, MF_STRING, IDM_LIST_SEARCH_ON, chinese ? L"搜索网卡 ..." : L"Search on...");
     ::AppendMenuW(hMenu, MF_STRING | (m_bOnvifOn ? MF_CHECKED : 0), IDM_LIST_ONVIF, L"ONVIF");
     POINT pt{};
     if (pAt)
@@ -559,6 +627,9 @@ void CMainDlg::ShowCameraListMenu(int nRow, const POINT* pAt)
     case IDM_LIST_SINGLE:
         if (bRow)
             SendMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_SINGLE, BN_CLICKED), 0);
+        break;
+    case IDM_LIST_SEARCH_ON:
+        ChooseSearchedAddresses();
         break;
     case IDM_LIST_ONVIF:
         SwitchOnvif(!m_bOnvifOn);
@@ -711,8 +782,7 @@ void CMainDlg::ClearCameraRows()
         m_bSelAnswering = false;
         for (CCameraReportObserver* pObserver : m_observers)
             pObserver->OnCamerasCleared();
-        SetItemInt(IDC_MAIN_COUNT, 0);
-        m_dwCountWritten = ::GetTickCount();
+        WriteCount();
     });
 }
 
@@ -724,8 +794,7 @@ void CMainDlg::StartScan(std::uint32_t nScanId, bool bCleared)
     const std::wstring addresses = LocalAddressesText();
     CallOnWindowThread([this, &subnets, &addresses, nScanId, bCleared] {
         m_rows.SetLocalSubnets(subnets);
-        if (GetDlgItemText(IDC_MAIN_ADDRESSES) != addresses)
-            SetItemText(IDC_MAIN_ADDRESSES, addresses.c_str());
+        ShowSearchedAddresses(addresses);
         for (CCameraReportObserver* pObserver : m_observers)
             pObserver->OnScanStarted(nScanId, bCleared);
     });
@@ -782,6 +851,12 @@ void CMainDlg::WriteCount()
     std::wstring text = std::to_wstring(nRows);
     if (pszNote)
         text += pszNote;
+    // Nothing can answer when no address sends the request: say why the list stays empty.
+    if (nRows == 0 && m_bNothingSearched)
+        text = chinese ? L"未搜索任何网卡" : L"No address searched";
+    // A bare number always fits; a note may need the caption's room.
+    if (pszNote || m_bCountWide || text.find_first_not_of(L"0123456789") != std::wstring::npos)
+        FitCountLabel(text);
     SetItemText(IDC_MAIN_COUNT, text.c_str());
     m_dwCountWritten = ::GetTickCount();
 }

@@ -51,7 +51,7 @@ class CMainDlg : public CMyDialog, public COnvifSink, private CCameraListView {
     void RemoveCameraObserver(CCameraReportObserver* pObserver);
 
     // The addresses text of the local-addresses box: the resolver's addresses of this computer's
-    // host name (at most the first 10), without those ending in .1, joined by "; ".
+    // host name (at most the first 10) that discovery searches from, joined by "; ".
     // Without bLookUp, from the last look-up (the window thread looks nothing up by name).
     static std::wstring LocalAddressesText(bool bLookUp = true);
     // The computer's IPv4 subnets (loopback left out).
@@ -118,6 +118,13 @@ class CMainDlg : public CMyDialog, public COnvifSink, private CCameraListView {
     void FollowSelection(const DeviceRecord& record);
     void OpenSingleDialog();
     void FillLocalAddresses();
+    // Shows the searched addresses (and the count's note when there are none).
+    void ShowSearchedAddresses(const std::wstring& addresses);
+    // The count label is as narrow as five digits: a note in words takes the caption's room too
+    // (the caption is hidden meanwhile).
+    void FitCountLabel(const std::wstring& text);
+    // "Search on...": the operator chooses the local addresses, and the list is searched again.
+    void ChooseSearchedAddresses();
     std::array<std::wstring, COLUMN_COUNT> ColumnTitles() const;
     void OpenGroupDialog();
     void ShowSettingsDialog(CMyDialog* pDlg);
@@ -149,7 +156,9 @@ class CMainDlg : public CMyDialog, public COnvifSink, private CCameraListView {
 
     HIMAGELIST m_hImageList = nullptr;
     CCameraRows m_rows;
-    DWORD m_dwCountWritten = 0; // tick of the last count written
+    DWORD m_dwCountWritten = 0;      // tick of the last count written
+    bool m_bNothingSearched = false; // no local address is searched from
+    bool m_bCountWide = false;       // the count label holds a note and covers its caption
     CDiscoveryEngine m_engine;
     std::vector<CCameraReportObserver*> m_observers;
     COnvifInbox m_onvifInbox;

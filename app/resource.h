@@ -7,6 +7,7 @@
 #define IDD_LARKVANE_DIALOG 102
 #define IDD_DEVICESET_DIALOG 103
 #define IDD_GROUPSET_DIALOG 104
+#define IDD_SEARCHON_DIALOG 105
 
 // Icons, bitmaps, strings
 #define IDR_MAINFRAME 128
@@ -47,6 +48,10 @@
 #define IDM_LIST_LOG_FOLDER 32806
 // Chooses the local addresses discovery searches from.
 #define IDM_LIST_SEARCH_ON 32807
+
+// "Search on..." (template 105)
+#define IDC_SEARCH_NOTE 1200
+#define IDC_SEARCH_LIST 1201
 
 // Settings dialogs (templates 103 and 104)
 #include "SettingsIds.h"

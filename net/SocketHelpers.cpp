@@ -1,6 +1,7 @@
 #include "net/SocketHelpers.h"
 
 #include "net/GenSockTrace.h"
+#include "net/SearchedAddresses.h"
 
 #include <ws2tcpip.h>
 
@@ -214,8 +215,7 @@ int GenSockCachedLocalAddresses(std::vector<in_addr>& addresses)
 
 bool GenSockIsSendingAddress(const in_addr& address)
 {
-    // An address ending in .1 is usually a host-side virtual adapter, not a camera network.
-    return reinterpret_cast<const unsigned char*>(&address)[3] != 1;
+    return IsSearchedAddress(ntohl(address.s_addr));
 }
 
 GenSocket GenSockOpenBroadcastSource(const in_addr& local, int broadcast)

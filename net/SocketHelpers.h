@@ -56,7 +56,7 @@ int GenSockResolveHost(const char* host, char* dotted, sockaddr_in* address, uns
 // A TCP connection to host:port; a null or unresolvable host means 127.0.0.1. -1 on failure.
 GenSocket GenSockConnect(unsigned short port, const char* host);
 
-// Sends one datagram from port 50504 of every local address whose last number is not 1: a
+// Sends one datagram from port 50504 of every searched local address (GenSockIsSendingAddress): a
 // limited broadcast, or a unicast to target when target resolves. length 0 sends the text
 // length of data. Returns result, or -1 when the local host name does not resolve.
 int GenSockBroadcastSend(unsigned short port, const void* data, int length, int result, const char* target);
@@ -69,7 +69,8 @@ int GenSockLocalAddresses(std::vector<in_addr>& addresses);
 // The addresses of the last look-up, however old, without looking anything up (for the window
 // thread, which must not wait for the resolver): 1, or 0 when there has been none yet.
 int GenSockCachedLocalAddresses(std::vector<in_addr>& addresses);
-// False for an address ending in .1, which GenSockBroadcastSend does not send from.
+// Whether discovery searches from this local address (net/SearchedAddresses.h): by default every
+// address but one ending in .1; the operator may choose otherwise.
 bool GenSockIsSendingAddress(const in_addr& address);
 // A UDP socket bound to local:50504 (address reuse on; broadcast permission when asked) as
 // GenSockBroadcastSend sends from, or -1.

@@ -394,10 +394,11 @@ TEST_F(CameraListTest, MenuCopiesTheListAndActsOnTheRightClickedCamera)
 {
     ListFleet({});
     RightClick(-1, IDM_LIST_COPY);
-    ASSERT_EQ(s_dlg->m_menuTexts.size(), 6u);
+    ASSERT_EQ(s_dlg->m_menuTexts.size(), 7u);
     EXPECT_EQ(s_dlg->m_menuTexts[0], L"复制列表");
     EXPECT_EQ(s_dlg->m_menuTexts[4], L"排序") << "the headings' sort, as a submenu";
-    EXPECT_EQ(s_dlg->m_menuTexts[5], L"ONVIF") << "the listing of other makers' devices";
+    EXPECT_EQ(s_dlg->m_menuTexts[5], L"搜索网卡 ...");
+    EXPECT_EQ(s_dlg->m_menuTexts[6], L"ONVIF") << "the listing of other makers' devices";
     EXPECT_FALSE(s_dlg->m_menuEnabled[2]) << "Browse on Web without a camera under the click";
     ASSERT_TRUE(::OpenClipboard(nullptr));
     std::wstring copied;
@@ -422,10 +423,11 @@ TEST_F(CameraListTest, MenuCopiesTheListAndActsOnTheRightClickedCamera)
     CMyDialog::SetGlobalLanguage(1);
     Pump();
     RightClick(-1, 0);
-    ASSERT_EQ(s_dlg->m_menuTexts.size(), 6u);
+    ASSERT_EQ(s_dlg->m_menuTexts.size(), 7u);
     EXPECT_EQ(s_dlg->m_menuTexts[0], L"Copy List");
     EXPECT_EQ(s_dlg->m_menuTexts[4], L"Sort By");
-    EXPECT_EQ(s_dlg->m_menuTexts[5], L"ONVIF");
+    EXPECT_EQ(s_dlg->m_menuTexts[5], L"Search on...");
+    EXPECT_EQ(s_dlg->m_menuTexts[6], L"ONVIF");
     EXPECT_EQ(s_dlg->m_menuTexts[1], L"Export to CSV File ...");
 }
 
