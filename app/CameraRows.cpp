@@ -11,6 +11,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -478,13 +479,11 @@ void CCameraRows::RemoveRows(const std::function<bool(const Row&)>& remove)
         return;
     // The selection is read while every row is still there, and keeps only the rows that stay.
     ListSelection selection = TakeListSelection();
-    std::vector<const Row*> goneRows;
+    std::unordered_set<const Row*> goneRows;
     for (size_t i = 0; i < m_rows.size(); ++i)
         if (gone[i])
-            goneRows.push_back(m_rows[i].get());
-    auto isGone = [&goneRows](const Row* row) {
-        return std::find(goneRows.begin(), goneRows.end(), row) != goneRows.end();
-    };
+            goneRows.insert(m_rows[i].get());
+    auto isGone = [&goneRows](const Row* row) { return goneRows.count(row) > 0; };
     selection.selected.erase(std::remove_if(selection.selected.begin(), selection.selected.end(), isGone),
                              selection.selected.end());
     const bool bCurrentGone = selection.pCurrent && isGone(selection.pCurrent);
