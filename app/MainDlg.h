@@ -72,7 +72,8 @@ class CMainDlg : public CMyDialog, public COnvifSink, private CCameraListView {
     bool IsOnvifOn() const { return m_bOnvifOn; }
     // Announcements dropped because the window thread fell behind.
     std::size_t GetOnvifDropped() const { return m_onvifInbox.GetDropped(); }
-    // Where the setting is kept: file, section and key.
+    // Where the discovery settings are kept (the ONVIF switch, the searched addresses): file,
+    // section and the ONVIF switch's key.
     static constexpr const wchar_t* SETTINGS_FILE = L"Larkvane";
     static constexpr const wchar_t* DISCOVERY_SECTION = L"Discovery";
     static constexpr const wchar_t* ONVIF_KEY = L"Onvif";

@@ -1,5 +1,6 @@
 #include "app/SearchOnDlg.h"
 
+#include "app/MainDlg.h"
 #include "app/SettingsText.h"
 #include "app/resource.h"
 #include "base/Ipv4Text.h"
@@ -17,8 +18,6 @@ const SettingsItemText ITEM_TEXTS[] = {
     {IDCANCEL, L"取消(&C)", L"&Cancel"},
 };
 
-constexpr const wchar_t* SETTINGS_FILE = L"Larkvane";
-constexpr const wchar_t* SETTINGS_SECTION = L"Discovery";
 constexpr const wchar_t* KEY_ADDED = L"SearchAdded";
 constexpr const wchar_t* KEY_REMOVED = L"SearchRemoved";
 
@@ -81,7 +80,7 @@ void CSearchOnDlg::OnOK()
 
 SearchChoice CSearchOnDlg::LoadChoice()
 {
-    CMyProfile profile(SETTINGS_FILE, SETTINGS_SECTION, nullptr);
+    CMyProfile profile(CMainDlg::SETTINGS_FILE, CMainDlg::DISCOVERY_SECTION, nullptr);
     SearchChoice choice;
     choice.added = ParseAddressList(profile.GetString(KEY_ADDED, L""));
     choice.removed = ParseAddressList(profile.GetString(KEY_REMOVED, L""));
@@ -90,7 +89,7 @@ SearchChoice CSearchOnDlg::LoadChoice()
 
 void CSearchOnDlg::SaveChoice(const SearchChoice& choice)
 {
-    CMyProfile profile(SETTINGS_FILE, SETTINGS_SECTION, nullptr);
+    CMyProfile profile(CMainDlg::SETTINGS_FILE, CMainDlg::DISCOVERY_SECTION, nullptr);
     profile.WriteString(KEY_ADDED, AddressListText(choice.added).c_str());
     profile.WriteString(KEY_REMOVED, AddressListText(choice.removed).c_str());
 }
