@@ -13,8 +13,11 @@ namespace {
 // The receive wait ends this often even without a wake-up: a lost wake-up delays Stop by at most
 // this much instead of hanging it.
 constexpr int WAIT_BACKSTOP_MS = 2000;
-// Datagrams parsed before the batch goes to the sink; the rest of a burst follows in the next.
+// Datagrams taken off the sockets between two looks at the clock.
 constexpr std::size_t BATCH_DATAGRAMS = 256;
+// A batch goes to the sink this long after its first announcement, or once it is this large.
+constexpr ULONGLONG BATCH_MS = 50;
+constexpr std::size_t BATCH_ANNOUNCEMENTS = 1000;
 // Linux (so Wine) charges a 1.3 KB datagram about 2.3 KB of this.
 constexpr int RECEIVE_BUFFER = 4 << 20;
 
@@ -226,6 +229,7 @@ void COnvifDiscovery::Receive()
 {
     std::vector<GenSocket> sockets;
     std::vector<OnvifAnnouncement> batch;
+    ULONGLONG batchSince = 0;
     // One byte over the limit: a datagram that fills it is too long and is dropped unread.
     std::vector<char> buffer(WSD_MESSAGE_MAX + 1);
     while (!m_bStopping.load()) {
@@ -242,7 +246,11 @@ void COnvifDiscovery::Receive()
         FD_SET(AsSocket(m_wake.Get()), &set);
         for (const GenSocket socket : sockets)
             FD_SET(AsSocket(socket), &set);
-        timeval wait{WAIT_BACKSTOP_MS / 1000, (WAIT_BACKSTOP_MS % 1000) * 1000};
+        int waitMs = WAIT_BACKSTOP_MS;
+        if (!batch.empty())
+            waitMs =
+                static_cast<int>(BATCH_MS - std::min<ULONGLONG>(BATCH_MS, GetTickCount64() - batchSince));
+        timeval wait{waitMs / 1000, (waitMs % 1000) * 1000};
         if (select(0, &set, nullptr, nullptr, &wait) < 0) {
             Sleep(50); // a socket of the set went away under it; the next round rebuilds it
             continue;
@@ -252,7 +260,15 @@ void COnvifDiscovery::Receive()
             while (recv(AsSocket(m_wake.Get()), drain, sizeof drain, 0) > 0) {
             }
         }
-        while (!m_bStopping.load() && TakeQueued(sockets, buffer, batch) && !batch.empty()) {
+        const bool bWasEmpty = batch.empty();
+        if (!TakeQueued(sockets, buffer, batch))
+            break;
+        if (bWasEmpty && !batch.empty())
+            batchSince = GetTickCount64();
+        // Devices answer a Probe over half a second (each after a random delay): what arrives
+        // within BATCH_MS goes to the sink in one call.
+        if (!batch.empty() &&
+            (GetTickCount64() - batchSince >= BATCH_MS || batch.size() >= BATCH_ANNOUNCEMENTS)) {
             m_sink.OnOnvifAnnouncements(std::move(batch));
             batch.clear();
         }

@@ -135,6 +135,8 @@ TEST(SimOnvifTest, ControlCommands)
         {"onvif hostile laughs,bogus", "err unknown hostile kind bogus"},
         {"onvif hello 26", "err onvif hello takes a device number 1-25"},
         {"onvif bye 0", "err "},
+        {"onvif delay 0", "ok\n"},
+        {"onvif delay 5001", "err onvif delay is 0 to 5000 ms"},
         {"onvif none", "ok 0\n"},
         {"reset", "ok 12\n"},
         {"onvif stats", "ok probes=0 matches=0 devices=6\n"},
@@ -143,6 +145,7 @@ TEST(SimOnvifTest, ControlCommands)
         EXPECT_EQ(control.Execute(c.command).rfind(c.reply, 0), 0u)
             << c.command << " -> " << control.Execute(c.command);
     EXPECT_TRUE(onvif.Hostile().empty()) << "reset forgets the hostile kinds";
+    EXPECT_EQ(onvif.MaxDelayMs(), CSimOnvif::DEFAULT_MAX_DELAY_MS);
 }
 
 } // namespace

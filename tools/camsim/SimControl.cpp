@@ -54,7 +54,8 @@ const char HELP[] =
     "commands: reset | fleet default|N | camera id=ID key=value... | set ID|* key=value... | "
     "remove ID | burst on|off | pace MS | answer each|link | log | log clear | log stats | get ID | "
     "list | count | sent | "
-    "onvif none|default|N | onvif hostile none|KIND,... | onvif hello|bye INDEX|* | onvif list | "
+    "onvif none|default|N | onvif hostile none|KIND,... | onvif delay MS | onvif hello|bye INDEX|* | onvif "
+    "list | "
     "onvif probes | onvif stats | onvif clear | "
     "quit | shutdown";
 
@@ -99,6 +100,7 @@ std::string CSimControl::Execute(std::string_view line)
         if (m_pOnvif) {
             LoadOnvifFleet(m_onvifStart, error);
             m_pOnvif->Hostile().clear();
+            m_pOnvif->SetMaxDelayMs(CSimOnvif::DEFAULT_MAX_DELAY_MS);
             m_pOnvif->ClearStats();
         }
         m_simulator.SetPaceMicroseconds(CCamSimulator::DEFAULT_PACE_US);
@@ -303,6 +305,13 @@ std::string CSimControl::ExecuteOnvif(const std::vector<std::string_view>& words
         m_pOnvif->Hostile() = kinds;
         return "ok " + std::to_string(kinds.size()) + "\n";
     }
+    if (words.size() == 3 && verb == "delay") {
+        std::size_t ms = 0;
+        if (!ParseCount(words[2], 5000, ms))
+            return "err onvif delay is 0 to 5000 ms\n";
+        m_pOnvif->SetMaxDelayMs(static_cast<int>(ms));
+        return "ok\n";
+    }
     if (words.size() == 3 && (verb == "hello" || verb == "bye")) {
         std::size_t index = 0;
         if (words[2] != "*" && (!ParseCount(words[2], devices.size(), index) || index == 0))
@@ -312,7 +321,9 @@ std::string CSimControl::ExecuteOnvif(const std::vector<std::string_view>& words
         const std::size_t sent = verb == "hello" ? m_pOnvif->SendHello(which) : m_pOnvif->SendBye(which);
         return "ok " + std::to_string(sent) + "\n";
     }
-    if (words.size() == 2 && LoadOnvifFleet(verb, error))
+    if (words.size() == 2 && LoadOnvifFleet(verb, error)) {
+        m_pOnvif->SetMaxDelayMs(m_pOnvif->MaxDelayMs()); // answers of the old fleet are dropped
         return "ok " + std::to_string(devices.size()) + "\n";
+    }
     return "err " + (error.empty() ? std::string("malformed onvif command") : error) + " (" + HELP + ")\n";
 }

@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -91,11 +92,38 @@ void CSimOnvif::Answer(const std::string& messageId, std::uint32_t sender, std::
                        const std::string& device)
 {
     for (const SimOnvifDevice& d : m_devices)
-        if (d.present && d.device == device &&
-            Send(BuildSimProbeMatches(d, messageId), d.source, device, sender, port))
-            ++m_nMatchesSent;
+        if (d.present && d.device == device)
+            Schedule(BuildSimProbeMatches(d, messageId), d.source, device, sender, port, true);
     for (const SimOnvifHostile kind : m_hostile)
-        Send(BuildSimHostile(kind, messageId), OnvifHostileSource(kind), device, sender, port);
+        Schedule(BuildSimHostile(kind, messageId), OnvifHostileSource(kind), device, sender, port, false);
+}
+
+void CSimOnvif::Schedule(std::string bytes, std::uint32_t source, const std::string& device,
+                         std::uint32_t target, std::uint16_t port, bool bMatch)
+{
+    const int delayMs =
+        m_nMaxDelayMs > 0 ? static_cast<int>(m_random() % static_cast<unsigned>(m_nMaxDelayMs)) : 0;
+    m_pending.push({Clock::now() + std::chrono::milliseconds(delayMs), m_nOrder++, std::move(bytes), source,
+                    target, port, device, bMatch});
+}
+
+std::optional<CSimOnvif::Clock::duration> CSimOnvif::SendDue()
+{
+    while (!m_pending.empty() && m_pending.top().due <= Clock::now()) {
+        const Pending& p = m_pending.top();
+        if (Send(p.bytes, p.source, p.device, p.target, p.port) && p.bMatch)
+            ++m_nMatchesSent;
+        m_pending.pop();
+    }
+    if (m_pending.empty())
+        return std::nullopt;
+    return std::max(m_pending.top().due - Clock::now(), Clock::duration::zero());
+}
+
+void CSimOnvif::SetMaxDelayMs(int ms)
+{
+    m_nMaxDelayMs = ms;
+    m_pending = {};
 }
 
 std::size_t CSimOnvif::SendHello(long index)

@@ -3,18 +3,27 @@
 // WS-Discovery Probe for video devices with one ProbeMatches per device living on the link it
 // arrived by (unicast to the prober, from the device's own address, RelatesTo its MessageID),
 // sends Hello and Bye to the group on command, and answers with hostile datagrams when told to.
+// As WS-Discovery asks of devices, each answers after a random delay (up to 500 ms by default),
+// so a thousand answers spread over half a second as they do on a real network.
 
 #include "tools/camsim/LabNetwork.h"
 #include "tools/camsim/SimOnvifFleet.h"
 #include "tools/camsim/UniqueFd.h"
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
+#include <queue>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
 class CSimOnvif {
   public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr int DEFAULT_MAX_DELAY_MS = 500;
+
     explicit CSimOnvif(LabNetwork network);
 
     // Binds 0.0.0.0:3702 and joins the group on every lab link; false with a message on failure.
@@ -22,6 +31,12 @@ class CSimOnvif {
     int Socket() const { return m_socket.Get(); }
     // Reads every queued datagram and answers the Probes among them.
     void OnReadable();
+
+    // Sends the answers whose time has come; how long until the next one is due.
+    std::optional<Clock::duration> SendDue();
+    // Each answer waits a random time below this (0: all at once); pending answers are dropped.
+    void SetMaxDelayMs(int ms);
+    int MaxDelayMs() const { return m_nMaxDelayMs; }
 
     std::vector<SimOnvifDevice>& Devices() { return m_devices; }
     std::set<SimOnvifHostile>& Hostile() { return m_hostile; }
@@ -47,7 +62,27 @@ class CSimOnvif {
     void Answer(const std::string& messageId, std::uint32_t sender, std::uint16_t port,
                 const std::string& device);
 
+    struct Pending {
+        Clock::time_point due;
+        std::uint64_t order;
+        std::string bytes;
+        std::uint32_t source, target;
+        std::uint16_t port;
+        std::string device;
+        bool bMatch;
+        bool operator>(const Pending& other) const
+        {
+            return due != other.due ? due > other.due : order > other.order;
+        }
+    };
+    void Schedule(std::string bytes, std::uint32_t source, const std::string& device, std::uint32_t target,
+                  std::uint16_t port, bool bMatch);
+
     LabNetwork m_network;
+    std::priority_queue<Pending, std::vector<Pending>, std::greater<>> m_pending;
+    std::uint64_t m_nOrder = 0;
+    int m_nMaxDelayMs = DEFAULT_MAX_DELAY_MS;
+    std::mt19937 m_random{std::random_device{}()};
     CUniqueFd m_socket;
     std::vector<SimOnvifDevice> m_devices;
     std::set<SimOnvifHostile> m_hostile;

@@ -188,7 +188,9 @@ int main(int argc, char** argv)
 
     std::vector<ControlClient> clients;
     while (!g_stop && !control.ShutdownRequested()) {
-        const auto untilDue = simulator.SendDue();
+        auto untilDue = simulator.SendDue();
+        if (const auto untilOnvif = onvif.SendDue(); untilOnvif && (!untilDue || *untilOnvif < *untilDue))
+            untilDue = untilOnvif;
         int timeoutMs = -1;
         if (untilDue)
             timeoutMs = static_cast<int>(
