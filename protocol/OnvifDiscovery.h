@@ -10,7 +10,9 @@
 // other's Start/Stop. The receiver has one thread of its own that does nothing but receive, parse
 // and hand batches to the sink (a burst of a thousand answers is a few calls, not a thousand).
 // Stop wakes it through a loopback socket that only this object owns (never the shared port,
-// which another program may take the wake-up from), so it returns at once.
+// which another program may take the wake-up from), so it returns at once. Stop waits for a sink
+// call in progress: a sink posts to its window rather than sending, or a window thread calling
+// Stop would wait for a thread that waits for it.
 
 #include "net/SocketHelpers.h"
 #include "protocol/OnvifDevice.h"
