@@ -182,6 +182,9 @@ GenSocket COnvifDiscovery::ProbeSocketFor(const in_addr& address)
     for (const ProbeSocket& probe : m_probeSockets)
         if (probe.address.s_addr == address.s_addr)
             return probe.socket.Get();
+    // The receive wait's set holds FD_SETSIZE sockets, the wake-up and the listening one among them.
+    if (m_probeSockets.size() + 2 >= FD_SETSIZE)
+        return GENSOCK_INVALID;
     CUniqueSocket socket(OpenUdp());
     if (!socket || !Bind(socket.Get(), address, 0))
         return GENSOCK_INVALID;
