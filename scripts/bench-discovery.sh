@@ -7,8 +7,10 @@
 # wake-ups. A native receiver of the same burst is the baseline. A table at the end sets each
 # figure beside its target. It prints figures and checks nothing; it exits 0 unless it broke.
 #
-#   bash scripts/bench-discovery.sh [--idle SECONDS] [--limit SECONDS] [--no-profile] [N ...] [--single N ...]
-#     defaults: 30 s idle, 60 s limit a round, 100 300 1000 5000, and 1000 answering once a camera
+#   bash scripts/bench-discovery.sh [--idle SECONDS] [--limit SECONDS] [--no-profile] [--onvif M]
+#                                   [N ...] [--single N ...]
+#     defaults: 30 s idle, 60 s limit a round, 100 300 1000 5000, and 1000 answering once a camera;
+#     --onvif M: M other makers' ONVIF devices (up to 2000) answer each WS-Discovery Probe too
 #
 # LAB_NAME names the lab (default lvbench). By default the script sets up and builds like
 # scripts/run.sh; with BENCH_WIN_BUILD (and BENCH_NATIVE_BUILD, default build/native) it takes
@@ -23,15 +25,17 @@ limit=60
 fleets=()
 singles=()
 single=0
+onvif=none
 extra=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --idle) idle=$2; shift 2 ;;
     --limit) limit=$2; shift 2 ;;
     --single) single=1; shift ;;
+    --onvif) onvif=$2; shift 2 ;;
     --no-profile) extra+=(--no-profile); shift ;;
     [0-9]*) if [ $single = 1 ]; then singles+=("$1"); else fleets+=("$1"); fi; shift ;;
-    *) echo "usage: bench-discovery.sh [--idle SECONDS] [--limit SECONDS] [--no-profile] [N ...] [--single N ...]" >&2; exit 2 ;;
+    *) echo "usage: bench-discovery.sh [--idle SECONDS] [--limit SECONDS] [--no-profile] [--onvif M] [N ...] [--single N ...]" >&2; exit 2 ;;
   esac
 done
 if [ ${#fleets[@]} -eq 0 ] && [ ${#singles[@]} -eq 0 ]; then
@@ -63,7 +67,7 @@ trap 'bash scripts/lab.sh down >/dev/null 2>&1' EXIT
 mkdir -p "$state"
 # The lab's servers keep the descriptors they started with: not this script's output.
 bash scripts/lab.sh up >"$state/bench-lab-up.log" 2>&1 </dev/null || { cat "$state/bench-lab-up.log" >&2; exit 1; }
-bash scripts/lab.sh cam "$camsim" --fleet 0 --control 8700 --log "$state/bench-camsim.log" \
+bash scripts/lab.sh cam "$camsim" --fleet 0 --onvif "$onvif" --control 8700 --log "$state/bench-camsim.log" \
      >"$state/bench-camsim.out" 2>&1 &
 disown $! # it ends with the lab; no job notice then
 

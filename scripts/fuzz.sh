@@ -2,7 +2,8 @@
 # Runs the libFuzzer targets of the native (clang) build for SECONDS in all (default 20, shared
 # equally between the targets run). A longer campaign: `scripts/fuzz.sh 3600`; some targets only:
 # `scripts/fuzz.sh 600 ini color`. Targets: wire (received datagrams, name fields), ini (INI bytes
-# and language-file values), color (colour texts), skinname (skin file names).
+# and language-file values), color (colour texts), skinname (skin file names), onvif (WS-Discovery
+# datagrams of other makers' devices).
 #
 # Each target keeps its corpus in build/fuzz-corpus/NAME, reused and grown by every run (it
 # survives a rebuild of build/native). Exits non-zero when a target crashes or a check in it
@@ -13,7 +14,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:-20}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(wire ini color skinname)
+[ ${#targets[@]} -gt 0 ] || targets=(wire ini color skinname onvif)
 build=${FUZZ_BUILD_DIR:-$root/build/native}
 corpora=$root/build/fuzz-corpus
 artifacts=$root/build/artifacts/fuzz
@@ -41,6 +42,15 @@ seed_ini() {
   printf 'DIALOG-2100\\String-5-1\\UTF8Txt\\\xe4\xb8\xad\xe6\x96\x87\\[DIALOG-2100]\r\nUTF8Txt=1\r\nString-5-1=old\r\nItemPos-1000-1=20,30,70,25\r\n' >"$1/seed-lang"
   printf 'Main\\Key\\Other\\"quoted"\\\xef\xbb\xbf[Other]\nKey=no\n[ main ]\nkey = -1,-1,600,400  10,10\nOther=1' >"$1/seed-bom"
 }
+seed_onvif() {
+  # A ProbeMatches of one device, a Hello and a Bye, as the simulator sends them.
+  local ns='xmlns:s="http://www.w3.org/2003/05/soap-envelope" xmlns:a="http://schemas.xmlsoap.org/ws/2004/08/addressing" xmlns:d="http://schemas.xmlsoap.org/ws/2005/04/discovery" xmlns:dn="http://www.onvif.org/ver10/network/wsdl"'
+  local act='http://schemas.xmlsoap.org/ws/2005/04/discovery'
+  local dev='<a:EndpointReference><a:Address>urn:uuid:1</a:Address></a:EndpointReference><d:Types>dn:NetworkVideoTransmitter</d:Types><d:Scopes>onvif://www.onvif.org/name/Caf%C3%A9 onvif://www.onvif.org/hardware/X onvif://www.onvif.org/MAC/00-11-22-33-44-55</d:Scopes><d:XAddrs>http://[fe80::1]/ http://h.local/ http://198.18.1.200:80/onvif</d:XAddrs>'
+  printf '<s:Envelope %s><s:Header><a:Action>%s/ProbeMatches</a:Action><a:RelatesTo>urn:uuid:9</a:RelatesTo></s:Header><s:Body><d:ProbeMatches><d:ProbeMatch>%s</d:ProbeMatch></d:ProbeMatches></s:Body></s:Envelope>' "$ns" "$act" "$dev" >"$1/seed-matches"
+  printf '<s:Envelope %s><s:Header><a:Action>%s/Hello</a:Action></s:Header><s:Body><d:Hello>%s</d:Hello></s:Body></s:Envelope>' "$ns" "$act" "$dev" >"$1/seed-hello"
+  printf '<s:Envelope %s><s:Header><a:Action>%s/Probe</a:Action><a:MessageID>urn:uuid:9</a:MessageID></s:Header><s:Body><d:Probe><d:Types>dn:NetworkVideoTransmitter</d:Types></d:Probe></s:Body></s:Envelope>' "$ns" "$act" >"$1/seed-probe"
+}
 seed_color() {
   printf 'RGB(255,0,0)' >"$1/seed-rgb"
   printf '#1A2b3C' >"$1/seed-hex"
@@ -67,7 +77,10 @@ for name in "${targets[@]}"; do
     "seed_$name" "$corpus"
   fi
   echo "== fuzz $name: ${share} s, corpus $corpus ($(ls "$corpus" | wc -l) inputs)"
-  "$fuzzer" -max_total_time="$share" -max_len=2048 -timeout=10 \
+  # WS-Discovery datagrams run to 64 KB; deep nesting needs room to grow.
+  max_len=2048
+  [ "$name" = onvif ] && max_len=16384
+  "$fuzzer" -max_total_time="$share" -max_len="$max_len" -timeout=10 \
     -artifact_prefix="$artifacts/$name-" -print_final_stats=1 "$corpus" || status=1
 done
 exit $status

@@ -15,7 +15,8 @@
 #   lab1 198.18.2.10  -- lab1c 198.18.2.2
 #   lab2 198.18.3.1   -- lab2c 198.18.3.2     (the tool skips an address ending in .1)
 # The camera side may send from any address of 198.18.1.128/25, 198.18.2.128/25,
-# 198.18.16.0/20, 198.18.32.0/20 and from 192.168.100.100 (local routes on lo), so that simulated
+# 198.18.16.0/20, 198.18.32.0/20, 198.18.64.0/20 (other makers' ONVIF devices, clear of every
+# camera fleet) and from 192.168.100.100 (local routes on lo), so that simulated
 # cameras answer from their own addresses.
 set -euo pipefail
 
@@ -87,7 +88,7 @@ up() {
   veth 2 198.18.3.1/24 198.18.3.2/24
   ip -n "$tool_ns" route add default via 198.18.1.2 dev lab0
   ip -n "$cam_ns" route add default via 198.18.1.10 dev lab0c
-  for net in 198.18.1.128/25 198.18.2.128/25 198.18.16.0/20 198.18.32.0/20 192.168.100.100/32; do
+  for net in 198.18.1.128/25 198.18.2.128/25 198.18.16.0/20 198.18.32.0/20 198.18.64.0/20 192.168.100.100/32; do
     ip -n "$cam_ns" route add local "$net" dev lo table local
   done
   check_tool_side

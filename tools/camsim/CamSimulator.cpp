@@ -1,5 +1,6 @@
 #include "tools/camsim/CamSimulator.h"
 
+#include "tools/camsim/SimSend.h"
 #include "tools/camsim/SimText.h"
 
 #include <arpa/inet.h>
@@ -189,35 +190,10 @@ bool CCamSimulator::Send(const SimReply& reply)
         std::fprintf(stderr, "camsim: %s is not a lab link; reply dropped\n", reply.device.c_str());
         return false;
     }
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(REPLY_PORT);
-    target.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-    iovec io{const_cast<char*>(reply.bytes.data()), reply.bytes.size()};
-    msghdr header{};
-    header.msg_name = &target;
-    header.msg_namelen = sizeof target;
-    header.msg_iov = &io;
-    header.msg_iovlen = 1;
-    header.msg_control = control;
-    header.msg_controllen = sizeof control;
-    cmsghdr* c = CMSG_FIRSTHDR(&header);
-    c->cmsg_level = IPPROTO_IP;
-    c->cmsg_type = IP_PKTINFO;
-    c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-    in_pktinfo info{};
-    info.ipi_ifindex = ifindex;                     // out of this link
-    info.ipi_spec_dst.s_addr = htonl(reply.source); // from the camera's own address
-    std::memcpy(CMSG_DATA(c), &info, sizeof info);
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        if (::sendmsg(m_socket.Get(), &header, 0) >= 0) {
-            ++m_nRepliesSent;
-            return true;
-        }
-        if (errno != EAGAIN && errno != ENOBUFS)
-            break;
-        usleep(500); // the link's queue is full during a large burst
+    if (SendFromDevice(m_socket.Get(), reply.bytes.data(), reply.bytes.size(), reply.source, ifindex,
+                       INADDR_BROADCAST, REPLY_PORT)) {
+        ++m_nRepliesSent;
+        return true;
     }
     std::fprintf(stderr, "camsim: send from %s on %s: %s\n", FormatIpv4(reply.source).c_str(),
                  reply.device.c_str(), std::strerror(errno));

@@ -54,6 +54,9 @@ const char HELP[] =
     "commands: reset | fleet default|N | camera id=ID key=value... | set ID|* key=value... | "
     "remove ID | burst on|off | pace MS | answer each|link | log | log clear | log stats | get ID | "
     "list | count | sent | "
+    "onvif none|default|N | onvif hostile none|KIND,... | onvif delay MS | onvif hello|bye INDEX|* | onvif "
+    "list | "
+    "onvif probes | onvif stats | onvif clear | "
     "quit | shutdown";
 
 } // namespace
@@ -90,8 +93,16 @@ std::string CSimControl::Execute(std::string_view line)
         return "ok " + std::to_string(cameras.size()) + "\n";
     if (command == "sent")
         return "ok " + std::to_string(m_simulator.RepliesSent()) + "\n";
+    if (command == "onvif")
+        return ExecuteOnvif(words);
     if (command == "reset") {
         LoadFleet("default", error);
+        if (m_pOnvif) {
+            LoadOnvifFleet(m_onvifStart, error);
+            m_pOnvif->Hostile().clear();
+            m_pOnvif->SetMaxDelayMs(CSimOnvif::DEFAULT_MAX_DELAY_MS);
+            m_pOnvif->ClearStats();
+        }
         m_simulator.SetPaceMicroseconds(CCamSimulator::DEFAULT_PACE_US);
         m_simulator.SetAnswerEach(false);
         m_simulator.ClearLog();
@@ -226,4 +237,93 @@ std::string CSimControl::Execute(std::string_view line)
         return "ok\n";
     }
     return "err unknown or malformed command: " + std::string(line.substr(0, 80)) + " (" + HELP + ")\n";
+}
+
+bool CSimControl::AttachOnvif(CSimOnvif& onvif, std::string_view startFleet, std::string& error)
+{
+    m_pOnvif = &onvif;
+    m_onvifStart = std::string(startFleet);
+    return LoadOnvifFleet(startFleet, error);
+}
+
+bool CSimControl::LoadOnvifFleet(std::string_view which, std::string& error)
+{
+    std::size_t count = 0;
+    if (which == "none")
+        m_pOnvif->Devices().clear();
+    else if (which == "default")
+        m_pOnvif->Devices() = DefaultOnvifFleet();
+    else if (ParseCount(which, MAX_ONVIF_FLEET, count))
+        m_pOnvif->Devices() = GeneratedOnvifFleet(count);
+    else {
+        error = "onvif fleet is none, default or a count up to " + std::to_string(MAX_ONVIF_FLEET);
+        return false;
+    }
+    return true;
+}
+
+std::string CSimControl::ExecuteOnvif(const std::vector<std::string_view>& words)
+{
+    if (!m_pOnvif)
+        return "err no onvif devices here\n";
+    std::string error;
+    const std::string_view verb = words.size() > 1 ? words[1] : std::string_view();
+    auto& devices = m_pOnvif->Devices();
+    if (words.size() == 2 && verb == "list") {
+        std::string out;
+        for (const SimOnvifDevice& device : devices)
+            out += DescribeOnvifDevice(device) + "\n";
+        return out + "end\n";
+    }
+    if (words.size() == 2 && verb == "probes") {
+        std::string out;
+        for (const CSimOnvif::ProbeSeen& probe : m_pOnvif->Probes())
+            out +=
+                "id=" + probe.messageId + " from=" + FormatIpv4(probe.sender) + " if=" + probe.device + "\n";
+        return out + "end\n";
+    }
+    if (words.size() == 2 && verb == "stats")
+        return "ok probes=" + std::to_string(m_pOnvif->Probes().size()) +
+               " matches=" + std::to_string(m_pOnvif->MatchesSent()) +
+               " devices=" + std::to_string(devices.size()) + "\n";
+    if (words.size() == 2 && verb == "clear") {
+        m_pOnvif->ClearStats();
+        return "ok\n";
+    }
+    if (words.size() == 3 && verb == "hostile") {
+        std::set<SimOnvifHostile> kinds;
+        std::string_view list = words[2];
+        while (list != "none" && !list.empty()) {
+            const std::size_t comma = list.find(',');
+            const auto kind = ParseOnvifHostile(list.substr(0, comma));
+            if (!kind)
+                return "err unknown hostile kind " + std::string(list.substr(0, comma)) +
+                       " (malformed oversized nested laughs external wrongns badutf8 stale)\n";
+            kinds.insert(*kind);
+            list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+        }
+        m_pOnvif->Hostile() = kinds;
+        return "ok " + std::to_string(kinds.size()) + "\n";
+    }
+    if (words.size() == 3 && verb == "delay") {
+        std::size_t ms = 0;
+        if (!ParseCount(words[2], 5000, ms))
+            return "err onvif delay is 0 to 5000 ms\n";
+        m_pOnvif->SetMaxDelayMs(static_cast<int>(ms));
+        return "ok\n";
+    }
+    if (words.size() == 3 && (verb == "hello" || verb == "bye")) {
+        std::size_t index = 0;
+        if (words[2] != "*" && (!ParseCount(words[2], devices.size(), index) || index == 0))
+            return "err onvif " + std::string(verb) + " takes a device number 1-" +
+                   std::to_string(devices.size()) + " or *\n";
+        const long which = words[2] == "*" ? -1 : static_cast<long>(index - 1);
+        const std::size_t sent = verb == "hello" ? m_pOnvif->SendHello(which) : m_pOnvif->SendBye(which);
+        return "ok " + std::to_string(sent) + "\n";
+    }
+    if (words.size() == 2 && LoadOnvifFleet(verb, error)) {
+        m_pOnvif->SetMaxDelayMs(m_pOnvif->MaxDelayMs()); // answers of the old fleet are dropped
+        return "ok " + std::to_string(devices.size()) + "\n";
+    }
+    return "err " + (error.empty() ? std::string("malformed onvif command") : error) + " (" + HELP + ")\n";
 }

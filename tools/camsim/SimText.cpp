@@ -84,36 +84,6 @@ std::string PercentEncode(std::string_view bytes)
     return out;
 }
 
-std::optional<std::uint32_t> ParseIpv4(std::string_view text)
-{
-    std::uint32_t result = 0;
-    std::size_t pos = 0;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (pos >= text.size() || text[pos] != '.')
-                return std::nullopt;
-            ++pos;
-        }
-        std::size_t start = pos;
-        unsigned value = 0;
-        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 3)
-            value = value * 10 + static_cast<unsigned>(text[pos++] - '0');
-        if (pos == start || value > 255)
-            return std::nullopt;
-        result = (result << 8) | value;
-    }
-    if (pos != text.size())
-        return std::nullopt;
-    return result;
-}
-
-std::string FormatIpv4(std::uint32_t a)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", a >> 24, (a >> 16) & 255, (a >> 8) & 255, a & 255);
-    return text;
-}
-
 bool IsLabAddress(std::uint32_t a)
 {
     return (a & 0xFFFE0000u) == 0xC6120000u || a == 0xC0A86464u;
@@ -124,7 +94,7 @@ bool IsLabSourceAddress(std::uint32_t a)
     // Interface addresses of the camera side, plus the ranges routed locally on its loopback.
     return (a & 0xFFFFFF00u) == 0xC6120100u || (a & 0xFFFFFF00u) == 0xC6120200u ||
            (a & 0xFFFFFF00u) == 0xC6120300u || (a & 0xFFFFF000u) == 0xC6121000u ||
-           (a & 0xFFFFF000u) == 0xC6122000u || a == 0xC0A86464u;
+           (a & 0xFFFFF000u) == 0xC6122000u || (a & 0xFFFFF000u) == 0xC6124000u || a == 0xC0A86464u;
 }
 
 std::string FieldText(const char* field, std::size_t width)

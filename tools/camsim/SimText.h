@@ -2,6 +2,8 @@
 // Small text helpers of the camera simulator: hex, percent coding, IPv4 text and the lab's
 // address ranges.
 
+#include "base/Ipv4Text.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -17,9 +19,7 @@ std::optional<std::string> PercentDecode(std::string_view text);
 // Escapes every byte outside the printable ASCII range, '%', '=' and the space.
 std::string PercentEncode(std::string_view bytes);
 
-// Parses a dotted-decimal IPv4 text (exactly four numbers 0-255) into host byte order.
-std::optional<std::uint32_t> ParseIpv4(std::string_view text);
-std::string FormatIpv4(std::uint32_t hostOrder);
+// Dotted IPv4 texts: the tool's own strict parser (ParseIpv4, FormatIpv4), host byte order.
 
 // 198.18.0.0/15 or 192.168.100.100: the only addresses the simulator may live on.
 bool IsLabAddress(std::uint32_t hostOrder);

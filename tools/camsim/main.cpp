@@ -2,11 +2,12 @@
 // namespace (scripts/lab.sh cam ...).
 //
 //   camsim [--fleet default|N] [--burst] [--pace MS] [--answer-each] [--control PORT] [--log FILE]
-//          [--verbose]
+//          [--verbose] [--onvif none|default|N]
 
 #include "tools/camsim/CamSimulator.h"
 #include "tools/camsim/LabNetwork.h"
 #include "tools/camsim/SimControl.h"
+#include "tools/camsim/SimOnvif.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -34,7 +35,7 @@ void OnSignal(int)
 int Usage()
 {
     std::fprintf(stderr, "usage: camsim [--fleet default|N] [--burst] [--pace MS] [--answer-each] "
-                         "[--control PORT] [--log FILE] [--verbose]\n");
+                         "[--control PORT] [--log FILE] [--verbose] [--onvif none|default|N]\n");
     return 2;
 }
 
@@ -96,7 +97,7 @@ bool ServeClient(ControlClient& client, CSimControl& control)
 
 int main(int argc, char** argv)
 {
-    std::string fleet = "default", logPath;
+    std::string fleet = "default", onvifFleet = "none", logPath;
     int controlPort = 0, paceMs = -1;
     bool burst = false, verbose = false, answerEach = false;
     for (int i = 1; i < argc; ++i) {
@@ -111,6 +112,8 @@ int main(int argc, char** argv)
             answerEach = true;
         else if (arg == "--fleet" && (value = next()))
             fleet = value;
+        else if (arg == "--onvif" && (value = next()))
+            onvifFleet = value;
         else if (arg == "--log" && (value = next()))
             logPath = value;
         else if (arg == "--control" && (value = next()))
@@ -144,9 +147,10 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, OnSignal);
 
     CCamSimulator simulator(network);
+    CSimOnvif onvif(network);
     CSimControl control(simulator);
     std::string error;
-    if (!control.LoadFleet(fleet, error)) {
+    if (!control.LoadFleet(fleet, error) || !control.AttachOnvif(onvif, onvifFleet, error)) {
         std::fprintf(stderr, "camsim: %s\n", error.c_str());
         return Usage();
     }
@@ -165,7 +169,7 @@ int main(int argc, char** argv)
         }
         simulator.SetLogFile(logFile.get());
     }
-    if (!simulator.Open(error)) {
+    if (!simulator.Open(error) || !onvif.Open(error)) {
         std::fprintf(stderr, "camsim: %s\n", error.c_str());
         return 1;
     }
@@ -184,13 +188,15 @@ int main(int argc, char** argv)
 
     std::vector<ControlClient> clients;
     while (!g_stop && !control.ShutdownRequested()) {
-        const auto untilDue = simulator.SendDue();
+        auto untilDue = simulator.SendDue();
+        if (const auto untilOnvif = onvif.SendDue(); untilOnvif && (!untilDue || *untilOnvif < *untilDue))
+            untilDue = untilOnvif;
         int timeoutMs = -1;
         if (untilDue)
             timeoutMs = static_cast<int>(
                 (std::chrono::duration_cast<std::chrono::microseconds>(*untilDue).count() + 999) / 1000);
 
-        std::vector<pollfd> fds{{simulator.Socket(), POLLIN, 0}};
+        std::vector<pollfd> fds{{simulator.Socket(), POLLIN, 0}, {onvif.Socket(), POLLIN, 0}};
         if (listener.Valid())
             fds.push_back({listener.Get(), POLLIN, 0});
         const std::size_t firstClient = fds.size();
@@ -204,11 +210,13 @@ int main(int argc, char** argv)
         }
         if (fds[0].revents & POLLIN)
             simulator.OnReadable();
+        if (fds[1].revents & POLLIN)
+            onvif.OnReadable();
         for (std::size_t i = clients.size(); i-- > 0;)
             if (fds[firstClient + i].revents & (POLLIN | POLLHUP | POLLERR))
                 if (!ServeClient(clients[i], control))
                     clients.erase(clients.begin() + static_cast<long>(i));
-        if (listener.Valid() && (fds[1].revents & POLLIN)) {
+        if (listener.Valid() && (fds[2].revents & POLLIN)) {
             CUniqueFd accepted(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
             if (accepted.Valid())
                 clients.push_back({std::move(accepted), {}});
