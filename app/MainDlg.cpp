@@ -571,6 +571,7 @@ void CMainDlg::ShutdownDiscovery()
     m_engine.BeginShutdown();
     StopAllThreads();
     m_engine.EndShutdown();
+    m_onvif.Stop(); // the rescan worker, which steers it, has stopped
 }
 
 LRESULT CMainDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -649,6 +650,7 @@ void CMainDlg::StartScan(std::uint32_t nScanId, bool bCleared)
     // can take a while, and the window must not wait for it.
     const std::vector<CCameraRows::Subnet> subnets = LocalSubnets();
     const std::wstring addresses = LocalAddressesText();
+    SteerOnvif(bCleared);
     CallOnWindowThread([this, &subnets, &addresses, nScanId, bCleared] {
         m_rows.SetLocalSubnets(subnets);
         ShowSearchedAddresses(addresses);

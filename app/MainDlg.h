@@ -10,6 +10,7 @@
 #include "dialogkit/MyDialog.h"
 #include "protocol/DiscoveryEngine.h"
 #include "protocol/OnvifDevice.h"
+#include "protocol/OnvifDiscovery.h"
 #include "protocol/WireMessage.h"
 
 #include <commctrl.h>
@@ -139,6 +140,9 @@ class CMainDlg : public CMyDialog, public COnvifSink, private CCameraListView {
     void StartOnvif();
     // The menu item: switches, keeps the setting, tells OnOnvifSwitched.
     void SwitchOnvif(bool bOn);
+    // On the rescan worker, as a scan starts: the receiver started or stopped as the window wants,
+    // and a Probe with every clearing scan (and the first after switching on).
+    void SteerOnvif(bool bCleared);
     // Lists what the inbox holds (WM_ONVIF_NEWS).
     void ShowOnvifNews();
     // "编辑 ..." on a device of another maker: a box says why not.
@@ -165,4 +169,11 @@ class CMainDlg : public CMyDialog, public COnvifSink, private CCameraListView {
     COnvifInbox m_onvifInbox;
     std::atomic<HWND> m_hOnvifWindow{nullptr}; // where the receiver's thread posts WM_ONVIF_NEWS
     bool m_bOnvifOn = true;
+    // The receiver is started, probed and stopped on the rescan worker only (its start and probes
+    // look this computer's addresses up, which the window thread never does): the window says
+    // what it wants here and asks for a scan.
+    std::atomic<bool> m_bOnvifWanted{false};
+    std::atomic<bool> m_bOnvifProbeWanted{false};
+    // Declared after the inbox it feeds, so that it stops first.
+    COnvifDiscovery m_onvif{*this};
 };

@@ -45,14 +45,34 @@ void CMainDlg::SwitchOnvif(bool bOn)
 
 void CMainDlg::OnOnvifSwitched(bool bOn)
 {
+    const bool bWasOn = m_bOnvifWanted.exchange(bOn);
     m_bOnvifOn = bOn;
-    // The WS-Discovery receiver is started here when on and stopped when off; it probes with
-    // each rescan.
-    if (bOn)
+    if (bOn) {
+        // Switched on while the list stands: the next scan probes, and keeps the list's rows.
+        if (!bWasOn) {
+            m_bOnvifProbeWanted = true;
+            m_engine.RequestRefresh();
+        }
         return;
+    }
     m_onvifInbox.Take(); // heard before the switch
     m_rows.ClearOnvif();
     WriteCount();
+    if (bWasOn)
+        m_engine.RequestRefresh(); // the rescan worker stops the receiver
+}
+
+void CMainDlg::SteerOnvif(bool bCleared)
+{
+    if (!m_bOnvifWanted.load()) {
+        m_onvif.Stop();
+        return;
+    }
+    const bool bStarted = !m_onvif.IsRunning();
+    if (bStarted && !m_onvif.Start())
+        return;
+    if (bCleared || bStarted || m_bOnvifProbeWanted.exchange(false))
+        m_onvif.Probe();
 }
 
 void CMainDlg::RefuseOnvifEdit()
