@@ -153,6 +153,7 @@ wineserver_pid() {
 log=$state/bench-tool.out
 : >"$log"
 args=(--idle "$idle" --limit "$limit" ${extra[@]+"${extra[@]}"} "${fleets[@]}")
+case "$onvif" in [0-9]*) args+=(--onvif "$onvif") ;; esac
 [ ${#singles[@]} -gt 0 ] && args+=(--single "${singles[@]}")
 # The whole run is bounded: every round ends at its limit, and the rest takes minutes.
 rounds=$(( ${#fleets[@]} + ${#singles[@]} + 1 ))
@@ -228,13 +229,21 @@ row() { printf '%-52s %-40s %s\n' "$1" "$2" "$3"; }
 echo
 echo "== summary (times from the rescan command; native from its one request)"
 row "figure" "measured" "target"
+# With --onvif M every round also lists the M devices of other makers: N + M rows.
+m=0
+case "$onvif" in [0-9]*) m=$onvif ;; esac
 for n in "${fleets[@]}"; do
   listed=$(result two "$n" listed); all=$(result two "$n" all_rows_s); last=$(result two "$n" last_row_s)
+  total=$((n + m))
   if [ -z "$listed" ]; then measured="no result"
-  elif [ "${all:--1}" != "-1.000" ]; then measured="$listed/$n listed, every row at $all s"
-  else measured="$listed/$n listed (lost $((n - listed))), last row $last s"; fi
+  elif [ "${all:--1}" != "-1.000" ]; then measured="$listed/$total listed, every row at $all s"
+  else measured="$listed/$total listed (lost $((total - listed))), last row $last s"; fi
   [ "$(result two "$n" timed_out)" = 1 ] && measured="$measured, cut at ${limit} s"
-  row "N=$n two-interface ($((2 * n)) replies)" "$measured" "$(target_for "$n")"
+  if [ "$m" -gt 0 ]; then
+    row "N=$n two-interface + $m ONVIF devices" "$measured" "every row"
+  else
+    row "N=$n two-interface ($((2 * n)) replies)" "$measured" "$(target_for "$n")"
+  fi
 done
 # The simulator's "burst on" sends without pacing: ten thousand replies within ~20 ms.
 row "N=5000 unpaced burst (10000 replies within ~20 ms)" "$(result two 5000 listed)/5000 listed" "all listed"

@@ -55,6 +55,7 @@ struct Options {
     DWORD quietMs = 3000;
     DWORD roundLimitMs = 60000; // a round that is still changing then ends anyway, with what it got
     bool profile = true;        // one more round with the window thread profiled
+    int onvif = 0;              // other makers' devices answering each Probe beside the cameras
 };
 
 // Seconds since 1970, comparable with the simulator's log times (same machine clock).
@@ -488,7 +489,8 @@ class CBench {
         m_sim.Command("fleet 0");
         Rescan();
         const double start = Now();
-        while (RowCount(List()) != 0 && Now() - start < 30) {
+        // Other makers' devices answer every rescan: they stay listed.
+        while (RowCount(List()) != m_options.onvif && Now() - start < 30) {
             ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
             Pump();
         }
@@ -501,7 +503,8 @@ class CBench {
     {
         const char* mode = bEach ? "two" : "one";
         EmptyList();
-        const long long inFleet = ReplyNumber(m_sim.Command("fleet " + std::to_string(fleet)));
+        const long long inFleet =
+            ReplyNumber(m_sim.Command("fleet " + std::to_string(fleet))) + m_options.onvif;
         m_sim.Command(bEach ? "answer each" : "answer link");
         m_sim.Command("burst on");
         m_sim.ClearLog();
@@ -523,7 +526,8 @@ class CBench {
         const double startUnix = UnixNow();
         const double start = Now();
         Rescan();
-        const RowTimeline rows = WatchRows(List(), start, fleet, m_options.quietMs, m_options.roundLimitMs);
+        const RowTimeline rows =
+            WatchRows(List(), start, fleet + m_options.onvif, m_options.quietMs, m_options.roundLimitMs);
         g_pProfile = nullptr;
         profile.Stop();
         probe.Stop(Pump);
@@ -580,10 +584,10 @@ class CBench {
                     fleet, mode, answers.count, busy, 1e3 * answers.longest, 1e3 * answers.median,
                     1e3 * answers.p99, answers.unanswered);
         std::printf(
-            "tool-result mode=%s N=%d listed=%d all_rows_s=%.3f last_row_s=%.3f busy_s=%.3f timed_out=%d "
-            "sent=%.0f acked=%.0f answer_max_ms=%.1f answer_median_ms=%.2f answers=%zu\n",
-            mode, fleet, listed, rows.allRows, rows.lastRow, busy, rows.timedOut ? 1 : 0, sim["sent"],
-            sim["acked_ids"], 1e3 * answers.longest, 1e3 * answers.median, answers.count);
+            "tool-result mode=%s N=%d onvif=%d listed=%d all_rows_s=%.3f last_row_s=%.3f busy_s=%.3f "
+            "timed_out=%d sent=%.0f acked=%.0f answer_max_ms=%.1f answer_median_ms=%.2f answers=%zu\n",
+            mode, fleet, m_options.onvif, listed, rows.allRows, rows.lastRow, busy, rows.timedOut ? 1 : 0,
+            sim["sent"], sim["acked_ids"], 1e3 * answers.longest, 1e3 * answers.median, answers.count);
         std::fflush(stdout);
     }
 
@@ -816,6 +820,8 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.quietMs = static_cast<DWORD>(std::atoi(argv[++i]));
         else if (arg == "--limit" && i + 1 < argc)
             options.roundLimitMs = static_cast<DWORD>(std::atoi(argv[++i])) * 1000;
+        else if (arg == "--onvif" && i + 1 < argc)
+            options.onvif = std::max(0, std::atoi(argv[++i]));
         else if (arg == "--single")
             bSingle = true; // the fleets after it answer once per camera
         else if (std::atoi(arg.c_str()) > 0)
@@ -838,7 +844,7 @@ int main(int argc, char** argv)
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr, "usage: lv_discovery_bench [--idle SECONDS] [--quiet MS] [--limit SECONDS] "
-                             "[--no-profile] [N ...] [--single N ...]\n");
+                             "[--no-profile] [--onvif M] [N ...] [--single N ...]\n");
         return 2;
     }
     // The tool sends broadcasts: only inside the lab.
