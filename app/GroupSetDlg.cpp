@@ -216,7 +216,6 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
         m_pList->DeleteAllItems();
     }
     m_records = std::move(copies);
-    ClearPlanColours(); // the colours belong to the rows' places, not to the cameras
     for (std::size_t k = 0; k < m_records.size() && m_pList && m_pList->m_hWnd; ++k) {
         const DeviceRecord* pCopy = m_records[k].get();
         const WireMessage& m = pCopy->message;
@@ -232,6 +231,7 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
         m_pList->SetItemData(nRow, reinterpret_cast<DWORD_PTR>(pCopy));
         m_pList->SetCheck(nRow, TRUE);
     }
+    ClearPlanColours(); // the colours belong to the rows' places, not to the cameras
     if (m_pList && m_pList->m_hWnd) {
         m_pList->SendMessage(WM_SETREDRAW, TRUE);
         ::InvalidateRect(m_pList->m_hWnd, nullptr, TRUE);

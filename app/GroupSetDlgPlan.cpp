@@ -79,8 +79,9 @@ void CGroupSetDlg::ClearPlanColours()
         return;
     const int count = m_pList->GetItemCount();
     for (int nRow = 0; nRow < count; ++nRow)
-        for (const int nCol : {1, 2, 3})
-            m_pList->SetCellTextColor(nRow, nCol, m_pList->GetCellTextColor(nRow, 0));
+        for (const int nCol : {1, 2, 3}) // only those that hold it: a large list stays unmarked
+            if (m_pList->GetCellTextColor(nRow, nCol) == PLAN_TEXT)
+                m_pList->SetCellTextColor(nRow, nCol, m_pList->GetCellTextColor(nRow, 0));
     m_pList->Invalidate();
 }
 
