@@ -102,7 +102,8 @@ TEST_F(GroupPlan, FillsTheNamedRowsAndReportsTheMissingCameras)
         const COLORREF normal = Colour(0, 0);
 
         EXPECT_EQ(Import(plan, language.caption), std::vector<std::wstring>{language.box});
-        EXPECT_EQ(Cells(0), (std::vector<std::wstring>{L" 0: a1b2c3d4e5f6", L"198.18.1.150", L"198.18.1.254", L"东门"}));
+        EXPECT_EQ(Cells(0), (std::vector<std::wstring>{L" 0: a1b2c3d4e5f6", L"198.18.1.150", L"198.18.1.254",
+                                                       L"东门"}));
         EXPECT_EQ(Cells(1), (std::vector<std::wstring>{lobby[0], L"198.18.1.151", lobby[2], lobby[3]}));
         EXPECT_EQ((std::vector<bool>{Checked(0), Checked(1), Checked(2), Checked(3)}),
                   (std::vector<bool>{true, true, false, false}));
@@ -129,7 +130,8 @@ TEST_F(GroupPlan, ABadLineFillsNothing)
                                                    "a1b2c3d4e5f6,198.18.1.150,大门\n"
                                                    "b20000000001,198.18.1.1510,Hall\n");
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0], L"计划文件有错误，未填写任何内容：\n第 3 行：“IP”的“198.18.1.1510”不是有效的 IP 地址。");
+    EXPECT_EQ(boxes[0],
+              L"计划文件有错误，未填写任何内容：\n第 3 行：“IP”的“198.18.1.1510”不是有效的 IP 地址。");
     for (int nRow = 0; nRow < 4; ++nRow) {
         EXPECT_EQ(Cells(nRow), before[static_cast<std::size_t>(nRow)]);
         EXPECT_EQ(Checked(nRow), nRow != 2);
@@ -144,7 +146,8 @@ TEST_F(GroupPlan, MarksAPlannedAddressThatIsTaken)
     LoadFour();
     const std::wstring taken = CellText(List(), 2, 1); // c3…'s own address; c3… is not in the plan
     const std::vector<std::wstring> boxes =
-        Import("ID,IP\na1b2c3d4e5f6," + std::string(TextWideToUtf8(taken.c_str())) + "\nb20000000001,198.18.1.160\n");
+        Import("ID,IP\na1b2c3d4e5f6," + std::string(TextWideToUtf8(taken.c_str())) +
+               "\nb20000000001,198.18.1.160\n");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_NE(boxes[0].find(L"1 个计算出的地址"), std::wstring::npos) << boxes[0];
     EXPECT_EQ(s_pDlg->GetAddressConflicts(), 1);
@@ -197,17 +200,20 @@ TEST_F(GroupPlan, ChangeLogKeepsEverySentLineOfAKilledPass)
     ::SetEnvironmentVariableW(L"LV_KILLED_PASS_LOG", log.c_str());
     wchar_t exe[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(exe) +
-                           L"\" --gtest_also_run_disabled_tests --gtest_filter=GroupPlan.DISABLED_PassThatIsKilled";
+    std::wstring command =
+        L"\"" + std::wstring(exe) +
+        L"\" --gtest_also_run_disabled_tests --gtest_filter=GroupPlan.DISABLED_PassThatIsKilled";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ASSERT_TRUE(
+        ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     ::SetEnvironmentVariableW(L"LV_KILLED_PASS_LOG", nullptr);
     auto sentLines = [&log] {
         const std::string text = ReadAll(log);
         std::size_t count = 0;
-        for (std::size_t at = text.find(",已发送\r\n"); at != std::string::npos; at = text.find(",已发送\r\n", at + 1))
+        for (std::size_t at = text.find(",已发送\r\n"); at != std::string::npos;
+             at = text.find(",已发送\r\n", at + 1))
             ++count;
         return count;
     };
@@ -219,7 +225,8 @@ TEST_F(GroupPlan, ChangeLogKeepsEverySentLineOfAKilledPass)
     ASSERT_TRUE(bStarted) << ReadAll(log);
 
     const std::string text = ReadAll(log);
-    const std::string heading = "\xEF\xBB\xBF" "Time,Computer,Serial,MAC,Before,Sent,Status\r\n";
+    const std::string heading = "\xEF\xBB\xBF"
+                                "Time,Computer,Serial,MAC,Before,Sent,Status\r\n";
     ASSERT_EQ(text.rfind(heading, 0), 0u);
     ASSERT_GE(text.size(), 2u);
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << "the last line is whole";
