@@ -175,6 +175,33 @@ TEST_F(GroupPlan, RefusesAPlanThatWouldChangeAMask)
     EXPECT_EQ(CellText(List(), 0, 1), L"198.18.1.150");
 }
 
+// The two buttons share the top row with the name stem: their captions fit them in each language.
+TEST_F(GroupPlan, ButtonCaptionsFitTheirButtons)
+{
+    for (const int nLangId : {0, 1}) {
+        CMyDialog::SetGlobalLanguage(nLangId);
+        Pump();
+        for (const int nID : {IDC_GRP_IMPORT_PLAN, IDC_GRP_EXPORT_RESULTS}) {
+            const HWND hButton = ::GetDlgItem(Dlg(), nID);
+            ASSERT_NE(hButton, nullptr);
+            std::wstring text = TextOf(hButton);
+            text.erase(std::remove(text.begin(), text.end(), L'&'), text.end());
+            SCOPED_TRACE(std::string(TextWideToUtf8(text.c_str())));
+            const HDC hdc = ::GetDC(hButton);
+            const HGDIOBJ hOld =
+                ::SelectObject(hdc, reinterpret_cast<HFONT>(::SendMessageW(hButton, WM_GETFONT, 0, 0)));
+            SIZE size{};
+            ::GetTextExtentPoint32W(hdc, text.c_str(), static_cast<int>(text.size()), &size);
+            ::SelectObject(hdc, hOld);
+            ::ReleaseDC(hButton, hdc);
+            RECT rc{};
+            ::GetClientRect(hButton, &rc);
+            EXPECT_LE(size.cx + 6, rc.right) << "text " << size.cx << " px, button " << rc.right << " px";
+        }
+    }
+    CMyDialog::SetGlobalLanguage(0);
+}
+
 // Run only by the next test, in a process of its own: a slow pass over the whole fleet that the
 // parent kills half-way.
 TEST_F(GroupPlan, DISABLED_PassThatIsKilled)
