@@ -82,6 +82,11 @@ const GoodCase kGood[] = {
      {{"f70000000006", "", "-", "-", L"仓库北侧通道x"}}},
 };
 
+void PrintTo(const GoodCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
+
 class SitePlanGood : public testing::TestWithParam<GoodCase> {};
 
 TEST_P(SitePlanGood, ReadsEveryRow)
@@ -148,6 +153,11 @@ const BadCase kBad[] = {
     {"an empty file", "", L"Line 1: The file is empty."},
 };
 
+void PrintTo(const BadCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
+
 class SitePlanBad : public testing::TestWithParam<BadCase> {};
 
 // A plan with a bad line has no rows at all, not even its good ones.
@@ -181,7 +191,7 @@ TEST(SitePlan, ListsEveryBadLineInTheLanguage)
 TEST(SitePlan, FindsCamerasBySerialOrEitherMac)
 {
     CSitePlan plan;
-    ASSERT_TRUE(plan.Read("ID,MAC,Name\nABC123,,a\n,00:1A:2B:3C:5E:51,b\nzzz,00:1A:2B:3C:4D:52,c\n"
+    ASSERT_TRUE(plan.Read("ID,MAC,Name\nAbc123,,a\n,00:1A:2B:3C:5E:51,b\nzzz,00:1A:2B:3C:4D:52,c\n"
                           ",000000000000,d\n",
                           1));
     auto camera = [](const char* serial, std::uint8_t lanLast, std::uint8_t wifiLast) {
@@ -198,7 +208,7 @@ TEST(SitePlan, FindsCamerasBySerialOrEitherMac)
         DeviceRecord record;
         const wchar_t* name; // null: no row
     } cases[] = {
-        {camera("abc123", 0x50, 0), L"a"},
+        {camera("aBC123", 0x50, 0), L"a"},
         {camera("other1", 0x60, 0x51), L"b"},
         {camera("other2", 0x52, 0), nullptr},
         {camera("other3", 0x70, 0), nullptr},
