@@ -150,6 +150,10 @@ BOOL CGroupSetDlg::OnCommand(WPARAM wParam, LPARAM lParam)
                     m_pList->EditCell();
             }
             break;
+        case LIST_CMD_EDIT_DONE:
+            if (m_pList && reinterpret_cast<CMyListCtrl*>(lParam) == m_pList)
+                OnCellEdited(m_pList->GetEditRow(), m_pList->GetEditCol());
+            break;
         case IDC_GRP_APPLY:
             ApplyToList();
             break;

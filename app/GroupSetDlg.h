@@ -28,6 +28,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -122,6 +123,8 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     std::wstring ChooseFile(bool bSave);
     // Puts the list's own text colour back in the cells a plan filled.
     void ClearPlanColours();
+    // A cell the operator edited away from the plan's value is no longer the plan's.
+    void OnCellEdited(int nRow, int nCol);
     // A warning box of the window thread, owned by the dialog.
     void Warn(const std::wstring& text);
     // A label of this dialog as a field's name, in the dialog's language.
@@ -157,4 +160,5 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     CChangeCheck m_check; // user-interface thread only
     CChangeLog m_log;     // user-interface thread only
     std::function<std::wstring(bool)> m_chooseFile;
+    std::map<std::pair<int, int>, std::wstring> m_planned; // (row, column): what the plan filled in
 };

@@ -75,6 +75,7 @@ std::wstring CGroupSetDlg::ChooseFile(bool bSave)
 
 void CGroupSetDlg::ClearPlanColours()
 {
+    m_planned.clear();
     if (!m_pList || !m_pList->m_hWnd)
         return;
     const int count = m_pList->GetItemCount();
@@ -82,6 +83,16 @@ void CGroupSetDlg::ClearPlanColours()
         for (const int nCol : {1, 2, 3}) // only those that hold it: a large list stays unmarked
             if (m_pList->GetCellTextColor(nRow, nCol) == PLAN_TEXT)
                 m_pList->SetCellTextColor(nRow, nCol, m_pList->GetCellTextColor(nRow, 0));
+    m_pList->Invalidate();
+}
+
+void CGroupSetDlg::OnCellEdited(int nRow, int nCol)
+{
+    const auto planned = m_planned.find({nRow, nCol});
+    if (planned == m_planned.end() || m_pList->GetCellTextColor(nRow, nCol) != PLAN_TEXT ||
+        m_pList->GetItemText(nRow, nCol) == planned->second)
+        return;
+    m_pList->SetCellTextColor(nRow, nCol, m_pList->GetCellTextColor(nRow, 0));
     m_pList->Invalidate();
 }
 
@@ -140,6 +151,7 @@ void CGroupSetDlg::FillFromPlan(const CSitePlan& plan)
         auto fill = [&](int nCol, const std::wstring& text) {
             m_pList->SetItemText(nRow, nCol, text.c_str());
             m_pList->SetCellTextColor(nRow, nCol, PLAN_TEXT);
+            m_planned[{nRow, nCol}] = text;
         };
         if (pRow->ip) {
             fill(1, FormatIpv4Wide(*pRow->ip));

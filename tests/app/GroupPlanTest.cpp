@@ -119,6 +119,33 @@ TEST_F(GroupPlan, FillsTheNamedRowsAndReportsTheMissingCameras)
     }
 }
 
+// A planned cell the operator edits to another value is the operator's, no longer the plan's; one
+// left as the plan filled it keeps the plan's colour.
+TEST_F(GroupPlan, AnEditedCellLeavesThePlansColour)
+{
+    LoadFour();
+    ASSERT_TRUE(Import("Serial,IP,Name\na1b2c3d4e5f6,198.18.1.150,东门\n").empty());
+    const COLORREF normal = Colour(0, 0);
+    const struct {
+        int nCol;
+        const wchar_t* typed; // null: left as it is
+        COLORREF colour;
+    } edits[] = {{3, L"西门", normal}, {1, nullptr, CGroupSetDlg::PLAN_TEXT}};
+    for (const auto& e : edits) {
+        SCOPED_TRACE(e.nCol);
+        apptest::ClickCell(List(), 0, e.nCol);
+        ASSERT_TRUE(
+            PumpUntil([] { return s_pDlg->GetList()->GetEditCtrl() && s_pDlg->GetList()->IsEditorReady(); }));
+        if (e.typed)
+            s_pDlg->GetList()->GetEditCtrl()->SetWindowText(e.typed);
+        ::SetFocus(::GetDlgItem(Dlg(), IDC_GRP_STEP));
+        PumpFor(60);
+        if (e.typed)
+            EXPECT_EQ(CellText(List(), 0, e.nCol), e.typed);
+        EXPECT_EQ(Colour(0, e.nCol), e.colour);
+    }
+}
+
 // A bad line: its number is reported and nothing changes (cells, checks and colours), not even
 // the rows of the good lines.
 TEST_F(GroupPlan, ABadLineFillsNothing)
