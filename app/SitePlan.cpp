@@ -355,7 +355,15 @@ bool CSitePlan::Read(std::string_view bytes, int nLangId)
             // through the ANSI code page that every typed name takes.
             char utf8[256] = {};
             const int nBytes = TextWideToAnsiUtf8Fit(name.c_str(), utf8, sizeof utf8);
-            if (nBytes > static_cast<int>(sizeof(WireMessage::name)) - 1)
+            BOOL bLost = FALSE;
+            ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(), -1, nullptr, 0, nullptr,
+                                  &bLost);
+            if (bLost)
+                bad((bChinese ? L"名称“" : L"The name \"") + name +
+                    (bChinese ? L"”含有本机代码页无法表示的字符（会变成“?”）。"
+                              : L"\" holds characters this computer's code page cannot send (they would "
+                                L"become \"?\")."));
+            else if (nBytes > static_cast<int>(sizeof(WireMessage::name)) - 1)
                 bad((bChinese ? L"名称“" : L"The name \"") + name +
                     (bChinese
                          ? Format(L"”太长：设备最多保存 19 个字节（UTF-8），它有 %d 个。", nBytes)

@@ -13,8 +13,9 @@
 //
 // A plan is all or nothing: every line that cannot be used is reported with its line number
 // (addresses through the strict parser of base/Ipv4Text.h, a missing or repeated key, a name
-// longer than the camera's 20-byte field once it is UTF-8), and a plan with any such line has
-// no rows. Plain code: no window, nothing sent.
+// longer than the camera's 20-byte field once it is UTF-8, or holding characters the ANSI code
+// page cannot carry: a typed name takes that way to the camera), and a plan with any such line
+// has no rows. Plain code: no window, nothing sent.
 
 #include "protocol/WireMessage.h"
 

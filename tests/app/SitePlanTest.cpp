@@ -142,6 +142,10 @@ const BadCase kBad[] = {
      L"Line 3: The MAC address \"001a2b3c4d50\" is in the plan twice."},
     {"a name longer than 19 bytes of UTF-8", "Serial,Name\nb20000000001,仓库北侧通道入口\n",
      L"Line 2: The name \"仓库北侧通道入口\" is too long: a camera holds 19 bytes of UTF-8, it has 24."},
+    {"a name the ANSI code page (936) cannot hold: it would reach the camera as question marks",
+     "Serial,Name\nb20000000001,กล้อง\n",
+     L"Line 2: The name \"กล้อง\" holds characters this computer's code page cannot send (they would become "
+     L"\"?\")."},
     {"a MAC that is not one", "MAC,IP\n00:1A:2B:3C:4D,198.18.1.51\n",
      L"Line 2: \"00:1A:2B:3C:4D\" is not a MAC address (such as 00:11:22:AA:BB:CC)."},
     {"no key column", "IP,Name\n198.18.1.51,Lobby\n", L"Line 1: There is no \"Serial\" or \"MAC\" column."},
