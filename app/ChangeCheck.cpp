@@ -121,10 +121,10 @@ void CChangeCheck::Tick(DWORD now)
         // Time is up: a camera that never answered is reported so; one that answered with other
         // values keeps its Different.
         entry.bDone = true;
-        if (entry.state == State::Sent) {
+        if (entry.state == State::Sent)
             entry.state = State::NoAnswer;
-            Changed(m_entries[i]);
-        }
+        // The end is news even when the state stays (the change log writes the final status).
+        Changed(m_entries[i]);
     }
     if (!IsActive()) {
         StopTimer();

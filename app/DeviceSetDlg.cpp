@@ -127,6 +127,7 @@ BOOL CDeviceSetDlg::OnInitDialog()
             ::SendMessageW(hOwner, WM_COMMAND, MAKEWPARAM(IDC_MAIN_REFRESH, 0), 0);
     });
     m_check.SetOnChange([this](const CChangeCheck::Entry& entry) {
+        m_log.StatusChanged(entry, GetLangId());
         if (SameCamera(entry.idSerial, ReadTextField(m_device.message.idSerial)))
             ShowCheckStatus(GetLangId());
     });
@@ -263,6 +264,7 @@ void CDeviceSetDlg::DoSetting()
         }
     }
 
+    const DeviceRecord before = m_device;
     WireMessage& m = m_device.message;
     for (std::size_t i = 0; i < std::size(ADDRESS_FIELDS); ++i) {
         char* field = reinterpret_cast<char*>(&m) + ADDRESS_FIELDS[i].offset;
@@ -292,6 +294,7 @@ void CDeviceSetDlg::DoSetting()
     m = message; // the copy now holds what was sent
     QueueSend(message);
     // The dialog writes every field; the check compares those a camera's reply carries back.
+    m_log.Sent(before, message, CChangeCheck::FIELDS_SETTINGS, nLangId);
     m_check.Expect(message, CChangeCheck::FIELDS_SETTINGS);
 
     // No camera answers a set-parameters message: the box can only say it went out. The status

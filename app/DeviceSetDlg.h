@@ -9,6 +9,7 @@
 
 #include "app/CameraReportObserver.h"
 #include "app/ChangeCheck.h"
+#include "app/ChangeLog.h"
 #include "dialogkit/MyDialog.h"
 #include "protocol/WireMessage.h"
 
@@ -27,6 +28,8 @@ class CDeviceSetDlg : public CMyDialog, public CCameraReportObserver {
     const DeviceRecord& GetDevice() const { return m_device; }
     // Checks that the cameras took what "Do Setting" sent; its status line shows the result.
     CChangeCheck& GetChangeCheck() { return m_check; }
+    // Every "Do Setting" and its final status, in the change log's file.
+    CChangeLog& GetChangeLog() { return m_log; }
 
     BOOL OnInitDialog() override;
     // The send worker: the broadcast looks up this computer's addresses, which the window thread
@@ -59,4 +62,5 @@ class CDeviceSetDlg : public CMyDialog, public CCameraReportObserver {
     DeviceRecord m_shown{}; // what the fields were last filled from
     int m_nShownEncrypt = -1;
     CChangeCheck m_check;
+    CChangeLog m_log;
 };

@@ -35,6 +35,8 @@ const SettingsItemText ITEM_TEXTS[] = {
     {IDC_GRP_KEEP_NAME, L"不修改名称(&M)", L"Not &modify Name"},
     {IDC_GRP_SEND, L"执行批量设置(&S)", L"&Set for All checked"},
     {IDOK, L"返回(&R)", L"&Return"},
+    {IDC_GRP_IMPORT_PLAN, L"导入计划(&L) ...", L"Import P&lan..."},
+    {IDC_GRP_EXPORT_RESULTS, L"导出结果(&E) ...", L"&Export Results..."},
 };
 
 struct Column {
@@ -116,7 +118,10 @@ BOOL CGroupSetDlg::OnInitDialog()
         if (HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER))
             ::SendMessageW(hOwner, WM_COMMAND, MAKEWPARAM(IDC_MAIN_REFRESH, 0), 0);
     });
-    m_check.SetOnChange([this](const CChangeCheck::Entry& entry) { ShowCheckStatus(&entry, GetLangId()); });
+    m_check.SetOnChange([this](const CChangeCheck::Entry& entry) {
+        m_log.StatusChanged(entry, GetLangId());
+        ShowCheckStatus(&entry, GetLangId());
+    });
     StartThread(0);
     return TRUE;
 }
@@ -145,6 +150,10 @@ BOOL CGroupSetDlg::OnCommand(WPARAM wParam, LPARAM lParam)
                     m_pList->EditCell();
             }
             break;
+        case LIST_CMD_EDIT_DONE:
+            if (m_pList && reinterpret_cast<CMyListCtrl*>(lParam) == m_pList)
+                OnCellEdited(m_pList->GetEditRow(), m_pList->GetEditCol());
+            break;
         case IDC_GRP_APPLY:
             ApplyToList();
             break;
@@ -167,6 +176,12 @@ BOOL CGroupSetDlg::OnCommand(WPARAM wParam, LPARAM lParam)
             break;
         case IDC_GRP_SEND:
             SetSignal(0);
+            break;
+        case IDC_GRP_IMPORT_PLAN:
+            ImportPlan();
+            break;
+        case IDC_GRP_EXPORT_RESULTS:
+            ExportResults();
             break;
         default:
             break;
@@ -220,6 +235,7 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
         m_pList->SetItemData(nRow, reinterpret_cast<DWORD_PTR>(pCopy));
         m_pList->SetCheck(nRow, TRUE);
     }
+    ClearPlanColours(); // the colours belong to the rows' places, not to the cameras
     if (m_pList && m_pList->m_hWnd) {
         m_pList->SendMessage(WM_SETREDRAW, TRUE);
         ::InvalidateRect(m_pList->m_hWnd, nullptr, TRUE);
@@ -345,15 +361,23 @@ void CGroupSetDlg::ApplyToList()
         m_pList->SetItemText(nRow, 1, FormatIpv4Wide(*start + static_cast<std::uint32_t>(offset)).c_str());
         m_pList->SetItemText(nRow, 2, gatewayText.c_str());
         m_pList->SetItemText(nRow, 3, (stem + Format(L"%d", offset)).c_str());
+        for (const int nCol : {2, 3}) // no longer the plan's (MarkAddressConflicts colours column 1)
+            m_pList->SetCellTextColor(nRow, nCol, m_pList->GetCellTextColor(nRow, 0));
         filled[static_cast<size_t>(nRow)] = true;
         ++k;
     }
-    const int conflicts = MarkAddressConflicts(filled, *gateway);
+    const int conflicts = MarkAddressConflicts(filled, {*gateway});
     if (bCut)
         Warn(bChinese ? Format(L"已填写 %d 行。再往下的地址最后一段会达到或超过 255，其余的行保持不变。", k)
                       : Format(L"Filled %d row(s). The next address would end in 255 or above, so the "
                                L"remaining rows were left unchanged.",
                                k));
+    WarnConflicts(conflicts);
+}
+
+void CGroupSetDlg::WarnConflicts(int conflicts)
+{
+    const bool bChinese = GetLangId() == 0;
     // The operator may still send: this only says so.
     if (conflicts > 0)
         Warn(bChinese
@@ -366,7 +390,8 @@ void CGroupSetDlg::ApplyToList()
                           conflicts));
 }
 
-int CGroupSetDlg::MarkAddressConflicts(const std::vector<bool>& filled, std::uint32_t gateway)
+int CGroupSetDlg::MarkAddressConflicts(const std::vector<bool>& filled,
+                                       const std::set<std::uint32_t>& gateways)
 {
     const int count = m_pList->GetItemCount();
     auto isFilled = [&filled](int nRow) {
@@ -393,7 +418,7 @@ int CGroupSetDlg::MarkAddressConflicts(const std::vector<bool>& filled, std::uin
     for (const std::uint32_t address : m_unlistedAddresses)
         holders[address].insert(-1);
     // What no camera may be given: an address of this computer, or the gateway.
-    std::set<std::uint32_t> reserved = {gateway};
+    std::set<std::uint32_t> reserved = gateways;
     std::vector<in_addr> locals;
     if (GenSockCachedLocalAddresses(locals) > 0) // the window thread looks nothing up by name
         for (const in_addr& local : locals)
@@ -520,9 +545,14 @@ bool CGroupSetDlg::SendPassMessage(const WireMessage& message, unsigned fields, 
         bSent = true;
         ShowProgress(nSent + 1, nTotal);
         m_check.Expect(message, fields);
+        bool bLogged = false;
         for (const auto& pRecord : m_records)
-            if (SameCamera(pRecord->message, message))
+            if (SameCamera(pRecord->message, message)) {
+                if (!bLogged)
+                    m_log.Sent(*pRecord, message, fields, GetLangId());
+                bLogged = true;
                 TakeSentMessage(*pRecord, message);
+            }
     });
     return bSent;
 }

@@ -20,19 +20,24 @@
 
 #include "app/CameraReportObserver.h"
 #include "app/ChangeCheck.h"
+#include "app/ChangeLog.h"
 #include "controls/MyListCtrlIds.h"
 #include "dialogkit/MyDialog.h"
 #include "protocol/WireMessage.h"
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 class CMyListCtrl;
+class CSitePlan;
 
 class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
   public:
@@ -76,6 +81,18 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     // Computed addresses that "Apply" found taken, at its last press.
     int GetAddressConflicts() const { return m_nAddressConflicts; }
     static constexpr COLORREF CONFLICT_TEXT = RGB(220, 0, 0);
+    // Cells that "Import Plan..." filled (GroupSetDlgPlan.cpp).
+    static constexpr COLORREF PLAN_TEXT = RGB(0, 0, 220);
+    // The file boxes of "Import Plan..." (bSave false) and "Export Results..." (true); tests
+    // replace them. An empty path: cancelled.
+    void SetFileChooser(std::function<std::wstring(bool bSave)> chooser)
+    {
+        m_chooseFile = std::move(chooser);
+    }
+    // Every change a pass sent, with its status: the change log's file and the results export.
+    CChangeLog& GetChangeLog() { return m_log; }
+    // The results as "Export Results..." writes them (UTF-8 with a byte-order mark).
+    std::string ResultsCsv(int nLangId) const;
     // Checks that the cameras took what the passes sent; the status column shows the results.
     CChangeCheck& GetChangeCheck() { return m_check; }
     // Worker passes finished since construction, and the messages the last one sent.
@@ -104,7 +121,17 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     void ApplyToList();
     // Marks the computed addresses (rows filled by this "Apply") that are taken, and returns how
     // many.
-    int MarkAddressConflicts(const std::vector<bool>& filled, std::uint32_t gateway);
+    int MarkAddressConflicts(const std::vector<bool>& filled, const std::set<std::uint32_t>& gateways);
+    void WarnConflicts(int conflicts);
+    // "Import Plan..." and "Export Results..." (GroupSetDlgPlan.cpp).
+    void ImportPlan();
+    void FillFromPlan(const CSitePlan& plan);
+    void ExportResults();
+    std::wstring ChooseFile(bool bSave);
+    // Puts the list's own text colour back in the cells a plan filled.
+    void ClearPlanColours();
+    // A cell the operator edited away from the plan's value is no longer the plan's.
+    void OnCellEdited(int nRow, int nCol);
     // A warning box of the window thread, owned by the dialog.
     void Warn(const std::wstring& text);
     // A label of this dialog as a field's name, in the dialog's language.
@@ -139,4 +166,7 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     std::vector<std::uint32_t> m_unlistedAddresses;
     std::atomic<HWND> m_hWorkerBox{nullptr};
     CChangeCheck m_check; // user-interface thread only
+    CChangeLog m_log;     // user-interface thread only
+    std::function<std::wstring(bool)> m_chooseFile;
+    std::map<std::pair<int, int>, std::wstring> m_planned; // (row, column): what the plan filled in
 };

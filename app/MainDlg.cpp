@@ -1,6 +1,7 @@
 #include "app/MainDlg.h"
 
 #include "app/AboutDlg.h"
+#include "app/ChangeLog.h"
 #include "app/DeviceSetDlg.h"
 #include "app/GroupSetDlg.h"
 #include "app/SearchOnDlg.h"
@@ -441,6 +442,8 @@ void CMainDlg::ShowCameraListMenu(int nRow, const POINT* pAt)
     ::AppendMenuW(hMenu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(hMenu, rowItem, IDM_LIST_BROWSE, chinese ? L"打开网页 ..." : L"Browse on Web ...");
     ::AppendMenuW(hMenu, rowItem, IDM_LIST_SINGLE, chinese ? L"编辑 ..." : L"Modify By Single...");
+    ::AppendMenuW(hMenu, MF_STRING, IDM_LIST_LOG_FOLDER,
+                  chinese ? L"打开更改记录文件夹" : L"Open Change Log Folder");
     // The headings' sort, for those who do not click them.
     if (HMENU hSort = ::CreatePopupMenu()) {
         const std::array<std::wstring, COLUMN_COUNT> titles = ColumnTitles();
@@ -491,6 +494,9 @@ void CMainDlg::ShowCameraListMenu(int nRow, const POINT* pAt)
     case IDM_LIST_ONVIF:
         SwitchOnvif(!m_bOnvifOn);
         break;
+    case IDM_LIST_LOG_FOLDER:
+        OpenFolder(CChangeLog::FolderOf(CChangeLog::DefaultPath()));
+        break;
     default:
         if (command >= IDM_LIST_SORT && command < IDM_LIST_SORT + COLUMN_COUNT)
             SortCameraList(command - IDM_LIST_SORT);
@@ -527,6 +533,11 @@ BOOL CMainDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
     default:
         return FALSE;
     }
+}
+
+void CMainDlg::OpenFolder(const std::wstring& folder)
+{
+    ::ShellExecuteW(m_hWnd, L"open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CMainDlg::OpenWebPage(const std::wstring& url)

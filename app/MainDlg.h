@@ -95,6 +95,8 @@ class CMainDlg : public CMyDialog, public COnvifSink, private CCameraListView {
 
     // Opens the address with the shell's "Open" verb; tests replace it to capture the address.
     virtual void OpenWebPage(const std::wstring& url);
+    // Opens a folder with the shell's "Open" verb (the change log's); tests replace it.
+    virtual void OpenFolder(const std::wstring& folder);
     // The menu's chosen command (0: none); tests replace it to choose without a menu loop.
     virtual int ChooseMenuCommand(HMENU hMenu, POINT ptScreen);
     // The file to export to, from the system's save dialog (empty: cancelled); tests replace it.

@@ -394,11 +394,12 @@ TEST_F(CameraListTest, MenuCopiesTheListAndActsOnTheRightClickedCamera)
 {
     ListFleet({});
     RightClick(-1, IDM_LIST_COPY);
-    ASSERT_EQ(s_dlg->m_menuTexts.size(), 7u);
+    ASSERT_EQ(s_dlg->m_menuTexts.size(), 8u);
     EXPECT_EQ(s_dlg->m_menuTexts[0], L"复制列表");
-    EXPECT_EQ(s_dlg->m_menuTexts[4], L"排序") << "the headings' sort, as a submenu";
-    EXPECT_EQ(s_dlg->m_menuTexts[5], L"搜索网卡 ...");
-    EXPECT_EQ(s_dlg->m_menuTexts[6], L"ONVIF") << "the listing of other makers' devices";
+    EXPECT_EQ(s_dlg->m_menuTexts[4], L"打开更改记录文件夹");
+    EXPECT_EQ(s_dlg->m_menuTexts[5], L"排序") << "the headings' sort, as a submenu";
+    EXPECT_EQ(s_dlg->m_menuTexts[6], L"搜索网卡 ...");
+    EXPECT_EQ(s_dlg->m_menuTexts[7], L"ONVIF") << "the listing of other makers' devices";
     EXPECT_FALSE(s_dlg->m_menuEnabled[2]) << "Browse on Web without a camera under the click";
     ASSERT_TRUE(::OpenClipboard(nullptr));
     std::wstring copied;
@@ -423,12 +424,40 @@ TEST_F(CameraListTest, MenuCopiesTheListAndActsOnTheRightClickedCamera)
     CMyDialog::SetGlobalLanguage(1);
     Pump();
     RightClick(-1, 0);
-    ASSERT_EQ(s_dlg->m_menuTexts.size(), 7u);
+    ASSERT_EQ(s_dlg->m_menuTexts.size(), 8u);
     EXPECT_EQ(s_dlg->m_menuTexts[0], L"Copy List");
-    EXPECT_EQ(s_dlg->m_menuTexts[4], L"Sort By");
-    EXPECT_EQ(s_dlg->m_menuTexts[5], L"Search on...");
-    EXPECT_EQ(s_dlg->m_menuTexts[6], L"ONVIF");
+    EXPECT_EQ(s_dlg->m_menuTexts[4], L"Open Change Log Folder");
+    EXPECT_EQ(s_dlg->m_menuTexts[5], L"Sort By");
+    EXPECT_EQ(s_dlg->m_menuTexts[6], L"Search on...");
+    EXPECT_EQ(s_dlg->m_menuTexts[7], L"ONVIF");
     EXPECT_EQ(s_dlg->m_menuTexts[1], L"Export to CSV File ...");
+}
+
+// The change log's folder (the program's own) opens from the menu, with or without a camera under
+// the click, in either language.
+TEST_F(CameraListTest, MenuOpensTheChangeLogFolder)
+{
+    ListFleet({});
+    wchar_t exe[MAX_PATH] = {};
+    const std::wstring path(exe, ::GetModuleFileNameW(nullptr, exe, MAX_PATH));
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+    const struct {
+        int nLangId;
+        int nRow;
+        const wchar_t* text;
+    } cases[] = {{0, -1, L"打开更改记录文件夹"}, {1, 0, L"Open Change Log Folder"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nLangId);
+        CMyDialog::SetGlobalLanguage(c.nLangId);
+        Pump();
+        s_dlg->m_folders.clear();
+        RightClick(c.nRow, IDM_LIST_LOG_FOLDER);
+        ASSERT_EQ(s_dlg->m_menuTexts.size(), 6u);
+        EXPECT_EQ(s_dlg->m_menuTexts[4], c.text);
+        EXPECT_TRUE(s_dlg->m_menuEnabled[4]);
+        EXPECT_EQ(s_dlg->m_folders, std::vector<std::wstring>{folder});
+    }
+    CMyDialog::SetGlobalLanguage(0);
 }
 
 TEST_F(CameraListTest, CopyListAndExportQuoteCellsAndDefuseFormulas)

@@ -14,8 +14,10 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 
 namespace {
 
@@ -47,6 +49,14 @@ class ChangeCheckFlow : public CSettingsTest {
             pCheck->Cancel();
             pCheck->SetTimes(SETTLE_MS, PERIOD_MS, WINDOW_MS);
         }
+        // Each test's sends go to a change log of its own, not beside the test program.
+        wchar_t dir[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, dir);
+        m_logPath =
+            std::wstring(dir) + L"lv-flow-changes-" + std::to_wstring(::GetCurrentProcessId()) + L".csv";
+        ::DeleteFileW(m_logPath.c_str());
+        Single().GetChangeLog().SetPath(m_logPath);
+        Group().GetChangeLog().SetPath(m_logPath);
         // Listed when the list holds the fleet for half a second after a rescan of this test.
         bool bSteady = false;
         for (int attempt = 0; attempt < 3 && !bSteady; ++attempt) {
@@ -63,6 +73,8 @@ class ChangeCheckFlow : public CSettingsTest {
         CMyDialog::SetGlobalLanguage(0);
         Single().GetChangeCheck().Cancel();
         Group().GetChangeCheck().Cancel();
+        Group().SetFileChooser(nullptr);
+        ::DeleteFileW(m_logPath.c_str());
     }
 
     static HWND MainList() { return ::GetDlgItem(s_pMain->GetSafeHwnd(), IDC_MAIN_LIST); }
@@ -96,6 +108,49 @@ class ChangeCheckFlow : public CSettingsTest {
         return nRow < 0 ? nullptr : s_pMain->GetCameraRows().RecordAt(nRow);
     }
     int Requests() { return static_cast<int>(CCamSimClient::CountType(m_sim.Log(), MSG_GET)); }
+
+    // A CSV file's lines (UTF-8 with its mark checked and taken off), split into cells; no cell
+    // here holds a line break.
+    static std::vector<std::vector<std::wstring>> CsvLines(const std::wstring& path)
+    {
+        std::ifstream in(path.c_str(), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        std::string text = bytes.str();
+        EXPECT_EQ(text.rfind("\xEF\xBB\xBF", 0), 0u) << "UTF-8 with a byte-order mark";
+        const std::wstring wide = apptest::Widen(text.substr(std::min<std::size_t>(3, text.size())));
+        std::vector<std::vector<std::wstring>> lines;
+        std::size_t at = 0;
+        while (at < wide.size()) {
+            const std::size_t end = wide.find(L"\r\n", at);
+            EXPECT_NE(end, std::wstring::npos) << "every line ends with CR LF";
+            const std::wstring line = wide.substr(at, end - at);
+            at = end == std::wstring::npos ? wide.size() : end + 2;
+            std::vector<std::wstring> cells(1);
+            bool bQuoted = false;
+            for (std::size_t i = 0; i < line.size(); ++i) {
+                const wchar_t c = line[i];
+                if (c == L'"' && bQuoted && i + 1 < line.size() && line[i + 1] == L'"')
+                    cells.back() += line[++i];
+                else if (c == L'"')
+                    bQuoted = !bQuoted;
+                else if (c == L',' && !bQuoted)
+                    cells.emplace_back();
+                else
+                    cells.back() += c;
+            }
+            lines.push_back(std::move(cells));
+        }
+        return lines;
+    }
+    static std::wstring NowText()
+    {
+        SYSTEMTIME now{};
+        ::GetLocalTime(&now);
+        return CChangeLog::TimeText(now);
+    }
+
+    std::wstring m_logPath;
 
     static inline CMainDlg* s_pMain = nullptr;
 };
@@ -458,6 +513,137 @@ TEST_F(ChangeCheckFlow, AGroupPassOnALargeSiteEndsWithEveryCameraConfirmed)
     }
     Group().SetSendPause(CGroupSetDlg::SEND_PAUSE_MS);
     ASSERT_EQ(m_sim.Command("burst off"), "ok");
+}
+
+// A group pass from a plan, then "Export Results...": every row with its old values, what was
+// sent, the final status and its time; the change log holds a Sent line and a final line for
+// each camera sent to.
+TEST_F(ChangeCheckFlow, ResultsExportAndChangeLogHoldEveryChangeOfAPlannedPass)
+{
+    ASSERT_EQ(m_sim.Command("set b20000000001 onset=ignore"), "ok 1");
+    const std::wstring started = NowText();
+    const HWND hGroup = Group().GetSafeHwnd();
+    ::SendMessageW(s_pMain->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_MAIN_GROUP, BN_CLICKED), 0);
+    Pump();
+    ASSERT_EQ(apptest::RowCount(GroupList()), 12);
+    ::CheckDlgButton(hGroup, IDC_GRP_KEEP_IP, BST_UNCHECKED);
+    ::CheckDlgButton(hGroup, IDC_GRP_KEEP_NAME, BST_UNCHECKED);
+    const DeviceRecord a1 = *Listed(L"a1b2c3d4e5f6"), b2 = *Listed(L"b20000000001"),
+                       a6 = *Listed(L"a60000000005");
+
+    wchar_t dir[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, dir);
+    const std::wstring plan = std::wstring(dir) + L"lv-flow-plan.csv",
+                       results = std::wstring(dir) + L"lv-flow-results.csv";
+    {
+        std::ofstream out(plan.c_str(), std::ios::binary | std::ios::trunc);
+        out << "Serial;MAC;New IP;Gateway;Name\r\na1b2c3d4e5f6;;198.18.1.221;198.18.1.254;东门\r\n"
+               ";00:1A:2B:3C:4D:51;198.18.1.222;198.18.1.254;Hall\r\n";
+    }
+    Group().SetFileChooser([&](bool bSave) { return bSave ? results : plan; });
+    Command(hGroup, IDC_GRP_IMPORT_PLAN);
+    ASSERT_EQ(CellText(GroupList(), GroupRowOf(L"b20000000001"), 1), L"198.18.1.222");
+    const int passes = Group().GetFinishedPasses();
+    {
+        CMessageBoxCatcher boxes(hGroup, L"提示");
+        Command(hGroup, IDC_GRP_SEND);
+        ASSERT_TRUE(PumpUntil([&] { return Group().GetFinishedPasses() > passes; }, 20000));
+        EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{L"完成 2 个设备信息设置！"});
+    }
+    ASSERT_TRUE(PumpUntil([] { return !Group().GetChangeCheck().IsActive(); }, WINDOW_MS + 5000));
+    const std::wstring ended = NowText();
+
+    Command(hGroup, IDC_GRP_EXPORT_RESULTS);
+    const auto rows = CsvLines(results);
+    ASSERT_EQ(rows.size(), 13u);
+    EXPECT_EQ(rows[0], (std::vector<std::wstring>{L"序列号", L"MAC地址", L"原IP地址", L"原网关", L"原名称",
+                                                  L"发送的IP地址", L"发送的网关", L"发送的名称", L"状态",
+                                                  L"状态时间"}));
+    auto rowOf = [&rows](const std::wstring& id) {
+        for (const auto& row : rows)
+            if (row[0] == id)
+                return row;
+        ADD_FAILURE() << "no row";
+        return std::vector<std::wstring>(10);
+    };
+    const struct {
+        const DeviceRecord& old;
+        const wchar_t* sentIp;
+        const wchar_t* sentName;
+        const wchar_t* status;
+    } sent[] = {{a1, L"198.18.1.221", L"东门", L"已确认"}, {b2, L"198.18.1.222", L"Hall", ALL_DIFFER_ZH}};
+    for (const auto& c : sent) {
+        const std::wstring id = WideFieldText(c.old.message.idSerial);
+        SCOPED_TRACE(std::string(id.begin(), id.end()));
+        const std::vector<std::wstring> row = rowOf(id);
+        ASSERT_EQ(row.size(), 10u);
+        EXPECT_EQ(std::vector<std::wstring>(row.begin() + 1, row.begin() + 9),
+                  (std::vector<std::wstring>{
+                      apptest::Widen(FormatMac(c.old.message.lanMac)), WideFieldText(c.old.message.lanIp),
+                      WideFieldText(c.old.message.lanGateway), WideFieldText(c.old.message.name), c.sentIp,
+                      L"198.18.1.254", c.sentName, c.status}));
+        EXPECT_TRUE(row[9] >= started && row[9] <= ended) << std::string(row[9].begin(), row[9].end());
+    }
+    // A camera nobody sent to: its own values, nothing sent, no status.
+    EXPECT_EQ(
+        rowOf(L"a60000000005"),
+        (std::vector<std::wstring>{L"a60000000005", apptest::Widen(FormatMac(a6.message.lanMac)),
+                                   WideFieldText(a6.message.lanIp), WideFieldText(a6.message.lanGateway),
+                                   WideFieldText(a6.message.name), L"", L"", L"", L"", L""}));
+
+    // The change log: the heading, two Sent lines, then each camera's final line.
+    const auto log = CsvLines(m_logPath);
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_EQ(log[0], (std::vector<std::wstring>{L"Time", L"Computer", L"Serial", L"MAC", L"Before", L"Sent",
+                                                 L"Status"}));
+    std::map<std::wstring, std::vector<std::wstring>> statuses;
+    for (std::size_t i = 1; i < log.size(); ++i) {
+        ASSERT_EQ(log[i].size(), 7u);
+        EXPECT_EQ(log[i][1], CChangeLog::ComputerName());
+        statuses[log[i][2]].push_back(log[i][6]);
+        if (log[i][2] == L"a1b2c3d4e5f6") {
+            EXPECT_EQ(log[i][4], L"IP=" + WideFieldText(a1.message.lanIp) + L"; Gateway=" +
+                                     WideFieldText(a1.message.lanGateway) + L"; Name=" +
+                                     WideFieldText(a1.message.name));
+            EXPECT_EQ(log[i][5], L"IP=198.18.1.221; Gateway=198.18.1.254; Name=东门");
+        }
+    }
+    EXPECT_EQ(log[1][6], L"已发送");
+    EXPECT_EQ(log[2][6], L"已发送");
+    EXPECT_EQ(statuses[L"a1b2c3d4e5f6"], (std::vector<std::wstring>{L"已发送", L"已确认"}));
+    EXPECT_EQ(statuses[L"b20000000001"], (std::vector<std::wstring>{L"已发送", ALL_DIFFER_ZH}));
+    ::DeleteFileW(plan.c_str());
+    ::DeleteFileW(results.c_str());
+}
+
+// "Do Setting" writes its Sent line at once and its final line when the check ends.
+TEST_F(ChangeCheckFlow, SingleSendIsLoggedWithItsFinalStatus)
+{
+    ASSERT_TRUE(PumpUntil([] { return Listed(L"c30000000002") != nullptr; }, 8000));
+    const DeviceRecord record = *Listed(L"c30000000002");
+    const HWND hDlg = Single().GetSafeHwnd();
+    Single().LoadDevice(&record);
+    ::SetDlgItemTextW(hDlg, IDC_DEV_LAN_IP, L"198.18.1.231");
+    {
+        CMessageBoxCatcher boxes(hDlg, L"提示");
+        Command(hDlg, IDC_DEV_APPLY);
+    }
+    auto log = CsvLines(m_logPath);
+    ASSERT_EQ(log.size(), 2u) << "the Sent line is there before the check ends";
+    ASSERT_EQ(log[1].size(), 7u);
+    EXPECT_EQ(log[1][2], L"c30000000002");
+    EXPECT_EQ(log[1][3], apptest::Widen(FormatMac(record.message.lanMac)));
+    EXPECT_EQ(log[1][4].rfind(L"IP=" + WideFieldText(record.message.lanIp) + L";", 0), 0u) << "before";
+    EXPECT_EQ(log[1][5].rfind(L"IP=198.18.1.231;", 0), 0u) << "sent";
+    EXPECT_EQ(log[1][6], L"已发送");
+    ASSERT_TRUE(PumpUntil([] { return !Single().GetChangeCheck().IsActive(); }, WINDOW_MS + 5000));
+    log = CsvLines(m_logPath);
+    ASSERT_EQ(log.size(), 3u);
+    ASSERT_EQ(log[2].size(), 7u);
+    EXPECT_EQ(std::vector<std::wstring>(log[2].begin() + 1, log[2].begin() + 6),
+              std::vector<std::wstring>(log[1].begin() + 1, log[1].begin() + 6))
+        << "the same change";
+    EXPECT_EQ(log[2][6], L"已确认");
 }
 
 } // namespace

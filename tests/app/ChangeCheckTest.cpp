@@ -227,8 +227,11 @@ TEST_F(ChangeCheck, ACameraThatAppliesLateTurnsFromDifferentToConfirmedAndRescan
     EXPECT_EQ(StateOf("a1b2c3d4e5f6"), State::Confirmed);
 }
 
+// Its end is told too (the change log writes the final status then).
 TEST_F(ChangeCheck, ADifferentCameraStaysDifferentWhenTheWindowEnds)
 {
+    std::vector<std::pair<State, bool>> told;
+    m_check.SetOnChange([&told](const CChangeCheck::Entry& e) { told.emplace_back(e.state, e.bDone); });
     m_check.Expect(Sent("a1b2c3d4e5f6", "198.18.1.200", "198.18.1.1", L"Cam"), CChangeCheck::FIELDS_ALL, 0);
     RescanAt(SETTLE);
     m_check.OnCameraReported(Reply("a1b2c3d4e5f6", "198.18.1.200", "198.18.1.1", "Old"));
@@ -238,6 +241,8 @@ TEST_F(ChangeCheck, ADifferentCameraStaysDifferentWhenTheWindowEnds)
     EXPECT_EQ(e->state, State::Different);
     EXPECT_EQ(e->differing, unsigned{CChangeCheck::FIELD_NAME});
     EXPECT_FALSE(m_check.IsActive());
+    EXPECT_EQ(told, (std::vector<std::pair<State, bool>>{
+                        {State::Sent, false}, {State::Different, false}, {State::Different, true}}));
 }
 
 TEST_F(ChangeCheck, EachCameraWaitsForItsOwnSettleDelayAndANewMessageStartsItAgain)

@@ -92,6 +92,8 @@ const ControlText kGroupTexts[] = {
     {1015, L"不修改名称(&M)", L"Not &modify Name"},
     {1010, L"执行批量设置(&S)", L"&Set for All checked"},
     {1, L"返回(&R)", L"&Return"},
+    {1057, L"导入计划(&L) ...", L"Import P&lan..."},
+    {1058, L"导出结果(&E) ...", L"&Export Results..."},
 };
 
 // The fifth column holds the change check's status of each camera.

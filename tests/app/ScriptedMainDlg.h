@@ -1,7 +1,7 @@
 #pragma once
 // The main window with its list menu, save dialog and web page answered by the test: the menu
 // returns the command the test chose (and keeps the items it showed), the save dialog the path the
-// test gave, and a web page opened is kept instead of starting a browser.
+// test gave, and a web page or folder opened is kept instead of starting a program.
 
 #include "app/MainDlg.h"
 
@@ -38,4 +38,8 @@ class CScriptedMainDlg : public CMainDlg {
     }
     std::wstring AskExportPath() override { return m_strExportPath; }
     void OpenWebPage(const std::wstring& url) override { m_opened.push_back(url); }
+    void OpenFolder(const std::wstring& folder) override { m_folders.push_back(folder); }
+
+  public:
+    std::vector<std::wstring> m_folders; // the folders opened
 };

@@ -269,6 +269,9 @@ TEST(SettingsTemplates, GroupDialog)
                     {IDC_GRP_KEEP_NAME, K::Check, L"不修改名称(&M)", 274, 237, 70, 10},
                     {IDC_GRP_SEND, K::Push, L"执行批量设置(&S)", 206, 252, 94, 13},
                     {IDOK, K::Default, L"返回(&R)", 303, 252, 42, 13},
+                    // Added: a site plan in and the results out, right of the name stem.
+                    {IDC_GRP_IMPORT_PLAN, K::Push, L"导入计划(&L) ...", 239, 7, 49, 13},
+                    {IDC_GRP_EXPORT_RESULTS, K::Push, L"导出结果(&E) ...", 290, 7, 54, 13},
                 });
 }
 
