@@ -140,8 +140,9 @@ TEST_F(GroupPlan, AnEditedCellLeavesThePlansColour)
             s_pDlg->GetList()->GetEditCtrl()->SetWindowText(e.typed);
         ::SetFocus(::GetDlgItem(Dlg(), IDC_GRP_STEP));
         PumpFor(60);
-        if (e.typed)
+        if (e.typed) {
             EXPECT_EQ(CellText(List(), 0, e.nCol), e.typed);
+        }
         EXPECT_EQ(Colour(0, e.nCol), e.colour);
     }
 }
