@@ -34,6 +34,8 @@ void CMainDlg::StartOnvif()
 {
     m_hOnvifWindow = m_hWnd;
     m_bOnvifOn = CMyProfile(SETTINGS_FILE, DISCOVERY_SECTION).GetInt(ONVIF_KEY, 1) != 0;
+    // Before the first scan, which starts the receiver and probes: no scan of its own.
+    m_bOnvifWanted = m_bOnvifOn;
     OnOnvifSwitched(m_bOnvifOn);
 }
 

@@ -452,7 +452,7 @@ TEST_F(CameraListTest, MenuOpensTheChangeLogFolder)
         Pump();
         s_dlg->m_folders.clear();
         RightClick(c.nRow, IDM_LIST_LOG_FOLDER);
-        ASSERT_EQ(s_dlg->m_menuTexts.size(), 6u);
+        ASSERT_EQ(s_dlg->m_menuTexts.size(), 8u);
         EXPECT_EQ(s_dlg->m_menuTexts[4], c.text);
         EXPECT_TRUE(s_dlg->m_menuEnabled[4]);
         EXPECT_EQ(s_dlg->m_folders, std::vector<std::wstring>{folder});
