@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The run command: sets up, builds, starts the lab with a default fleet of simulated cameras
-# and runs Larkvane in the lab under Wine with the users' Chinese code page.
+# (and, beside them, a few other makers' ONVIF devices) and runs Larkvane in the lab under Wine
+# with the users' Chinese code page.
 #
-#   bash scripts/run.sh [--fleet default|N] [--headless]
+#   bash scripts/run.sh [--fleet default|N] [--onvif default|none|N] [--headless]
 #
 # With a usable X display (DISPLAY set, its socket under /tmp/.X11-unix) the tool opens there and
 # the script waits until the window is closed. Otherwise it runs on the lab's Xvfb: the script
@@ -15,12 +16,14 @@ cd "$root"
 export LAB_NAME=${LAB_NAME:-lvrun}
 state=$root/build/lab-$LAB_NAME
 fleet=default
+onvif=default
 headless=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --fleet) fleet=$2; shift 2 ;;
+    --onvif) onvif=$2; shift 2 ;;
     --headless) headless=1; shift ;;
-    *) echo "usage: run.sh [--fleet default|N] [--headless]" >&2; exit 2 ;;
+    *) echo "usage: run.sh [--fleet default|N] [--onvif default|none|N] [--headless]" >&2; exit 2 ;;
   esac
 done
 
@@ -33,7 +36,7 @@ exe=$root/build/win/app/Larkvane.exe
 trap 'bash scripts/lab.sh down >/dev/null 2>&1' EXIT
 bash scripts/lab.sh up
 
-bash scripts/lab.sh cam build/native/tools/camsim/camsim --fleet "$fleet" --control 8700 \
+bash scripts/lab.sh cam build/native/tools/camsim/camsim --fleet "$fleet" --onvif "$onvif" --control 8700 \
      --log "$state/camsim.log" >"$state/camsim.out" 2>&1 &
 disown $! # it ends with the lab; no job notice then
 
