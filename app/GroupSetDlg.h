@@ -20,6 +20,7 @@
 
 #include "app/CameraReportObserver.h"
 #include "app/ChangeCheck.h"
+#include "app/InUseMarks.h"
 #include "controls/MyListCtrlIds.h"
 #include "dialogkit/MyDialog.h"
 #include "protocol/WireMessage.h"
@@ -28,6 +29,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -71,6 +73,8 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     static constexpr COLORREF CONFLICT_TEXT = RGB(220, 0, 0);
     // Checks that the cameras took what the passes sent; the status column shows the results.
     CChangeCheck& GetChangeCheck() { return m_check; }
+    // Computed or edited addresses that another device answers on (CInUseMarks).
+    CInUseMarks& GetInUseMarks() { return m_marks; }
     // Worker passes finished since construction, and the messages the last one sent.
     int GetFinishedPasses() const { return m_nFinishedPasses.load(); }
     int GetLastSentCount() const { return m_nLastSent.load(); }
@@ -105,6 +109,9 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     // Writes the status cell of every row of a camera (entry null: all rows), in a language.
     void ShowCheckStatus(const CChangeCheck::Entry* pEntry, int nLangId);
     void RunApplyPass();
+    // Asks the network about the addresses a pass is about to send (none that a listed camera
+    // holds), marks those in use and asks the operator; false: send nothing.
+    bool ConfirmInUse(const PassSnapshot& snapshot, const std::set<std::uint32_t>& held);
     PassSnapshot TakeSnapshot() const;
     void ShowProgress(int nSent, int nTotal);
     void EndProgress();
@@ -113,7 +120,8 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     // nothing was sent or the window is gone.
     bool SendPassMessage(const WireMessage& message, unsigned fields, int nSent, int nTotal);
     // The worker's boxes (completion, refusal); not shown once closing has begun.
-    void ShowWorkerBox(const std::wstring& text, const wchar_t* pszCaption, UINT uIcon = MB_ICONINFORMATION);
+    // Returns the box's answer (0 when none was shown).
+    int ShowWorkerBox(const std::wstring& text, const wchar_t* pszCaption, UINT uIcon = MB_ICONINFORMATION);
     // Closes a completion box that the worker shows (or is about to show), so that stopping the
     // worker never waits for the operator.
     void CloseWorkerBoxes();
@@ -131,4 +139,5 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     int m_nAddressConflicts = 0;
     std::atomic<HWND> m_hWorkerBox{nullptr};
     CChangeCheck m_check; // user-interface thread only
+    CInUseMarks m_marks;
 };
