@@ -324,6 +324,9 @@ LRESULT CDeviceSetDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         OnProbed(static_cast<unsigned>(wParam));
         return 0;
     }
+    // Closed ("Return") while its probe runs: the operator left the setting.
+    if (message == WM_SHOWWINDOW && !wParam)
+        EndProbe();
     return CMyDialog::WindowProc(message, wParam, lParam);
 }
 
@@ -343,9 +346,6 @@ void CDeviceSetDlg::OnProbed(unsigned id)
     if (!id || id != m_nProbeId || !m_probe.Result(id, answers))
         return;
     EndProbe();
-    // Closed meanwhile: the operator left the setting.
-    if (!::IsWindowVisible(m_hWnd))
-        return;
     const int nLangId = GetLangId();
     std::wstring inUse;
     for (const CAddressProbe::Answer& answer : answers)
