@@ -100,7 +100,7 @@ up() {
   for net in 198.18.1.128/25 198.18.2.128/25 198.18.16.0/20 198.18.32.0/20 192.168.100.100/32; do
     ip -n "$cam_ns" route add local "$net" dev lo table local
   done
-  ip netns exec "$cam_ns" sysctl -qw net.ipv4.icmp_echo_ignore_all=1
+  ip netns exec "$cam_ns" sh -c "echo 1 >/proc/sys/net/ipv4/icmp_echo_ignore_all"
   # The other devices: a macvlan of lab0c moved into a namespace of its own.
   ip netns add "$dev_ns"
   ip -n "$dev_ns" link set lo up
