@@ -365,6 +365,7 @@ void CGroupSetDlg::ApplyToList()
             filledRows.push_back(nRow);
     m_marks.ProbeRows(filledRows); // answers come later, as the probe's message
     const int conflicts = MarkAddressConflicts(filled, *gateway);
+    m_marks.Repaint(); // rows not filled now keep their marks
     if (bCut)
         Warn(bChinese ? Format(L"已填写 %d 行。再往下的地址最后一段会达到或超过 255，其余的行保持不变。", k)
                       : Format(L"Filled %d row(s). The next address would end in 255 or above, so the "

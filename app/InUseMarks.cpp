@@ -191,6 +191,14 @@ void CInUseMarks::MarkAddresses(const std::map<std::uint32_t, CAddressProbe::Ans
     m_pList->Invalidate();
 }
 
+void CInUseMarks::Repaint()
+{
+    if (!m_pList || !m_pList->m_hWnd)
+        return;
+    for (const auto& [nRow, mark] : m_marks)
+        m_pList->SetCellTextColor(nRow, m_nAddressCol, m_clrMark);
+}
+
 void CInUseMarks::ApplyLanguage(int nLangId)
 {
     if (!m_pList || !m_pList->m_hWnd)

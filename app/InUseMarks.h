@@ -61,6 +61,9 @@ class CInUseMarks {
     void ForgetRecord(const DeviceRecord* pRecord);
     // Marks the rows whose address cell holds one of these addresses in use.
     void MarkAddresses(const std::map<std::uint32_t, CAddressProbe::Answer>& inUse, int nLangId);
+    // Colours the marked rows' address cells again (after the dialog's collision marks have
+    // coloured every row).
+    void Repaint();
     // Rewrites the marked rows' status texts in a language.
     void ApplyLanguage(int nLangId);
     bool IsMarked(int nRow) const { return m_marks.count(nRow) > 0; }

@@ -152,6 +152,25 @@ TEST_F(AddressInUseGroup, AnEditedAddressIsAskedAgain)
     EXPECT_FALSE(Marked(1));
 }
 
+// An "Apply" that leaves the marked row alone (Only checked, the row unchecked) keeps its mark.
+TEST_F(AddressInUseGroup, AMarkOutlivesAnApplyThatLeavesItsRow)
+{
+    ApplyOntoOtherDevice();
+    ASSERT_TRUE(Marked(2));
+    SetChecked(2, false);
+    ::CheckDlgButton(Dlg(), IDC_GRP_ONLY_CHECKED, BST_CHECKED);
+    Type(IDC_GRP_START_IP, L"198.18.1.44");
+    Command(IDC_GRP_APPLY);
+    EXPECT_EQ(CellText(List(), 2, 1), OtherDevice());
+    ASSERT_TRUE(PumpUntil([] { return !s_pDlg->GetInUseMarks().IsProbing(); }, 5000));
+    Pump();
+    EXPECT_TRUE(Marked(2));
+    EXPECT_EQ(Status(2).rfind(L"已被其他设备占用", 0), 0u);
+    EXPECT_FALSE(Marked(0));
+    EXPECT_FALSE(Marked(1));
+    SetChecked(2, true);
+}
+
 // "Not modify IP": no address is sent, so nothing is asked.
 TEST_F(AddressInUseGroup, NotModifyIpSendsWithoutAsking)
 {
