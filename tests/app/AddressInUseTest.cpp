@@ -221,14 +221,17 @@ class AddressInUseSingle : public CSettingsDlgTest<CDeviceSetDlg> {
         ASSERT_FALSE(OtherDevice().empty());
         s_pDlg->ShowDialog(1);
     }
-    // Loads a simulated camera with DHCP off and a new wired address typed.
-    DeviceRecord LoadWithAddress(const std::wstring& address, bool bDhcp = false)
+    // Loads a simulated camera and types a new address into the wired (or WiFi) address edit,
+    // with that side's DHCP on or off (the other side's off for wired, on for WiFi).
+    DeviceRecord LoadWithAddress(const std::wstring& address, bool bDhcp = false, int nEdit = IDC_DEV_LAN_IP)
     {
+        EXPECT_EQ(m_sim.Command("reset"), "ok 12"); // a case before may have re-addressed it
         DeviceRecord record = RecordOf("b20000000001");
         s_pDlg->LoadDevice(&record);
-        ::CheckDlgButton(Dlg(), IDC_DEV_LAN_DHCP, bDhcp ? BST_CHECKED : BST_UNCHECKED);
-        ::CheckDlgButton(Dlg(), IDC_DEV_WIFI_DHCP, BST_CHECKED);
-        Type(IDC_DEV_LAN_IP, address);
+        const bool bWifi = nEdit == IDC_DEV_WIFI_IP;
+        ::CheckDlgButton(Dlg(), IDC_DEV_LAN_DHCP, !bWifi && bDhcp ? BST_CHECKED : BST_UNCHECKED);
+        ::CheckDlgButton(Dlg(), IDC_DEV_WIFI_DHCP, !bWifi || bDhcp ? BST_CHECKED : BST_UNCHECKED);
+        Type(nEdit, address);
         return record;
     }
 };
@@ -236,22 +239,26 @@ class AddressInUseSingle : public CSettingsDlgTest<CDeviceSetDlg> {
 TEST_F(AddressInUseSingle, DoSettingAsksTheNetworkFirstAndAsksTheOperatorWhenTaken)
 {
     const struct {
+        int nEdit;
         std::wstring address;
         bool bDhcp;
         int nAnswer;
         bool bProbed;
-        std::vector<std::wstring> boxes; // empty first: the question is checked by its start
+        std::vector<std::wstring> boxes; // "?": the question, checked by its start
         bool bSent;
     } cases[] = {
-        {OtherDevice(), false, IDNO, true, {L"?"}, false},
-        {OtherDevice(), false, IDYES, true, {L"?", SENT_BOX}, true},
-        {L"198.18.1.49", false, IDNO, true, {SENT_BOX}, true},
-        {OtherDevice(), true, IDNO, false, {SENT_BOX}, true}, // DHCP: the typed address is not used
+        {IDC_DEV_LAN_IP, OtherDevice(), false, IDNO, true, {L"?"}, false},
+        {IDC_DEV_LAN_IP, OtherDevice(), false, IDYES, true, {L"?", SENT_BOX}, true},
+        {IDC_DEV_LAN_IP, L"198.18.1.49", false, IDNO, true, {SENT_BOX}, true},
+        {IDC_DEV_LAN_IP, OtherDevice(), true, IDNO, false, {SENT_BOX}, true}, // DHCP: not used
+        {IDC_DEV_WIFI_IP, OtherDevice(), false, IDNO, true, {L"?"}, false},
+        {IDC_DEV_WIFI_IP, OtherDevice(), true, IDNO, false, {SENT_BOX}, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.address.begin(), c.address.end()) + (c.bDhcp ? " DHCP" : "") +
+        SCOPED_TRACE(std::string(c.nEdit == IDC_DEV_WIFI_IP ? "WiFi " : "LAN ") +
+                     std::string(c.address.begin(), c.address.end()) + (c.bDhcp ? " DHCP" : "") +
                      (c.nAnswer == IDYES ? " Yes" : " No"));
-        const DeviceRecord record = LoadWithAddress(c.address, c.bDhcp);
+        const DeviceRecord record = LoadWithAddress(c.address, c.bDhcp, c.nEdit);
         ASSERT_TRUE(m_sim.ClearLog());
         CMessageBoxCatcher boxes(Dlg(), L"提示", c.nAnswer);
         Command(IDC_DEV_APPLY);
@@ -274,7 +281,9 @@ TEST_F(AddressInUseSingle, DoSettingAsksTheNetworkFirstAndAsksTheOperatorWhenTak
         const auto sent = c.bSent ? SetInfoFor("b20000000001", 1) : AllSetInfo();
         EXPECT_EQ(!sent.empty(), c.bSent);
         if (c.bSent && !sent.empty() && !c.bDhcp) {
-            EXPECT_EQ(FieldText(sent.front().bytes, 76, 16), std::string(c.address.begin(), c.address.end()));
+            const bool bWifi = c.nEdit == IDC_DEV_WIFI_IP;
+            EXPECT_EQ(FieldText(sent.front().bytes, bWifi ? 364 : 76, bWifi ? 20 : 16),
+                      std::string(c.address.begin(), c.address.end()));
         }
         if (!c.bSent) {
             EXPECT_EQ(ReadTextField(s_pDlg->GetDevice().message.lanIp), ReadTextField(record.message.lanIp))
