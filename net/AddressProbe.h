@@ -15,8 +15,8 @@
 // Threading: Run blocks the calling thread (never the window thread) for at most about the echo
 // time-out; Start runs it on the object's own worker and posts a message to a window when it
 // ends, so the window never waits. Destroying the object cancels a probe and waits for its worker
-// at most the echo time-out. Requests already sent are not taken back: their events and buffers
-// live until their own time-out has passed.
+// at most the echo time-out (on Windows, plus one ARP request). Requests already sent are not
+// taken back: their events and buffers live until their own time-out has passed.
 
 #include "base/UniqueHandle.h"
 

@@ -307,4 +307,25 @@ TEST_F(AddressInUseSingle, ReturnWhileTheProbeRunsLeavesTheSettingUnsent)
     EXPECT_TRUE(AllSetInfo().empty());
 }
 
+// Destroyed while its probe runs (the main window closing): nothing is sent, nothing is shown.
+TEST_F(AddressInUseSingle, DestroyedWhileTheProbeRunsSendsNothing)
+{
+    auto pDlg = std::make_unique<CDeviceSetDlg>();
+    ASSERT_TRUE(pDlg->CreateModeless(nullptr));
+    DeviceRecord record = RecordOf("b20000000001");
+    pDlg->LoadDevice(&record);
+    const HWND hDlg = pDlg->GetSafeHwnd();
+    ::CheckDlgButton(hDlg, IDC_DEV_LAN_DHCP, BST_UNCHECKED);
+    ::CheckDlgButton(hDlg, IDC_DEV_WIFI_DHCP, BST_CHECKED);
+    ::SetDlgItemTextW(hDlg, IDC_DEV_LAN_IP, OtherDevice().c_str());
+    ASSERT_TRUE(m_sim.ClearLog());
+    ::SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_DEV_APPLY, BN_CLICKED), 0);
+    ASSERT_TRUE(pDlg->IsProbing());
+    pDlg.reset();
+    PumpFor(CAddressProbe::ECHO_TIMEOUT_MS + 300);
+    EXPECT_TRUE(AllSetInfo().empty());
+    const HWND hBox = ::FindWindowW(L"#32770", L"提示");
+    EXPECT_FALSE(hBox && ::IsWindowVisible(hBox));
+}
+
 } // namespace
