@@ -1,5 +1,6 @@
 #include "app/DeviceSetDlg.h"
 
+#include "app/InUseMarks.h"
 #include "app/SettingsFields.h"
 #include "app/SettingsText.h"
 #include "app/resource.h"
@@ -69,6 +70,8 @@ const AddressField ADDRESS_FIELDS[] = {
     {IDC_DEV_WIFI_DNS, IDC_DEV_WIFI_GROUP, IDC_DEV_WIFI_DNS_LABEL, LV_FIELD(wifiDns), false},
 };
 #undef LV_FIELD
+// The address fields whose new value is asked on the network first.
+constexpr std::size_t LAN_IP_FIELD = 0, WIFI_IP_FIELD = 4;
 
 } // namespace
 
@@ -198,6 +201,7 @@ void CDeviceSetDlg::LoadDevice(const DeviceRecord* pRecord)
 {
     if (!pRecord)
         return;
+    EndProbe(); // a setting waiting for its probe was for the camera shown until now
     if (pRecord != &m_device)
         m_device = *pRecord;
     m_shown = m_device;
@@ -264,8 +268,11 @@ void CDeviceSetDlg::DoSetting()
         }
     }
 
-    const DeviceRecord before = m_device;
-    WireMessage& m = m_device.message;
+    if (m_nProbeId)
+        return; // the button is disabled meanwhile; a key may still arrive
+    // The edits go into a copy, which becomes the dialog's record once it is sent.
+    DeviceRecord device = m_device;
+    WireMessage& m = device.message;
     for (std::size_t i = 0; i < std::size(ADDRESS_FIELDS); ++i) {
         char* field = reinterpret_cast<char*>(&m) + ADDRESS_FIELDS[i].offset;
         if (addresses[i])
@@ -275,7 +282,6 @@ void CDeviceSetDlg::DoSetting()
     }
 
     const std::wstring name = LimitTypedName(GetDlgItemText(IDC_DEV_NAME));
-    SetItemText(IDC_DEV_CURRENT, CurrentCameraText(name, m).c_str());
     WriteTypedName(m, name);
     m.lanDhcp = IsDlgButtonChecked(IDC_DEV_LAN_DHCP) == BST_CHECKED ? 1 : 0;
 
@@ -290,11 +296,86 @@ void CDeviceSetDlg::DoSetting()
     m.encryptType = GetComboSel(IDC_DEV_ENCRYPT);
 
     WireMessage message;
-    BuildSetInfo(m_device, message);
-    m = message; // the copy now holds what was sent
+    BuildSetInfo(device, message);
+
+    // A new address that another device may hold is asked first (a camera's own address never:
+    // it answers itself). Under DHCP the typed addresses are not used.
+    std::vector<std::uint32_t> fresh;
+    const WireMessage& was = m_device.message;
+    const auto& lan = addresses[LAN_IP_FIELD];
+    const auto& wifi = addresses[WIFI_IP_FIELD];
+    if (!m.lanDhcp && lan && ParseIpv4(ReadTextField(was.lanIp)) != lan)
+        fresh.push_back(*lan);
+    if (!m.wifiDhcp && wifi && ParseIpv4(ReadTextField(was.wifiIp)) != wifi && wifi != lan)
+        fresh.push_back(*wifi);
+    if (!fresh.empty()) {
+        m_pendingDevice = device;
+        m_pendingMessage = message;
+        m_pendingName = name;
+        m_nProbeId = m_probe.Start(fresh, m_hWnd, CInUseMarks::WM_PROBED);
+        ::EnableWindow(::GetDlgItem(m_hWnd, IDC_DEV_APPLY), FALSE);
+        return;
+    }
+    SendSetting(device, message, name);
+}
+
+LRESULT CDeviceSetDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == CInUseMarks::WM_PROBED) {
+        OnProbed(static_cast<unsigned>(wParam));
+        return 0;
+    }
+    // Closed ("Return") while its probe runs: the operator left the setting.
+    if (message == WM_SHOWWINDOW && !wParam)
+        EndProbe();
+    return CMyDialog::WindowProc(message, wParam, lParam);
+}
+
+void CDeviceSetDlg::EndProbe()
+{
+    if (!m_nProbeId)
+        return;
+    m_nProbeId = 0;
+    m_probe.Cancel();
+    if (m_hWnd)
+        ::EnableWindow(::GetDlgItem(m_hWnd, IDC_DEV_APPLY), TRUE);
+}
+
+void CDeviceSetDlg::OnProbed(unsigned id)
+{
+    std::vector<CAddressProbe::Answer> answers;
+    if (!id || id != m_nProbeId || !m_probe.Result(id, answers))
+        return;
+    EndProbe();
+    const int nLangId = GetLangId();
+    std::wstring inUse;
+    for (const CAddressProbe::Answer& answer : answers)
+        if (answer.state == CAddressProbe::State::InUse)
+            inUse +=
+                L"\n" + FormatIpv4Wide(answer.address) + L": " + CInUseMarks::InUseText(answer.mac, nLangId);
+    if (!inUse.empty()) {
+        const std::wstring question =
+            (nLangId == 0 ? L"新地址已被其他设备占用：" : L"A new address is in use:") + inUse +
+            (nLangId == 0 ? L"\n\n仍要设置吗？" : L"\n\nSet it anyway?");
+        if (::MessageBoxW(m_hWnd, question.c_str(), nLangId == 0 ? L"提示" : L"Message",
+                          MB_YESNO | MB_ICONWARNING) != IDYES)
+            return;
+    }
+    SendSetting(m_pendingDevice, m_pendingMessage, m_pendingName);
+}
+
+void CDeviceSetDlg::SendSetting(const DeviceRecord& device, const WireMessage& message,
+                                const std::wstring& name)
+{
+    const bool bChinese = GetLangId() == 0;
+    const wchar_t* caption = bChinese ? L"提示" : L"Message";
+    const DeviceRecord before = m_device; // the camera as last heard, for the change log
+    m_device = device;
+    m_device.message = message; // the copy now holds what was sent
+    SetItemText(IDC_DEV_CURRENT, CurrentCameraText(name, message).c_str());
     QueueSend(message);
     // The dialog writes every field; the check compares those a camera's reply carries back.
-    m_log.Sent(before, message, CChangeCheck::FIELDS_SETTINGS, nLangId);
+    m_log.Sent(before, message, CChangeCheck::FIELDS_SETTINGS, GetLangId());
     m_check.Expect(message, CChangeCheck::FIELDS_SETTINGS);
 
     // No camera answers a set-parameters message: the box can only say it went out. The status

@@ -6,10 +6,15 @@
 // character boundary to at most 19 bytes, so the field keeps its terminating zero and the fields
 // after it (ackTag, lanIp) are never touched. The group dialog writes names the same way through
 // the shared field writers (SettingsFields.h).
+//
+// A new wired or WiFi address (not under DHCP) is first asked on the network (CAddressProbe, on
+// its own worker): while the probe runs "Do Setting" is disabled and the window stays live; an
+// address another device answers on is sent only when the operator says so.
 
 #include "app/CameraReportObserver.h"
 #include "app/ChangeCheck.h"
 #include "app/ChangeLog.h"
+#include "net/AddressProbe.h"
 #include "dialogkit/MyDialog.h"
 #include "protocol/WireMessage.h"
 
@@ -37,6 +42,9 @@ class CDeviceSetDlg : public CMyDialog, public CCameraReportObserver {
     int ThreadProc(int nIndex) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void ApplyLanguage(int nLangId) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Whether "Do Setting" waits for the network's answer about its new addresses.
+    bool IsProbing() const { return m_nProbeId != 0; }
 
     // Its camera answered: the copy takes what the camera now says, and the fields show it unless
     // the operator has changed them since they were filled.
@@ -48,6 +56,11 @@ class CDeviceSetDlg : public CMyDialog, public CCameraReportObserver {
   private:
     static constexpr int SEND_WORKER = 0;
     void DoSetting();
+    // Sends what "Do Setting" made of the fields (the new name for the current-camera line).
+    void SendSetting(const DeviceRecord& device, const WireMessage& message, const std::wstring& name);
+    // The probe of the new addresses has ended: ask when one is in use, then send.
+    void OnProbed(unsigned id);
+    void EndProbe();
     // Hands a message to the send worker.
     void QueueSend(const WireMessage& message);
     // Whether every field still shows what LoadDevice put there.
@@ -63,4 +76,10 @@ class CDeviceSetDlg : public CMyDialog, public CCameraReportObserver {
     int m_nShownEncrypt = -1;
     CChangeCheck m_check;
     CChangeLog m_log;
+    // "Do Setting" waiting for the probe of its new addresses.
+    unsigned m_nProbeId = 0;
+    DeviceRecord m_pendingDevice{};
+    WireMessage m_pendingMessage{};
+    std::wstring m_pendingName;
+    CAddressProbe m_probe;
 };

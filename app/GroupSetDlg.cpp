@@ -96,6 +96,10 @@ LRESULT CGroupSetDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     // Closing begins with the window, not with the object: the worker sends nothing more.
     if (message == WM_DESTROY)
         CloseWorkerBoxes();
+    if (message == CInUseMarks::WM_PROBED) {
+        m_marks.OnProbed(static_cast<unsigned>(wParam), GetLangId());
+        return 0;
+    }
     return CMyDialog::WindowProc(message, wParam, lParam);
 }
 
@@ -113,6 +117,7 @@ BOOL CGroupSetDlg::OnInitDialog()
         m_pList->SetFocusRect(true);
     }
     CDialogFrame::FitToWorkArea(m_hWnd, m_pList ? m_pList->m_hWnd : nullptr);
+    m_marks.Attach(m_hWnd, m_pList, 1, STATUS_COLUMN, CONFLICT_TEXT);
     // The follow-up requests are the owner's (the main window's), and keep its list.
     m_check.SetRescan([this] {
         if (HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER))
@@ -133,6 +138,7 @@ void CGroupSetDlg::ApplyLanguage(int nLangId)
         for (int i = 0; i < static_cast<int>(std::size(COLUMNS)); ++i)
             m_pList->SetColumnText(i, nLangId == 0 ? COLUMNS[i].chinese : COLUMNS[i].english);
     ShowCheckStatus(nullptr, nLangId);
+    m_marks.ApplyLanguage(nLangId);
     m_strTitle = TitleFor(nLangId);
     // A running pass shows its progress there; it puts the title back when it ends.
     if (m_hWnd && !m_bInPass)
@@ -151,8 +157,10 @@ BOOL CGroupSetDlg::OnCommand(WPARAM wParam, LPARAM lParam)
             }
             break;
         case LIST_CMD_EDIT_DONE:
-            if (m_pList && reinterpret_cast<CMyListCtrl*>(lParam) == m_pList)
+            if (m_pList && reinterpret_cast<CMyListCtrl*>(lParam) == m_pList) {
                 OnCellEdited(m_pList->GetEditRow(), m_pList->GetEditCol());
+                m_marks.OnCellsEdited();
+            }
             break;
         case IDC_GRP_APPLY:
             ApplyToList();
@@ -240,6 +248,7 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
         m_pList->SendMessage(WM_SETREDRAW, TRUE);
         ::InvalidateRect(m_pList->m_hWnd, nullptr, TRUE);
     }
+    m_marks.Reset();
 
     if (!m_records.empty() && positions.front() == 0) {
         const WireMessage& m = m_records.front()->message;
@@ -366,7 +375,13 @@ void CGroupSetDlg::ApplyToList()
         filled[static_cast<size_t>(nRow)] = true;
         ++k;
     }
+    std::vector<int> filledRows;
+    for (int nRow = 0; nRow < count; ++nRow)
+        if (filled[static_cast<size_t>(nRow)])
+            filledRows.push_back(nRow);
+    m_marks.ProbeRows(filledRows); // answers come later, as the probe's message
     const int conflicts = MarkAddressConflicts(filled, {*gateway});
+    m_marks.Repaint(); // rows not filled now keep their marks
     if (bCut)
         Warn(bChinese ? Format(L"已填写 %d 行。再往下的地址最后一段会达到或超过 255，其余的行保持不变。", k)
                       : Format(L"Filled %d row(s). The next address would end in 255 or above, so the "
@@ -552,6 +567,7 @@ bool CGroupSetDlg::SendPassMessage(const WireMessage& message, unsigned fields, 
                     m_log.Sent(*pRecord, message, fields, GetLangId());
                 bLogged = true;
                 TakeSentMessage(*pRecord, message);
+                m_marks.ForgetRecord(pRecord.get());
             }
     });
     return bSent;
@@ -560,11 +576,17 @@ bool CGroupSetDlg::SendPassMessage(const WireMessage& message, unsigned fields, 
 void CGroupSetDlg::RunApplyPass()
 {
     PassSnapshot snapshot;
-    const bool bWindow = CallOnWindowThread([this, &snapshot] { snapshot = TakeSnapshot(); }) != FALSE;
+    std::set<std::uint32_t> held;
+    const bool bWindow = CallOnWindowThread([this, &snapshot, &held] {
+                             snapshot = TakeSnapshot();
+                             held = m_marks.HeldAddresses();
+                         }) != FALSE;
     // With both boxes checked no row changes, so nothing is sent.
     const bool bNothing = snapshot.bKeepIp && snapshot.bKeepName;
     const bool bRefused = !bNothing && !snapshot.refusal.empty();
-    const int total = bNothing || bRefused ? 0 : static_cast<int>(snapshot.rows.size());
+    int total = bNothing || bRefused ? 0 : static_cast<int>(snapshot.rows.size());
+    if (bWindow && total > 0 && !snapshot.bKeepIp && !ConfirmInUse(snapshot, held))
+        total = 0;
     const unsigned fields = (snapshot.bKeepIp ? 0u : unsigned{CChangeCheck::FIELDS_ADDRESS}) |
                             (snapshot.bKeepName ? 0u : unsigned{CChangeCheck::FIELD_NAME});
     int sent = 0;
@@ -613,6 +635,32 @@ void CGroupSetDlg::RunApplyPass()
     ++m_nFinishedPasses;
 }
 
+bool CGroupSetDlg::ConfirmInUse(const PassSnapshot& snapshot, const std::set<std::uint32_t>& held)
+{
+    std::vector<std::uint32_t> addresses;
+    for (const PassRow& row : snapshot.rows)
+        if (!held.count(row.ip))
+            addresses.push_back(row.ip);
+    const std::map<std::uint32_t, CAddressProbe::Answer> inUse = m_marks.Settle(addresses);
+    if (inUse.empty())
+        return !m_bClosing.load();
+    int nLangId = snapshot.nLangId;
+    if (!CallOnWindowThread([this, &inUse, &nLangId] {
+            nLangId = GetLangId();
+            m_marks.MarkAddresses(inUse, nLangId);
+        }))
+        return false;
+    int rows = 0;
+    for (const PassRow& row : snapshot.rows)
+        rows += inUse.count(row.ip) > 0;
+    const std::wstring question =
+        nLangId == 0 ? Format(L"%d 个要发送的地址已被其他设备占用（标为红色）。仍要发送吗？", rows)
+                     : Format(L"%d address(es) to be sent are in use by another device (marked in red). "
+                              L"Send anyway?",
+                              rows);
+    return ShowWorkerBox(question, nLangId == 0 ? L"提示" : L"Message", MB_YESNO | MB_ICONWARNING) == IDYES;
+}
+
 namespace {
 
 // The worker's message box, known to the dialog as soon as it is created.
@@ -634,19 +682,20 @@ LRESULT CALLBACK WorkerBoxHook(int nCode, WPARAM wParam, LPARAM lParam)
 
 } // namespace
 
-void CGroupSetDlg::ShowWorkerBox(const std::wstring& text, const wchar_t* pszCaption, UINT uIcon)
+int CGroupSetDlg::ShowWorkerBox(const std::wstring& text, const wchar_t* pszCaption, UINT uIcon)
 {
     if (m_bClosing.load())
-        return;
+        return 0;
     HHOOK hHook = ::SetWindowsHookExW(WH_CBT, WorkerBoxHook, nullptr, ::GetCurrentThreadId());
     t_pBoxSlot = &m_hWorkerBox;
     t_pClosing = &m_bClosing;
-    ::MessageBoxW(m_hWnd, text.c_str(), pszCaption, MB_OK | uIcon);
+    const int nAnswer = ::MessageBoxW(m_hWnd, text.c_str(), pszCaption, MB_OK | uIcon);
     t_pBoxSlot = nullptr;
     t_pClosing = nullptr;
     m_hWorkerBox.store(nullptr);
     if (hHook)
         ::UnhookWindowsHookEx(hHook);
+    return nAnswer;
 }
 
 void CGroupSetDlg::CloseWorkerBoxes()
@@ -655,6 +704,7 @@ void CGroupSetDlg::CloseWorkerBoxes()
         std::lock_guard<std::mutex> guard(m_sendLock); // a send under way ends first
         m_bClosing.store(true);
     }
+    m_marks.Close();
     if (const HWND hBox = m_hWorkerBox.load())
         ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
     const DWORD dwThreadId = m_dwWorkerThreadId.load();

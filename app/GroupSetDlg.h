@@ -21,6 +21,7 @@
 #include "app/CameraReportObserver.h"
 #include "app/ChangeCheck.h"
 #include "app/ChangeLog.h"
+#include "app/InUseMarks.h"
 #include "controls/MyListCtrlIds.h"
 #include "dialogkit/MyDialog.h"
 #include "protocol/WireMessage.h"
@@ -95,6 +96,8 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     std::string ResultsCsv(int nLangId) const;
     // Checks that the cameras took what the passes sent; the status column shows the results.
     CChangeCheck& GetChangeCheck() { return m_check; }
+    // Computed or edited addresses that another device answers on (CInUseMarks).
+    CInUseMarks& GetInUseMarks() { return m_marks; }
     // Worker passes finished since construction, and the messages the last one sent.
     int GetFinishedPasses() const { return m_nFinishedPasses.load(); }
     int GetLastSentCount() const { return m_nLastSent.load(); }
@@ -139,6 +142,9 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     // Writes the status cell of every row of a camera (entry null: all rows), in a language.
     void ShowCheckStatus(const CChangeCheck::Entry* pEntry, int nLangId);
     void RunApplyPass();
+    // Asks the network about the addresses a pass is about to send (none that a listed camera
+    // holds), marks those in use and asks the operator; false: send nothing.
+    bool ConfirmInUse(const PassSnapshot& snapshot, const std::set<std::uint32_t>& held);
     PassSnapshot TakeSnapshot() const;
     void ShowProgress(int nSent, int nTotal);
     void EndProgress();
@@ -147,7 +153,8 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     // nothing was sent or the window is gone.
     bool SendPassMessage(const WireMessage& message, unsigned fields, int nSent, int nTotal);
     // The worker's boxes (completion, refusal); not shown once closing has begun.
-    void ShowWorkerBox(const std::wstring& text, const wchar_t* pszCaption, UINT uIcon = MB_ICONINFORMATION);
+    // Returns the box's answer (0 when none was shown).
+    int ShowWorkerBox(const std::wstring& text, const wchar_t* pszCaption, UINT uIcon = MB_ICONINFORMATION);
     // Closes a completion box that the worker shows (or is about to show), so that stopping the
     // worker never waits for the operator.
     void CloseWorkerBoxes();
@@ -169,4 +176,5 @@ class CGroupSetDlg : public CMyDialog, public CCameraReportObserver {
     CChangeLog m_log;     // user-interface thread only
     std::function<std::wstring(bool)> m_chooseFile;
     std::map<std::pair<int, int>, std::wstring> m_planned; // (row, column): what the plan filled in
+    CInUseMarks m_marks;
 };

@@ -164,11 +164,18 @@ void CGroupSetDlg::FillFromPlan(const CSitePlan& plan)
         if (pRow->name)
             fill(3, *pRow->name);
     }
-    // The same marks as "Apply" gives; a planned address that is not taken stays the plan's.
+    // The same marks as "Apply" gives, and the same question to the network; a planned address
+    // that is not taken stays the plan's.
+    std::vector<int> filledRows;
+    for (int nRow = 0; nRow < count; ++nRow)
+        if (filled[static_cast<std::size_t>(nRow)])
+            filledRows.push_back(nRow);
+    m_marks.ProbeRows(filledRows); // answers come later, as the probe's message
     const int conflicts = MarkAddressConflicts(filled, gateways);
     for (int nRow = 0; nRow < count; ++nRow)
         if (filled[static_cast<std::size_t>(nRow)] && m_pList->GetCellTextColor(nRow, 1) != CONFLICT_TEXT)
             m_pList->SetCellTextColor(nRow, 1, PLAN_TEXT);
+    m_marks.Repaint();
     m_pList->Invalidate();
 
     std::vector<std::wstring> missing;

@@ -18,6 +18,13 @@
 # 198.18.16.0/20, 198.18.32.0/20, 198.18.64.0/20 (other makers' ONVIF devices, clear of every
 # camera fleet) and from 192.168.100.100 (local routes on lo), so that simulated
 # cameras answer from their own addresses.
+#
+# Other devices: 198.18.1.60, .61 and .62 belong to a third namespace (LAB_NAME-dev) on a macvlan
+# of lab0c, with a MAC address of its own: a printer or recorder that is no camera. Its kernel
+# answers ICMP echo and ARP for them (the address-in-use probe's tests put computed addresses
+# there); tests read them from LARKVANE_LAB_OTHER_DEVICES. The camera side itself ignores echo
+# requests (icmp_echo_ignore_all): its address blocks are local routes, where every address would
+# answer, which would make every free address of those blocks look taken. It still answers ARP.
 set -euo pipefail
 
 LAB_NAME=${LAB_NAME:-lv}
@@ -25,6 +32,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 state=${LAB_STATE:-$root/build/lab-$LAB_NAME}
 tool_ns=$LAB_NAME-tool
 cam_ns=$LAB_NAME-cam
+dev_ns=$LAB_NAME-dev
+OTHER_DEVICES="198.18.1.60 198.18.1.61 198.18.1.62"
 LAB_PREFIXES="198.18.0.0/15"
 
 ns_exists() { ip netns list | awk '{print $1}' | grep -qx "$1"; }
@@ -36,6 +45,7 @@ lab_env() {
   export DISPLAY=:$(cat "$state/display")
   export LARKVANE_LAB=$LAB_NAME
   export LARKVANE_LAB_STATE=$state
+  export LARKVANE_LAB_OTHER_DEVICES=$OTHER_DEVICES
 }
 
 check_tool_side() {
@@ -75,7 +85,7 @@ up() {
   mkdir -p "$state"
   # Name look-ups inside the lab go to a server that does not exist, so they fail at once
   # instead of waiting for a query to cross the lab and time out.
-  for ns in "$tool_ns" "$cam_ns"; do
+  for ns in "$tool_ns" "$cam_ns" "$dev_ns"; do
     mkdir -p "/etc/netns/$ns"
     echo "nameserver 127.0.0.1" >"/etc/netns/$ns/resolv.conf"
   done
@@ -91,6 +101,17 @@ up() {
   for net in 198.18.1.128/25 198.18.2.128/25 198.18.16.0/20 198.18.32.0/20 198.18.64.0/20 192.168.100.100/32; do
     ip -n "$cam_ns" route add local "$net" dev lo table local
   done
+  ip netns exec "$cam_ns" sh -c "echo 1 >/proc/sys/net/ipv4/icmp_echo_ignore_all"
+  # The other devices: a macvlan of lab0c moved into a namespace of its own.
+  ip netns add "$dev_ns"
+  ip -n "$dev_ns" link set lo up
+  ip -n "$cam_ns" link add link lab0c name lab0d type macvlan mode bridge
+  ip -n "$cam_ns" link set lab0d netns "$dev_ns"
+  local a
+  for a in $OTHER_DEVICES; do
+    ip -n "$dev_ns" addr add "$a/24" dev lab0d
+  done
+  ip -n "$dev_ns" link set lab0d up
   check_tool_side
 
   # The display lives inside the tool side; its socket file is reachable from both sides.
@@ -144,13 +165,13 @@ down_quiet() {
       WINEPREFIX=$state/wineprefix ip netns exec "$tool_ns" wineserver -k >/dev/null 2>&1 || true
     fi
     # Anything still running in the namespaces goes with them.
-    for ns in "$tool_ns" "$cam_ns"; do
+    for ns in "$tool_ns" "$cam_ns" "$dev_ns"; do
       ns_exists "$ns" && for p in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$p" 2>/dev/null || true; done
     done
   fi
   [ -f "$state/xvfb.pid" ] && kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
   rm -f "$state/xvfb.pid"
-  for ns in "$tool_ns" "$cam_ns"; do
+  for ns in "$tool_ns" "$cam_ns" "$dev_ns"; do
     ns_exists "$ns" && ip netns del "$ns"
     rm -rf "/etc/netns/$ns"
   done

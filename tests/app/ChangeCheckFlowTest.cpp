@@ -307,6 +307,8 @@ TEST_F(ChangeCheckFlow, SingleDialogStatusLineFollowsItsCameraAndTheLanguage)
         {
             CMessageBoxCatcher boxes(hDlg, L"提示");
             Command(hDlg, IDC_DEV_APPLY);
+            // The new address is asked on the network first; the setting goes out after.
+            EXPECT_TRUE(PumpUntil([&] { return boxes.Count() > 0; }, 5000));
             EXPECT_EQ(boxes.Texts(),
                       std::vector<std::wstring>{L"设置已发送。摄像头是否已采用，请看状态行。"});
         }

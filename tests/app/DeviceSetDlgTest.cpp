@@ -18,6 +18,8 @@ class DeviceSetDlg : public CSettingsDlgTest<CDeviceSetDlg> {
         EXPECT_TRUE(m_sim.ClearLog());
         CMessageBoxCatcher boxes(Dlg(), caption);
         Command(IDC_DEV_APPLY);
+        // A new address is asked on the network first; the setting goes out after.
+        EXPECT_TRUE(PumpUntil([] { return !s_pDlg->IsProbing(); }, 5000));
         return boxes.Texts();
     }
 };

@@ -76,3 +76,23 @@ void RequireLabNetwork()
         ExitProcess(99);
     }
 }
+
+std::vector<std::string> LabOtherDevices()
+{
+    std::vector<std::string> out;
+    char text[256] = {};
+    const DWORD length = GetEnvironmentVariableA("LARKVANE_LAB_OTHER_DEVICES", text, sizeof text);
+    if (length == 0 || length >= sizeof text)
+        return out;
+    std::string all(text);
+    for (std::size_t start = 0; start < all.size();) {
+        const std::size_t end = all.find(' ', start);
+        const std::string one = all.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!one.empty())
+            out.push_back(one);
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return out;
+}

@@ -12,3 +12,7 @@ std::vector<std::string> LocalAddressesForTest();
 bool IsLabAddress(const std::string& dotted);
 
 void RequireLabNetwork();
+
+// The lab's other devices (scripts/lab.sh: addresses that answer echo and ARP but are no
+// cameras), from LARKVANE_LAB_OTHER_DEVICES; empty outside the lab.
+std::vector<std::string> LabOtherDevices();
