@@ -244,6 +244,11 @@ void CGroupSetDlg::LoadDevices(std::vector<const DeviceRecord*>& records)
         m_pList->SetCheck(nRow, TRUE);
     }
     ClearPlanColours(); // the colours belong to the rows' places, not to the cameras
+    // So do the marks of taken addresses ("Apply", the network's answers): a new list starts
+    // unmarked, and its rows are asked again when addresses are given to them.
+    for (int nRow = 0; m_pList && m_pList->m_hWnd && nRow < m_pList->GetItemCount(); ++nRow)
+        if (m_pList->GetCellTextColor(nRow, 1) == CONFLICT_TEXT)
+            m_pList->SetCellTextColor(nRow, 1, m_pList->GetCellTextColor(nRow, 0));
     if (m_pList && m_pList->m_hWnd) {
         m_pList->SendMessage(WM_SETREDRAW, TRUE);
         ::InvalidateRect(m_pList->m_hWnd, nullptr, TRUE);

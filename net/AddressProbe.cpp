@@ -6,6 +6,10 @@
 #include <icmpapi.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <thread>
 #include <cstdio>
 #include <memory>
 
@@ -17,13 +21,6 @@ constexpr DWORD REPLY_SIZE = 256;
 constexpr char ECHO_DATA[] = "Larkvane";
 constexpr std::size_t ARP_THREADS = 8;
 
-struct EchoRequest {
-    CUniqueKernelHandle hEvent{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    unsigned char reply[REPLY_SIZE] = {};
-    std::size_t index = 0; // into the answers
-    bool bPending = false;
-};
-
 std::string MacText(const unsigned char* mac)
 {
     char text[18];
@@ -34,54 +31,50 @@ std::string MacText(const unsigned char* mac)
 
 bool EchoAnswered(const unsigned char* reply, std::uint32_t address)
 {
-    if (::IcmpParseReplies(const_cast<unsigned char*>(reply), REPLY_SIZE) == 0)
-        return false;
     const auto* record = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply);
     // A router's "unreachable" comes back as a reply too, from the router.
     return record->Status == IP_SUCCESS && record->Address == ::htonl(address);
 }
 
-// Sends one batch of echo requests and waits for their answers (or their time-out). The batch
-// is always waited for to the end, cancelled or not: the system writes into its buffers until
-// then. A request that never ends leaves its batch allocated rather than freed under it.
-void EchoBatch(HANDLE hIcmp, std::vector<CAddressProbe::Answer>& answers,
-               const std::vector<std::size_t>& indexes, DWORD timeoutMs)
+// Asks every address, BATCH at a time: one echo request per call, each on a thread of its own.
+// The synchronous form (no event, no routine) returns only once the system has written its answer into the
+// caller's buffer. (Under Wine the asynchronous form, IcmpSendEcho2 with an event, sets the event first and
+// copies the answer in an APC of the calling thread, which runs at that thread's next alertable
+// wait: long after the buffer went, writing into whatever the heap had put there since.)
+void EchoAll(std::vector<CAddressProbe::Answer>& answers, const std::vector<std::size_t>& indexes,
+             DWORD timeoutMs, const std::function<bool()>& cancelled)
 {
-    auto requests = std::make_unique<EchoRequest[]>(indexes.size());
-    for (std::size_t i = 0; i < indexes.size(); ++i) {
-        EchoRequest& request = requests[i];
-        request.index = indexes[i];
-        if (!request.hEvent)
-            continue;
-        const DWORD nResult =
-            ::IcmpSendEcho2(hIcmp, request.hEvent.Get(), nullptr, nullptr,
-                            ::htonl(answers[request.index].address), const_cast<char*>(ECHO_DATA),
-                            sizeof ECHO_DATA - 1, nullptr, request.reply, REPLY_SIZE, timeoutMs);
-        if (nResult != 0)
-            answers[request.index].state = EchoAnswered(request.reply, answers[request.index].address)
-                                               ? CAddressProbe::State::InUse
-                                               : CAddressProbe::State::Free;
-        else if (::GetLastError() == ERROR_IO_PENDING)
-            request.bPending = true;
-    }
-    const DWORD dwDeadline = ::GetTickCount() + timeoutMs + 1000;
-    bool bAllEnded = true;
-    for (std::size_t i = 0; i < indexes.size(); ++i) {
-        EchoRequest& request = requests[i];
-        if (!request.bPending)
-            continue;
-        const DWORD dwNow = ::GetTickCount();
-        const DWORD dwLeft = static_cast<LONG>(dwDeadline - dwNow) > 0 ? dwDeadline - dwNow : 0;
-        if (::WaitForSingleObject(request.hEvent.Get(), dwLeft) != WAIT_OBJECT_0) {
-            bAllEnded = false;
-            continue;
+    std::atomic<std::size_t> next{0};
+    auto ask = [&] {
+        const HANDLE hIcmp = ::IcmpCreateFile();
+        if (hIcmp == INVALID_HANDLE_VALUE)
+            return;
+        unsigned char reply[REPLY_SIZE];
+        for (std::size_t k = next++; k < indexes.size() && !cancelled(); k = next++) {
+            CAddressProbe::Answer& answer = answers[indexes[k]];
+            std::memset(reply, 0, sizeof reply);
+            // Without an event or a routine the call is synchronous.
+            const DWORD nReplies = ::IcmpSendEcho2(hIcmp, nullptr, nullptr, nullptr, ::htonl(answer.address),
+                                                   const_cast<char*>(ECHO_DATA), sizeof ECHO_DATA - 1,
+                                                   nullptr, reply, REPLY_SIZE, timeoutMs);
+            answer.state = nReplies != 0 && EchoAnswered(reply, answer.address) ? CAddressProbe::State::InUse
+                                                                                : CAddressProbe::State::Free;
         }
-        CAddressProbe::Answer& answer = answers[request.index];
-        answer.state = EchoAnswered(request.reply, answer.address) ? CAddressProbe::State::InUse
-                                                                   : CAddressProbe::State::Free;
+        ::IcmpCloseHandle(hIcmp);
+    };
+    std::vector<std::thread> threads;
+    const std::size_t nThreads = std::min(indexes.size(), CAddressProbe::BATCH);
+    for (std::size_t i = 0; i < nThreads; ++i) {
+        try {
+            threads.emplace_back(ask);
+        } catch (...) { // no more threads to be had: those running share the addresses
+            break;
+        }
     }
-    if (!bAllEnded)
-        (void)requests.release(); // the system may still write there
+    if (threads.empty())
+        ask();
+    for (std::thread& thread : threads)
+        thread.join();
 }
 
 // The MAC addresses the system's neighbour table holds for the answers in use.
@@ -197,16 +190,7 @@ std::vector<CAddressProbe::Answer> CAddressProbe::Run(const std::vector<std::uin
             probed.push_back(i);
     }
     auto cancelled = [hCancel] { return hCancel && ::WaitForSingleObject(hCancel, 0) == WAIT_OBJECT_0; };
-    const HANDLE hIcmp = ::IcmpCreateFile();
-    if (hIcmp != INVALID_HANDLE_VALUE) {
-        for (std::size_t first = 0; first < probed.size() && !cancelled(); first += BATCH) {
-            const std::vector<std::size_t> batch(
-                probed.begin() + static_cast<std::ptrdiff_t>(first),
-                probed.begin() + static_cast<std::ptrdiff_t>(std::min(first + BATCH, probed.size())));
-            EchoBatch(hIcmp, answers, batch, echoTimeoutMs);
-        }
-        ::IcmpCloseHandle(hIcmp);
-    }
+    EchoAll(answers, probed, echoTimeoutMs, cancelled);
     if (!cancelled() && ArpAvailable())
         AskArp(answers, hCancel);
     FillMacs(answers);

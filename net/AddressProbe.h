@@ -3,7 +3,7 @@
 //
 // Cameras, printers and recorders share a site's subnet, and the tool only knows the cameras that
 // answered its broadcast. Before an address is given to a camera the network is asked: an ICMP
-// echo (IcmpSendEcho2, every address at once, each request with its own event) and, where the
+// echo (IcmpSendEcho2, up to BATCH addresses at once, a synchronous call on a thread each) and, where the
 // system gives it, an ARP request (SendARP), which also finds a device that ignores echoes. A
 // device that answered has its MAC address in the system's neighbour table (GetIpNetTable), so
 // the answer names it even when ARP cannot be asked directly (Wine's SendARP is a stub).
@@ -47,8 +47,8 @@ class CAddressProbe {
     static constexpr DWORD ECHO_TIMEOUT_MS = 400;
     // ARP for an address nobody holds takes the system about a second per try on Windows.
     static constexpr DWORD ARP_TIMEOUT_MS = 1500;
-    // At most this many echo requests are outstanding at once.
-    static constexpr std::size_t BATCH = 256;
+    // At most this many echo requests are outstanding at once (a thread each).
+    static constexpr std::size_t BATCH = 64;
 
     CAddressProbe();
     ~CAddressProbe();

@@ -90,6 +90,18 @@ TEST_F(AddressInUseGroup, ApplyMarksAComputedAddressAnotherDeviceAnswersOnInBoth
     EXPECT_EQ(Status(2), status);
 }
 
+// A new list of cameras starts unmarked: the marks belonged to the old rows' addresses.
+TEST_F(AddressInUseGroup, ANewListOfCamerasStartsWithoutTheOldMarks)
+{
+    ApplyOntoOtherDevice();
+    ASSERT_TRUE(Marked(2));
+    Load(m_records);
+    for (int nRow = 0; nRow < 3; ++nRow) {
+        EXPECT_FALSE(Marked(nRow)) << nRow;
+        EXPECT_EQ(Status(nRow), L"") << nRow;
+    }
+}
+
 // The operator's answer decides: No sends nothing and keeps the mark; Yes sends every row, and the
 // pass's status replaces the mark.
 TEST_F(AddressInUseGroup, APassWithAMarkedRowAsksAndOnlyYesSends)

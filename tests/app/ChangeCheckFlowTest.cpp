@@ -629,6 +629,8 @@ TEST_F(ChangeCheckFlow, SingleSendIsLoggedWithItsFinalStatus)
     {
         CMessageBoxCatcher boxes(hDlg, L"提示");
         Command(hDlg, IDC_DEV_APPLY);
+        // The new address is asked on the network first; the setting goes out after.
+        EXPECT_TRUE(PumpUntil([&] { return boxes.Count() > 0; }, 5000));
     }
     auto log = CsvLines(m_logPath);
     ASSERT_EQ(log.size(), 2u) << "the Sent line is there before the check ends";
